@@ -1,0 +1,74 @@
+#pragma once
+// EAN-13, EAN-8 and UPC-E: from an item's barcode number to digit groups, check digit
+// and a width pattern, and from the pattern to bars on the print surface.
+//
+// A width pattern is the symbol as module widths "1".."4" joined by "-", bar first,
+// starting with the start guard "1-1-1"; no quiet zone and no human-readable text.
+// EAN-13: 59 elements (117 characters, 95 modules); EAN-8: 43 (85, 67); UPC-E: 33 (65, 51).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/print_surface.h"
+
+namespace corvel {
+
+// The barcode work record of a program, overwritten for every symbol.
+struct BarcodeJob {
+  std::string LeadPair;     // data digits 1-2
+  std::string FirstDigit;   // data digit 1: parity of the EAN-13 left half (EAN-8: digit 6)
+  std::string LeftFirst;    // data digit 2 (EAN-8: digit 6)
+  std::string LeftRest;     // data digits 3-7 (EAN-8: 7-9); UPC-E rules: M1-M5
+  std::string RightDigits;  // data digits 8-12 (EAN-8: 10-12); UPC-E rules: P1-P5
+  char CheckMarker = '*';   // '*' when no check digit came with the code, else that digit
+  int CheckDigit = 0;       // the check digit that is encoded
+  std::string CheckDigitText;
+  std::string UpcEDigits;   // the six digits a UPC-E symbol encodes
+  bool IsUpcE = false;
+  bool IsEan8 = false;
+  std::string Pattern;      // the width pattern built last
+  std::int16_t ModuleWidth = 0;  // twips per module
+  std::int16_t BarHeight = 0;    // twips
+  std::string DataDigits;   // the 12 data digits as prepared (before any EAN-8 re-split)
+};
+
+// Fills the digit fields, CheckMarker, CheckDigit(Text), UpcEDigits, IsUpcE and IsEan8
+// from a code field of up to 14 characters. Never rejects input: text without a number
+// is code 0. Throws OverflowError only for a number beyond the range of a double.
+void PrepareBarcodeDigits(BarcodeJob& job, std::string_view codeField, bool allowUpcE,
+                          bool allowEan8);
+
+// EAN check digit over 12 data digits (weights 1,3,1,3...; non-digits count as 0).
+int ComputeCheckDigit(std::string_view dataDigits);
+
+// Number-system-0 zero suppression from LeadPair, LeftRest and RightDigits: sets IsUpcE
+// and, when it applies, UpcEDigits.
+void CompressToUpcE(BarcodeJob& job);
+
+// How BuildBarPattern comes by the check digit.
+enum class CheckDigitSource {
+  Prepared,    // sheetwise: CheckDigit as PrepareBarcodeDigits left it; EAN-13, EAN-8, UPC-E
+  FromMarker,  // tarewise: EAN-13 only; CheckDigit set here from CheckMarker ('*': computed)
+};
+
+// Builds Pattern from the digit fields.
+void BuildBarPattern(BarcodeJob& job, CheckDigitSource source = CheckDigitSource::Prepared);
+
+// The four widths of a digit: set A ("odd", also the right half) or set B.
+std::string DigitWidthGroup(int digit, bool odd);
+
+// UPC-E parity of position 1..6 for a check digit; true is set A. Outside the table: false.
+bool UpcEParityIsOdd(std::int16_t checkDigit, std::int16_t position);
+
+// Where the first bar starts relative to the x handed in.
+enum class BarOrigin {
+  AtX,        // sheetwise: the first bar starts at x
+  AfterZero,  // tarewise: x + printed width of "0" in the current font + 20
+};
+
+// Draws job.Pattern as black bars, ModuleWidth per module and BarHeight high, top at
+// `top`; then sets the font to "Times New Roman" 12. Spaces are not drawn.
+void DrawBarPattern(const BarcodeJob& job, PrintSurface& surface, double x, double top,
+                    BarOrigin origin = BarOrigin::AtX);
+
+}  // namespace corvel

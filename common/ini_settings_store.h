@@ -1,0 +1,38 @@
+#pragma once
+// The settings store on disk: one INI file per user,
+// ${XDG_CONFIG_HOME:-$HOME/.config}/Corvel/Corvel.ini.
+//
+// - Exact text: everything after the first '=' up to the line end (CR LF or LF) is the
+//   value, read back byte for byte (backslashes, commas, quotes, '#', leading and
+//   trailing spaces). Section and key names match exactly. Lines starting with ';' or
+//   '#' are comments.
+// - A write changes only the line of that key (or appends it to its section, or
+//   appends the section); every other line, comment, order and line ending stays.
+// - Safe under concurrent writers: read-modify-write under flock() on a lock file
+//   beside it, written to a temporary file and renamed over the old one.
+// - UTF-8; a line that is not valid UTF-8 is read as Windows-1252.
+#include <string>
+
+#include "common/settings_store.h"
+
+namespace corvel {
+
+class IniSettingsStore : public SettingsStore {
+ public:
+  explicit IniSettingsStore(std::string path);
+
+  // The per-user file path described above.
+  static std::string DefaultPath();
+
+  const std::string& Path() const { return path_; }
+
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const override;
+  void Save(std::string_view section, std::string_view key, std::string_view value) override;
+  void SaveMany(std::string_view section,
+                const std::vector<std::pair<std::string, std::string>>& values) override;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace corvel

@@ -1,0 +1,25 @@
+#pragma once
+// Where a program's documents go: a CUPS queue, or a folder that receives one PDF file
+// per document.
+#include <string>
+
+namespace corvel {
+
+struct PrinterTarget {
+  enum class Kind { CupsQueue, PdfFolder };
+  Kind kind = Kind::PdfFolder;
+  std::string queue;      // CupsQueue: queue name; empty means the system default queue
+  std::string pdfFolder;  // PdfFolder: the folder
+  std::string program;    // the program printing ("tarewise", "sheetwise"); names PDF files
+  // Page size of PDF documents in millimetres (0 x 0: A4). Paper size codes set on the
+  // surface (A5, A4) override it; user-defined size 256 keeps it.
+  double pageWidthMm = 0;
+  double pageHeightMm = 0;
+  bool landscape = false;
+  int copies = 1;  // copies of each document made by the printer (CupsQueue only)
+
+  // For people: "printer Zebra" / "the default printer" / "PDF folder /home/shop/Corvel/PDF".
+  std::string Describe() const;
+};
+
+}  // namespace corvel

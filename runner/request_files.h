@@ -1,0 +1,45 @@
+#pragma once
+// The request files the point-of-sale suite leaves in its data folder: "/Barprint"
+// (66-byte barcode request records) and "/ShelfPrint" (11162-byte shelf records). Both
+// are only read: created empty when missing, never written, truncated or deleted.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/fixed_record.h"
+
+namespace corvel {
+
+// One barcode request, its raw 66 bytes kept as read.
+struct BarcodeRequestRecord {
+  static constexpr std::size_t kLength = 66;
+  RecordBytes bytes = RecordBytes(kLength, 0);
+
+  std::string Code() const;         // 14 characters as stored (padding included)
+  std::string Description() const;  // 32 characters as stored
+  std::string Price() const;        // 18 characters as stored
+  std::int16_t Spare() const;
+};
+
+// The barcode requests of one run: records 1..N at index 0..N-1, and the record count
+// as the file length divided by 66 (a real number: 200 bytes give 3.03...).
+struct BarcodeRequests {
+  std::vector<BarcodeRequestRecord> records;
+  double count = 0;
+};
+
+// One shelf card, its raw 11162 bytes kept as read.
+struct ShelfRecord {
+  static constexpr std::size_t kLength = 11162;
+  RecordBytes bytes = RecordBytes(kLength, 0);
+
+  std::string Text(int k) const;  // Texts(k), k = 0..8, 30 characters as stored
+  std::int16_t ByWeight() const;  // -1: sold by weight
+  // Layout cell (x 0..10, y 0..10, z 1..3), 30 characters as stored.
+  std::string Layout(int x, int y, int z) const;
+};
+
+inline constexpr int kMaxBarcodeRequests = 5000;
+inline constexpr int kMaxShelfRecords = 500;
+
+}  // namespace corvel

@@ -1,0 +1,69 @@
+#include "tests/support/test_env.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace corvel::test {
+namespace {
+QTemporaryDir& Root() {
+  static QTemporaryDir root(QDir::tempPath() + "/corvel-test-XXXXXX");
+  return root;
+}
+}  // namespace
+
+void IsolateUserFolders() {
+  const QString base = Root().path();
+  for (const char* name : {"home", "config", "data", "runtime"}) QDir(base).mkpath(name);
+  QFile::setPermissions(base + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  qputenv("HOME", (base + "/home").toUtf8());
+  qputenv("XDG_CONFIG_HOME", (base + "/config").toUtf8());
+  qputenv("XDG_DATA_HOME", (base + "/data").toUtf8());
+  qputenv("XDG_RUNTIME_DIR", (base + "/runtime").toUtf8());
+}
+
+QString MakeTempFolder() {
+  static int counter = 0;
+  const QString path = Root().path() + QString("/t%1").arg(++counter);
+  QDir().mkpath(path);
+  return path;
+}
+
+QString BuiltProgram(const QString& name) {
+  const QString build = QStringLiteral(CORVEL_BUILD_DIR);
+  for (const QString& sub : {QString("/station/"), QString("/runner/"), QString("/tools/")}) {
+    if (QFile::exists(build + sub + name)) return build + sub + name;
+  }
+  return build + "/" + name;
+}
+
+RunResult RunProgram(const QString& program, const QStringList& args, const QByteArray& input,
+                     const QStringList& env, int timeoutMs, const QString& workingDir) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const QString& entry : env) {
+    const int eq = entry.indexOf('=');
+    environment.insert(entry.left(eq), entry.mid(eq + 1));
+  }
+  process.setProcessEnvironment(environment);
+  if (!workingDir.isEmpty()) process.setWorkingDirectory(workingDir);
+  process.start(program, args);
+  RunResult result;
+  if (!process.waitForStarted(10000)) return result;
+  if (!input.isEmpty()) process.write(input);
+  process.closeWriteChannel();
+  result.finished = process.waitForFinished(timeoutMs);
+  if (!result.finished) {
+    process.kill();
+    process.waitForFinished(5000);
+  }
+  result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  result.out = process.readAllStandardOutput();
+  result.err = process.readAllStandardError();
+  return result;
+}
+
+}  // namespace corvel::test

@@ -1,0 +1,32 @@
+#pragma once
+// Helpers shared by the test executables.
+#include <QString>
+#include <QStringList>
+#include <string>
+
+namespace corvel::test {
+
+// Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR at folders under one
+// fresh temporary folder (kept for the whole test process). Called once by main.
+void IsolateUserFolders();
+
+// A fresh empty folder for one test, removed when the test process ends.
+QString MakeTempFolder();
+
+// Path of a program built by this project ("tarewise", "sheetwise", "corvel").
+QString BuiltProgram(const QString& name);
+
+struct RunResult {
+  int exitCode = -1;
+  bool finished = false;  // false: it did not end within the time limit (and was killed)
+  QByteArray out;
+  QByteArray err;
+};
+
+// Runs a program to its end with `input` on standard input; `env` entries "NAME=value"
+// are added to the test process's environment.
+RunResult RunProgram(const QString& program, const QStringList& args,
+                     const QByteArray& input = {}, const QStringList& env = {},
+                     int timeoutMs = 60000, const QString& workingDir = {});
+
+}  // namespace corvel::test
