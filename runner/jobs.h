@@ -1,0 +1,31 @@
+#pragma once
+// The print jobs the dispatcher starts and the request readers they share. Jobs end
+// the run by throwing EndRun (run_state.h) or by returning to the dispatcher
+// (PrintShelfCards only). Failures inside a job throw corvel::Failure.
+#include <cstdint>
+#include <vector>
+
+#include "runner/request_files.h"
+#include "runner/run_state.h"
+
+namespace corvel {
+
+// Barcode labels on label stock, one label per page ("Z").
+void RollLabelJob(RunContext& run);
+// Barcode list pages, 10 or 20 items per page ("P", "P20").
+void PageJob(RunContext& run, int itemsPerPage);
+// Barcode labels on sheets of adhesive labels (44, 65, 84, 99).
+void SheetJob(RunContext& run, std::int16_t sheetType);
+// Shelf cards, one document per card; returns to the dispatcher.
+void PrintShelfCards(RunContext& run);
+
+// Reads "<Path>/Barprint" whole. Ends the run (EndRun) on an empty "Path", an empty or
+// missing file (created empty) or a file shorter than one record; throws Failure on more
+// than kMaxBarcodeRequests records or an unreadable file.
+BarcodeRequests LoadBarcodeRequests(RunContext& run);
+
+// Reads "<Path>/ShelfPrint" (created empty when missing): every whole record, at most
+// `limit` (more is a Failure). Ends the run on an empty "Path".
+std::vector<ShelfRecord> LoadShelfRecords(RunContext& run, int limit = kMaxShelfRecords);
+
+}  // namespace corvel
