@@ -136,7 +136,8 @@ void SheetJob(RunContext& run, std::int16_t sheetType) {
   run.job.ModuleWidth = layout.moduleWidth;
   run.job.BarHeight = layout.barHeight;
   const CellSize cell = LabelCellSize(layout);
-  for (const std::string& message : FitMessages(layout, cell.width)) run.messages.Inform(message);
+  for (const std::string& message : FitMessages(layout, cell.width))
+    run.messages.Inform(message);
 
   const BarcodeRequests requests = LoadBarcodeRequests(run);
   const double count = requests.count;

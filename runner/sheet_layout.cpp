@@ -31,7 +31,9 @@ int ReadCount(const SettingsStore& settings, std::string_view key, std::string_v
   return ToInt16(ReadNumber(settings, key, fallback));
 }
 
-double Mm(double millimetres) { return millimetres * kTwipsPerMm; }
+double Mm(double millimetres) {
+  return millimetres * kTwipsPerMm;
+}
 
 void LoadBuiltIn(SheetLayout& layout, std::int16_t sheetType) {
   layout.centreBarcode = true;
@@ -130,8 +132,8 @@ CellSize LabelCellSize(const SheetLayout& layout) {
                   " columns)");
   }
   CellSize cell;
-  cell.height = (layout.pageHeight - 2 * layout.topMargin - (layout.rows - 1) * layout.rowGap) /
-                layout.rows;
+  cell.height =
+      (layout.pageHeight - 2 * layout.topMargin - (layout.rows - 1) * layout.rowGap) / layout.rows;
   cell.width =
       (layout.pageWidth - 2 * layout.leftMargin - (layout.columns - 1) * layout.columnGap) /
       layout.columns;
@@ -140,7 +142,9 @@ CellSize LabelCellSize(const SheetLayout& layout) {
 
 std::vector<std::string> FitMessages(const SheetLayout& layout, double cellWidth) {
   // Symbol widths are 16-bit values: a module width above 344 overflows here.
-  const auto symbolWidth = [&](int modules) { return ToInt16(double(modules) * layout.moduleWidth); };
+  const auto symbolWidth = [&](int modules) {
+    return ToInt16(double(modules) * layout.moduleWidth);
+  };
   std::vector<std::string> messages;
   if (symbolWidth(kEan13Modules) > cellWidth) messages.push_back("EAN-13 codes will not fit");
   if (symbolWidth(kEan8Modules) > cellWidth) messages.push_back("EAN-8 codes will not fit");

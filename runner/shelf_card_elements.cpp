@@ -27,11 +27,11 @@ constexpr int kDescription = 3;
 constexpr int kPrice = 4;
 constexpr double kStartSize = 10;
 constexpr double kBoxUnit = 30;
-constexpr double kFitWidth = 0.95;        // of the page width: text fitting
-constexpr double kLeftLimit = 0.9;        // of the page width: left position, second line
-constexpr double kBottomClamp = 0.975;    // of the page height: lowest top of a text
-constexpr double kBottomPrint = 0.9527;   // of the page height: lowest bottom of a text
-constexpr double kSmallPageHeight = 2000; // split and halving threshold
+constexpr double kFitWidth = 0.95;         // of the page width: text fitting
+constexpr double kLeftLimit = 0.9;         // of the page width: left position, second line
+constexpr double kBottomClamp = 0.975;     // of the page height: lowest top of a text
+constexpr double kBottomPrint = 0.9527;    // of the page height: lowest bottom of a text
+constexpr double kSmallPageHeight = 2000;  // split and halving threshold
 
 // Runs one step of a card; a failure skips the rest of that step only.
 template <class Step>

@@ -17,7 +17,8 @@ constexpr int kFailedRun = 1;
 
 // Reads a 16-bit bin number and writes it straight back, so the key exists afterwards.
 std::int16_t ReadBinSetting(SettingsStore& settings, const char* key, const char* fallback) {
-  const std::int16_t bin = ToInt16(ReadLeadingNumber(settings.GetOr(kPrinterSettings, key, fallback)));
+  const std::int16_t bin =
+      ToInt16(ReadLeadingNumber(settings.GetOr(kPrinterSettings, key, fallback)));
   settings.Save(kPrinterSettings, key, std::to_string(bin));
   return bin;
 }
@@ -53,7 +54,9 @@ void PrintShelfCards(RunContext& run) {
       surface.SetPaperBin(cassetteAsked ? cassette : rearTray);
     });
     Try([&] { surface.SetPaperSize(run.state.ShelfPaperSize); });
-    Try([&] { surface.SetOrientation(run.state.ShelfLayoutCode == "S1" ? kLandscape : kPortrait); });
+    Try([&] {
+      surface.SetOrientation(run.state.ShelfLayoutCode == "S1" ? kLandscape : kPortrait);
+    });
 
     ShelfCardOutcome outcome = PrintShelfCardElements(surface, cards[n], z);
     if (outcome.reachedSecondPage) {
@@ -67,11 +70,9 @@ void PrintShelfCards(RunContext& run) {
     } catch (const Failure& failure) {
       outcome.printFailed = true;
       if (outcome.failure.empty()) outcome.failure = failure.what();
-    }
-    if (outcome.printFailed) {
       Try([&] { surface.AbortDoc(); });
-      if (failedCards++ == 0) firstFailure = outcome.failure;
     }
+    if (outcome.printFailed && failedCards++ == 0) firstFailure = outcome.failure;
   }
   if (failedCards > 0) {
     throw EndRun{kFailedRun, std::to_string(failedCards) + " of " + std::to_string(cards.size()) +
