@@ -118,17 +118,15 @@ TEST(ShelfCardTest, UnitWordSitsOnThePriceBottom) {
   EXPECT_EQ(printed[1].font.size, 2);
 }
 
-TEST(ShelfCardTest, UnitWordDroppedWhenItWouldLeaveThePage) {
+TEST(ShelfCardTest, PriceShiftForTheUnitWordStopsAtTheLeftEdge) {
   RecordingSurface surface;
-  surface.SetCurrentX(8600);
-  // Left 8580 is beyond 0.9 W, so the price stays at 8600 where the cursor was; " ea"
-  // (60 wide at size 2) would then reach past the page width 8640.
+  // Left 10 less half of " ea" (30) would be negative: the price starts at 0.
   PrintShelfCardElements(
-      surface, test::MakeShelfRecord(OneElement(4, "12.5", {Left("8580"), Height("4")})), 1);
+      surface, test::MakeShelfRecord(OneElement(4, "12.5", {Left("10"), Height("4")})), 1);
   const auto printed = Printed(surface);
-  ASSERT_EQ(printed.size(), 1u);
-  EXPECT_EQ(printed[0].text, "$12.50");
-  EXPECT_EQ(printed[0].x, 8600);
+  ASSERT_EQ(printed.size(), 2u);
+  EXPECT_EQ(printed[0].x, 0);
+  EXPECT_EQ(printed[1].x, 6 * 40);
 }
 
 struct PlacementCase {
