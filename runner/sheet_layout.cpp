@@ -32,7 +32,7 @@ int ReadCount(const SettingsStore& settings, std::string_view key, std::string_v
 }
 
 double Mm(double millimetres) {
-  return millimetres * kTwipsPerMm;
+  return millimetres * kSheetTwipsPerMm;
 }
 
 void LoadBuiltIn(SheetLayout& layout, std::int16_t sheetType) {

@@ -10,7 +10,7 @@
 
 namespace corvel {
 
-inline constexpr double kTwipsPerMm = 56.7;
+inline constexpr double kSheetTwipsPerMm = 56.7;
 inline constexpr std::int16_t kUserSheetType = 99;
 
 // Rows or columns beyond this make labels under 3 mm: such a grid is refused rather than
@@ -19,8 +19,8 @@ inline constexpr int kMaxGridLines = 100;
 
 struct SheetLayout {
   std::int16_t type = 0;
-  double pageWidth = 206 * kTwipsPerMm;
-  double pageHeight = 294 * kTwipsPerMm;
+  double pageWidth = 206 * kSheetTwipsPerMm;
+  double pageHeight = 294 * kSheetTwipsPerMm;
   int rows = 0;  // 0: the type has no grid
   int columns = 0;
   double leftMargin = 0;  // left and right margin
