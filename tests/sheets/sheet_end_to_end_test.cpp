@@ -183,13 +183,5 @@ INSTANTIATE_TEST_SUITE_P(
                       ShelfCase{"S3", {"Corner Shop", "Granny", "Smith Apples", "$3.49", "Kg"}}),
     [](const auto& info) { return std::string(info.param.type); });
 
-TEST(ShelfEndToEndTest, LayoutFourIsRefusedWithAReason) {
-  Shop shop;
-  const QJsonObject request{{"barcodetype", "S4"},
-                            {"shelf", QJsonArray{QJsonObject{{"texts", QJsonArray{"A", "B"}}}}}};
-  EXPECT_NE(shop.Print(request), 0);
-  EXPECT_TRUE(shop.Pdfs().isEmpty());
-}
-
 }  // namespace
 }  // namespace corvel
