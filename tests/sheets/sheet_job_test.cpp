@@ -57,24 +57,16 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
     int requests;
     std::vector<std::vector<int>> sheets;
   } cases[] = {
+      // clang-format off
       {"44 with 3: half a sheet", 44, {}, 3, {Cycle(1, 22, 3)}},
       {"44 with 30: 1-30 then 1-14", 44, {}, 30, {Cycle(1, 44, 30)}},
       {"44 with 60: one sheet only", 44, {}, 60, {Cycle(1, 44, 60)}},
-      {"99 with OnePage True",
-       99,
-       {{"numofrows", "13"}, {"numofcolumns", "5"}},
-       5,
-       {Cycle(1, 32, 5)}},
-      {"99, OnePage False, 5 on 65: until a sheet ends on request 5",
-       99,
-       grid65,
-       5,
+      {"99 with OnePage True", 99, {{"numofrows", "13"}, {"numofcolumns", "5"}}, 5, {Cycle(1, 32, 5)}},
+      {"99, OnePage False, 5 on 65: until a sheet ends on request 5", 99, grid65, 5,
        {Cycle(1, 32, 5), Cycle(3, 32, 5), Cycle(5, 32, 5), Cycle(2, 32, 5), Cycle(4, 32, 5)}},
-      {"99, OnePage False, 130 on 65: two full sheets",
-       99,
-       grid65,
-       130,
+      {"99, OnePage False, 130 on 65: two full sheets", 99, grid65, 130,
        {Cycle(1, 65, 130), Cycle(66, 65, 130)}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -122,27 +114,16 @@ TEST(SheetJobTest, BarsAndTextsAreCentredInTheirCell) {
     double barsLeft, barsTop;
     std::vector<std::tuple<std::string, double, double, double>> texts;  // text, x, y, size
   } cases[] = {
-      {"44, cell 1: bars (2749.95 - 2090) / 2 = 330 in",
-       44,
-       1,
-       x44 + 330,
-       y44,
-       {{"400638100001 7", x44 + 815, y44 + 600, 8},
-        {" Item 1", x44 + 1025, y44 + 792, 10},
+      // clang-format off
+      {"44, cell 1: bars (2749.95 - 2090) / 2 = 330 in", 44, 1, x44 + 330, y44,
+       {{"400638100001 7", x44 + 815, y44 + 600, 8}, {" Item 1", x44 + 1025, y44 + 792, 10},
         {"$1.99", x44 + 1075, y44 + 1032, 12}}},
-      {"44, cell 6: second row, second column",
-       44,
-       6,
-       x44 + w44 + 330,
-       y44 + h44,
+      {"44, cell 6: second row, second column", 44, 6, x44 + w44 + 330, y44 + h44,
        {{"400638100006 2", x44 + w44 + 815, y44 + h44 + 600, 8}}},
-      {"84, cell 2: price beside the description",
-       84,
-       2,
-       x84 + 347,
-       y84,
+      {"84, cell 2: price beside the description", 84, 2, x84 + 347, y84,
        {{"400638100002 4", x84 + 1017 - 141.75, y84 + 300, 4},
         {" Item 2 $2.99", x84 + 907 - 141.75, y84 + 396, 6}}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -208,21 +189,14 @@ TEST(SheetJobTest, StoreLinesComeFromTheFirstShelfRecord) {
     std::vector<std::string> texts;  // the first label's
     double barsTop;
   } cases[] = {
-      {"both lines",
-       true,
-       {},
-       {"Corner Shop", "400638100001 7", " Item 1", "$1.99", "Open 7 days"},
+      // clang-format off
+      {"both lines", true, {}, {"Corner Shop", "400638100001 7", " Item 1", "$1.99", "Open 7 days"},
        8 * 56.7 + 192},
-      {"line 1 off",
-       true,
-       {{"PrintStore1", "False"}},
-       {"400638100001 7", " Item 1", "$1.99", "Open 7 days"},
+      {"line 1 off", true, {{"PrintStore1", "False"}}, {"400638100001 7", " Item 1", "$1.99", "Open 7 days"},
        8 * 56.7},
-      {"no shelf file: blank lines",
-       false,
-       {},
-       {"", "400638100001 7", " Item 1", "$1.99", ""},
+      {"no shelf file: blank lines", false, {}, {"", "400638100001 7", " Item 1", "$1.99", ""},
        8 * 56.7 + 192},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -90,6 +90,7 @@ TEST(ShelfCardTest, UnitWordSitsOnThePriceBottom) {
 
 TEST(ShelfCardTest, SizingAndPlacement) {
   const std::vector<std::pair<int, std::string>> box = {{kTop, "1000"}, {kHeight, "8"}};
+  const std::vector<std::pair<int, std::string>> top100 = {{kTop, "100"}, {kHeight, "8"}};
   const std::string wide(30, 'W');
   const struct {
     const char* name;
@@ -98,76 +99,34 @@ TEST(ShelfCardTest, SizingAndPlacement) {
     ShelfCard card;
     std::vector<std::tuple<std::string, double, double, double>> printed;  // text, x, y, size
   } cases[] = {
+      // clang-format off
       // Split at the first space, each line in half the box (120: size 4); the second
       // line centred with room for a hyphen.
-      {"layout 2 splits",
-       2,
-       8640,
-       5760,
-       Card(3, "Fresh Bread Rolls", box, 2),
+      {"layout 2 splits", 2, 8640, 5760, Card(3, "Fresh Bread Rolls", box, 2),
        {{"Fresh", 4320 - 120, 1000, 4}, {"Bread Rolls", 4320 - 240, 1096, 4}}},
-      {"layout 1 never splits",
-       1,
-       8640,
-       5760,
-       Card(3, "Fresh Bread Rolls", box, 1),
+      {"layout 1 never splits", 1, 8640, 5760, Card(3, "Fresh Bread Rolls", box, 1),
        {{"Fresh Bread Rolls", 4320 - 810, 1000, 9}}},
-      {"no space: second line only, double size, half a line lower",
-       2,
-       8640,
-       5760,
-       Card(3, "Baguette", box, 2),
-       {{"Baguette", 4320 - 360, 1048, 8}}},
-      {"small page: no split, half box",
-       2,
-       8640,
-       1800,
-       Card(3, "Fresh Bread Rolls", {{kTop, "100"}, {kHeight, "8"}}, 2),
+      {"no space: second line only, double size, half a line lower", 2, 8640, 5760,
+       Card(3, "Baguette", box, 2), {{"Baguette", 4320 - 360, 1048, 8}}},
+      {"small page: no split, half box", 2, 8640, 1800, Card(3, "Fresh Bread Rolls", top100, 2),
        {{"Fresh Bread Rolls", 4320 - 360, 100, 4}}},
-      {"small page halves every box",
-       1,
-       8640,
-       1800,
-       Card(1, "Hello", {{kTop, "100"}, {kHeight, "8"}}),
+      {"small page halves every box", 1, 8640, 1800, Card(1, "Hello", top100),
        {{"Hello", 4320 - 120, 100, 4}}},
-      {"empty Left centres",
-       1,
-       8640,
-       5760,
-       Card(1, "Hello", box),
-       {{"Hello", 4320 - 270, 1000, 9}}},
-      {"Left within 0.9 W",
-       1,
-       8640,
-       5760,
-       Card(1, "Hello", {{kLeft, "7300"}, {kTop, "1000"}, {kHeight, "8"}}),
+      {"empty Left centres", 1, 8640, 5760, Card(1, "Hello", box), {{"Hello", 4320 - 270, 1000, 9}}},
+      {"Left within 0.9 W", 1, 8640, 5760, Card(1, "Hello", {{kLeft, "7300"}, box[0], box[1]}),
        {{"Hello", 7300, 1000, 9}}},
-      {"Left beyond 0.9 W keeps the cursor",
-       1,
-       8640,
-       5760,
-       Card(1, "Hello", {{kLeft, "7400"}, {kTop, "1000"}, {kHeight, "8"}}),
-       {{"Hello", 1234, 1000, 9}}},
+      {"Left beyond 0.9 W keeps the cursor", 1, 8640, 5760,
+       Card(1, "Hello", {{kLeft, "7400"}, box[0], box[1]}), {{"Hello", 1234, 1000, 9}}},
       // 2700 > 0.95 x 2400: shrunk to 7 and moved down by 30 x 2 / 2.
-      {"shrunk to the width",
-       1,
-       2400,
-       5760,
-       Card(1, wide, box),
+      {"shrunk to the width", 1, 2400, 5760, Card(1, wide, box),
        {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}},
-      {"clamped to the bottom, then too low to print",
-       1,
-       8640,
-       5760,
-       Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}),
-       {}},
+      {"clamped to the bottom, then too low to print", 1, 8640, 5760,
+       Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}), {}},
       {"zero height", 1, 8640, 5760, Card(1, "Hello", {{kTop, "100"}, {kHeight, "0"}}), {}},
-      {"box taller than any font",
-       1,
-       200000,
-       200000,
+      {"box taller than any font", 1, 200000, 200000,
        Card(1, "Hello", {{kLeft, "0"}, {kTop, "0"}, {kHeight, "5000"}}),
        {{"Hello", 0, 0, PrintSurface::kLargestFontSize - 1}}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
