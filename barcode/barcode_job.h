@@ -23,13 +23,13 @@ struct BarcodeJob {
   char CheckMarker = '*';   // '*' when no check digit came with the code, else that digit
   int CheckDigit = 0;       // the check digit that is encoded
   std::string CheckDigitText;
-  std::string UpcEDigits;   // the six digits a UPC-E symbol encodes
+  std::string UpcEDigits;  // the six digits a UPC-E symbol encodes
   bool IsUpcE = false;
   bool IsEan8 = false;
-  std::string Pattern;      // the width pattern built last
+  std::string Pattern;           // the width pattern built last
   std::int16_t ModuleWidth = 0;  // twips per module
   std::int16_t BarHeight = 0;    // twips
-  std::string DataDigits;   // the 12 data digits as prepared (before any EAN-8 re-split)
+  std::string DataDigits;        // the 12 data digits as prepared (before any EAN-8 re-split)
 };
 
 // Fills the digit fields, CheckMarker, CheckDigit(Text), UpcEDigits, IsUpcE and IsEan8
@@ -51,10 +51,13 @@ enum class CheckDigitSource {
   FromMarker,  // tarewise: EAN-13 only; CheckDigit set here from CheckMarker ('*': computed)
 };
 
-// Builds Pattern from the digit fields.
+// Builds Pattern from the digit fields. Whatever the fields hold, the pattern has the
+// full length of its symbol: missing or non-digit characters are encoded as 0, and a
+// CheckDigit outside 0..9 as 0. FromMarker also sets CheckDigit and CheckDigitText.
 void BuildBarPattern(BarcodeJob& job, CheckDigitSource source = CheckDigitSource::Prepared);
 
-// The four widths of a digit: set A ("odd", also the right half) or set B.
+// The four widths of a digit: set A ("odd", also the right half) or set B. A digit
+// outside 0..9 gives the empty text.
 std::string DigitWidthGroup(int digit, bool odd);
 
 // UPC-E parity of position 1..6 for a check digit; true is set A. Outside the table: false.
