@@ -1,5 +1,6 @@
 #pragma once
 // Lookups into the EAN/UPC tables shared by the pattern builder.
+#include <cstddef>
 #include <string_view>
 
 namespace corvel::barcode_detail {
