@@ -20,6 +20,7 @@ namespace corvel {
 namespace {
 
 constexpr double kTwipsPerPoint = 20;
+constexpr double kTwipsPerMm = 1440 / 25.4;
 
 QColor ColourFromBgr(std::int32_t colour) {
   return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
@@ -302,11 +303,11 @@ void QtPrintSurface::ResetDocumentState() {
 }
 
 double QtPrintSurface::PageWidth() const {
-  return printer_->pageLayout().paintRect(QPageLayout::Point).width() * kTwipsPerPoint;
+  return printer_->pageLayout().paintRect(QPageLayout::Millimeter).width() * kTwipsPerMm;
 }
 
 double QtPrintSurface::PageHeight() const {
-  return printer_->pageLayout().paintRect(QPageLayout::Point).height() * kTwipsPerPoint;
+  return printer_->pageLayout().paintRect(QPageLayout::Millimeter).height() * kTwipsPerMm;
 }
 
 void QtPrintSurface::SetPaperBin(int bin) {
