@@ -45,7 +45,7 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
     ParsePageSize(*size, target.pageWidthMm, target.pageHeightMm);
   }
 
-  const std::string folder = settings.GetOr(section, "PdfFolder", "");
+  const std::string folder = settings.Get(section, "PdfFolder").value_or("");
   if (!folder.empty()) {
     target.kind = PrinterTarget::Kind::PdfFolder;
     target.pdfFolder = folder;
@@ -54,7 +54,7 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
   const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
   if (!printers.isEmpty()) {
     target.kind = PrinterTarget::Kind::CupsQueue;
-    target.queue = settings.GetOr(section, "PrinterName", "");
+    target.queue = settings.Get(section, "PrinterName").value_or("");
     // Printers but no default queue: the first printer stands in for the default.
     if (target.queue.empty() && QPrinterInfo::defaultPrinter().isNull()) {
       target.queue = printers.first().printerName().toStdString();
