@@ -8,6 +8,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -214,8 +215,11 @@ void QtPrintSurface::BeginDocument() {
     }
     workFile_ = WorkFileName(folder);
   } else {
-    if (printer_->outputFormat() != QPrinter::NativeFormat) {
-      throw PrintError("There is no printer: " + target_.Describe() + " is not available");
+    const QPrinterInfo queue = target_.queue.empty()
+                                   ? QPrinterInfo::defaultPrinter()
+                                   : QPrinterInfo::printerInfo(Text(target_.queue));
+    if (queue.isNull() || printer_->outputFormat() != QPrinter::NativeFormat) {
+      throw PrintError("Cannot print: " + target_.Describe() + " is not available");
     }
     QTemporaryFile file(QDir::temp().filePath("corvel-job-XXXXXX.prn"));
     if (!file.open()) throw PrintError("Cannot create a temporary print file");
