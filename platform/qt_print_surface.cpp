@@ -99,10 +99,12 @@ void QtPrintSurface::ApplyPageLayout() {
   const bool haveOwnSize = target_.pageWidthMm > 0 && target_.pageHeightMm > 0;
   const QPageSize ownSize(QSizeF(target_.pageWidthMm, target_.pageHeightMm), QPageSize::Millimeter,
                           QString(), QPageSize::ExactMatch);
-  if (paperSize_ == kPaperA4) {
-    printer_->setPageSize(QPageSize(QPageSize::A4));
-  } else if (paperSize_ == kPaperA5) {
-    printer_->setPageSize(QPageSize(QPageSize::A5));
+  // Paper size codes are the programs' stored numbers (9 A4, 11 A5, 1 Letter, ...);
+  // 256 and codes Qt does not know mean the target's own size.
+  const QPageSize::PageSizeId known =
+      paperSize_ > 0 && paperSize_ != kPaperUser ? QPageSize::id(paperSize_) : QPageSize::Custom;
+  if (known != QPageSize::Custom) {
+    printer_->setPageSize(QPageSize(known));
   } else if (pdf) {
     printer_->setPageSize(haveOwnSize ? ownSize : QPageSize(QPageSize::A4));
   } else if (paperSize_ == kPaperUser && haveOwnSize) {

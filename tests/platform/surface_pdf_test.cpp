@@ -261,7 +261,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PageRow{"A4Code", 60, 40, kPaperA4, 0, 210, 297},
                       PageRow{"A5Landscape", 60, 40, kPaperA5, kLandscape, 210, 148},
                       PageRow{"A5Portrait", 0, 0, kPaperA5, kPortrait, 148, 210},
-                      PageRow{"UserSizeKeepsOwnSize", 100, 150, kPaperUser, kPortrait, 100, 150}),
+                      PageRow{"UserSizeKeepsOwnSize", 100, 150, kPaperUser, kPortrait, 100, 150},
+                      PageRow{"LetterCode", 60, 40, 1, 0, 215.9, 279.4},
+                      PageRow{"UnknownCodeKeepsOwnSize", 60, 40, 9999, 0, 60, 40}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SurfacePdfTest, PagesCountAndTrailingNewPageAddsNoBlankPage) {
