@@ -375,14 +375,5 @@ TEST_F(SurfacePdfTest, FontAndBoldCarryOverButTheCursorResets) {
   EXPECT_EQ(surface.CurrentY(), 0);
 }
 
-TEST_F(SurfacePdfTest, PaperBinReadsBackAsSet) {
-  QtPrintSurface surface(PdfTarget(MakeTempFolder()));
-  EXPECT_EQ(surface.PaperBin(), 7);  // automatic selection
-  for (int bin : {1, 4, 14, 267, 7}) {
-    surface.SetPaperBin(bin);
-    EXPECT_EQ(surface.PaperBin(), bin);
-  }
-}
-
 }  // namespace
 }  // namespace corvel

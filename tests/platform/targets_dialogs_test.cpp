@@ -38,29 +38,6 @@ class ScopedEnv {
   QByteArray old_;
 };
 
-TEST(PrinterTarget, Describe) {
-  struct Row {
-    const char* name;
-    PrinterTarget::Kind kind;
-    const char* queue;
-    const char* folder;
-    const char* expected;
-  } rows[] = {
-      {"NamedQueue", PrinterTarget::Kind::CupsQueue, "Zebra", "", "printer Zebra"},
-      {"DefaultQueue", PrinterTarget::Kind::CupsQueue, "", "", "the default printer"},
-      {"PdfFolder", PrinterTarget::Kind::PdfFolder, "", "/home/shop/Corvel/PDF",
-       "PDF folder /home/shop/Corvel/PDF"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    PrinterTarget target;
-    target.kind = row.kind;
-    target.queue = row.queue;
-    target.pdfFolder = row.folder;
-    EXPECT_EQ(target.Describe(), row.expected);
-  }
-}
-
 TEST(ChoosePrinterTarget, PdfFolderKeyAndPageSize) {
   struct Row {
     const char* name;
