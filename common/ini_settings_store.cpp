@@ -1,6 +1,7 @@
 #include "common/ini_settings_store.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,6 +82,12 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+// Text to store, as UTF-8. Bytes that are not UTF-8 are taken as Windows-1252, as they
+// would be read back, so the file stays UTF-8 and an unchanged value is seen as such.
+std::string AsUtf8(std::string_view text) {
+  return IsValidUtf8(text) ? std::string(text) : Cp1252ToUtf8(text);
+}
+
 // ---------------------------------------------------------------------------------------
 // What a line means
 
@@ -92,14 +99,9 @@ struct LineMeaning {
   std::string value;  // Entry only: everything after the first '='
 };
 
-// Text of a line as UTF-8: lines that are not valid UTF-8 were written in Windows-1252.
-std::string LineAsUtf8(std::string_view raw) {
-  return IsValidUtf8(raw) ? std::string(raw) : Cp1252ToUtf8(raw);
-}
-
 LineMeaning ParseLine(std::string_view raw, bool firstLine) {
   if (firstLine && raw.substr(0, kUtf8Bom.size()) == kUtf8Bom) raw.remove_prefix(kUtf8Bom.size());
-  const std::string text = LineAsUtf8(raw);
+  const std::string text = AsUtf8(raw);
   const std::string_view trimmed = TrimBlanks(text);
   LineMeaning meaning;
   if (trimmed.empty()) {
@@ -361,7 +363,11 @@ std::string IniSettingsStore::DefaultPath() {
     folder = config;
   } else {
     const char* home = std::getenv("HOME");
-    folder = std::string(home != nullptr ? home : "") + "/.config";
+    if (home == nullptr || *home == '\0') {
+      const struct passwd* user = ::getpwuid(::getuid());
+      home = user != nullptr ? user->pw_dir : "";
+    }
+    folder = std::string(home) + "/.config";
   }
   return folder + "/Corvel/Corvel.ini";
 }
@@ -434,10 +440,11 @@ void IniSettingsStore::SaveMany(std::string_view section,
   }
 
   IniDocument document(old);
-  const std::string sectionName(section);
+  const std::string sectionName = AsUtf8(section);
   bool changed = false;
-  for (const auto& [key, value] : values)
-    changed |= document.Set(sectionName, key, value);
+  for (const auto& [key, value] : values) {
+    changed |= document.Set(sectionName, AsUtf8(key), AsUtf8(value));
+  }
   if (!changed) return;  // leave the file, its time stamp and its readers' caches alone
 
   // Write the whole new file beside the old one and rename it over: readers and a crash

@@ -279,6 +279,10 @@ TEST(IniSettingsStoreTest, SaveManyWritesAllKeysKeepingOthers) {
   IniSettingsStore store(path);
   store.SaveMany("Zebra", {{"B", "20"}, {"C", "30"}, {"A", "1"}, {"C", "31"}});
   EXPECT_EQ(ReadFile(path), "[Zebra]\r\nA=1\r\n; note\r\nB=20\r\nC=31\r\n[Other]\r\nA=9\r\n");
+  // Bytes that are not UTF-8 are stored as the Windows-1252 text they read back as.
+  store.SaveMany("Zebra", {{"D", "Caf\xE9"}});
+  EXPECT_EQ(store.Get("Zebra", "D"), "Caf\xC3\xA9");
+  EXPECT_NE(ReadFile(path).find("D=Caf\xC3\xA9\r\n"), std::string::npos);
 }
 
 TEST(IniSettingsStoreTest, UnchangedValuesDoNotRewriteTheFile) {
@@ -499,6 +503,8 @@ TEST(IniSettingsStoreTest, WriterKilledMidUpdateLeavesACompleteFile) {
   struct stat info;
   ino_t last = 0;
   for (int changes = 0; changes < 5;) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the writer ended by itself";
     if (::stat(path.c_str(), &info) == 0 && info.st_ino != last) {
       last = info.st_ino;
       ++changes;
