@@ -3,12 +3,15 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
 
 #include "platform/printing.h"
 
 namespace corvel {
 
 bool SetUpFonts() {
+  // The font database needs the application object; without it try again later.
+  if (!QGuiApplication::instance()) return false;
   static const bool loaded = [] {
     bool all = true;
     for (const char* path :

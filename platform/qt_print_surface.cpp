@@ -16,6 +16,7 @@
 
 #include "common/errors.h"
 #include "platform/pdf_file_names.h"
+#include "platform/printing.h"
 
 namespace corvel {
 namespace {
@@ -83,6 +84,7 @@ QtPrintSurface::QtPrintSurface(PrinterTarget target)
     printer_->setPrinterName(Text(target_.queue));
   }
   ApplyPageLayout();
+  SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
   UpdateFont();
 }
 
