@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QList>
 
+#include "tests/support/pdf_tools.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {
@@ -135,6 +136,41 @@ TEST(BarcodeCommand, DescribesTheSymbolAndRejectsBadArguments) {
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err.constData();
     EXPECT_TRUE(run.out.contains(row.outPart)) << run.out.constData();
   }
+}
+
+// The drawn files carry a symbol a scanner reads and the number printed under it.
+TEST(BarcodeCommand, DrawsFilesThatDecode) {
+  struct Row {
+    const char* name;
+    QStringList options;
+    const char* decoded;
+  };
+  const Row rows[] = {
+      {"Ean13", {"4006381333931"}, "4006381333931"},
+      {"Ean8", {"9638507", "--ean8"}, "96385074"},
+      {"UpcE", {"1230000045", "--upce"}, "01234531"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const QString folder = test::MakeTempFolder();
+    const QString pdf = folder + "/symbol.pdf", png = folder + "/symbol.png";
+    const test::RunResult run = test::RunProgram(
+        test::BuiltProgram("corvel"), QStringList{"barcode"} + row.options +
+                                          QStringList{"--pdf", pdf, "--png", png, "--dpi", "203"});
+    ASSERT_TRUE(run.finished);
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(test::DecodeBarcodes(png, {"-Supce.enable"}), QStringList{row.decoded});
+    EXPECT_EQ(test::DecodeBarcodes(test::RasterisePdf(pdf, 300), {"-Supce.enable"}),
+              QStringList{row.decoded});
+    const QString digits = row.decoded;
+    bool numberPrinted = false;
+    for (const test::PdfWord& word : test::PdfWords(pdf))
+      numberPrinted |= word.text == digits;
+    EXPECT_TRUE(numberPrinted);
+  }
+  const test::RunResult unwritable = test::RunProgram(
+      test::BuiltProgram("corvel"), {"barcode", "1", "--pdf", "/nonexistent-folder/x.pdf"});
+  EXPECT_EQ(unwritable.exitCode, 1);
 }
 
 }  // namespace
