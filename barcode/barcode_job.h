@@ -34,7 +34,8 @@ struct BarcodeJob {
 
 // Fills the digit fields, CheckMarker, CheckDigit(Text), UpcEDigits, IsUpcE and IsEan8
 // from a code field of up to 14 characters. Never rejects input: text without a number
-// is code 0. Throws OverflowError only for a number beyond the range of a double.
+// is code 0. A minus sign left among the digits reads as 0 in the digit fields, as it
+// does in the bars. Throws OverflowError only for a number beyond the range of a double.
 void PrepareBarcodeDigits(BarcodeJob& job, std::string_view codeField, bool allowUpcE,
                           bool allowEan8);
 
