@@ -113,8 +113,8 @@ class SheetPrinter {
     surface_.SetBold(true);
   }
 
-  // Prints `text` on its own line in the cell starting at x0: centred across the label
-  // when `centre`, shifted left by half the column gap as the sheets are cut for it.
+  // Prints `text` on its own line in the cell starting at x0, centred across the label
+  // when `centre`. Texts stand half a column gap further left than the bars.
   void PrintAt(double x0, const std::string& text, bool centre) {
     const double d = centre ? cell_.width - surface_.TextWidth(text) : 0;
     const double halfD = std::trunc(RoundHalfEven(d) / 2);
