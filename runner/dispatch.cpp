@@ -93,7 +93,7 @@ RunOutcome ShelfRequest(Session& session, const std::string& selector) {
     const char digit = selector.size() > 1 ? selector[1] : ' ';
     run.state.ShelfLayoutNumber =
         static_cast<std::int16_t>(digit >= '0' && digit <= '9' ? digit - '0' : 0);
-    PrintShelfCards(run);
+    session.services.jobs.shelfCards(run);
   }
   return {kExitPrinted, ""};
 }
@@ -109,15 +109,16 @@ RunOutcome BarcodeRequest(Session& session, const std::string& selector) {
   }
   RunContext run = MakeContext(session, target);
   run.state.Copies = copies;
+  const RunnerJobs& jobs = session.services.jobs;
   if (selector == "Z") {
-    RollLabelJob(run);
+    jobs.rollLabels(run);
   } else if (selector == "P") {
-    PageJob(run, 10);
+    jobs.pages(run, 10);
   } else if (selector == "P20") {
-    PageJob(run, 20);
+    jobs.pages(run, 20);
   } else {
     run.state.SheetType = *sheetType;
-    SheetJob(run, *sheetType);
+    jobs.sheets(run, *sheetType);
   }
   return {kExitPrinted, ""};
 }
@@ -131,6 +132,8 @@ void Abandon(Session& session) {
   }
 }
 }  // namespace
+
+RunnerJobs RealJobs() { return {RollLabelJob, PageJob, SheetJob, PrintShelfCards}; }
 
 RunOutcome RunSheetwise(RunnerServices& services) {
   Session session{services, nullptr};

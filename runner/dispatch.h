@@ -1,6 +1,7 @@
 #pragma once
 // The runner's start: read the job selector "Barcodetype", show the print dialog where
 // the job needs it, set the run state once and run exactly one job.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,11 +18,24 @@ namespace corvel {
 // Makes the print surface for the printer the run prints on.
 using SurfaceFactory = std::function<std::unique_ptr<PrintSurface>(const PrinterTarget&)>;
 
+struct RunContext;
+
+// The jobs the dispatcher can start; tests put recording stand-ins in their place.
+struct RunnerJobs {
+  std::function<void(RunContext&)> rollLabels;
+  std::function<void(RunContext&, int itemsPerPage)> pages;
+  std::function<void(RunContext&, std::int16_t sheetType)> sheets;
+  std::function<void(RunContext&)> shelfCards;
+};
+// RollLabelJob, PageJob, SheetJob and PrintShelfCards.
+RunnerJobs RealJobs();
+
 struct RunnerServices {
   SettingsStore& settings;
   PrintDialog& dialog;
   MessageBoxes& messages;
   SurfaceFactory makeSurface;
+  RunnerJobs jobs = RealJobs();
 };
 
 // How a run ended: a kExit code (run_state.h) and one line naming the reason (empty
