@@ -36,7 +36,8 @@ struct PageRun {
   }
   int NewPages() const {
     int n = 0;
-    for (const RecordedOp& op : surface.Ops()) n += op.kind == RecordedOp::Kind::NewPage;
+    for (const RecordedOp& op : surface.Ops())
+      n += op.kind == RecordedOp::Kind::NewPage;
     return n;
   }
 };
@@ -99,20 +100,63 @@ TEST_P(PageItemPlacing, TextsAndBars) {
 
 // Codes are 13 digits (number line 1300 wide at size 10: half 650); "Item 3" is six
 // characters, "$3.00" five.
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, PageItemPlacing,
-    ::testing::Values(
-        ItemCase{"TenPerPageThirdRow", 10, 3, 3, {1800, 4490}, {6500, 4490}, {8000, 3990},
-                 {8950, 4990}, 900, 14, 1},
-        ItemCase{"TenPerPageFirstOfPageTwo", 10, 11, 11, {1800, 1600}, {6360, 1600},
-                 {8000, 1100}, {8950, 2100}, 900, 14, 2},
-        ItemCase{"TwentyPerPageRightColumn", 20, 2, 2, {8700, 1175}, {8750, 1400}, {7500, 400},
-                 {8350, 950}, 500, 10, 1},
-        ItemCase{"TwentyPerPageSecondRowLeft", 20, 3, 3, {3600, 2620}, {3650, 2845},
-                 {2400, 1845}, {3250, 2395}, 500, 10, 1},
-        ItemCase{"TwentyFirstItemStartsPageTwo", 20, 21, 21, {3550, 1175}, {3600, 1400},
-                 {2400, 400}, {3250, 950}, 500, 10, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layouts, PageItemPlacing,
+                         ::testing::Values(ItemCase{"TenPerPageThirdRow",
+                                                    10,
+                                                    3,
+                                                    3,
+                                                    {1800, 4490},
+                                                    {6500, 4490},
+                                                    {8000, 3990},
+                                                    {8950, 4990},
+                                                    900,
+                                                    14,
+                                                    1},
+                                           ItemCase{"TenPerPageFirstOfPageTwo",
+                                                    10,
+                                                    11,
+                                                    11,
+                                                    {1800, 1600},
+                                                    {6360, 1600},
+                                                    {8000, 1100},
+                                                    {8950, 2100},
+                                                    900,
+                                                    14,
+                                                    2},
+                                           ItemCase{"TwentyPerPageRightColumn",
+                                                    20,
+                                                    2,
+                                                    2,
+                                                    {8700, 1175},
+                                                    {8750, 1400},
+                                                    {7500, 400},
+                                                    {8350, 950},
+                                                    500,
+                                                    10,
+                                                    1},
+                                           ItemCase{"TwentyPerPageSecondRowLeft",
+                                                    20,
+                                                    3,
+                                                    3,
+                                                    {3600, 2620},
+                                                    {3650, 2845},
+                                                    {2400, 1845},
+                                                    {3250, 2395},
+                                                    500,
+                                                    10,
+                                                    1},
+                                           ItemCase{"TwentyFirstItemStartsPageTwo",
+                                                    20,
+                                                    21,
+                                                    21,
+                                                    {3550, 1175},
+                                                    {3600, 1400},
+                                                    {2400, 400},
+                                                    {3250, 950},
+                                                    500,
+                                                    10,
+                                                    2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct PagingCase {
   const char* name;
@@ -135,15 +179,15 @@ TEST_P(PageDocuments, OneDocumentWithoutBlankLastPage) {
   EXPECT_EQ(pages.surface.Texts().back().page, c.pages);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Counts, PageDocuments,
-    ::testing::Values(PagingCase{"TenExactlyOnePage", 10, 10 * 66, 1, 1},
-                      PagingCase{"ElevenTwoPages", 10, 11 * 66, 1, 2},
-                      PagingCase{"TwentyOneTwoPages", 20, 21 * 66, 1, 2},
-                      PagingCase{"FortyExactlyTwoPages", 20, 40 * 66, 1, 2},
-                      PagingCase{"CopiesIgnored", 20, 21 * 66, 3, 2},
-                      PagingCase{"FractionalCountPrintsWholeRecords", 10, 200, 1, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Counts, PageDocuments,
+                         ::testing::Values(PagingCase{"TenExactlyOnePage", 10, 10 * 66, 1, 1},
+                                           PagingCase{"ElevenTwoPages", 10, 11 * 66, 1, 2},
+                                           PagingCase{"TwentyOneTwoPages", 20, 21 * 66, 1, 2},
+                                           PagingCase{"FortyExactlyTwoPages", 20, 40 * 66, 1, 2},
+                                           PagingCase{"CopiesIgnored", 20, 21 * 66, 3, 2},
+                                           PagingCase{"FractionalCountPrintsWholeRecords", 10, 200,
+                                                      1, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PageJob, Ean8BarsStart450Further) {
   PageRun pages;

@@ -25,10 +25,10 @@ struct Context {
 TEST(BarcodeRequestRecord, FieldsSitAtTheirOffsets) {
   BarcodeRequestRecord record;
   const std::string raw =
-      "5012345678900 "                      // code, 14
-      "Granny Smith apples, loose  1 kg"    // description, 32
-      "   $3.49          "                  // price, 18
-      "\x34\x12";                           // spare, little-endian 0x1234
+      "5012345678900 "                    // code, 14
+      "Granny Smith apples, loose  1 kg"  // description, 32
+      "   $3.49          "                // price, 18
+      "\x34\x12";                         // spare, little-endian 0x1234
   ASSERT_EQ(raw.size(), 66u);
   record.bytes.assign(raw.begin(), raw.end());
   EXPECT_EQ(record.Code(), "5012345678900 ");
@@ -77,9 +77,9 @@ TEST(ShelfRecord, FieldsSitAtTheirOffsets) {
 
 struct BarprintCase {
   const char* name;
-  int bytes;                 // file length
-  int expectedRecords;       // -1: the run ends without a table
-  int expectedExit;          // for runs that end
+  int bytes;            // file length
+  int expectedRecords;  // -1: the run ends without a table
+  int expectedExit;     // for runs that end
 };
 
 class BarprintLength : public ::testing::TestWithParam<BarprintCase> {};
@@ -207,8 +207,8 @@ class ShelfLength : public ::testing::TestWithParam<ShelfCase> {};
 TEST_P(ShelfLength, CountAndLimit) {
   const ShelfCase& c = GetParam();
   Context context;
-  QByteArray bytes = test::ShelfBytes(
-      std::vector<std::vector<std::string>>(c.bytes / 11162 + 1, {"line"}));
+  QByteArray bytes =
+      test::ShelfBytes(std::vector<std::vector<std::string>>(c.bytes / 11162 + 1, {"line"}));
   bytes.truncate(c.bytes);
   test::WriteFile(context.data.ShelfPrint(), bytes);
   if (c.expectedRecords < 0) {
@@ -221,13 +221,12 @@ TEST_P(ShelfLength, CountAndLimit) {
   EXPECT_EQ(test::ReadFile(context.data.ShelfPrint()), bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, ShelfLength,
-    ::testing::Values(ShelfCase{"Empty", 0, 500, 0},
-                      ShelfCase{"ThreeAndAPart", 11162 * 3 + 100, 500, 3},
-                      ShelfCase{"Largest", 11162 * 500, 500, 500},
-                      ShelfCase{"OneTooMany", 11162 * 501, 500, -1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lengths, ShelfLength,
+                         ::testing::Values(ShelfCase{"Empty", 0, 500, 0},
+                                           ShelfCase{"ThreeAndAPart", 11162 * 3 + 100, 500, 3},
+                                           ShelfCase{"Largest", 11162 * 500, 500, 500},
+                                           ShelfCase{"OneTooMany", 11162 * 501, 500, -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadRollRequests, ShelfLinesBesideEachRequestBlankWhenShort) {
   Context context;

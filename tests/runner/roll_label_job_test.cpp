@@ -98,12 +98,26 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 1 inch high: bars 400, number line at size 400 / 75 = 5; the free height below
         // takes "T" twice up to size 18 (2 x 18 x 24 = 864 <= 905).
-        RollCase{"OneInchLabel", 8640, 1440, kApples, {}, 3329, 15, 400,
+        RollCase{"OneInchLabel",
+                 8640,
+                 1440,
+                 kApples,
+                 {},
+                 3329,
+                 15,
+                 400,
                  {{"5012345678900", 3995, 415, 5, true},
                   {"Apples", 3780, 535, 18, true},
                   {"$1.99", 3870, 967, 18, true}}},
         // Two extra lines: bars 400 / 1.2 = 333, size 4; empty line 2 prints nothing.
-        RollCase{"TwoExtraLines", 8640, 1440, kApples, {"Fresh", "", "Local"}, 3329, 207, 333,
+        RollCase{"TwoExtraLines",
+                 8640,
+                 1440,
+                 kApples,
+                 {"Fresh", "", "Local"},
+                 3329,
+                 207,
+                 333,
                  {{"Fresh", 4220, 15, 4, false},
                   {"Local", 4220, 111, 4, false},
                   {"5012345678900", 4060, 540, 4, true},
@@ -112,25 +126,50 @@ INSTANTIATE_TEST_SUITE_P(
         // Below 1000 twips only line 1 is printed (three lines still count: 400 / 1.3),
         // and the text falls back to one line centred on x = 1200 at the first size
         // that no longer fits twice (9: 2 x 9 x 24 = 432 > 385).
-        RollCase{"ShortLabelOneLine", 8640, 900, kApples, {"Fresh", "Local", "More"}, 3329, 111,
+        RollCase{"ShortLabelOneLine",
+                 8640,
+                 900,
+                 kApples,
+                 {"Fresh", "Local", "More"},
+                 3329,
+                 111,
                  308,
                  {{"Fresh", 4220, 15, 4, false},
                   {"5012345678900", 4060, 419, 4, true},
                   {"Apples   $1.99", 570, 515, 9, true}}},
         // 60 x 40 mm: bars 900, size 10, first line at 30; a description without a price
         // is set to 20 on a label taller than 2000 and shrunk while wider than the page.
-        RollCase{"TallLabelDescriptionOnly", 3402, 2268,
-                 {"5012345678900", "Granny Smith Apples", ""}, {}, 710, 30, 900,
-                 {{"5012345678900", 1051, 930, 10, true},
-                  {"Granny Smith Apples", 86, 1170, 17, true}}},
+        RollCase{
+            "TallLabelDescriptionOnly",
+            3402,
+            2268,
+            {"5012345678900", "Granny Smith Apples", ""},
+            {},
+            710,
+            30,
+            900,
+            {{"5012345678900", 1051, 930, 10, true}, {"Granny Smith Apples", 86, 1170, 17, true}}},
         // An EAN-8 symbol is 85 characters of pattern: W/2 - 719.95.
-        RollCase{"Ean8Origin", 8640, 1440, {"1234567", "", "$2"}, {}, 3600, 15, 400,
+        RollCase{"Ean8Origin",
+                 8640,
+                 1440,
+                 {"1234567", "", "$2"},
+                 {},
+                 3600,
+                 15,
+                 400,
                  {{"1234567   0", 4045, 415, 5, true}, {"$2", 4120, 535, 20, true}}},
         // A line wider than the page shrinks until narrower, then the size comes back.
-        RollCase{"WideExtraLineShrinks", 1200, 1440, {"5012345678900", "", ""},
-                 {std::string(31, 'W')}, -391, 87, 364,
-                 {{std::string(31, 'W'), 135, 15, 3, false},
-                  {"5012345678900", 340, 451, 4, true}}}),
+        RollCase{
+            "WideExtraLineShrinks",
+            1200,
+            1440,
+            {"5012345678900", "", ""},
+            {std::string(31, 'W')},
+            -391,
+            87,
+            364,
+            {{std::string(31, 'W'), 135, 15, 3, false}, {"5012345678900", 340, 451, 4, true}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BarHeightCase {
@@ -165,10 +204,9 @@ TEST(RollLabelJob, EveryCopyIsItsOwnDocumentAndEachRecordKeepsItsOwnBarHeight) {
     const RecordedOp bar = roll.FirstBar(doc);
     EXPECT_DOUBLE_EQ(bar.y2 - bar.y, doc <= 3 ? 900 : 692);  // 900 / 1.3 = 692.3
     const auto texts = roll.TextsOf(doc);
-    const bool numberLineFound =
-        std::any_of(texts.begin(), texts.end(), [&](const RecordedOp& op) {
-          return op.text == (doc <= 3 ? "5012345678900" : "4006381333931");
-        });
+    const bool numberLineFound = std::any_of(texts.begin(), texts.end(), [&](const RecordedOp& op) {
+      return op.text == (doc <= 3 ? "5012345678900" : "4006381333931");
+    });
     EXPECT_TRUE(numberLineFound);
   }
 }

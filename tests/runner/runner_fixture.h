@@ -40,7 +40,8 @@ inline std::vector<RequestRow> NumberedRows(int n) {
   for (int i = 1; i <= n; ++i) {
     std::string data = std::to_string(200000000000LL + i);
     int sum = 0;
-    for (int k = 0; k < 12; ++k) sum += (data[k] - '0') * (k % 2 ? 3 : 1);
+    for (int k = 0; k < 12; ++k)
+      sum += (data[k] - '0') * (k % 2 ? 3 : 1);
     data += static_cast<char>('0' + (10 - sum % 10) % 10);
     rows.push_back({data, "Item " + std::to_string(i), "$" + std::to_string(i) + ".00"});
   }
