@@ -1,4 +1,4 @@
-// One run through a private CUPS scheduler: the roll-label request reaches the default
+// One run through a private CUPS scheduler: a list-page request reaches the default
 // queue as print jobs, and the queue's PDF output decodes to the request codes.
 #include <gtest/gtest.h>
 
