@@ -43,10 +43,10 @@ struct Harness {
       };
     };
     RunnerJobs jobs{record(Job::Roll),
-                    [this](RunContext& run, int perPage) {
+                    [this, record](RunContext& run, int perPage) {
                       record(perPage == 20 ? Job::Page20 : Job::Page10)(run);
                     },
-                    [this](RunContext& run, std::int16_t) { record(Job::Sheet)(run); },
+                    [this, record](RunContext& run, std::int16_t) { record(Job::Sheet)(run); },
                     record(Job::Shelf)};
     RunnerServices services{settings, dialog, messages,
                             [this](const PrinterTarget& chosen) {
@@ -94,7 +94,9 @@ TEST_P(Dispatch, SelectsJobAndRunState) {
   for (const Call& call : harness.calls) {
     EXPECT_EQ(call.job, c.job);
     EXPECT_EQ(call.state.Copies, c.runCopies);
-    if (c.job == Job::Sheet) EXPECT_EQ(call.state.SheetType, c.sheetType);
+    if (c.job == Job::Sheet) {
+      EXPECT_EQ(call.state.SheetType, c.sheetType);
+    }
     if (c.job == Job::Shelf) {
       EXPECT_EQ(call.state.ShelfLayoutNumber, c.shelfLayoutNumber);
       EXPECT_EQ(call.state.ShelfLayoutCode, c.shelfLayoutCode);
@@ -102,7 +104,9 @@ TEST_P(Dispatch, SelectsJobAndRunState) {
       EXPECT_EQ(call.paperSize, c.shelfPaperSize) << "paper size set on the printer";
     }
   }
-  if (harness.target) EXPECT_EQ(harness.target->copies, 1) << "jobs make the copies themselves";
+  if (harness.target) {
+    EXPECT_EQ(harness.target->copies, 1) << "jobs make the copies themselves";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

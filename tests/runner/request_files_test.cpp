@@ -216,7 +216,9 @@ TEST_P(ShelfLength, CountAndLimit) {
   } else {
     const auto records = LoadShelfRecords(context.run, c.limit);
     EXPECT_EQ(static_cast<int>(records.size()), c.expectedRecords);
-    if (!records.empty()) EXPECT_EQ(TrimSpaces(records.back().Text(0)), "line");
+    if (!records.empty()) {
+      EXPECT_EQ(TrimSpaces(records.back().Text(0)), "line");
+    }
   }
   EXPECT_EQ(test::ReadFile(context.data.ShelfPrint()), bytes);
 }

@@ -53,9 +53,9 @@ inline QByteArray ShelfBytes(const std::vector<std::vector<std::string>>& lines)
   QByteArray bytes;
   for (const auto& cardLines : lines) {
     ShelfRecord record = BlankShelfRecord();
-    const int slots[] = {0, 1, 5};
+    const int textIndex[] = {0, 1, 5};
     for (std::size_t i = 0; i < cardLines.size() && i < 3; ++i)
-      record.SetText(slots[i], cardLines[i]);
+      record.SetText(textIndex[i], cardLines[i]);
     bytes.append(reinterpret_cast<const char*>(record.bytes.data()),
                  static_cast<qsizetype>(record.bytes.size()));
   }
