@@ -43,7 +43,7 @@ struct Installation {
 QByteArray Csv(const std::vector<test::RequestRow>& rows) {
   QByteArray csv = "code,description,price\n";
   for (const auto& row : rows)
-    csv += QByteArray::fromStdString(row.code + "," + row.description + "," + row.price + "\n");
+    csv += QByteArray::fromStdString(row.code + ",\"" + row.description + "\"," + row.price + "\n");
   return csv;
 }
 

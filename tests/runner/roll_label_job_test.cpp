@@ -162,14 +162,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A line wider than the page shrinks until narrower, then the size comes back.
         RollCase{
             "WideExtraLineShrinks",
-            1200,
+            1100,
             1440,
             {"5012345678900", "", ""},
-            {std::string(31, 'W')},
-            -391,
+            {std::string(30, 'W')},
+            -441,
             87,
             364,
-            {{std::string(31, 'W'), 135, 15, 3, false}, {"5012345678900", 340, 451, 4, true}}}),
+            {{std::string(30, 'W'), 100, 15, 3, false}, {"5012345678900", 290, 451, 4, true}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BarHeightCase {
