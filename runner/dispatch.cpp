@@ -1,6 +1,5 @@
 #include "runner/dispatch.h"
 
-#include <cctype>
 #include <regex>
 
 #include "common/errors.h"
@@ -63,7 +62,7 @@ std::int16_t ConfirmPrinter(RunnerServices& services, PrinterTarget& target) {
 
 struct Session {
   RunnerServices& services;
-  std::unique_ptr<PrintSurface> surface;
+  std::shared_ptr<PrintSurface> surface;
   bool armed = false;  // the run-wide failure rule: from the print dialog on
 };
 
@@ -133,7 +132,9 @@ void Abandon(Session& session) {
 }
 }  // namespace
 
-RunnerJobs RealJobs() { return {RollLabelJob, PageJob, SheetJob, PrintShelfCards}; }
+RunnerJobs RealJobs() {
+  return {RollLabelJob, PageJob, SheetJob, PrintShelfCards};
+}
 
 RunOutcome RunSheetwise(RunnerServices& services) {
   Session session{services, nullptr};

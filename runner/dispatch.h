@@ -15,8 +15,9 @@
 
 namespace corvel {
 
-// Makes the print surface for the printer the run prints on.
-using SurfaceFactory = std::function<std::unique_ptr<PrintSurface>(const PrinterTarget&)>;
+// Makes the print surface for the printer the run prints on (shared, so a caller may
+// keep looking at it after the run).
+using SurfaceFactory = std::function<std::shared_ptr<PrintSurface>(const PrinterTarget&)>;
 
 struct RunContext;
 

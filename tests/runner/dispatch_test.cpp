@@ -26,7 +26,7 @@ struct Harness {
   MemorySettingsStore settings;
   ScriptedDialog dialog;
   QuietMessages messages;
-  RecordingSurface* surface = nullptr;
+  std::shared_ptr<RecordingSurface> surface;
   std::optional<PrinterTarget> target;
   std::vector<Call> calls;
   std::function<void(RunContext&)> jobBody = [](RunContext&) {};
@@ -51,9 +51,8 @@ struct Harness {
     RunnerServices services{settings, dialog, messages,
                             [this](const PrinterTarget& chosen) {
                               target = chosen;
-                              auto made = std::make_unique<RecordingSurface>();
-                              surface = made.get();
-                              return made;
+                              surface = std::make_shared<RecordingSurface>();
+                              return surface;
                             },
                             jobs};
     return RunSheetwise(services);
@@ -312,51 +311,6 @@ INSTANTIATE_TEST_SUITE_P(
                                    279.4},
                       PageSizeCase{
                           "UnreadableJobKey", "Z", {{"PdfPageSizeZ", "big"}}, 0, 0, kExitFailed}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct SheetTypeCase {
-  const char* name;
-  std::string text;
-  std::optional<std::int16_t> value;
-};
-
-class SheetTypeText : public ::testing::TestWithParam<SheetTypeCase> {};
-
-TEST_P(SheetTypeText, ReadAsWholeNumber) {
-  EXPECT_EQ(ReadSheetType(GetParam().text), GetParam().value);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, SheetTypeText,
-    ::testing::Values(SheetTypeCase{"Plain", "65", 65}, SheetTypeCase{"Tabs", "\t99\t", 99},
-                      SheetTypeCase{"Signed", "+84", 84}, SheetTypeCase{"Negative", "-3", -3},
-                      SheetTypeCase{"Exponent", "4.4E1", 44},
-                      SheetTypeCase{"BareFraction", ".5", 0}, SheetTypeCase{"HalfToEven", "2.5", 2},
-                      SheetTypeCase{"Letters", "P44", {}},
-                      SheetTypeCase{"TrailingLetters", "44a", {}},
-                      SheetTypeCase{"TwoPeriods", "4.4.", {}}, SheetTypeCase{"OnlySign", "-", {}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct PageSizeTextCase {
-  const char* name;
-  std::string text;
-  std::optional<std::pair<double, double>> size;
-};
-
-class PageSizeText : public ::testing::TestWithParam<PageSizeTextCase> {};
-
-TEST_P(PageSizeText, Millimetres) {
-  EXPECT_EQ(ParsePageSizeMm(GetParam().text), GetParam().size);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, PageSizeText,
-    ::testing::Values(PageSizeTextCase{"Plain", "60x40", std::make_pair(60.0, 40.0)},
-                      PageSizeTextCase{"Spaced", " 62.5 X 30 ", std::make_pair(62.5, 30.0)},
-                      PageSizeTextCase{"Zero", "0x40", {}},
-                      PageSizeTextCase{"Huge", "20000x40", {}},
-                      PageSizeTextCase{"OneNumber", "60", {}},
-                      PageSizeTextCase{"Negative", "-60x40", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

