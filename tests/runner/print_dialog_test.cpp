@@ -15,7 +15,15 @@
 namespace corvel {
 namespace {
 
-class RealPrintDialog : public ::testing::TestWithParam<bool> {
+struct DialogCase {
+  const char* name;
+  const char* selector;
+  bool accept;
+  int documents;
+  int widthPoints, heightPoints;  // page of the first document
+};
+
+class RealPrintDialog : public ::testing::TestWithParam<DialogCase> {
  protected:
   void SetUp() override {
     // ctest answers dialogs unattended; this test wants the dialog shown.
@@ -46,37 +54,43 @@ class RealPrintDialog : public ::testing::TestWithParam<bool> {
   QByteArray saved_;
 };
 
-TEST_P(RealPrintDialog, OkPrintsCancelEnds) {
-  const bool accept = GetParam();
+TEST_P(RealPrintDialog, OkPrintsOnTheJobsPageCancelEnds) {
+  const DialogCase& c = GetParam();
   test::DataFolder data;
   const QString pdf = test::MakeTempFolder();
   const auto rows = test::NumberedRows(2);
   test::WriteFile(data.Barprint(), test::BarprintBytes(rows));
-  data.settings.Save(kRunnerSection, "Barcodetype", "P");
+  data.settings.Save(kRunnerSection, "Barcodetype", c.selector);
   data.settings.Save(kPrinterSection, "PdfFolder", pdf.toStdString());
 
   QtPrintDialog dialog;
   test::QuietMessages messages;
   RunnerServices services{data.settings, dialog, messages, &MakePrintSurface};
   bool answered = false;
-  AnswerWhenShown(accept, answered);
+  AnswerWhenShown(c.accept, answered);
   const RunOutcome outcome = RunSheetwise(services);
   EXPECT_TRUE(answered) << "the dialog was shown";
+  EXPECT_EQ(outcome.exitCode, c.accept ? kExitPrinted : kExitCancelled) << outcome.reason;
   const QStringList pdfs = test::ListPdfFiles(pdf);
-  if (accept) {
-    EXPECT_EQ(outcome.exitCode, kExitPrinted) << outcome.reason;
-    ASSERT_EQ(pdfs.size(), 1);
-    const QStringList codes = test::DecodeBarcodes(test::RasterisePdf(pdfs[0], 300));
-    EXPECT_EQ(codes.size(), 2) << codes.join(' ').toStdString();
-  } else {
-    EXPECT_EQ(outcome.exitCode, kExitCancelled);
-    EXPECT_TRUE(pdfs.isEmpty());
+  ASSERT_EQ(pdfs.size(), c.documents);
+  QStringList codes;
+  for (const QString& file : pdfs)
+    codes << test::DecodeBarcodes(test::RasterisePdf(file, 300));
+  EXPECT_EQ(codes.size(), rows.size() * (c.accept ? 1 : 0)) << codes.join(' ').toStdString();
+  if (!pdfs.isEmpty()) {
+    // The job's page size survives the dialog.
+    const QImage page = test::RasterisePdf(pdfs[0], 72);
+    EXPECT_NEAR(page.width(), c.widthPoints, 1);
+    EXPECT_NEAR(page.height(), c.heightPoints, 1);
   }
   EXPECT_EQ(test::ReadFile(data.Barprint()), test::BarprintBytes(rows));
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, RealPrintDialog, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Ok" : "Cancel"; });
+INSTANTIATE_TEST_SUITE_P(Answers, RealPrintDialog,
+                         ::testing::Values(DialogCase{"OkListPageOnA4", "P", true, 1, 595, 842},
+                                           DialogCase{"OkRollLabels", "Z", true, 2, 170, 113},
+                                           DialogCase{"Cancel", "P", false, 0, 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvel
