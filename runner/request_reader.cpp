@@ -20,7 +20,9 @@ RequestFileReader::RequestFileReader(const std::string& path, std::size_t record
     : path_(path), recordLength_(recordLength) {
   // O_CREAT without O_TRUNC: a missing file is created empty, an existing one is left
   // exactly as it is. Read-only, so a request the suite made read-only still reads.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+  // O_NONBLOCK so that a named pipe in the request's place cannot hang the run before
+  // it is refused below; reads of a regular file are unaffected.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
   if (fd_ < 0) throw IoError(Reason("cannot open request file", path, errno));
   struct stat info {};
   if (::fstat(fd_, &info) != 0) {

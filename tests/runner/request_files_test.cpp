@@ -2,6 +2,8 @@
 // files are never changed.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <QDir>
 #include <QFileInfo>
 
 #include "common/errors.h"
@@ -168,6 +170,14 @@ INSTANTIATE_TEST_SUITE_P(Settings, EmptyPath,
                          ::testing::Values(NoFolderCase{"Absent", false},
                                            NoFolderCase{"Empty", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadBarcodeRequests, SomethingElseInTheFilesPlaceIsAFailure) {
+  Context context;
+  ASSERT_EQ(::mkfifo(context.data.Barprint().toLocal8Bit().constData(), 0600), 0);
+  EXPECT_THROW(LoadBarcodeRequests(context.run), IoError) << "a named pipe, without waiting";
+  QDir(context.data.folder).mkdir("ShelfPrint");
+  EXPECT_THROW(LoadShelfRecords(context.run), IoError) << "a folder";
+}
 
 TEST(LoadBarcodeRequests, MissingFolderIsAFailure) {
   Context context;
