@@ -11,7 +11,6 @@
 #include <iostream>
 #include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
