@@ -133,6 +133,24 @@ TEST(EndToEnd, RequestFilesAreByteIdenticalAfterARun) {
   EXPECT_EQ(test::ReadFile(site.data + "/ShelfPrint"), shelf);
 }
 
+TEST(EndToEnd, RequestCommandRefusesWhatTheRecordsCannotHoldAndDumps) {
+  Installation site;
+  const QByteArray tooLong = "code,description,price\n1,ok,1\n2," + QByteArray(33, 'd') + ",2\n";
+  const test::RunResult refused = site.Request("P", tooLong, "accept");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_TRUE(refused.err.contains("CSV line 3: description")) << refused.err.toStdString();
+  EXPECT_FALSE(QFile::exists(site.data + "/Barprint"));
+
+  const test::RunResult cut = site.Request("P", tooLong, "accept", {"--cut", "--no-run"});
+  EXPECT_EQ(cut.exitCode, 0) << cut.err.toStdString();
+  const test::RunResult dump = test::RunProgram(
+      test::BuiltProgram("corvel"), {"request", "--dump", site.data}, {}, site.Env("accept"));
+  EXPECT_EQ(dump.exitCode, 0);
+  EXPECT_TRUE(dump.out.contains("2 records (132 bytes)")) << dump.out.toStdString();
+  EXPECT_TRUE(dump.out.contains("description \"" + QByteArray(32, 'd') + "\""));
+  EXPECT_TRUE(site.Pdfs().isEmpty());
+}
+
 struct ExitCase {
   const char* name;
   QString barcodeType;
