@@ -26,5 +26,10 @@ echo "Sample barcode symbols"
 "$corvel" barcode 1230000045 --upce --pdf "$pdf/sample-upce.pdf"
 
 echo
+echo "Sample roll labels (Z) and a list page of 20 items (P20) from the request writer"
+"$corvel" request --data "$demo/suite" --type Z --pdf-folder "$pdf" samples/roll-labels.csv
+"$corvel" request --data "$demo/suite" --type P20 --pdf-folder "$pdf" samples/list-page.csv
+
+echo
 echo "Sample labels are in $pdf:"
 ls -1 "$pdf"
