@@ -7,6 +7,7 @@
 #include "common/record_file.h"
 #include "common/text.h"
 #include "runner/jobs.h"
+#include "runner/number_line.h"
 #include "runner/sheet_layout.h"
 
 namespace corvel {
@@ -22,27 +23,13 @@ struct StoreLines {
 // Texts(0) and Texts(1) of the first shelf record, trimmed; blank when the shelf file
 // has no whole record (it is created empty when missing).
 StoreLines ReadStoreLines(const RunContext& run) {
-  const RecordFile file(run.settings.GetOr("Quorrel", "Path", "") + "/ShelfPrint",
-                        ShelfRecord::kLength);
+  const RecordFile file(
+      run.settings.GetOr(kRunnerSection, "Path", "") + std::string(kShelfRequestName),
+      ShelfRecord::kLength);
   if (file.Length() < ShelfRecord::kLength) return {};
   ShelfRecord record;
   record.bytes = file.Read(1);
   return {TrimSpaces(record.Text(0)), TrimSpaces(record.Text(1))};
-}
-
-// The line under the bars: the data digits without leading zeros, then the check digit
-// after one space (the one the code carried, or the computed one when asked for); for
-// UPC-E with its digits asked for, the six UPC-E digits instead.
-std::string NumberLineText(const BarcodeJob& job, bool printCheckDigit, bool printUpcEDigits) {
-  if (printUpcEDigits && job.IsUpcE) return GeneralNumber(ReadLeadingNumber(job.UpcEDigits));
-  std::string text = GeneralNumber(ReadLeadingNumber(job.DataDigits));
-  if (job.CheckMarker >= '0' && job.CheckMarker <= '9') {
-    text += ' ';
-    text += job.CheckMarker;
-  } else if (printCheckDigit) {
-    text += ' ' + job.CheckDigitText;
-  }
-  return text;
 }
 
 int SymbolModules(const BarcodeJob& job) {
@@ -82,7 +69,7 @@ class SheetPrinter {
 
     UseTextFont(layout_.numberLineSize);
     surface_.SetCurrentY(y0 + storeHeight + job.BarHeight);
-    PrintAt(x0, NumberLineText(job, layout_.printCheckDigit, layout_.printUpcEDigits),
+    PrintAt(x0, SheetNumberLine(job, layout_.printCheckDigit, layout_.printUpcEDigits),
             layout_.centreBarcode);
 
     const std::string description = " " + TrimSpaces(record.Description());
@@ -142,7 +129,7 @@ void SheetJob(RunContext& run, std::int16_t sheetType) {
   const BarcodeRequests requests = LoadBarcodeRequests(run);
   const double count = requests.count;
   const int records = static_cast<int>(requests.records.size());
-  if (records == 0) throw EndRun{0, {}};
+  if (records == 0) throw EndRun{kExitNothingToPrint, {}};
   SheetPrinter printer(run, layout, cell, ReadStoreLines(run));
   const int cells = LabelsPerSheet(layout, count);
   const bool storeLine1 = layout.type == kUserSheetType && layout.storeLine1;
@@ -158,7 +145,7 @@ void SheetJob(RunContext& run, std::int16_t sheetType) {
     run.surface.EndDoc();
     if (layout.type != kUserSheetType || layout.oneSheetOnly) break;
   }
-  throw EndRun{0, {}};
+  throw EndRun{kExitPrinted, {}};
 }
 
 }  // namespace corvel

@@ -12,14 +12,11 @@
 namespace corvel {
 namespace {
 
-constexpr const char* kPrinterSettings = "Printer";
-constexpr int kFailedRun = 1;
-
 // Reads a 16-bit bin number and writes it straight back, so the key exists afterwards.
 std::int16_t ReadBinSetting(SettingsStore& settings, const char* key, const char* fallback) {
   const std::int16_t bin =
-      ToInt16(ReadLeadingNumber(settings.GetOr(kPrinterSettings, key, fallback)));
-  settings.Save(kPrinterSettings, key, std::to_string(bin));
+      ToInt16(ReadLeadingNumber(settings.GetOr(kPrinterSection, key, fallback)));
+  settings.Save(kPrinterSection, key, std::to_string(bin));
   return bin;
 }
 
@@ -36,13 +33,13 @@ void Try(Step&& step) {
 void PrintShelfCards(RunContext& run) {
   const std::int16_t z = run.state.ShelfLayoutNumber;
   if (z < 1 || z > 3) {
-    throw EndRun{kFailedRun, "shelf layout " + std::to_string(z) +
-                                 " does not exist: the shelf card type must be S1, S2 or S3"};
+    throw EndRun{kExitFailed, "shelf layout " + std::to_string(z) +
+                                  " does not exist: the shelf card type must be S1, S2 or S3"};
   }
   PrintSurface& surface = run.surface;
   const std::int16_t cassette = ReadBinSetting(run.settings, "Cassett", "267");
   const std::int16_t rearTray = ReadBinSetting(run.settings, "RearPaperTray", "7");
-  run.settings.Save(kPrinterSettings, "LastDefaultPaperBin", std::to_string(surface.PaperBin()));
+  run.settings.Save(kPrinterSection, "LastDefaultPaperBin", std::to_string(surface.PaperBin()));
 
   const std::vector<ShelfRecord> cards = LoadShelfRecords(run);
 
@@ -62,8 +59,9 @@ void PrintShelfCards(RunContext& run) {
     if (outcome.reachedSecondPage) {
       // What the card printed so far still goes out; the rest of the run is dropped.
       Try([&] { surface.EndDoc(); });
-      throw EndRun{kFailedRun, "shelf card " + std::to_string(n + 1) +
-                                   " ran onto a second page; the remaining cards were not printed"};
+      throw EndRun{kExitFailed,
+                   "shelf card " + std::to_string(n + 1) +
+                       " ran onto a second page; the remaining cards were not printed"};
     }
     try {
       surface.EndDoc();
@@ -75,8 +73,8 @@ void PrintShelfCards(RunContext& run) {
     if (outcome.printFailed && failedCards++ == 0) firstFailure = outcome.failure;
   }
   if (failedCards > 0) {
-    throw EndRun{kFailedRun, std::to_string(failedCards) + " of " + std::to_string(cards.size()) +
-                                 " shelf cards could not be printed: " + firstFailure};
+    throw EndRun{kExitFailed, std::to_string(failedCards) + " of " + std::to_string(cards.size()) +
+                                  " shelf cards could not be printed: " + firstFailure};
   }
 }
 
