@@ -2,6 +2,9 @@
 #include <QDir>
 #include <QPrinterInfo>
 #include <QString>
+#include <map>
+#include <string>
+#include <utility>
 
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
@@ -22,6 +25,22 @@ bool ParsePageSize(const std::string& text, double& width, double& height) {
   width = w;
   height = h;
   return true;
+}
+
+// The store cannot list a section's keys, so "InputSlot<n>" is looked up for the
+// standard bin numbers and the first printer-specific ones.
+constexpr std::pair<int, int> kInputSlotBinRanges[] = {{1, 15}, {256, 1023}};
+
+std::map<int, std::string> ReadInputSlots(const SettingsStore& settings, std::string_view section) {
+  std::map<int, std::string> found;
+  for (const auto& [first, last] : kInputSlotBinRanges) {
+    for (int bin = first; bin <= last; ++bin) {
+      if (const auto slot = settings.Get(section, "InputSlot" + std::to_string(bin))) {
+        found[bin] = QString::fromStdString(*slot).trimmed().toStdString();
+      }
+    }
+  }
+  return found;
 }
 
 }  // namespace
@@ -59,6 +78,7 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
     if (target.queue.empty() && QPrinterInfo::defaultPrinter().isNull()) {
       target.queue = printers.first().printerName().toStdString();
     }
+    target.inputSlots = ReadInputSlots(settings, section);
     return target;
   }
   target.kind = PrinterTarget::Kind::PdfFolder;
