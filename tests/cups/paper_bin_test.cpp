@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "common/ini_settings_store.h"
 #include "common/settings_store.h"
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
@@ -58,6 +59,25 @@ TEST(InputSlotTest, ChoosesExplicitThenCommonNames) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(ChooseInputSlot(row.bin, explicitSlots, row.offered), row.expected);
   }
+}
+
+TEST(InputSlotTest, TargetTakesTheSectionsInputSlotKeys) {
+  MemorySettingsStore settings;
+  for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
+           {"InputSlot267", " Tray2 "},
+           {"InputSlot7", ""},
+           {"InputSlot32767", "Top"},
+           {"InputSlot0267", "Tray9"},
+           {"InputSlot32768", "Tray9"},
+           {"InputSlot-1", "Tray9"},
+           {"InputSlotA", "Tray9"},
+           {"InputSlot", "Tray9"},
+       }) {
+    settings.Save("Printer", key, value);
+  }
+  settings.Save("Zebra", "InputSlot1", "Tray9");
+  const std::map<int, std::string> expected = {{7, ""}, {267, "Tray2"}, {32767, "Top"}};
+  EXPECT_EQ(ChoosePrinterTarget(settings, "Printer", "sheetwise").inputSlots, expected);
 }
 
 // A PPD for a file queue with four trays, the default one automatic.
@@ -115,9 +135,13 @@ TEST(PaperBinCupsTest, BinSelectsTheQueueTray) {
       << out.toStdString();
   SetUpFonts();
 
-  MemorySettingsStore settings;
-  settings.Save("Printer", "PrinterName", "Trays");
-  settings.Save("Printer", "InputSlot267", " tray2 ");
+  const QString ini = serverRoot + "/tmp/Corvel.ini";
+  {
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Printer]\r\nPrinterName=Trays\r\nInputSlot267=tray2\r\n");
+  }
+  const IniSettingsStore settings(ini.toStdString());
   const PrinterTarget target = ChoosePrinterTarget(settings, "Printer", "sheetwise");
   ASSERT_EQ(target.kind, PrinterTarget::Kind::CupsQueue);
 
