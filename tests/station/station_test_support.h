@@ -49,3 +49,26 @@ inline RecordBytes PatternBytes(std::size_t length, int seed) {
 }
 
 }  // namespace corvel::test
+
+namespace corvel::test {
+
+// A product file of `count` records "Item 1" ... with every reserved byte set; record n
+// has code n x 1000, price n + 0.99, tare 0.015, shelf life n, weighed.
+inline RecordBytes ProductFileBytes(int count) {
+  RecordBytes bytes;
+  for (int n = 1; n <= count; ++n) {
+    RecordBytes record = PatternBytes(150, n);
+    PutInt64(record, 0, static_cast<std::int64_t>(n) * 1000 * 10000);
+    PutInt64(record, 10, static_cast<std::int64_t>(n) * 10000 + 9900);
+    PutInt16(record, 18, 0);
+    PutInt16(record, 22, static_cast<std::int16_t>(n));
+    PutTextField(record, 24, 24, "Item " + std::to_string(n));
+    PutTextField(record, 48, 24, "Line two " + std::to_string(n));
+    PutTextField(record, 72, 24, "");
+    PutFloat32(record, 100, 0.015f);
+    bytes.insert(bytes.end(), record.begin(), record.end());
+  }
+  return bytes;
+}
+
+}  // namespace corvel::test
