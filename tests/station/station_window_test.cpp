@@ -367,9 +367,9 @@ TEST_F(StationWindowTest, ResetListAsksFirst) {
     store.Save("Zebra", "UseDatecenter", "1");
     messages.answerYes = yes;
     auto w = Open();
-    QListWidgetItem* item = w->List1->item(0);
-    QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {},
-                       w->List1->visualItemRect(item).center());
+    const QPoint at = w->List1->visualItemRect(w->List1->item(0)).center();
+    QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {}, at);
     ASSERT_FALSE(messages.questions.empty());
     EXPECT_EQ(messages.questions.back(),
               "Check Paper Size in Printer Properties Also|Are You Sure|No");
