@@ -37,7 +37,8 @@ bool PrepareLabelBarcode(BarcodeJob& job, std::string_view codeText, std::string
   const double code = ReadLeadingNumber(codeText);
   if (!(code > 0)) return false;
 
-  const std::string padded = "00000000000000" + FormatNumber(code, "00000");
+  std::string padded(14, '0');
+  padded.append(FormatNumber(code, "00000"));
   std::string data;
   if (code > 99999999999.0) {
     const std::string last13 = LastChars(padded, 13);
@@ -69,15 +70,18 @@ bool PrepareLabelBarcode(BarcodeJob& job, std::string_view codeText, std::string
   // of the pattern removes the noise of the multiplication (12.35 gives 1235).
   double cents = ReadLeadingNumber(priceText) * 100;
   if (!(cents > 0)) cents = 0;
-  const std::string centsText = "00000" + FormatNumber(cents, "0");
+  std::string centsText(5, '0');
+  centsText.append(FormatNumber(cents, "0"));
 
   job.LeadPair = "02";
-  job.FirstDigit = "0";
-  job.LeftFirst = "2";
-  job.LeftRest = std::string(1, flagDigit) + data.substr(8, 4);
+  job.FirstDigit.assign(1, '0');
+  job.LeftFirst.assign(1, '2');
+  job.LeftRest.assign(1, flagDigit);
+  job.LeftRest.append(data, 8, 4);
   if (usePriceCheckDigit) {
     const std::string p4 = LastChars(centsText, 4);
-    job.RightDigits = std::to_string(PriceCheckDigit(p4)) + p4;
+    job.RightDigits.assign(1, static_cast<char>('0' + PriceCheckDigit(p4)));
+    job.RightDigits.append(p4);
   } else {
     job.RightDigits = LastChars(centsText, 5);
   }
