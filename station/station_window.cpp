@@ -379,6 +379,7 @@ void StationWindow::Combo1_Click(int index) {
     return;
   }
   products_.selected = static_cast<std::uint64_t>(index) + 1;
+  Combo1->lineEdit()->setCursorPosition(0);
   Text8->setText(ToQ(GeneralNumber(static_cast<double>(products_.selected))));
   ShowSelected();
 }
@@ -403,6 +404,9 @@ void StationWindow::ShowSelected() {
     Text2->setText(ToQ(texts->description1));
     Text6->setText(ToQ(texts->description2));
     Text7->setText(ToQ(texts->description3));
+    // Show the start of padded texts, not the padding after them.
+    for (QLineEdit* box : {Text1, Text2, Text3, Text6, Text7, Text9, Text10})
+      box->setCursorPosition(0);
   });
 }
 

@@ -70,6 +70,8 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
   EXPECT_EQ(w->Text4->text(), "0.00");
   EXPECT_EQ(w->Combo1->count(), 1);
   EXPECT_EQ(w->Combo1->itemText(0), "Product                 ");
+  EXPECT_EQ(w->Combo1->currentIndex(), 0);
+  EXPECT_EQ(w->Combo1->currentText(), "Product                 ");
   EXPECT_EQ(w->Text8->text(), "1");
   EXPECT_EQ(w->Text2->text(), "Product                 ");
   EXPECT_EQ(w->Text1->text(), "0");
