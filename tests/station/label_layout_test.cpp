@@ -1,12 +1,11 @@
-// Layout settings: reading stored texts, writing all 40 back, the two default sets and
-// the reset with its confirmation.
+// Layout settings: reading stored texts and writing all 40 back. The reset list is
+// tested through the window.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "common/errors.h"
 #include "station/label_layout.h"
-#include "tests/station/station_test_support.h"
 
 namespace corvel {
 namespace {
@@ -23,19 +22,6 @@ TEST(LabelLayout, EmptyStoreUsesAbsentValuesAndWritesAllKeys) {
   EXPECT_EQ(store.Get("Zebra", "WeightTop"), "750");
   EXPECT_EQ(store.Get("Zebra", "BarcodeFontCenter"), "1050");
   EXPECT_EQ(store.Get("Zebra", "BarcodeLefte"), "550");
-}
-
-TEST(LabelLayout, DefaultSetsDifferFromAbsentWhereExpected) {
-  const LabelLayout absent = LayoutValues(LayoutSet::Absent);
-  LabelLayout sixByFour = LayoutValues(LayoutSet::Default6x4);
-  EXPECT_EQ(sixByFour.UseDatecenter, 2675);
-  sixByFour.UseDatecenter = 2100;
-  EXPECT_EQ(sixByFour, absent) << "only UseDatecenter tells the two apart";
-  const LabelLayout small = LayoutValues(LayoutSet::Default4x29);
-  EXPECT_EQ(small.WeightTop, 150);
-  EXPECT_EQ(small.BarcodeFontTop, 1350);
-  EXPECT_EQ(small.BarcodeLefte, 50);
-  EXPECT_EQ(small.ProductIdcenter, 20);
 }
 
 struct ReadCase {
@@ -92,41 +78,6 @@ TEST(LabelLayout, OutOfRangeValueFailsAndWritesNothing) {
     EXPECT_FALSE(store.Get("Zebra", "WeightTop").has_value());
   }
 }
-
-struct ResetCase {
-  const char* name;
-  bool yes;
-  int index;
-  std::optional<LayoutSet> written;  // the set in the store afterwards, if written
-};
-
-class LabelLayoutReset : public ::testing::TestWithParam<ResetCase> {};
-
-TEST_P(LabelLayoutReset, AsksAndWritesTheChosenSet) {
-  const ResetCase& c = GetParam();
-  MemorySettingsStore store;
-  store.Save("Zebra", "WeightTop", "9999");  // differs from both sets
-  test::FakeMessages messages;
-  messages.answerYes = c.yes;
-
-  EXPECT_EQ(ResetLabelLayout(store, messages, c.index), c.written.has_value());
-  ASSERT_EQ(messages.questions.size(), 1u);
-  EXPECT_EQ(messages.questions[0], "Check Paper Size in Printer Properties Also|Are You Sure|No");
-  if (c.written) {
-    EXPECT_EQ(LoadLabelLayout(store), LayoutValues(*c.written));
-  } else {
-    EXPECT_EQ(store.Get("Zebra", "WeightTop"), "9999");
-    EXPECT_FALSE(store.Get("Zebra", "PriceTop").has_value());
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, LabelLayoutReset,
-    ::testing::Values(ResetCase{"YesSixByFour", true, 0, LayoutSet::Default6x4},
-                      ResetCase{"YesFourBy29", true, 1, LayoutSet::Default4x29},
-                      ResetCase{"No", false, 0, std::nullopt},
-                      ResetCase{"YesNoEntry", true, -1, std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvel
