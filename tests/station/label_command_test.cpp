@@ -1,6 +1,9 @@
-// "corvel label" run as a program: a product of a real "pdlist" printed into a PDF
-// folder, read back with zbar and pdftotext; refused arguments.
+// "corvel label" and the station ops of "corvel barcode" run as programs: a product of a real
+// "pdlist" printed into a PDF folder, read back with zbar and pdftotext; refused arguments.
 #include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include "tests/station/station_test_support.h"
 #include "tests/support/pdf_tools.h"
@@ -72,6 +75,33 @@ TEST(LabelCommandArguments, RefusedWithoutPrinting) {
     EXPECT_TRUE(test::ListPdfFiles(folder + "/pdf").isEmpty());
   }
   EXPECT_FALSE(QFile::exists(folder + "/none"));
+}
+
+// The station's symbol through "corvel barcode --jsonl", ops "label" and "price_check".
+TEST(BarcodeSessionStationOps, AnswerAsTheLabelPreparesIt) {
+  const QByteArray requests =
+      R"({"id":1,"op":"label","input":{"codeText":"1234","flagText":"27","priceText":"5.50","usePriceCheckDigit":true}}
+{"id":2,"op":"label","input":{"codeText":"1234567890125","flagText":"20","priceText":"1.00","usePriceCheckDigit":false}}
+{"id":3,"op":"label","input":{"codeText":"","flagText":"20","priceText":"1.00","usePriceCheckDigit":false}}
+{"id":4,"op":"price_check","input":{"digits":"2875"}}
+{"id":5,"op":"price_check","input":{"digits":"287"}}
+)";
+  const test::RunResult run =
+      test::RunProgram(test::BuiltProgram("corvel"), {"barcode", "--jsonl"}, requests);
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  const QList<QByteArray> lines = run.out.trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 5);
+  const auto answer = [&](int i) { return QJsonDocument::fromJson(lines[i]).object(); };
+  EXPECT_EQ(answer(0)["DataDigits"].toString(), "027123420550");
+  EXPECT_EQ(answer(0)["LeftRest"].toString(), "71234");
+  EXPECT_EQ(answer(0)["CheckDigit"].toInt(), 3);
+  EXPECT_EQ(answer(0)["BarcodeNumberText"].toString(), "271234205503");
+  EXPECT_EQ(answer(0)["Pattern"].toString().size(), 117);
+  EXPECT_EQ(answer(1)["CheckMarker"].toString(), "5");
+  EXPECT_EQ(answer(1)["BarcodeNumberText"].toString(), "1234567890125");
+  EXPECT_EQ(answer(2), (QJsonObject{{"id", 3}, {"HasBarcode", false}}));
+  EXPECT_EQ(answer(3), (QJsonObject{{"id", 4}, {"PriceCheckDigit", 9}}));
+  EXPECT_TRUE(answer(4).contains("error"));
 }
 
 }  // namespace
