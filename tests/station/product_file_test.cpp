@@ -49,7 +49,9 @@ TEST_P(ProductFileLength, LoadsThenAddsAfterTheLoadedRecords) {
   const LoadResult loaded = LoadProductFile(station);
   ASSERT_EQ(loaded.entries.size(), c.entries);
   EXPECT_EQ(!loaded.notice.empty(), c.notice) << loaded.notice;
-  if (c.length > 10) EXPECT_EQ(ReadAllBytes(path), original) << "loading changed the file";
+  if (c.length > 10) {
+    EXPECT_EQ(ReadAllBytes(path), original) << "loading changed the file";
+  }
   for (std::size_t k = 0; k < c.entries; ++k) {
     RecordBytes expected = Slice(original, k * 150, k * 150 + 150);
     expected.resize(150, 0);  // a short last record is completed with zeros
