@@ -35,6 +35,10 @@ struct SymbolCase {
   int checkDigit;
   const char* numberText;
 };
+// Rows show as their names in test output.
+void PrintTo(const SymbolCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class LabelSymbol : public ::testing::TestWithParam<SymbolCase> {};
 

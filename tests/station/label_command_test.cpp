@@ -17,6 +17,10 @@ struct CommandCase {
   QStringList extra;
   const char* decoded;
 };
+// Rows show as their names in test output.
+void PrintTo(const CommandCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class LabelCommand : public ::testing::TestWithParam<CommandCase> {};
 

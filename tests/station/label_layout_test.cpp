@@ -31,6 +31,10 @@ struct ReadCase {
   std::function<void(LabelLayout&)> expect;  // applied to the Absent set
   const char* writtenBack;
 };
+// Rows show as their names in test output.
+void PrintTo(const ReadCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class LabelLayoutRead : public ::testing::TestWithParam<ReadCase> {};
 

@@ -57,6 +57,10 @@ struct SymbolCase {
   bool priceCheckDigit;
   const char* decoded;
 };
+// Rows show as their names in test output.
+void PrintTo(const SymbolCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class LabelPdfSymbol : public ::testing::TestWithParam<SymbolCase> {};
 

@@ -31,6 +31,10 @@ struct LengthCase {
   std::size_t entries;  // products loaded
   bool notice;          // the operator is told something
 };
+// Rows show as their names in test output.
+void PrintTo(const LengthCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class ProductFileLength : public ::testing::TestWithParam<LengthCase> {};
 

@@ -168,6 +168,10 @@ struct BoxRule {
   std::size_t offset;      // the field in record 2
   RecordBytes fieldBytes;  // its bytes afterwards; empty: the file is unchanged
 };
+// Rows show as their names in test output.
+void PrintTo(const BoxRule& row, std::ostream* out) {
+  *out << row.name;
+}
 
 RecordBytes Field(std::size_t size, void (*put)(RecordBytes&)) {
   RecordBytes bytes(size);

@@ -125,6 +125,10 @@ struct LineCase {
   bool weightLine, pricePerKgLine, priceLine;
   const char* embedded;  // the symbol's price field, or "" for no symbol
 };
+// Rows show as their names in test output.
+void PrintTo(const LineCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class WeighedLabelLines : public ::testing::TestWithParam<LineCase> {};
 
