@@ -45,9 +45,9 @@ LabelBoxes Ham() {
   boxes.price = "12.99";
   boxes.weight = "1.235 KG";
   boxes.tare = "0.015";
-  boxes.shelfLife = "3";
+  boxes.shelfLife = std::string("3");  // GCC 12 -O2 warns falsely on one-char literals
   boxes.storeName1 = "Corner Deli";
-  boxes.itemNumber = "7";
+  boxes.itemNumber = std::string("7");
   return boxes;
 }
 
