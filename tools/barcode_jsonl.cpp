@@ -10,6 +10,7 @@
 
 #include "barcode/barcode_job.h"
 #include "common/errors.h"
+#include "runner/number_line.h"
 #include "station/label_barcode.h"
 
 namespace corvel::tools {
@@ -70,6 +71,12 @@ const PrepareFieldEntry kPrepareFields[] = {
      [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.UpcEDigits); }},
     {"Pattern",
      [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.Pattern); }},
+    {"NumberLine",
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(NumberLine(j)); }},
+    {"SheetNumberLine",
+     [](const BarcodeJob& j, const PrepareRequest& r) -> QJsonValue {
+       return Text(SheetNumberLine(j, r.printCheckDigit, r.printUpcEDigits));
+     }},
 };
 
 QJsonObject PrepareOp(const QJsonObject& input) {
