@@ -408,6 +408,10 @@ const std::vector<std::string>& QtPrintSurface::QueueInputSlots() {
     QProcess lpoptions;
     lpoptions.start(QStringLiteral("lpoptions"), args);
     const bool finished = lpoptions.waitForStarted(10000) && lpoptions.waitForFinished(30000);
+    if (!finished) {
+      lpoptions.kill();
+      lpoptions.waitForFinished(5000);
+    }
     // A queue whose options cannot be read prints from its default tray.
     queueSlots_ = finished && lpoptions.exitStatus() == QProcess::NormalExit
                       ? ParseInputSlots(lpoptions.readAllStandardOutput().toStdString())
