@@ -21,12 +21,9 @@ class CupsPrintTest : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!test::CupsDaemon::Installed()) return;
     daemon_ = std::make_unique<test::CupsDaemon>();
-    QString error;
-    if (!daemon_->Start(&error) || !daemon_->AddPdfQueue("Labels", true, &error) ||
-        !daemon_->AddPdfQueue("Sheets", false, &error)) {
-      startError_ = error;
+    if (!daemon_->Start(&startError_) || !daemon_->AddPdfQueue("Labels", true, &startError_) ||
+        !daemon_->AddPdfQueue("Sheets", false, &startError_))
       return;
-    }
     // Before anything in this process asks CUPS for printers.
     daemon_->SetClientEnvironment();
     SetUpFonts();
