@@ -12,6 +12,7 @@
 #include "common/settings_store.h"
 #include "runner/request_files.h"
 #include "runner/run_state.h"
+#include "tests/support/pdf_tools.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {
@@ -36,17 +37,22 @@ inline QByteArray BarprintBytes(const std::vector<RequestRow>& rows) {
   return bytes;
 }
 
+// The EAN-13 check digit of twelve digits.
+inline char CheckDigit(const std::string& twelve) {
+  int sum = 0;
+  for (int k = 0; k < 12; ++k)
+    sum += (twelve[k] - '0') * (k % 2 ? 3 : 1);
+  return char('0' + (10 - sum % 10) % 10);
+}
+
 // n requests "Item i" priced "$i.00" with distinct EAN-13 codes: `first` + i - 1 and
 // its check digit.
 inline std::vector<RequestRow> NumberedRows(int n, long long first = 200000000001LL) {
   std::vector<RequestRow> rows;
   for (int i = 1; i <= n; ++i) {
-    std::string code = std::to_string(first + i - 1);
-    int sum = 0;
-    for (int k = 0; k < 12; ++k)
-      sum += (code[k] - '0') * (k % 2 ? 3 : 1);
-    code += char('0' + (10 - sum % 10) % 10);
-    rows.push_back({code, "Item " + std::to_string(i), "$" + std::to_string(i) + ".00"});
+    const std::string data = std::to_string(first + i - 1);
+    rows.push_back(
+        {data + CheckDigit(data), "Item " + std::to_string(i), "$" + std::to_string(i) + ".00"});
   }
   return rows;
 }
@@ -137,6 +143,28 @@ class ScriptedDialog : public PrintDialog {
  private:
   bool accept_;
   int copies_;
+};
+
+// One isolated installation for the real programs: its own settings, data and PDF folders.
+struct Installation {
+  QString config = MakeTempFolder(), data = MakeTempFolder(), pdf = MakeTempFolder();
+
+  QStringList Env(const QString& dialog) const {
+    return {"XDG_CONFIG_HOME=" + config, "CORVEL_PRINT_DIALOG=" + dialog,
+            "QT_QPA_PLATFORM=offscreen"};
+  }
+  // corvel request with a CSV or JSON request on standard input; it then starts
+  // sheetwise unless `extra` holds "--no-run".
+  RunResult Request(const QString& type, const QByteArray& input, const QString& dialog,
+                    const QStringList& extra = {}) const {
+    QStringList args = {"request", "--data", data, "--pdf-folder", pdf};
+    if (!type.isEmpty()) args << "--type" << type;
+    return RunProgram(BuiltProgram("corvel"), args << extra << "-", input, Env(dialog));
+  }
+  RunResult Sheetwise(const QString& dialog) const {
+    return RunProgram(BuiltProgram("sheetwise"), {}, {}, Env(dialog));
+  }
+  QStringList Pdfs() const { return ListPdfFiles(pdf); }
 };
 
 }  // namespace corvel::test
