@@ -3,27 +3,17 @@
 // PDFs are read back with zbar and pdftotext.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 
-#include "tests/support/pdf_tools.h"
-#include "tests/support/test_env.h"
+#include "tests/runner/runner_fixture.h"
 
 namespace corvel {
 namespace {
 
-using test::RunProgram;
-
-int CheckDigit(const std::string& twelve) {
-  int sum = 0;
-  for (int k = 0; k < 12; ++k)
-    sum += (twelve[k] - '0') * (k % 2 == 0 ? 1 : 3);
-  return (10 - sum % 10) % 10;
-}
+using test::CheckDigit;
 
 // Distinct codes for every label of a sheet, each with the digits zbar reads back:
 // mostly EAN-13, every 7th an EAN-8 code (seven digits) and every 11th one that
@@ -33,39 +23,27 @@ std::vector<std::pair<std::string, std::string>> SheetSymbols(int labels) {
   for (int i = 1; i <= labels; ++i) {
     if (i % 7 == 0) {
       const std::string code = std::to_string(9638500 + i);
-      symbols.push_back({code, code + std::to_string(CheckDigit("00000" + code))});
+      symbols.push_back({code, code + CheckDigit("00000" + code)});
     } else if (i % 11 == 0) {
       const std::string data = "0012" + std::to_string(i % 10) + "00000" + std::to_string(10 + i);
-      symbols.push_back({data.substr(2), data + std::to_string(CheckDigit(data))});
+      symbols.push_back({data.substr(2), data + CheckDigit(data)});
     } else {
       const std::string data = "400638" + std::to_string(200000 + i);
-      const std::string code = data + std::to_string(CheckDigit(data));
+      const std::string code = data + CheckDigit(data);
       symbols.push_back({code, code});
     }
   }
   return symbols;
 }
 
-// Writes `request` with `corvel request` into a fresh shop and runs sheetwise
-// unattended; returns its exit code and the PDFs printed.
-int Print(QJsonObject request, QStringList& pdfs) {
-  const QString root = test::MakeTempFolder();
-  for (const char* sub : {"config", "data", "pdf"})
-    QDir(root).mkpath(sub);
-  const QStringList env = {"XDG_CONFIG_HOME=" + root + "/config", "QT_QPA_PLATFORM=offscreen",
-                           "CORVEL_PRINT_DIALOG=accept"};
-  request["path"] = root + "/data";
-  QFile file(root + "/request.json");
-  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(QJsonDocument(request).toJson());
-  file.close();
-  const auto written =
-      RunProgram(test::BuiltProgram("corvel"),
-                 {"request", "--no-run", "--pdf-folder", root + "/pdf", file.fileName()}, {}, env);
-  EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
-  const auto run = RunProgram(test::BuiltProgram("sheetwise"), {}, {}, env);
+// Writes `request` with `corvel request` into a fresh installation, which prints it
+// unattended; returns the exit code and the PDFs printed.
+int Print(const QJsonObject& request, QStringList& pdfs) {
+  const test::Installation site;
+  const test::RunResult run = site.Request("", QJsonDocument(request).toJson(), "accept");
   EXPECT_TRUE(run.finished);
-  pdfs = test::ListPdfFiles(root + "/pdf");
+  EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+  pdfs = site.Pdfs();
   return run.exitCode;
 }
 

@@ -42,16 +42,12 @@ constexpr int kLeft = 0, kTop = 1, kHeight = 2;
 
 TEST(ShelfCardTest, PriceFormsAndUnitWord) {
   const std::tuple<const char*, std::int16_t, std::vector<std::string>> cases[] = {
-      {"12.5", 0, {"$12.50", "ea"}},
-      {"12.5", -1, {"$12.50", "Kg"}},
-      {"12.5", 1, {"$12.50", "ea"}},
+      // clang-format off
+      {"12.5", 0, {"$12.50", "ea"}}, {"12.5", -1, {"$12.50", "Kg"}}, {"12.5", 1, {"$12.50", "ea"}},
       {"0.5", 0, {"50c"}},  // "0c" reads as 0: no unit word
-      {"0.75", -1, {"75c", "Kg"}},
-      {"0.999", 0, {"99.9c", "ea"}},
-      {"0.00", -1, {}},
-      {"0", 0, {"0"}},
-      {"$3.40", 0, {"$3.40", "ea"}},
-      {"Special", 0, {"Special"}},
+      {"0.75", -1, {"75c", "Kg"}}, {"0.999", 0, {"99.9c", "ea"}}, {"0.00", -1, {}}, {"0", 0, {"0"}},
+      {"$3.40", 0, {"$3.40", "ea"}}, {"Special", 0, {"Special"}},
+      // clang-format on
   };
   for (const auto& [price, byWeight, printed] : cases) {
     RecordingSurface surface;
@@ -131,15 +127,11 @@ TEST(ShelfCardTest, ElementsAfterAUnitWordGetHalfBoxes) {
     card.texts[0] = "Top";
     card.texts[4] = "Extra";
     card.texts[7] = "Last";
-    card.cells.insert(card.cells.end(), {{1, 2, 1, "8"},
-                                         {1, 3, 1, "255.5"},
-                                         {1, 5, 1, "x"},
-                                         {1, 6, 1, " Courier "},
-                                         {5, 1, 1, "2000"},
-                                         {5, 2, 1, "8"},
-                                         {5, 4, 1, "i"},
-                                         {8, 1, 1, "3000"},
-                                         {8, 2, 1, "8"}});
+    // clang-format off
+    card.cells.insert(card.cells.end(), {{1, 2, 1, "8"}, {1, 3, 1, "255.5"}, {1, 5, 1, "x"}, {1, 6, 1, " Courier "},
+                                         {5, 1, 1, "2000"}, {5, 2, 1, "8"}, {5, 4, 1, "i"},
+                                         {8, 1, 1, "3000"}, {8, 2, 1, "8"}});
+    // clang-format on
     RecordingSurface surface;
     PrintShelfCardElements(surface, test::MakeShelfRecord(card), 1);
     const auto p = Printed(surface);
@@ -198,7 +190,6 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     }
     EXPECT_EQ(rig.Run(cards, c.code), 0);
     EXPECT_EQ(PrintedTexts(rig.surface), (std::vector<std::string>{"Apples", "Pears", "Plums"}));
-    EXPECT_EQ(Printed(rig.surface)[2].document, 3);
     EXPECT_EQ(rig.surface.EndedDocuments(), 3);
     EXPECT_EQ(rig.surface.PaperBin(), c.bin);
     EXPECT_EQ(rig.surface.LastPaperSize(), c.paperSize);
