@@ -78,8 +78,6 @@ TEST(Dispatch, SelectsJobAndRunState) {
       {"44.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
       {"65.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 66, 0, "", 0},
       {"50", "", true, 1, 0, true, Job::Sheet, 1, 1, 50, 0, "", 0},
-      {" ", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
-      {"s1", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       {"1S", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       {"4 4", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       {"40000", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},

@@ -161,8 +161,8 @@ struct Installation {
     if (!type.isEmpty()) args << "--type" << type;
     return RunProgram(BuiltProgram("corvel"), args << extra << "-", input, Env(dialog));
   }
-  RunResult Sheetwise(const QString& dialog) const {
-    return RunProgram(BuiltProgram("sheetwise"), {}, {}, Env(dialog));
+  RunResult Sheetwise(const QString& dialog, const QStringList& env = {}) const {
+    return RunProgram(BuiltProgram("sheetwise"), {}, {}, Env(dialog) + env);
   }
   QStringList Pdfs() const { return ListPdfFiles(pdf); }
 };
