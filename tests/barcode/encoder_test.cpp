@@ -24,11 +24,11 @@ int ModuleCount(const std::string& pattern) {
   return pattern.size() % 2 ? modules : 0;
 }
 
-// Data digits, check marker, check digit, symbol and UPC-E digits, as one line.
+// Data digits, check marker, check digit, symbol, UPC-E digits and modules, as one line.
 std::string Summary(const BarcodeJob& job) {
   const char* symbol = job.IsUpcE ? " UPC-E " : (job.IsEan8 ? " EAN-8" : " EAN-13");
   return job.DataDigits + " " + job.CheckMarker + " " + std::to_string(job.CheckDigit) + symbol +
-         job.UpcEDigits;
+         job.UpcEDigits + " " + std::to_string(ModuleCount(job.Pattern));
 }
 
 TEST(CheckDigit, PublishedVectors) {
@@ -54,36 +54,36 @@ TEST(PrepareAndBuild, DigitsCheckDigitAndPattern) {
   };
   const Case cases[] = {
       // Worked examples.
-      {"12345000007", true, true, "012345000007 * 6 EAN-13",
+      {"12345000007", true, true, "012345000007 * 6 EAN-13 95",
        "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-2-3-1-3-2-1-1-1-1-1-1-1-3-2-1-1-3-2-1-1-3-2-1-"
        "1-3-2-1-1-1-3-1-2-1-1-1-4-1-1-1"},
-      {"1230000045", true, true, "001230000045 * 1 UPC-E 123453",
+      {"1230000045", true, true, "001230000045 * 1 UPC-E 123453 51",
        "1-1-1-1-2-2-2-2-2-1-2-1-4-1-1-2-3-1-1-1-2-3-1-1-4-1-1-1-1-1-1-1-1"},
-      {"1234567", true, true, "000001234567 * 0 EAN-8",
+      {"1234567", true, true, "000001234567 * 0 EAN-8 67",
        "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-1-1-1-1-1-2-3-1-1-1-1-4-1-3-1-2-3-2-1-1-1-1-1"},
       // A published EAN-13 with its check digit: the given digit is kept.
-      {"4006381333931", true, true, "400638133393 1 1 EAN-13"},
+      {"4006381333931", true, true, "400638133393 1 1 EAN-13 95"},
       // UPC-A 012345000065 <-> UPC-E 0-123456-5.
-      {"1234500006", true, false, "001234500006 * 5 UPC-E 123456"},
+      {"1234500006", true, false, "001234500006 * 5 UPC-E 123456 51"},
       // UPC-A 042100005264 is UPC-E 0-425261-4 elsewhere; here the manufacturer group
       // must be 00000, 00100 or 00200.
-      {"4210000526", true, false, "004210000526 * 4 EAN-13"},
-      {"10000555", true, false, "000010000555 * 4 UPC-E 005551"},
-      {"1234000007", true, false, "001234000007 * 7 UPC-E 123474"},  // rule four
-      {"1234500004", true, false, "001234500004 * 1 EAN-13"},        // rule five needs over 4
-      {"10000000055", true, false, "010000000055 * 7 EAN-13"},       // number system 1
-      {"999", true, true, "000000000999 * 7 UPC-E 009990"},          // UPC-E before EAN-8
+      {"4210000526", true, false, "004210000526 * 4 EAN-13 95"},
+      {"10000555", true, false, "000010000555 * 4 UPC-E 005551 51"},
+      {"1234000007", true, false, "001234000007 * 7 UPC-E 123474 51"},  // rule four
+      {"1234500004", true, false, "001234500004 * 1 EAN-13 95"},        // rule five needs over 4
+      {"10000000055", true, false, "010000000055 * 7 EAN-13 95"},       // number system 1
+      {"999", true, true, "000000000999 * 7 UPC-E 009990 51"},          // UPC-E before EAN-8
       // Thresholds.
-      {"99999999999", false, false, "099999999999 * 3 EAN-13"},
-      {"100000000000", false, false, "010000000000 0 7 EAN-13"},  // last digit dropped
-      {"999999999998", false, false, "099999999999 8 3 EAN-13"},  // check computed
-      {"999999999999", false, false, "099999999999 9 9 EAN-13"},  // check given
-      {"9999998", false, true, "000009999998 * 8 EAN-8"},
-      {"9999999", false, true, "000009999999 * 5 EAN-13"},
-      {"54006381333931", false, false, "400638133393 1 1 EAN-13"},
+      {"99999999999", false, false, "099999999999 * 3 EAN-13 95"},
+      {"100000000000", false, false, "010000000000 0 7 EAN-13 95"},  // last digit dropped
+      {"999999999998", false, false, "099999999999 8 3 EAN-13 95"},  // check computed
+      {"999999999999", false, false, "099999999999 9 9 EAN-13 95"},  // check given
+      {"9999998", false, true, "000009999998 * 8 EAN-8 67"},
+      {"9999999", false, true, "000009999999 * 5 EAN-13 95"},
+      {"54006381333931", false, false, "400638133393 1 1 EAN-13 95"},
       // Reading the text: the rounded value decides the threshold; a minus reads as 0.
-      {"99999999999.5", false, false, "010000000000 0 7 EAN-13"},
-      {"-5", false, false, "000000000005 * 5 EAN-13"},
+      {"99999999999.5", false, false, "010000000000 0 7 EAN-13 95"},
+      {"-5", false, false, "000000000005 * 5 EAN-13 95"},
   };
   for (const Case& c : cases) {
     BarcodeJob job;
