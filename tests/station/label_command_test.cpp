@@ -1,5 +1,6 @@
 // "corvel label" and the station ops of "corvel barcode" run as programs: a product of a real
-// "pdlist" printed into a PDF folder, read back with zbar and pdftotext; refused arguments.
+// "pdlist" printed into a PDF folder, read back with zbar and pdftotext; price check digits
+// and label symbols answered by ops "price_check" and "label".
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
@@ -12,100 +13,94 @@
 namespace corvel {
 namespace {
 
-struct CommandCase {
-  const char* name;
-  QStringList extra;
-  const char* decoded;
-};
-// Rows show as their names in test output.
-void PrintTo(const CommandCase& row, std::ostream* out) {
-  *out << row.name;
-}
-
-class LabelCommand : public ::testing::TestWithParam<CommandCase> {};
-
-TEST_P(LabelCommand, PrintsAProductOfTheProductFile) {
-  const CommandCase& c = GetParam();
-  const QString folder = test::MakeTempFolder();
-  test::WriteAllBytes(folder + "/pdlist", test::ProductFileBytes(3));
-  const QString pdf = folder + "/pdf";
-  const test::RunResult run = test::RunProgram(
-      test::BuiltProgram("corvel"),
-      QStringList{"label", "--pdlist", folder + "/pdlist", "--record", "2", "--weight", "1.015 KG",
-                  "--pdf-folder", pdf, "--date", "2026-12-06"} +
-          c.extra);
-  ASSERT_TRUE(run.finished);
+TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
+  const QString folder = test::MakeTempFolder(), pdlist = folder + "/pdlist", pdf = folder + "/pdf";
+  test::WriteAllBytes(pdlist, test::ProductFileBytes(3));
+  const auto label = [&](const QStringList& args) {
+    return test::RunProgram(test::BuiltProgram("corvel"),
+                            QStringList{"label"} + args + QStringList{"--pdf-folder", pdf});
+  };
+  // Item 2: 2.99 a kilogram, 1.015 less a tare of 0.015, shelf life 2 days.
+  const test::RunResult run = label({"--pdlist", pdlist, "--record", "2", "--weight", "1.015 KG",
+                                     "--date", "2026-12-06", "--check-digit", "--flag", "27"});
   ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
   const QStringList files = test::ListPdfFiles(pdf);
   ASSERT_EQ(files.size(), 1);
   EXPECT_TRUE(run.out.contains(files.front().toUtf8())) << run.out.toStdString();
   EXPECT_EQ(test::DecodeBarcodes(test::RasterisePdf(files.front(), 300)).join(",").toStdString(),
-            c.decoded);
+            "0272000602991");
   QStringList words;
   for (const test::PdfWord& word : test::PdfWords(files.front()))
     words << word.text;
-  // Item 2: 2.99 a kilogram, 1.015 less a tare of 0.015, shelf life 2 days.
   for (const char* expected : {"Item", "2.99", "1.000", "6/12/26", "8/12/26", "#2"})
     EXPECT_TRUE(words.contains(expected)) << expected << " in " << words.join(" ").toStdString();
-}
 
-INSTANTIATE_TEST_SUITE_P(
-    Options, LabelCommand,
-    ::testing::Values(CommandCase{"PriceEmbedded", {}, "0202000002996"},
-                      CommandCase{"PriceCheckDigit", {"--check-digit"}, "0202000602998"},
-                      CommandCase{"Flag", {"--flag", "27"}, "0272000002999"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(LabelCommandArguments, RefusedWithoutPrinting) {
-  const QString folder = test::MakeTempFolder();
-  test::WriteAllBytes(folder + "/pdlist", test::ProductFileBytes(3));
-  struct Case {
-    QStringList args;
-    int exitCode;
+  // The first three price checks are the worked examples of the GS1 price check digit;
+  // the others pin one weighted product each (2-: 5 gives 9, 9 gives 7; 3: 9 gives 7;
+  // 5-: 2 gives 9, 7 gives 2, 9 gives 1). It takes four digits (-1: refused).
+  const std::pair<const char*, int> priceChecks[] = {
+      {"2875", 9}, {"0550", 2}, {"1235", 4}, {"0000", 0}, {"5000", 7}, {"0900", 1},
+      {"0090", 1}, {"0002", 7}, {"0007", 6}, {"0009", 3}, {"2345", 5}, {"287", -1}};
+  // {code, flag, price, price check digit, data digits ("": no symbol), number text};
+  // the number text ends with the check digit.
+  const std::tuple<const char*, const char*, const char*, bool, const char*, const char*> labels[] =
+      {
+          {"1234", "27", "5.50", false, "027123400550", "271234005509"},
+          {"1234", "27", "5.50", true, "027123420550", "271234205503"},
+          {"7", "20", "12.35", true, "020000741235", "200007412350"},     // rounded, not cut
+          {"9999", "20", "1.00", false, "020999900100", "209999001009"},  // largest embedded
+          {"9998.7", "20", "0.00", false, "020999900000", "209999000002"},
+          {"10000", "20", "5.50", false, "000000010000", "100007"},  // smallest own code
+          {"12345678901", "20", "1.00", false, "012345678901", "123456789012"},
+          {"100000000005", "20", "1.00", false, "010000000000", "100000000005"},
+          {"1234567890128", "20", "1.00", false, "123456789012", "1234567890128"},
+          {"1234567890125", "20", "1.00", false, "123456789012", "1234567890125"},  // kept
+          {"1", "20", "123.45", true, "020000152345", "200001523458"},    // loses leading digit
+          {"1", "20", "1000.00", false, "020000100000", "200001000003"},  // overflows
+          {"1", "20", "-3.00", false, "020000100000", "200001000003"},
+          {"1", "2", "0.00", false, "020000100000", "200001000003"},  // short flag: default
+          {"1", "29", "0.00", false, "029000100000", "290001000004"},
+          {"0", "20", "1.00", false, "", ""},
+          {"-5", "20", "1.00", false, "", ""},
+      };
+  QByteArray requests;
+  const auto request = [&](const char* op, const QJsonObject& input) {
+    requests +=
+        QJsonDocument(QJsonObject{{"op", op}, {"input", input}}).toJson(QJsonDocument::Compact) +
+        "\n";
   };
-  const Case cases[] = {
-      {{"--code", "1"}, 2},                                    // no weight
-      {{"--weight", "1", "--bogus"}, 2},                       // unknown option
-      {{"--weight", "1", "--pdlist", folder + "/pdlist"}, 2},  // no record
-      {{"--weight", "1", "--pdlist", folder + "/pdlist", "--record", "4"}, 1},
-      {{"--weight", "1", "--pdlist", folder + "/none", "--record", "1"}, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args.join(" ").toStdString());
-    const test::RunResult run = test::RunProgram(
-        test::BuiltProgram("corvel"),
-        QStringList{"label"} + c.args + QStringList{"--pdf-folder", folder + "/pdf"});
-    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
-    EXPECT_TRUE(test::ListPdfFiles(folder + "/pdf").isEmpty());
-  }
-  EXPECT_FALSE(QFile::exists(folder + "/none"));
-}
-
-// The station's symbol through "corvel barcode --jsonl", ops "label" and "price_check".
-TEST(BarcodeSessionStationOps, AnswerAsTheLabelPreparesIt) {
-  const QByteArray requests =
-      R"({"id":1,"op":"label","input":{"codeText":"1234","flagText":"27","priceText":"5.50","usePriceCheckDigit":true}}
-{"id":2,"op":"label","input":{"codeText":"1234567890125","flagText":"20","priceText":"1.00","usePriceCheckDigit":false}}
-{"id":3,"op":"label","input":{"codeText":"","flagText":"20","priceText":"1.00","usePriceCheckDigit":false}}
-{"id":4,"op":"price_check","input":{"digits":"2875"}}
-{"id":5,"op":"price_check","input":{"digits":"287"}}
-)";
-  const test::RunResult run =
+  for (const auto& [digits, expected] : priceChecks)
+    request("price_check", {{"digits", digits}});
+  for (const auto& [code, flag, price, priceCheck, dataDigits, numberText] : labels)
+    request("label", {{"codeText", code},
+                      {"flagText", flag},
+                      {"priceText", price},
+                      {"usePriceCheckDigit", priceCheck}});
+  const test::RunResult session =
       test::RunProgram(test::BuiltProgram("corvel"), {"barcode", "--jsonl"}, requests);
-  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-  const QList<QByteArray> lines = run.out.trimmed().split('\n');
-  ASSERT_EQ(lines.size(), 5);
-  const auto answer = [&](int i) { return QJsonDocument::fromJson(lines[i]).object(); };
-  EXPECT_EQ(answer(0)["DataDigits"].toString(), "027123420550");
-  EXPECT_EQ(answer(0)["LeftRest"].toString(), "71234");
-  EXPECT_EQ(answer(0)["CheckDigit"].toInt(), 3);
-  EXPECT_EQ(answer(0)["BarcodeNumberText"].toString(), "271234205503");
-  EXPECT_EQ(answer(0)["Pattern"].toString().size(), 117);
-  EXPECT_EQ(answer(1)["CheckMarker"].toString(), "5");
-  EXPECT_EQ(answer(1)["BarcodeNumberText"].toString(), "1234567890125");
-  EXPECT_EQ(answer(2), (QJsonObject{{"id", 3}, {"HasBarcode", false}}));
-  EXPECT_EQ(answer(3), (QJsonObject{{"id", 4}, {"PriceCheckDigit", 9}}));
-  EXPECT_TRUE(answer(4).contains("error"));
+  ASSERT_EQ(session.exitCode, 0) << session.err.toStdString();
+  const QList<QByteArray> lines = session.out.trimmed().split('\n');
+  ASSERT_EQ(std::size_t(lines.size()), std::size(priceChecks) + std::size(labels));
+  const auto answer = [&](std::size_t i) { return QJsonDocument::fromJson(lines[i]).object(); };
+  for (std::size_t i = 0; i < std::size(priceChecks); ++i) {
+    const auto& [digits, expected] = priceChecks[i];
+    EXPECT_EQ(answer(i)["PriceCheckDigit"].toInt(-1), expected) << digits;
+    EXPECT_EQ(answer(i).contains("error"), expected < 0) << digits;
+  }
+  for (std::size_t i = 0; i < std::size(labels); ++i) {
+    const auto& [code, flag, price, priceCheck, dataDigits, numberText] = labels[i];
+    SCOPED_TRACE(std::string(code) + " " + price);
+    const QJsonObject a = answer(std::size(priceChecks) + i);
+    ASSERT_EQ(a["HasBarcode"].toBool(), *dataDigits != 0);
+    if (!*dataDigits) continue;
+    EXPECT_EQ(a["DataDigits"].toString().toStdString(), dataDigits);
+    EXPECT_EQ(a["FirstDigit"].toString() + a["LeftFirst"].toString(), a["LeadPair"].toString());
+    EXPECT_EQ(a["LeftRest"].toString().size(), 5);
+    EXPECT_EQ(a["RightDigits"].toString().size(), 5);
+    EXPECT_EQ(a["CheckDigit"].toInt(), std::string(numberText).back() - '0');
+    EXPECT_EQ(a["Pattern"].toString().size(), 117);
+    EXPECT_EQ(a["BarcodeNumberText"].toString().toStdString(), numberText);
+  }
 }
 
 }  // namespace

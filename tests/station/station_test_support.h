@@ -1,7 +1,6 @@
 #pragma once
 // Shared pieces of the station tests: message boxes that record what they were asked,
-// and reading and writing whole files of bytes.
-#include <QDir>
+// and whole files of bytes.
 #include <QFile>
 #include <QString>
 #include <string>
@@ -9,6 +8,7 @@
 
 #include "common/dialogs.h"
 #include "common/fixed_record.h"
+#include "station/weighed_label.h"
 
 namespace corvel::test {
 
@@ -39,25 +39,15 @@ inline void WriteAllBytes(const QString& path, const RecordBytes& bytes) {
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
 }
 
-// Bytes that differ from record to record and from field to field, so a field written
-// at the wrong place or a reserved byte lost shows up.
-inline RecordBytes PatternBytes(std::size_t length, int seed) {
-  RecordBytes bytes(length);
-  for (std::size_t i = 0; i < length; ++i)
-    bytes[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(seed) * 31 + 1) % 251);
-  return bytes;
-}
-
-}  // namespace corvel::test
-
-namespace corvel::test {
-
-// A product file of `count` records "Item 1" ... with every reserved byte set; record n
-// has code n x 1000, price n + 0.99, tare 0.015, shelf life n, weighed.
+// A product file of `count` records "Item 1" ...; record n has code n x 1000, price
+// n + 0.99, tare 0.015, shelf life n, weighed. Every other byte differs from record to
+// record, so a field written at the wrong place or a reserved byte lost shows up.
 inline RecordBytes ProductFileBytes(int count) {
   RecordBytes bytes;
   for (int n = 1; n <= count; ++n) {
-    RecordBytes record = PatternBytes(150, n);
+    RecordBytes record(150);
+    for (std::size_t i = 0; i < record.size(); ++i)
+      record[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(n) * 31 + 1) % 251);
     PutInt64(record, 0, static_cast<std::int64_t>(n) * 1000 * 10000);
     PutInt64(record, 10, static_cast<std::int64_t>(n) * 10000 + 9900);
     PutInt16(record, 18, 0);
@@ -69,6 +59,28 @@ inline RecordBytes ProductFileBytes(int count) {
     bytes.insert(bytes.end(), record.begin(), record.end());
   }
   return bytes;
+}
+
+// The record "Add New Item" writes, or the one a missing file starts with.
+inline RecordBytes NewItemRecord(const char* description) {
+  RecordBytes record(150, 0);
+  PutTextField(record, 24, 24, description);
+  return record;
+}
+
+// 1.235 KG of ham less a tare of 0.015 at 12.99 a kilogram.
+inline LabelBoxes HamBoxes(const std::string& shelfLife = {}) {
+  LabelBoxes boxes;
+  boxes.code = "1234";
+  boxes.description1 = "Ham                     ";
+  boxes.price = "12.99";
+  boxes.weight = "1.235 KG";
+  boxes.tare = "0.015";
+  boxes.storeName1 = "Storename";
+  boxes.storeName2 = std::string(" ");  // GCC 12 -O2 warns falsely on one-char literals
+  boxes.itemNumber = std::string("1");
+  boxes.shelfLife = shelfLife;
+  return boxes;
 }
 
 }  // namespace corvel::test
