@@ -208,6 +208,11 @@ void ScaleSimulator::SetVanishAfterFrames(int frames) {
   vanishAfter_ = frames;
 }
 
+void ScaleSimulator::SendNow(const std::string& bytes) {
+  if (master_ >= 0 && write(master_, bytes.data(), bytes.size()) < 0) {
+  }
+}
+
 void ScaleSimulator::Vanish() {
   if (!thread_.joinable()) {
     CloseLine();

@@ -77,6 +77,8 @@ class ScaleSimulator {
   // After `frames` more frames, the next request closes the line (the pty vanishes,
   // as a pulled USB adapter does) instead of being answered. Negative: never.
   void SetVanishAfterFrames(int frames);
+  // Sends `bytes` to the station at once, unasked (a late or stray answer).
+  void SendNow(const std::string& bytes);
   // Closes the line now.
   void Vanish();
   bool Vanished() const { return vanished_; }

@@ -43,7 +43,7 @@ class ScaleLink : public QObject {
   static constexpr int kPollIntervalMs = 400;
 
   bool Armed() const { return armed_; }
-  bool Polling() const { return state_ != State::Idle; }
+  bool PollUnderWay() const { return state_ != State::Idle; }
   int PortNumber() const { return portNumber_; }
   bool PortOpen() const { return line_.IsOpen(); }
   const SerialLine& Line() const { return line_; }

@@ -1,0 +1,145 @@
+// The scale simulator's script and frames, the port numbers and devices of the station,
+// and `corvel scale` run as its own process.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "platform/serial_line.h"
+#include "station/scale_frame.h"
+#include "tests/serial/scale_test_support.h"
+#include "tests/support/test_env.h"
+
+namespace corvel::test {
+namespace {
+
+TEST(ScaleSimulatorScript, ReadingsParseAndFramesReadBackThroughTheStationParser) {
+  struct Row {
+    const char* token;
+    int count;
+    bool stable;
+    bool overloaded;
+    double weight;
+  };
+  const Row rows[] = {
+      {"1.235", 1, true, false, 1.235},   {"0", 1, true, false, 0},
+      {"-0.005", 1, true, false, -0.005}, {"m1.5", 1, false, false, 1.5},
+      {"f9.999", 1, true, true, 9.999},   {"fm", 1, false, true, 0},
+      {"MF2", 1, false, true, 2},         {"0x3", 3, true, false, 0},
+      {"m1.2x2", 2, false, false, 1.2},   {"s123456", 1, true, false, 123456},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.token);
+    const auto readings = ParseScaleReading(row.token);
+    ASSERT_EQ(static_cast<int>(readings.size()), row.count);
+    const std::string frame = BuildScaleFrame(readings.front());
+    EXPECT_EQ(frame.size(), 16u);
+    EXPECT_GE(static_cast<int>(frame.size()), kScaleFrameLength);
+    const ScaleFrame parsed = ParseScaleFrame(frame);
+    EXPECT_EQ(parsed.stable, row.stable);
+    EXPECT_EQ(parsed.overloaded, row.overloaded);
+    ASSERT_TRUE(parsed.weight.has_value());
+    EXPECT_DOUBLE_EQ(*parsed.weight, row.weight);
+  }
+}
+
+TEST(ScaleSimulatorScript, RawFramesAreSentAsWritten) {
+  struct Row {
+    const char* token;
+    std::string frame;
+  };
+  const Row rows[] = {
+      {"raw:", ""},
+      {"raw:ab", "ab"},
+      {"raw:\\x02 S\\x00x\\r\\n\\\\", std::string("\x02 S\0x\r\n\\", 8)},
+      {"raw:x0.5", "x0.5"},  // no repeat count inside a raw frame
+      {"raw:\\xZZ", "xZZ"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.token);
+    const auto readings = ParseScaleReading(row.token);
+    ASSERT_EQ(readings.size(), 1u);
+    EXPECT_EQ(BuildScaleFrame(readings.front()), row.frame);
+  }
+}
+
+TEST(ScaleSimulatorScript, BadReadingsAreRefusedWithTheReason) {
+  for (const char* token : {"", "m", "1.23456", "x3", "1x0", "1x99999999"}) {
+    SCOPED_TRACE(token);
+    EXPECT_THROW(ParseScaleReading(token), std::invalid_argument);
+  }
+}
+
+TEST(ScalePorts, PortNumbersAndTheirDevices) {
+  MemorySettingsStore settings;
+  settings.Save("Zebra", "COM3", "/dev/ttyUSB0");
+  settings.Save("Zebra", "COM4", "");
+  struct Row {
+    const char* text;
+    int port;
+    const char* device;
+  };
+  const Row rows[] = {
+      {"1", 1, "/dev/ttyS0"},
+      {"3", 3, "/dev/ttyUSB0"},
+      {"4", 4, "/dev/ttyS3"},
+      {"10", 10, "/dev/ttyS9"},
+      {"2.5", 2, "/dev/ttyS1"},
+      {"3.5", 4, "/dev/ttyS3"},
+      {" 2 extra", 2, "/dev/ttyS1"},
+      {"COM2", 0, ""},
+      {"", 0, ""},
+      {"-1", -1, ""},
+      {"1E30", 0, ""},
+      {"9E999", 0, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    const int port = ScalePortNumber(row.text);
+    EXPECT_EQ(port, row.port);
+    EXPECT_EQ(SerialDeviceForPort(settings, port).toStdString(), row.device);
+  }
+}
+
+// `corvel scale` as the station meets it: a separate process announcing its device.
+TEST(ScaleCommand, StationReadsTheSimulatorProcessUntilItVanishes) {
+  QProcess simulator;
+  simulator.start(BuiltProgram("corvel"), {"scale", "0", "1.235", "--vanish-after", "2"});
+  ASSERT_TRUE(simulator.waitForStarted());
+  ASSERT_TRUE(WaitUntil([&] { return simulator.canReadLine(); }));
+  const QString device = QString::fromUtf8(simulator.readLine()).trimmed();
+  ASSERT_TRUE(device.startsWith("/dev/")) << device.toStdString();
+
+  MemorySettingsStore settings;
+  settings.Save("Zebra", "COM1", device.toStdString());
+  FakeStationView view;
+  view.autoprint = true;
+  QTimer timer1;
+  timer1.start(ScaleLink::kPollIntervalMs);
+  ScaleLink link(view, timer1, settings, 1);
+  QObject::connect(&timer1, &QTimer::timeout, &link, &ScaleLink::OnTimerTick);
+
+  ASSERT_TRUE(WaitUntil([&] { return view.weight == "1.235 KG"; })) << view.weight.toStdString();
+  EXPECT_EQ(view.printedWeights, QStringList{"1.235 KG"});
+  ASSERT_TRUE(WaitUntil([&] { return !timer1.isActive(); }));
+  EXPECT_FALSE(view.scalesConnected);
+  EXPECT_EQ(view.weight, "1.235 KG");
+  ASSERT_TRUE(simulator.waitForFinished(10000));
+  EXPECT_EQ(simulator.exitCode(), 0);
+}
+
+TEST(ScaleCommand, BadArgumentsAreRefused) {
+  for (const QStringList& args : {QStringList{"scale", "--slow"}, QStringList{"scale", "m"},
+                                  QStringList{"scale", "--frobnicate"}}) {
+    SCOPED_TRACE(args.join(' ').toStdString());
+    const RunResult result = RunProgram(BuiltProgram("corvel"), args, {}, {}, 20000);
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_FALSE(result.err.isEmpty());
+  }
+}
+
+}  // namespace
+}  // namespace corvel::test
