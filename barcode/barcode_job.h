@@ -23,13 +23,13 @@ struct BarcodeJob {
   char CheckMarker = '*';   // '*' when no check digit came with the code, else that digit
   int CheckDigit = 0;       // the check digit that is encoded
   std::string CheckDigitText;
-  std::string UpcEDigits;   // the six digits a UPC-E symbol encodes
+  std::string UpcEDigits;  // the six digits a UPC-E symbol encodes
   bool IsUpcE = false;
   bool IsEan8 = false;
-  std::string Pattern;      // the width pattern built last
+  std::string Pattern;           // the width pattern built last
   std::int16_t ModuleWidth = 0;  // twips per module
   std::int16_t BarHeight = 0;    // twips
-  std::string DataDigits;   // the 12 data digits as prepared (before any EAN-8 re-split)
+  std::string DataDigits;        // the 12 data digits as prepared (before any EAN-8 re-split)
 };
 
 // Fills the digit fields, CheckMarker, CheckDigit(Text), UpcEDigits, IsUpcE and IsEan8

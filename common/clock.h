@@ -35,8 +35,8 @@ class FixedClock : public Clock {
 };
 
 // A local time from its parts (month 1-12).
-LocalTime MakeLocalTime(int year, int month, int day, int hour = 0, int minute = 0,
-                        int second = 0, int millisecond = 0);
+LocalTime MakeLocalTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                        int millisecond = 0);
 
 // "d/mm/yy": day without a leading zero, two-digit month and year (6/12/26).
 std::string FormatShortDate(LocalTime time);

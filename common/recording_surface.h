@@ -30,12 +30,12 @@ struct RecordedFont {
 struct RecordedOp {
   enum class Kind { Text, Rect, NewPage, EndDoc, AbortDoc };
   Kind kind = Kind::Text;
-  double x = 0, y = 0;          // text: cursor before printing; rect: first corner
-  double x2 = 0, y2 = 0;        // rect: second corner
-  std::string text;             // text only
-  bool lineEnd = false;         // text only
-  RecordedFont font;            // font in force (text) or fill colour in font.colour (rect)
-  int document = 1;             // 1 for the first document, counting ended ones
+  double x = 0, y = 0;    // text: cursor before printing; rect: first corner
+  double x2 = 0, y2 = 0;  // rect: second corner
+  std::string text;       // text only
+  bool lineEnd = false;   // text only
+  RecordedFont font;      // font in force (text) or fill colour in font.colour (rect)
+  int document = 1;       // 1 for the first document, counting ended ones
   int page = 1;
 };
 

@@ -29,7 +29,9 @@ class SettingsStore {
 };
 
 // The store's text for a boolean.
-inline const char* BoolText(bool value) { return value ? "True" : "False"; }
+inline const char* BoolText(bool value) {
+  return value ? "True" : "False";
+}
 
 // Reads a stored boolean: "True"/"False" in any letter case, or a number (non-zero is
 // true). Anything else gives nothing.

@@ -10,11 +10,11 @@ class ScaleView {
  public:
   virtual ~ScaleView() = default;
 
-  virtual QString WeightText() const = 0;              // Text4
+  virtual QString WeightText() const = 0;               // Text4
   virtual void SetWeightText(const QString& text) = 0;  // Text4
-  virtual bool AutoprintChecked() const = 0;           // Check2 "Autoprint"
-  virtual bool ScalesConnectedChecked() const = 0;     // Check3 "Scales Connected"
-  virtual void SetScalesConnected(bool checked) = 0;   // Check3, without a click event
+  virtual bool AutoprintChecked() const = 0;            // Check2 "Autoprint"
+  virtual bool ScalesConnectedChecked() const = 0;      // Check3 "Scales Connected"
+  virtual void SetScalesConnected(bool checked) = 0;    // Check3, without a click event
   // Prints one label from the window as it stands; throws corvel::Failure when the
   // label could not be printed (nothing is shown to the operator by this call).
   virtual void PrintWeighedLabel() = 0;

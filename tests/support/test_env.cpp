@@ -17,7 +17,8 @@ QTemporaryDir& Root() {
 
 void IsolateUserFolders() {
   const QString base = Root().path();
-  for (const char* name : {"home", "config", "data", "runtime"}) QDir(base).mkpath(name);
+  for (const char* name : {"home", "config", "data", "runtime"})
+    QDir(base).mkpath(name);
   QFile::setPermissions(base + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   qputenv("HOME", (base + "/home").toUtf8());
   qputenv("XDG_CONFIG_HOME", (base + "/config").toUtf8());

@@ -1,0 +1,126 @@
+#include "common/recording_surface.h"
+
+#include "common/errors.h"
+#include "common/text.h"
+
+namespace corvel {
+
+void RecordingSurface::Touch() {
+  if (failNext_) {
+    failNext_ = false;
+    throw PrintError("recording surface: simulated printer failure");
+  }
+  open_ = true;
+}
+
+void RecordingSurface::SetFontName(std::string_view name) {
+  font_.name = std::string(name);
+}
+
+void RecordingSurface::SetFontSize(double points) {
+  if (!(points >= 1 && points <= kLargestFontSize))
+    throw PrintError("font size out of range: " + std::to_string(points));
+  font_.size = points;
+}
+
+double RecordingSurface::TextWidth(std::string_view text) {
+  return static_cast<double>(CharCount(text)) * 10.0 * font_.size;
+}
+
+double RecordingSurface::TextHeight(std::string_view) {
+  return 24.0 * font_.size;
+}
+
+void RecordingSurface::Print(std::string_view text, bool lineEnd) {
+  Touch();
+  RecordedOp op;
+  op.kind = RecordedOp::Kind::Text;
+  op.x = x_;
+  op.y = y_;
+  op.text = std::string(text);
+  op.lineEnd = lineEnd;
+  op.font = font_;
+  op.document = ended_ + aborted_ + 1;
+  op.page = page_;
+  ops_.push_back(op);
+  if (lineEnd) {
+    x_ = 0;
+    y_ += TextHeight(text);
+  } else {
+    x_ += TextWidth(text);
+  }
+}
+
+void RecordingSurface::FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) {
+  Touch();
+  RecordedOp op;
+  op.kind = RecordedOp::Kind::Rect;
+  op.x = x1;
+  op.y = y1;
+  op.x2 = x2;
+  op.y2 = y2;
+  op.font = font_;
+  op.font.colour = colour;
+  op.document = ended_ + aborted_ + 1;
+  op.page = page_;
+  ops_.push_back(op);
+}
+
+void RecordingSurface::NewPage() {
+  Touch();
+  RecordedOp op;
+  op.kind = RecordedOp::Kind::NewPage;
+  op.document = ended_ + aborted_ + 1;
+  op.page = page_;
+  ops_.push_back(op);
+  ++page_;
+  x_ = y_ = 0;
+}
+
+void RecordingSurface::EndDoc() {
+  if (failNext_) {
+    failNext_ = false;
+    throw PrintError("recording surface: simulated printer failure");
+  }
+  if (open_) {
+    RecordedOp op;
+    op.kind = RecordedOp::Kind::EndDoc;
+    op.document = ended_ + aborted_ + 1;
+    op.page = page_;
+    ops_.push_back(op);
+    ++ended_;
+  }
+  open_ = false;
+  page_ = 1;
+  x_ = y_ = 0;
+}
+
+void RecordingSurface::AbortDoc() {
+  if (open_) {
+    RecordedOp op;
+    op.kind = RecordedOp::Kind::AbortDoc;
+    op.document = ended_ + aborted_ + 1;
+    op.page = page_;
+    ops_.push_back(op);
+    ++aborted_;
+  }
+  open_ = false;
+  page_ = 1;
+  x_ = y_ = 0;
+}
+
+std::vector<RecordedOp> RecordingSurface::Texts() const {
+  std::vector<RecordedOp> out;
+  for (const RecordedOp& op : ops_)
+    if (op.kind == RecordedOp::Kind::Text) out.push_back(op);
+  return out;
+}
+
+std::vector<RecordedOp> RecordingSurface::Rects() const {
+  std::vector<RecordedOp> out;
+  for (const RecordedOp& op : ops_)
+    if (op.kind == RecordedOp::Kind::Rect) out.push_back(op);
+  return out;
+}
+
+}  // namespace corvel

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The main job on an embedded default: no printer, no scale and no point-of-sale suite
+# needed. Installs what is missing, builds, and prints sample labels into a PDF folder
+# (out/demo/pdf in this checkout), then says where they are.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+scripts/install-deps.sh
+scripts/build.sh build >/dev/null
+
+demo=$root/out/demo
+pdf=$demo/pdf
+rm -rf "$demo"
+mkdir -p "$pdf" "$demo/config/Corvel" "$demo/runtime" "$demo/station" "$demo/suite"
+chmod 700 "$demo/runtime"
+# A private settings store, so the demo never touches this user's own settings; both
+# programs print into the PDF folder.
+export XDG_CONFIG_HOME=$demo/config XDG_RUNTIME_DIR=$demo/runtime
+printf '[Zebra]\nPdfFolder=%s\n[Printer]\nPdfFolder=%s\n' "$pdf" "$pdf" > "$demo/config/Corvel/Corvel.ini"
+export QT_QPA_PLATFORM=offscreen CORVEL_PRINT_DIALOG=accept
+corvel=$root/build/tools/corvel
+
+echo "Sample barcode symbols"
+"$corvel" barcode 4006381333931 --pdf "$pdf/sample-ean13.pdf"
+"$corvel" barcode 9638507 --ean8 --pdf "$pdf/sample-ean8.pdf"
+"$corvel" barcode 1230000045 --upce --pdf "$pdf/sample-upce.pdf"
+
+echo
+echo "Sample labels are in $pdf:"
+ls -1 "$pdf"

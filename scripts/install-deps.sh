@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Corvel needs to build and test, when any is missing.
+# Runs apt-get as root, or through sudo.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev
+  libbenchmark-dev
+  # fonts the labels use: Tahoma (fonts-wine) and Times New Roman's metric twin
+  fonts-wine fonts-liberation
+  # tests: PDF rasterising and text, barcode decoding, pseudo-terminals, X server,
+  # screenshots, a private print server with a PDF queue
+  poppler-utils zbar-tools socat xvfb xauth xdotool imagemagick cups cups-filters
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors, and runs every test; then
+# does the same with the address and undefined-behaviour sanitizers. Ends with ctest's
+# summary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+
+echo "== build (warnings are errors)"
+scripts/build.sh build -DCORVEL_WERROR=ON
+echo "== tests"
+ctest --test-dir build -j "$(nproc)" --timeout 600
+
+echo "== build with address and undefined-behaviour sanitizers"
+scripts/build.sh build-sanitize -DCORVEL_SANITIZE=ON -DCORVEL_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Debug
+echo "== tests under the sanitizers"
+# Leak reports are off: the system font and print libraries keep caches for the whole
+# process, which LeakSanitizer would report as leaks of ours.
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-sanitize -j "$(nproc)" --timeout 900
