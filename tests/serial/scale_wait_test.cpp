@@ -10,6 +10,7 @@
 #include <ctime>
 #include <string>
 
+#include "common/clock.h"
 #include "tests/serial/scale_test_support.h"
 
 namespace corvel::test {
@@ -98,7 +99,7 @@ class MidnightSoon {
     WaitUntil([] {
       timespec now{};
       clock_gettime(CLOCK_REALTIME, &now);
-      return now.tv_nsec < 100'000'000;
+      return now.tv_nsec > 10'000'000 && now.tv_nsec < 100'000'000;
     });
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
@@ -119,9 +120,11 @@ class MidnightSoon {
     tzset();
   }
   static int LocalSecondOfDay() {
-    const std::time_t now = std::time(nullptr);
+    // Not time(): it reads a coarse clock that may still be in the previous second.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
     std::tm local{};
-    localtime_r(&now, &local);
+    localtime_r(&now.tv_sec, &local);
     return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
   }
 
@@ -133,6 +136,7 @@ TEST_F(ScaleLinkTest, WaitsEndAcrossLocalMidnight) {
   scale.SetMode(ScaleAnswerMode::Silent);
   MidnightSoon midnight;
   ASSERT_EQ(MidnightSoon::LocalSecondOfDay(), 86399);
+  ASSERT_GT(SystemClock().SecondsSinceMidnight(), 86399.0);  // the station's clock agrees
   QElapsedTimer elapsed;
   elapsed.start();
   ASSERT_TRUE(Poll());
