@@ -11,6 +11,7 @@
 // - Safe under concurrent writers: read-modify-write under flock() on a lock file
 //   beside it, written to a temporary file and renamed over the old one.
 // - UTF-8; a line that is not valid UTF-8 is read as Windows-1252.
+#include <memory>
 #include <string>
 
 #include "common/settings_store.h"
@@ -32,7 +33,10 @@ class IniSettingsStore : public SettingsStore {
                 const std::vector<std::pair<std::string, std::string>>& values) override;
 
  private:
+  struct Cache;  // the last parsed file, shared by copies of this store
+
   std::string path_;
+  std::shared_ptr<Cache> cache_;
 };
 
 }  // namespace corvel

@@ -1,0 +1,102 @@
+#include "common/settings_store.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace corvel {
+
+void SettingsStore::SaveMany(std::string_view section,
+                             const std::vector<std::pair<std::string, std::string>>& values) {
+  for (const auto& [key, value] : values)
+    Save(section, key, value);
+}
+
+std::string SettingsStore::GetOr(std::string_view section, std::string_view key,
+                                 std::string_view fallback) const {
+  std::optional<std::string> value = Get(section, key);
+  return value ? std::move(*value) : std::string(fallback);
+}
+
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A plain decimal number (optional sign, digits, optional fraction); tells whether it is
+// non-zero. Exponents and hexadecimal forms are not boolean spellings anyone writes.
+std::optional<bool> ParseDecimalNonZero(std::string_view text) {
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  bool anyDigit = false;
+  bool nonZero = false;
+  bool seenPoint = false;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (IsDigit(c)) {
+      anyDigit = true;
+      if (c != '0') nonZero = true;
+    } else if (c == '.' && !seenPoint) {
+      seenPoint = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!anyDigit) return std::nullopt;
+  return nonZero;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && blank(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+std::string EntryName(std::string_view section, std::string_view key) {
+  std::string name(section);
+  name += '\n';
+  name += key;
+  return name;
+}
+
+}  // namespace
+
+std::optional<bool> ParseBoolText(std::string_view text) {
+  text = TrimBlanks(text);
+  if (EqualsIgnoringCase(text, "True")) return true;
+  if (EqualsIgnoringCase(text, "False")) return false;
+  return ParseDecimalNonZero(text);
+}
+
+std::optional<std::string> MemorySettingsStore::Get(std::string_view section,
+                                                    std::string_view key) const {
+  const std::string name = EntryName(section, key);
+  for (const auto& [entry, value] : entries_) {
+    if (entry == name) return value;
+  }
+  return std::nullopt;
+}
+
+void MemorySettingsStore::Save(std::string_view section, std::string_view key,
+                               std::string_view value) {
+  std::string name = EntryName(section, key);
+  for (auto& [entry, stored] : entries_) {
+    if (entry == name) {
+      stored = value;
+      return;
+    }
+  }
+  entries_.emplace_back(std::move(name), std::string(value));
+}
+
+}  // namespace corvel
