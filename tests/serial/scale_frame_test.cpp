@@ -22,9 +22,7 @@ TEST(ScaleFrame, ReadsStabilityOverloadAndWeightFromTheirPositions) {
   };
   const Row rows[] = {
       {"stable", "\x02 S  1.235 kg  \r", true, false, 1.235},
-      {"in motion", "\x02 M  1.235 kg  \r", false, false, 1.235},
       {"overloaded in motion", "\x02 MF------ kg  \r", false, true, 0},
-      {"overloaded stable", "\x02 SF 9.999 kg  \r", true, true, 9.999},
       {"lower-case s is not stable", "\x02 s  1.235 kg  \r", false, false, 1.235},
       {"negative", "\x02 S -0.005 kg  \r", true, false, -0.005},
       {"blanks inside the number are ignored", "\x02 S 1 2.5 kg  \r", true, false, 12.5},
@@ -36,7 +34,6 @@ TEST(ScaleFrame, ReadsStabilityOverloadAndWeightFromTheirPositions) {
       {"ends inside the weight", "abS 1.2", true, false, 1.2},
       {"long frame", "abS 2.500" + std::string(500, 'x'), true, false, 2.5},
       {"garbled weight reads as 0", "abS xy.zzz kg  \r", true, false, 0},
-      {"weight stops at a letter", "abS 12kg  kg  \r", true, false, 12},
       {"binary around the weight",
        "\x00\xffS\xfe"
        "1.5\x00\xff\x80\x81\x82\x83\x84\x85"s,
@@ -46,7 +43,6 @@ TEST(ScaleFrame, ReadsStabilityOverloadAndWeightFromTheirPositions) {
        "1.5   xxxxx"s,
        true, false, 0},
       {"weight beyond a double", "abS 9E999 kg  \r", true, false, std::nullopt},
-      {"exponent", "abS 1.5E2 kg  \r", true, false, 150},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -71,35 +67,19 @@ TEST(ScaleFrame, EvaluationSetsTheBoxArmsAndPrintsOncePerLoad) {
     bool print;
     bool armedAfter;
   };
+  // The poll scenarios on the pseudo-terminal cover the ordinary sequence; these are the
+  // corners.
   const Row rows[] = {
-      {"zero arms", "..S  0.000", "0.00", false, true, "0.000 KG", false, true},
       {"zero arms when the box already shows it", "..S  0.000", "0.000 KG", false, false,
        std::nullopt, false, true},
       {"minus zero is zero", "..S -0.000", "", false, false, "0.000 KG", false, true},
-      {"new load prints once armed", "..S  1.235", "0.000 KG", true, true, "1.235 KG", true, false},
-      {"same weight again prints nothing", "..S  1.235", "1.235 KG", true, true, std::nullopt,
-       false, true},
-      {"armed without Autoprint stays armed", "..S  1.235", "0.000 KG", true, false, "1.235 KG",
-       false, true},
-      {"not armed: shown, not printed", "..S  1.240", "1.235 KG", false, true, "1.240 KG", false,
-       false},
-      {"negative shown, neither arms nor prints", "..S -0.005", "0.000 KG", true, true, "-0.005 KG",
-       false, true},
-      {"negative does not arm", "..S -0.005", "0.00", false, true, "-0.005 KG", false, false},
-      {"in motion empties the box", "..M  1.235", "1.235 KG", true, true, "", false, true},
+      {"negative neither arms nor prints", "..S -0.005", "0.000 KG", true, true, "-0.005 KG", false,
+       true},
       {"in motion leaves an empty box alone", "..M  1.235", "", false, false, std::nullopt, false,
        false},
-      {"overloaded in motion", "..MF------", "1.235 KG", false, false, "Scale Over Loaded", false,
-       false},
-      {"overloaded in motion again", "..MF------", "Scale Over Loaded", false, false, std::nullopt,
-       false, false},
-      {"overloaded stable shows the weight", "..SF29.999", "Scale Over Loaded", false, false,
-       "29.999 KG", false, false},
       {"overloaded stable writes the weight over the message, printing if armed", "..SF 1.235",
        "1.235 KG", true, true, std::nullopt, true, false},
       {"weight rounds to three decimals", "..S 1.2346", "", false, false, "1.235 KG", false, false},
-      {"short stable frame reads 0 and arms", "..S", "1.235 KG", false, false, "0.000 KG", false,
-       true},
       {"unreadable weight counts as in motion", "..S 9E999", "1.235 KG", true, true, "", false,
        true},
       {"big weight", "..S 999999", "", false, false, "999999.000 KG", false, false},

@@ -45,26 +45,6 @@ TEST(ScaleSimulatorScript, ReadingsParseAndFramesReadBackThroughTheStationParser
   }
 }
 
-TEST(ScaleSimulatorScript, RawFramesAreSentAsWritten) {
-  struct Row {
-    const char* token;
-    std::string frame;
-  };
-  const Row rows[] = {
-      {"raw:", ""},
-      {"raw:ab", "ab"},
-      {"raw:\\x02 S\\x00x\\r\\n\\\\", std::string("\x02 S\0x\r\n\\", 8)},
-      {"raw:x0.5", "x0.5"},  // no repeat count inside a raw frame
-      {"raw:\\xZZ", "xZZ"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.token);
-    const auto readings = ParseScaleReading(row.token);
-    ASSERT_EQ(readings.size(), 1u);
-    EXPECT_EQ(BuildScaleFrame(readings.front()), row.frame);
-  }
-}
-
 TEST(ScaleSimulatorScript, BadReadingsAreRefusedWithTheReason) {
   for (const char* token : {"", "m", "1.23456", "x3", "1x0", "1x99999999"}) {
     SCOPED_TRACE(token);
@@ -128,17 +108,6 @@ TEST(ScaleCommand, StationReadsTheSimulatorProcessUntilItVanishes) {
   EXPECT_EQ(view.weight, "1.235 KG");
   ASSERT_TRUE(simulator.waitForFinished(10000));
   EXPECT_EQ(simulator.exitCode(), 0);
-}
-
-TEST(ScaleCommand, BadArgumentsAreRefused) {
-  for (const QStringList& args : {QStringList{"scale", "--slow"}, QStringList{"scale", "m"},
-                                  QStringList{"scale", "--frobnicate"}}) {
-    SCOPED_TRACE(args.join(' ').toStdString());
-    const RunResult result = RunProgram(BuiltProgram("corvel"), args, {}, {}, 20000);
-    EXPECT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_FALSE(result.err.isEmpty());
-  }
 }
 
 }  // namespace
