@@ -36,17 +36,17 @@ void ScaleLink::OnTimerTick() {
   if (!line_.IsOpen()) {
     const QString device = SerialDeviceForPort(settings_, portNumber_);
     if (device.isEmpty()) {
-      Fail(QStringLiteral("Scale off: port number %1 names no serial port").arg(portNumber_));
+      Fail(QStringLiteral("off: port number %1 names no serial port").arg(portNumber_));
       return;
     }
     try {
       line_.Open(device);
     } catch (const Failure& error) {
-      Fail(QStringLiteral("Scale off: cannot open %1, %2")
+      Fail(QStringLiteral("off: cannot open %1, %2")
                .arg(port, QString::fromStdString(error.what())));
       return;
     }
-    view_.SetScaleStatus(QStringLiteral("Scale on %1 (%2)").arg(port, device));
+    view_.SetScaleStatus(QStringLiteral("on %1 (%2)").arg(port, device));
   }
   // Characters still waiting answer an earlier poll that gave up on them; left there
   // they would shift this poll's frame and misread the weight.
@@ -54,7 +54,7 @@ void ScaleLink::OnTimerTick() {
   try {
     line_.Write(QByteArray(1, kScaleEnq));
   } catch (const Failure& error) {
-    Fail(QStringLiteral("Scale off: %1").arg(QString::fromStdString(error.what())));
+    Fail(QStringLiteral("off: %1").arg(QString::fromStdString(error.what())));
     return;
   }
   StartWait(State::WaitingForAck);
@@ -116,7 +116,7 @@ void ScaleLink::ReadAck() {
   try {
     line_.Write(QByteArray(1, kScaleDc1));
   } catch (const Failure& error) {
-    Fail(QStringLiteral("Scale off: %1").arg(QString::fromStdString(error.what())));
+    Fail(QStringLiteral("off: %1").arg(QString::fromStdString(error.what())));
     return;
   }
   StartWait(State::WaitingForFrame);
@@ -134,7 +134,7 @@ void ScaleLink::ReadFrame() {
     try {
       view_.PrintWeighedLabel();
     } catch (const std::exception& error) {
-      Fail(QStringLiteral("Scale off: Autoprint label failed: %1")
+      Fail(QStringLiteral("off: Autoprint label failed: %1")
                .arg(QString::fromStdString(error.what())));
       return;
     }
@@ -152,9 +152,9 @@ void ScaleLink::EndPoll() {
 void ScaleLink::OnLineFailed(const QString& message) {
   // Between polls the next tick reopens the port (and fails there if it is gone).
   if (state_ != State::Idle)
-    Fail(QStringLiteral("Scale off: %1").arg(message));
+    Fail(QStringLiteral("off: %1").arg(message));
   else
-    view_.SetScaleStatus(QStringLiteral("Scale: %1").arg(message));
+    view_.SetScaleStatus(message);
 }
 
 void ScaleLink::Fail(const QString& message) {

@@ -12,7 +12,7 @@
 // Any error during a poll (the port cannot be opened, a send or read fails, the device
 // vanishes, the automatic print fails) switches polling off and clears "Scales
 // Connected"; the weight box and the armed state stay as they were, and the status line
-// says which device failed and why.
+// says which device failed and why (the window puts "Scale: " before it).
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
