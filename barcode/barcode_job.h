@@ -34,7 +34,8 @@ struct BarcodeJob {
 
 // Fills the digit fields, CheckMarker, CheckDigit(Text), UpcEDigits, IsUpcE and IsEan8
 // from a code field of up to 14 characters. Never rejects input: text without a number
-// is code 0. Throws OverflowError only for a number beyond the range of a double.
+// is code 0. A minus sign left among the digits reads as 0 in the digit fields, as it
+// does in the bars. Throws OverflowError only for a number beyond the range of a double.
 void PrepareBarcodeDigits(BarcodeJob& job, std::string_view codeField, bool allowUpcE,
                           bool allowEan8);
 
@@ -51,10 +52,13 @@ enum class CheckDigitSource {
   FromMarker,  // tarewise: EAN-13 only; CheckDigit set here from CheckMarker ('*': computed)
 };
 
-// Builds Pattern from the digit fields.
+// Builds Pattern from the digit fields. Whatever the fields hold, the pattern has the
+// full length of its symbol: missing or non-digit characters are encoded as 0, and a
+// CheckDigit outside 0..9 as 0. FromMarker also sets CheckDigit and CheckDigitText.
 void BuildBarPattern(BarcodeJob& job, CheckDigitSource source = CheckDigitSource::Prepared);
 
-// The four widths of a digit: set A ("odd", also the right half) or set B.
+// The four widths of a digit: set A ("odd", also the right half) or set B. A digit
+// outside 0..9 gives the empty text.
 std::string DigitWidthGroup(int digit, bool odd);
 
 // UPC-E parity of position 1..6 for a check digit; true is set A. Outside the table: false.

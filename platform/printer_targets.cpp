@@ -1,0 +1,74 @@
+// Choosing where a program's documents go, and making the surface that prints there.
+#include <QDir>
+#include <QPrinterInfo>
+#include <QString>
+
+#include "platform/printing.h"
+#include "platform/qt_print_surface.h"
+
+namespace corvel {
+namespace {
+
+// "60x40" (millimetres, 'x' or 'X', blanks and fractions allowed); false when the text
+// is not two positive sizes.
+bool ParsePageSize(const std::string& text, double& width, double& height) {
+  const QStringList parts =
+      QString::fromStdString(text).split('x', Qt::KeepEmptyParts, Qt::CaseInsensitive);
+  if (parts.size() != 2) return false;
+  bool widthOk = false, heightOk = false;
+  const double w = parts[0].trimmed().toDouble(&widthOk);
+  const double h = parts[1].trimmed().toDouble(&heightOk);
+  if (!widthOk || !heightOk || !(w > 0) || !(h > 0) || w > 10000 || h > 10000) return false;
+  width = w;
+  height = h;
+  return true;
+}
+
+}  // namespace
+
+std::string DefaultPdfFolder() {
+  return QDir(QDir::homePath()).filePath("Corvel/PDF").toStdString();
+}
+
+bool HavePrinters() {
+  return !QPrinterInfo::availablePrinters().isEmpty();
+}
+
+PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_view section,
+                                  std::string_view program, double defaultPageWidthMm,
+                                  double defaultPageHeightMm) {
+  PrinterTarget target;
+  target.program = std::string(program);
+  target.pageWidthMm = defaultPageWidthMm;
+  target.pageHeightMm = defaultPageHeightMm;
+  if (const auto size = settings.Get(section, "PdfPageSize")) {
+    ParsePageSize(*size, target.pageWidthMm, target.pageHeightMm);
+  }
+
+  const std::string folder = settings.Get(section, "PdfFolder").value_or("");
+  if (!folder.empty()) {
+    target.kind = PrinterTarget::Kind::PdfFolder;
+    target.pdfFolder = folder;
+    return target;
+  }
+  const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
+  if (!printers.isEmpty()) {
+    target.kind = PrinterTarget::Kind::CupsQueue;
+    target.queue = settings.Get(section, "PrinterName").value_or("");
+    // Printers but no default queue: the first printer stands in for the default.
+    if (target.queue.empty() && QPrinterInfo::defaultPrinter().isNull()) {
+      target.queue = printers.first().printerName().toStdString();
+    }
+    return target;
+  }
+  target.kind = PrinterTarget::Kind::PdfFolder;
+  target.pdfFolder = DefaultPdfFolder();
+  QDir().mkpath(QString::fromStdString(target.pdfFolder));
+  return target;
+}
+
+std::unique_ptr<PrintSurface> MakePrintSurface(const PrinterTarget& target) {
+  return std::make_unique<QtPrintSurface>(target);
+}
+
+}  // namespace corvel

@@ -1,0 +1,107 @@
+#include "platform/qt_dialogs.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace corvel {
+namespace {
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void WriteMessage(std::string_view text, std::string_view title) {
+  const std::string line =
+      (title.empty() ? std::string() : std::string(title) + ": ") + std::string(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+UnattendedPrintAnswer ParseUnattendedPrintAnswer(std::string_view value) {
+  constexpr std::string_view kAccept = "accept";
+  UnattendedPrintAnswer answer;
+  if (value == kAccept) {
+    answer.accept = true;
+    return answer;
+  }
+  if (value.size() <= kAccept.size() + 1 || value.substr(0, kAccept.size() + 1) != "accept:") {
+    return answer;
+  }
+  long copies = 0;
+  for (char c : value.substr(kAccept.size() + 1)) {
+    if (c < '0' || c > '9') return answer;
+    copies = std::min(copies * 10 + (c - '0'), 100000L);
+  }
+  answer.accept = true;
+  answer.copies = static_cast<int>(std::clamp(copies, 1L, 9999L));
+  return answer;
+}
+
+bool DialogsUnattended() {
+  return !qEnvironmentVariableIsEmpty("CORVEL_PRINT_DIALOG");
+}
+
+bool QtMessageBoxes::AskYesNo(std::string_view text, std::string_view title, bool defaultYes) {
+  if (DialogsUnattended()) {
+    WriteMessage(text, title);
+    const QByteArray answer = qgetenv("CORVEL_MESSAGE_ANSWER").trimmed().toLower();
+    if (answer == "yes") return true;
+    if (answer == "no") return false;
+    return defaultYes;
+  }
+  const auto chosen =
+      QMessageBox::question(nullptr, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No,
+                            defaultYes ? QMessageBox::Yes : QMessageBox::No);
+  return chosen == QMessageBox::Yes;
+}
+
+void QtMessageBoxes::Inform(std::string_view text, std::string_view title) {
+  if (DialogsUnattended()) {
+    WriteMessage(text, title);
+    return;
+  }
+  QMessageBox::information(nullptr, Text(title), Text(text), QMessageBox::Ok);
+}
+
+bool QtPrintDialog::Run(PrinterTarget& target, int& copies) {
+  if (DialogsUnattended()) {
+    const UnattendedPrintAnswer answer =
+        ParseUnattendedPrintAnswer(qgetenv("CORVEL_PRINT_DIALOG").toStdString());
+    if (answer.accept) copies = answer.copies;
+    return answer.accept;
+  }
+
+  QPrinter printer(QPrinter::HighResolution);
+  if (target.kind == PrinterTarget::Kind::CupsQueue) {
+    if (!target.queue.empty()) printer.setPrinterName(Text(target.queue));
+  } else {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(Text(target.pdfFolder) + "/" +
+                              Text(target.program.empty() ? "document" : target.program) + ".pdf");
+  }
+  printer.setCopyCount(std::max(1, copies));
+  QPrintDialog dialog(&printer);
+  if (dialog.exec() != QDialog::Accepted) return false;
+
+  if (printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty()) {
+    target.kind = PrinterTarget::Kind::CupsQueue;
+    target.queue = printer.printerName().toStdString();
+  } else {
+    const QString file = printer.outputFileName();
+    const QFileInfo info(file);
+    if (file.isEmpty() || file.endsWith('/') || info.isDir()) return false;
+    target.kind = PrinterTarget::Kind::PdfFolder;
+    target.pdfFolder = info.absolutePath().toStdString();
+  }
+  copies = std::max(1, printer.copyCount());
+  return true;
+}
+
+}  // namespace corvel

@@ -1,0 +1,43 @@
+#pragma once
+// The message box and print dialog on Qt widgets. When CORVEL_PRINT_DIALOG is set
+// (unattended use: a print server, the demo, black-box tests) nothing is shown:
+//   - the print dialog is answered by the variable: "accept" (1 copy), "accept:N"
+//     (N copies) or "cancel"; any other value cancels;
+//   - message boxes write "title: text" to standard error; AskYesNo answers with its
+//     default button, or as CORVEL_MESSAGE_ANSWER says ("yes" or "no").
+#include <optional>
+#include <string_view>
+
+#include "common/dialogs.h"
+
+namespace corvel {
+
+// How an unattended print dialog is answered: nothing for Cancel, else the copies.
+struct UnattendedPrintAnswer {
+  bool accept = false;
+  int copies = 1;
+};
+
+// Reads a CORVEL_PRINT_DIALOG value. Copies are limited to 1..9999; a count that is not
+// a whole number cancels.
+UnattendedPrintAnswer ParseUnattendedPrintAnswer(std::string_view value);
+
+// True when dialogs are answered without being shown.
+bool DialogsUnattended();
+
+class QtMessageBoxes : public MessageBoxes {
+ public:
+  bool AskYesNo(std::string_view text, std::string_view title, bool defaultYes) override;
+  void Inform(std::string_view text, std::string_view title = {}) override;
+};
+
+class QtPrintDialog : public PrintDialog {
+ public:
+  // Chosen PDF output becomes a PDF folder target at the chosen file's folder (each
+  // document is its own file there); a folder given as the output file is refused
+  // (reported as Cancel). The target's own copies are left as they are: the caller
+  // makes the copies it is given.
+  bool Run(PrinterTarget& target, int& copies) override;
+};
+
+}  // namespace corvel

@@ -1,0 +1,58 @@
+#pragma once
+// A private CUPS scheduler for tests: its own configuration, spool, state and log folders
+// in a temporary folder, listening on a unix socket there, with queues that write each
+// job as a PDF file (behind a PJL header that poppler reads) into an output folder.
+// Clients reach it with CUPS_SERVER=<socket>; the CUPS library reads that variable at
+// its first use, so set it (SetClientEnvironment) before anything in the process asks
+// CUPS for printers.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace corvel::test {
+
+class CupsDaemon {
+ public:
+  CupsDaemon() = default;
+  ~CupsDaemon();
+  CupsDaemon(const CupsDaemon&) = delete;
+  CupsDaemon& operator=(const CupsDaemon&) = delete;
+
+  // True when the cupsd program is installed on this machine.
+  static bool Installed();
+
+  // Starts the scheduler and waits until it answers. False (with `error` set) on failure.
+  bool Start(QString* error = nullptr);
+  // Stops the scheduler (also done by the destructor).
+  void Stop();
+
+  // The socket path, and "CUPS_SERVER=<socket>" for RunProgram's environment list.
+  QString Socket() const;
+  QString ClientEnvironment() const { return "CUPS_SERVER=" + Socket(); }
+  // Points this process's CUPS clients at the daemon.
+  void SetClientEnvironment() const;
+
+  // Adds a queue on the Generic PDF driver whose jobs are written to OutputFile(name);
+  // `makeDefault` makes it the default destination.
+  bool AddPdfQueue(const QString& name, bool makeDefault = true, QString* error = nullptr);
+  // The file the queue's last job was written to (each job replaces it).
+  QString OutputFile(const QString& queue) const;
+
+  // Number of jobs the queue has completed, and whether any job is still pending.
+  int CompletedJobs(const QString& queue) const;
+  bool HasPendingJobs() const;
+  // Waits until no job is pending and the queue has completed at least `jobs` jobs;
+  // false when that does not happen within `timeoutMs`.
+  bool WaitForCompletedJobs(const QString& queue, int jobs, int timeoutMs = 30000) const;
+
+  // Runs a CUPS client command (lpadmin, lpstat, lp) against the daemon.
+  int RunClient(const QString& program, const QStringList& args, QString* output = nullptr) const;
+
+ private:
+  std::unique_ptr<QTemporaryDir> root_;
+  std::unique_ptr<QProcess> daemon_;
+};
+
+}  // namespace corvel::test
