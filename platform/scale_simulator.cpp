@@ -295,14 +295,15 @@ void ScaleSimulator::Handle(char request) {
     return;
   }
   const std::string frame = BuildScaleFrame(NextReading());
-  Send(frame);
+  const auto sentAt = Send(frame);
   std::lock_guard lock(mutex_);
-  lastFrameAt_ = std::chrono::steady_clock::now();
+  lastFrameAt_ = sentAt;
   ++framesSent_;
   if (vanishAfter_ > 0) --vanishAfter_;
 }
 
-void ScaleSimulator::Send(const std::string& text) {
+std::chrono::steady_clock::time_point ScaleSimulator::Send(const std::string& text) {
+  auto lastWriteAt = std::chrono::steady_clock::now();
   if (verbose_) std::fprintf(stderr, "scale: sent %s\n", Visible(text).c_str());
   bool baud;
   {
@@ -313,17 +314,18 @@ void ScaleSimulator::Send(const std::string& text) {
   std::size_t sent = 0;
   while (sent < text.size() && !stop_ && master_ >= 0) {
     // At line speed each character is handed over once it has fully arrived.
-    if (baud && !PauseUntil(start + kCharTime9600 * static_cast<int>(sent + 1))) return;
+    if (baud && !PauseUntil(start + kCharTime9600 * static_cast<int>(sent + 1))) break;
     const std::size_t chunk = baud ? 1 : text.size() - sent;
+    lastWriteAt = std::chrono::steady_clock::now();
     const ssize_t n = write(master_, text.data() + sent, chunk);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-      return;
-    } else if (!Pause(std::chrono::milliseconds(1))) {
-      return;
+    } else if ((n < 0 && errno != EAGAIN && errno != EINTR) ||
+               !Pause(std::chrono::milliseconds(1))) {
+      break;
     }
   }
+  return lastWriteAt;
 }
 
 bool ScaleSimulator::Pause(std::chrono::nanoseconds duration) {

@@ -89,13 +89,14 @@ class ScaleSimulator {
   int EnqCount() const { return enqCount_; }
   int Dc1Count() const { return dc1Count_; }
   int FramesSent() const { return framesSent_; }
-  // When the last character of the latest frame was written.
+  // When the last character of the latest frame was handed to the line.
   std::chrono::steady_clock::time_point LastFrameSentAt() const;
 
  private:
   void Loop();
   void Handle(char request);
-  void Send(const std::string& text);
+  // Returns when the last character was handed to the line.
+  std::chrono::steady_clock::time_point Send(const std::string& text);
   bool Pause(std::chrono::nanoseconds duration);  // false when told to stop
   bool PauseUntil(std::chrono::steady_clock::time_point until);
   void CloseLine();

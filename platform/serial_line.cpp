@@ -46,6 +46,12 @@ void SerialLine::Close() {
   port_.clearError();
 }
 
+void SerialLine::DiscardInput() {
+  if (!port_.isOpen()) return;
+  port_.clear(QSerialPort::Input);
+  port_.readAll();
+}
+
 void SerialLine::Write(const QByteArray& bytes) {
   if (!port_.isOpen())
     throw IoError((device_ + QStringLiteral(": port is not open")).toStdString());

@@ -36,6 +36,8 @@ class SerialLine : public QObject {
   qint64 BytesAvailable() const { return port_.bytesAvailable(); }
   // Every character waiting at this moment.
   QByteArray ReadAll() { return port_.readAll(); }
+  // Drops every character received and not yet read, the system's buffer included.
+  void DiscardInput();
 
  signals:
   void readyRead();

@@ -50,7 +50,7 @@ void ScaleLink::OnTimerTick() {
   }
   // Characters still waiting answer an earlier poll that gave up on them; left there
   // they would shift this poll's frame and misread the weight.
-  line_.ReadAll();
+  line_.DiscardInput();
   try {
     line_.Write(QByteArray(1, kScaleEnq));
   } catch (const Failure& error) {
