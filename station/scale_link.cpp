@@ -1,24 +1,11 @@
 #include "station/scale_link.h"
 
-#include <climits>
 #include <exception>
 
 #include "common/errors.h"
-#include "common/number_text.h"
 #include "station/scale_frame.h"
 
 namespace corvel {
-
-int ScalePortNumber(std::string_view text) {
-  double number = 0;
-  try {
-    number = RoundHalfEven(ReadLeadingNumber(text));
-  } catch (const Failure&) {
-    return 0;
-  }
-  if (!(number >= INT_MIN && number <= INT_MAX)) return 0;
-  return static_cast<int>(number);
-}
 
 ScaleLink::ScaleLink(ScaleView& view, QTimer& timer1, const SettingsStore& settings, int portNumber,
                      QObject* parent)

@@ -16,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
-#include <string_view>
 
 #include "common/settings_store.h"
 #include "platform/serial_line.h"
@@ -24,17 +23,13 @@
 
 namespace corvel {
 
-// The port number typed in "On COM" or stored as "COMPORT": the leading number of the
-// text, rounded to the nearest whole number (halves to even). Numbers beyond the range
-// of int, and text that is not a number, give 0, a number no port answers to.
-int ScalePortNumber(std::string_view text);
-
 class ScaleLink : public QObject {
   Q_OBJECT
 
  public:
   // `timer1` is the window's polling timer (400 ms, started by the window); the link
-  // stops and restarts it. `portNumber` is the stored port, opened by the first tick.
+  // stops and restarts it. `portNumber` is the stored port ("COMPORT", rounded), which
+  // the first tick opens.
   ScaleLink(ScaleView& view, QTimer& timer1, const SettingsStore& settings, int portNumber,
             QObject* parent = nullptr);
 
