@@ -115,18 +115,6 @@ TEST_F(ScaleLinkTest, ScaleVanishingMidPollIsAFailure) {
   EXPECT_TRUE(view.status.contains("cannot open")) << view.status.toStdString();
 }
 
-TEST_F(ScaleLinkTest, ScaleVanishingBetweenPollsFailsTheNextPoll) {
-  ASSERT_TRUE(PollWith("0.100"));
-  scale.Vanish();
-  // The port notices the lost line by itself; the next poll cannot reopen it.
-  ASSERT_TRUE(WaitUntil([&] { return !link->PortOpen(); }));
-  EXPECT_TRUE(PollingOn());
-  ASSERT_TRUE(Poll());
-  EXPECT_FALSE(PollingOn());
-  EXPECT_FALSE(view.scalesConnected);
-  EXPECT_EQ(view.weight, "0.100 KG");
-}
-
 TEST_F(ScaleLinkTest, FailedAutoprintLabelIsAFailureAndKeepsTheLoadArmed) {
   view.autoprint = true;
   ASSERT_TRUE(PollWith("0"));
