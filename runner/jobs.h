@@ -23,9 +23,20 @@ void PrintShelfCards(RunContext& run);
 // missing file (created empty) or a file shorter than one record; throws Failure on more
 // than kMaxBarcodeRequests records or an unreadable file.
 BarcodeRequests LoadBarcodeRequests(RunContext& run);
+// The same with a smaller table: more than `limit` records is a Failure.
+BarcodeRequests LoadBarcodeRequests(RunContext& run, int limit);
 
 // Reads "<Path>/ShelfPrint" (created empty when missing): every whole record, at most
 // `limit` (more is a Failure). Ends the run on an empty "Path".
 std::vector<ShelfRecord> LoadShelfRecords(RunContext& run, int limit = kMaxShelfRecords);
+
+// What the roll-label job reads: the shelf file is opened (created when missing) before
+// the barcode request is loaded with room for kMaxRollLabelRequests records; shelf[i]
+// is shelf record i + 1, blank where the shelf file is shorter.
+struct RollRequests {
+  BarcodeRequests requests;
+  std::vector<ShelfRecord> shelf;
+};
+RollRequests LoadRollRequests(RunContext& run);
 
 }  // namespace corvel

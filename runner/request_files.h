@@ -4,6 +4,7 @@
 // are only read: created empty when missing, never written, truncated or deleted.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/fixed_record.h"
@@ -19,6 +20,12 @@ struct BarcodeRequestRecord {
   std::string Description() const;  // 32 characters as stored
   std::string Price() const;        // 18 characters as stored
   std::int16_t Spare() const;
+
+  // For writers (the request command and tests): Windows-1252 fields cut or padded.
+  void SetCode(std::string_view utf8);
+  void SetDescription(std::string_view utf8);
+  void SetPrice(std::string_view utf8);
+  void SetSpare(std::int16_t value);
 };
 
 // The barcode requests of one run: records 1..N at index 0..N-1, and the record count
@@ -37,9 +44,24 @@ struct ShelfRecord {
   std::int16_t ByWeight() const;  // -1: sold by weight
   // Layout cell (x 0..10, y 0..10, z 1..3), 30 characters as stored.
   std::string Layout(int x, int y, int z) const;
+
+  // For writers (the request command and tests).
+  void SetText(int k, std::string_view utf8);
+  void SetByWeight(std::int16_t value);
+  void SetLayout(int x, int y, int z, std::string_view utf8);
 };
+
+// A shelf record whose texts and layout cells are all blank (spaces) and ByWeight 0:
+// what a card without a record of its own reads as.
+ShelfRecord BlankShelfRecord();
 
 inline constexpr int kMaxBarcodeRequests = 5000;
 inline constexpr int kMaxShelfRecords = 500;
+// The roll-label job keeps shelf lines beside at most this many barcode requests.
+inline constexpr int kMaxRollLabelRequests = 500;
+
+// Appended unchanged to the "Path" setting.
+inline constexpr std::string_view kBarcodeRequestName = "/Barprint";
+inline constexpr std::string_view kShelfRequestName = "/ShelfPrint";
 
 }  // namespace corvel

@@ -3,6 +3,7 @@
 // and reports through. Set once before the job starts.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "barcode/barcode_job.h"
 #include "common/dialogs.h"
@@ -10,6 +11,18 @@
 #include "common/settings_store.h"
 
 namespace corvel {
+
+// The settings sections the runner reads.
+inline constexpr std::string_view kRunnerSection = "Quorrel";
+inline constexpr std::string_view kPrinterSection = "Printer";
+
+// Process exit codes. Nothing in the shop's suite reads them; they let a caller or an
+// admin tell what happened without any message box.
+inline constexpr int kExitPrinted = 0;         // the job printed what was asked
+inline constexpr int kExitFailed = 1;          // a failure ended the run
+inline constexpr int kExitCancelled = 2;       // Cancel in the print dialog
+inline constexpr int kExitNotAvailable = 3;    // the job is not part of this build
+inline constexpr int kExitNothingToPrint = 4;  // empty "Path", or no whole request record
 
 struct RunState {
   std::int16_t Copies = 1;
@@ -27,9 +40,8 @@ struct RunContext {
   BarcodeJob job;  // the runner's one barcode work record
 };
 
-// Thrown to end the run. `exitCode` 0: the run ended normally (printed what was asked,
-// or had nothing to print by the rules); non-zero: a failure. `reason` is one line for
-// standard error (empty for a normal end).
+// Thrown to end the run. `exitCode` is one of the kExit codes above; `reason` is one
+// line for standard error (empty for a run that printed what was asked).
 struct EndRun {
   int exitCode = 0;
   std::string reason;

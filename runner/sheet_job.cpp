@@ -1,10 +1,151 @@
+// Barcode labels on sheets of adhesive labels: one document per sheet, labels filled
+// row by row, the requests used in a cycle when a sheet has more labels than requests.
+#include <cmath>
+#include <string>
+
+#include "common/number_text.h"
+#include "common/record_file.h"
+#include "common/text.h"
 #include "runner/jobs.h"
+#include "runner/number_line.h"
+#include "runner/sheet_layout.h"
 
 namespace corvel {
+namespace {
 
-// Placeholder until the sheet job is built: ends the run without printing.
-void SheetJob(RunContext&, std::int16_t) {
-  throw EndRun{3, "sheet labels are not available yet"};
+constexpr const char* kTextFont = "Tahoma";
+
+struct StoreLines {
+  std::string first;
+  std::string second;
+};
+
+// Texts(0) and Texts(1) of the first shelf record, trimmed; blank when the shelf file
+// has no whole record (it is created empty when missing).
+StoreLines ReadStoreLines(const RunContext& run) {
+  const RecordFile file(
+      run.settings.GetOr(kRunnerSection, "Path", "") + std::string(kShelfRequestName),
+      ShelfRecord::kLength);
+  if (file.Length() < ShelfRecord::kLength) return {};
+  ShelfRecord record;
+  record.bytes = file.Read(1);
+  return {TrimSpaces(record.Text(0)), TrimSpaces(record.Text(1))};
+}
+
+int SymbolModules(const BarcodeJob& job) {
+  if (job.IsUpcE) return 51;
+  if (job.IsEan8) return 67;
+  return 95;
+}
+
+class SheetPrinter {
+ public:
+  SheetPrinter(RunContext& run, const SheetLayout& layout, CellSize cell, StoreLines store)
+      : run_(run), surface_(run.surface), layout_(layout), cell_(cell), store_(std::move(store)) {}
+
+  // Prints one label in cell n (from 1) for request record `record` (from 1).
+  void PrintLabel(int n, const BarcodeRequestRecord& record, bool storeLine1) {
+    const int column = (n - 1) % layout_.columns;
+    const int row = (n - 1) / layout_.columns;
+    const double x0 = layout_.leftMargin + (cell_.width + layout_.columnGap) * column;
+    const double y0 = layout_.topMargin + (cell_.height + layout_.rowGap) * row;
+
+    double storeHeight = 0;
+    if (storeLine1) {
+      UseTextFont(layout_.descriptionSize);
+      storeHeight = surface_.TextHeight(store_.first);
+      surface_.SetCurrentY(y0);
+      PrintAt(x0, store_.first, layout_.centreText);
+    }
+
+    BarcodeJob& job = run_.job;
+    PrepareBarcodeDigits(job, record.Code(), layout_.allowUpcE, layout_.allowEan8);
+    const double barOffset =
+        layout_.centreBarcode
+            ? RoundHalfEven((cell_.width - SymbolModules(job) * double(layout_.moduleWidth)) / 2)
+            : 0;
+    BuildBarPattern(job);
+    DrawBarPattern(job, surface_, x0 + barOffset, y0 + storeHeight);
+
+    UseTextFont(layout_.numberLineSize);
+    surface_.SetCurrentY(y0 + storeHeight + job.BarHeight);
+    PrintAt(x0, SheetNumberLine(job, layout_.printCheckDigit, layout_.printUpcEDigits),
+            layout_.centreBarcode);
+
+    const std::string description = " " + TrimSpaces(record.Description());
+    const std::string price = TrimSpaces(record.Price());
+    surface_.SetFontSize(layout_.descriptionSize);
+    std::string last;
+    if (layout_.priceOnOwnLine) {
+      PrintAt(x0, description, layout_.centreText);
+      last = price;
+    } else {
+      last = description + " " + price;
+    }
+    surface_.SetFontSize(layout_.priceSize);
+    PrintAt(x0, last, layout_.centreText);
+
+    if (layout_.type == kUserSheetType && layout_.storeLine2) {
+      surface_.SetFontSize(layout_.descriptionSize);
+      PrintAt(x0, store_.second, layout_.centreText);
+    }
+  }
+
+ private:
+  // All label text is "Tahoma" bold. The bars leave another font behind, so the number
+  // line sets it again; the texts after it in the cell keep it.
+  void UseTextFont(double size) {
+    surface_.SetFontName(kTextFont);
+    surface_.SetFontSize(size);
+    surface_.SetBold(true);
+  }
+
+  // Prints `text` on its own line in the cell starting at x0, centred across the label
+  // when `centre`. Texts stand half a column gap further left than the bars.
+  void PrintAt(double x0, const std::string& text, bool centre) {
+    const double d = centre ? cell_.width - surface_.TextWidth(text) : 0;
+    const double halfD = std::trunc(RoundHalfEven(d) / 2);
+    surface_.SetCurrentX(x0 + halfD - layout_.columnGap / 2);
+    surface_.Print(text, true);
+  }
+
+  RunContext& run_;
+  PrintSurface& surface_;
+  const SheetLayout& layout_;
+  CellSize cell_;
+  StoreLines store_;
+};
+
+}  // namespace
+
+void SheetJob(RunContext& run, std::int16_t sheetType) {
+  const SheetLayout layout = LoadSheetLayout(run.settings, sheetType);
+  run.job.ModuleWidth = layout.moduleWidth;
+  run.job.BarHeight = layout.barHeight;
+  const CellSize cell = LabelCellSize(layout);
+  for (const std::string& message : FitMessages(layout, cell.width))
+    run.messages.Inform(message);
+
+  const BarcodeRequests requests = LoadBarcodeRequests(run);
+  const double count = requests.count;
+  const int records = static_cast<int>(requests.records.size());
+  if (records == 0) throw EndRun{kExitNothingToPrint, {}};
+  SheetPrinter printer(run, layout, cell, ReadStoreLines(run));
+  const int cells = LabelsPerSheet(layout, count);
+  const bool storeLine1 = layout.type == kUserSheetType && layout.storeLine1;
+
+  int r = 0;  // the request record printed last
+  for (int sheet = 1; sheet <= count; ++sheet) {
+    if (r == count) break;
+    for (int n = 1; n <= cells; ++n) {
+      ++r;
+      if (r > count || r > records) r = 1;
+      printer.PrintLabel(n, requests.records[r - 1], storeLine1);
+    }
+    run.surface.EndDoc();
+    if (layout.type != kUserSheetType || layout.oneSheetOnly) break;
+  }
+  throw EndRun{kExitPrinted, {}};
 }
 
 }  // namespace corvel

@@ -26,5 +26,14 @@ echo "Sample barcode symbols"
 "$corvel" barcode 1230000045 --upce --pdf "$pdf/sample-upce.pdf"
 
 echo
+echo "Sample roll labels (Z) and a list page of 20 items (P20) from the request writer"
+"$corvel" request --data "$demo/suite" --type Z --pdf-folder "$pdf" samples/roll-labels.csv
+"$corvel" request --data "$demo/suite" --type P20 --pdf-folder "$pdf" samples/list-page.csv
+
+echo
+echo "A sample sheet of 44 labels and shelf cards in the three card layouts"
+scripts/render-samples.sh --build build --pdf "$pdf" --no-png
+
+echo
 echo "Sample labels are in $pdf:"
 ls -1 "$pdf"

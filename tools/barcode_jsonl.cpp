@@ -10,6 +10,8 @@
 
 #include "barcode/barcode_job.h"
 #include "common/errors.h"
+#include "runner/number_line.h"
+#include "station/label_barcode.h"
 
 namespace corvel::tools {
 namespace {
@@ -69,6 +71,12 @@ const PrepareFieldEntry kPrepareFields[] = {
      [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.UpcEDigits); }},
     {"Pattern",
      [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.Pattern); }},
+    {"NumberLine",
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(NumberLine(j)); }},
+    {"SheetNumberLine",
+     [](const BarcodeJob& j, const PrepareRequest& r) -> QJsonValue {
+       return Text(SheetNumberLine(j, r.printCheckDigit, r.printUpcEDigits));
+     }},
 };
 
 QJsonObject PrepareOp(const QJsonObject& input) {
@@ -92,6 +100,49 @@ QJsonObject PrepareOp(const QJsonObject& input) {
 }
 
 // ---------------------------------------------------------------------------------------
+// op "label": the symbol of a weighed-item label as the station prepares it
+// (PrepareLabelBarcode, then BuildBarPattern with the check digit from the marker).
+
+QJsonObject LabelOp(const QJsonObject& input) {
+  const std::string codeText = RequireString(input, "codeText");
+  const std::string flagText = RequireString(input, "flagText");
+  const std::string priceText = RequireString(input, "priceText");
+  const bool usePriceCheckDigit = RequireBool(input, "usePriceCheckDigit");
+  BarcodeJob job;
+  bool hasBarcode = false;
+  try {
+    hasBarcode = PrepareLabelBarcode(job, codeText, flagText, priceText, usePriceCheckDigit);
+  } catch (const OverflowError&) {
+    throw RequestError("codeText or priceText reads as a number beyond the range of a double");
+  }
+  QJsonObject answer;
+  answer.insert("HasBarcode", hasBarcode);
+  if (!hasBarcode) return answer;
+  BuildBarPattern(job, CheckDigitSource::FromMarker);
+  answer.insert("DataDigits", Text(job.LeadPair + job.LeftRest + job.RightDigits));
+  answer.insert("LeadPair", Text(job.LeadPair));
+  answer.insert("FirstDigit", Text(job.FirstDigit));
+  answer.insert("LeftFirst", Text(job.LeftFirst));
+  answer.insert("LeftRest", Text(job.LeftRest));
+  answer.insert("RightDigits", Text(job.RightDigits));
+  answer.insert("CheckMarker", QString(QChar::fromLatin1(job.CheckMarker)));
+  answer.insert("CheckDigit", job.CheckDigit);
+  answer.insert("Pattern", Text(job.Pattern));
+  answer.insert("BarcodeNumberText", Text(MakeBarcodeNumberText(job)));
+  return answer;
+}
+
+// op "price_check": the price check digit of a four-digit price field.
+QJsonObject PriceCheckOp(const QJsonObject& input) {
+  const std::string digits = RequireString(input, "digits");
+  if (digits.size() != 4 || digits.find_first_not_of("0123456789") != std::string::npos)
+    throw RequestError("field \"digits\" must be four decimal digits");
+  QJsonObject answer;
+  answer.insert("PriceCheckDigit", PriceCheckDigit(digits));
+  return answer;
+}
+
+// ---------------------------------------------------------------------------------------
 // The op table: a new op is a function from its input to its answer fields and one row.
 
 using OpFunction = QJsonObject (*)(const QJsonObject& input);
@@ -103,6 +154,8 @@ struct OpEntry {
 
 const OpEntry kOps[] = {
     {"prepare", &PrepareOp},
+    {"label", &LabelOp},
+    {"price_check", &PriceCheckOp},
 };
 
 QByteArray Compact(const QJsonObject& object) {

@@ -84,7 +84,9 @@ TEST(BarcodeCommand, JsonlSessionAnswersEveryLineInOrder) {
       {"UpcEDigits", ""},
       {"Pattern",
        "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-2-3-1-3-2-1-1-1-1-1-1-1-3-2-1-1-3-2-1-1-3-2-1-"
-       "1-3-2-1-1-1-3-1-2-1-1-1-4-1-1-1"}};
+       "1-3-2-1-1-1-3-1-2-1-1-1-4-1-1-1"},
+      {"NumberLine", "12345000007   6"},
+      {"SheetNumberLine", "12345000007 6"}};
   EXPECT_EQ(objects[0], expectedEan13);
   EXPECT_EQ(objects[1].value("IsUpcE"), true);
   EXPECT_EQ(objects[1].value("UpcEDigits"), "009990");

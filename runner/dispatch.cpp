@@ -1,0 +1,181 @@
+#include "runner/dispatch.h"
+
+#include <regex>
+
+#include "common/errors.h"
+#include "common/number_text.h"
+#include "common/text.h"
+#include "platform/printing.h"
+#include "runner/jobs.h"
+
+namespace corvel {
+namespace {
+constexpr std::string_view kProgram = "sheetwise";
+
+std::string_view TrimBlanks(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && blank(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+bool ReadBoolSetting(const SettingsStore& settings, std::string_view section, std::string_view key,
+                     bool fallback) {
+  const std::optional<std::string> text = settings.Get(section, key);
+  if (!text) return fallback;
+  const std::optional<bool> value = ParseBoolText(*text);
+  if (!value)
+    throw Failure("setting " + std::string(section) + "/" + std::string(key) + " \"" + *text +
+                  "\" is neither True nor False");
+  return *value;
+}
+
+// The printer target for the job, with the job's page size for PDF documents.
+PrinterTarget TargetFor(const SettingsStore& settings, std::string_view selector) {
+  const JobPageDefault page = PageDefaultFor(selector);
+  PrinterTarget target =
+      ChoosePrinterTarget(settings, kPrinterSection, kProgram, page.widthMm, page.heightMm);
+  if (const auto text = settings.Get(kPrinterSection, page.key)) {
+    const auto size = ParsePageSizeMm(*text);
+    if (!size)
+      throw Failure("setting Printer/" + page.key + " \"" + *text +
+                    "\" is not WIDTHxHEIGHT in millimetres");
+    target.pageWidthMm = size->first;
+    target.pageHeightMm = size->second;
+  }
+  return target;
+}
+
+// Shows the print dialog. Cancel ends the run; the chosen copies become the run's
+// copies, made by the jobs themselves (the printer makes one of each document, so a
+// roll label is not multiplied twice and list pages ignore copies as they should).
+std::int16_t ConfirmPrinter(RunnerServices& services, PrinterTarget& target) {
+  int copies = 1;
+  if (!services.dialog.Run(target, copies))
+    throw EndRun{kExitCancelled, "cancelled in the print dialog"};
+  target.copies = 1;
+  if (copies < 1) throw Failure("the print dialog chose " + std::to_string(copies) + " copies");
+  return ToInt16(copies);
+}
+
+struct Session {
+  RunnerServices& services;
+  std::shared_ptr<PrintSurface> surface;
+  bool armed = false;  // the run-wide failure rule: from the print dialog on
+};
+
+RunContext MakeContext(Session& session, const PrinterTarget& target) {
+  session.surface = session.services.makeSurface(target);
+  if (!session.surface) throw PrintError("no print surface for " + target.Describe());
+  return RunContext{session.services.settings, *session.surface, session.services.messages, {}, {}};
+}
+
+RunOutcome ShelfRequest(Session& session, const std::string& selector) {
+  SettingsStore& settings = session.services.settings;
+  const bool display = ReadBoolSetting(settings, kPrinterSection, "Display", false);
+  RunState state;
+  state.ShelfPaperSize = selector == "S3" ? kPaperUser : kPaperA5;
+  state.ShelfLayoutCode = FixedText(FirstChars(selector, 2), 2);
+  PrinterTarget target = TargetFor(settings, selector);
+  state.Copies = 1;
+  if (display) {
+    session.armed = true;
+    state.Copies = ConfirmPrinter(session.services, target);
+  }
+  RunContext run = MakeContext(session, target);
+  run.state = state;
+  run.surface.SetPaperSize(state.ShelfPaperSize);
+  for (int copy = 0; copy < state.Copies; ++copy) {
+    // Only the one character after the "S" is read: "S12" is layout 1.
+    const char digit = selector.size() > 1 ? selector[1] : ' ';
+    run.state.ShelfLayoutNumber =
+        static_cast<std::int16_t>(digit >= '0' && digit <= '9' ? digit - '0' : 0);
+    session.services.jobs.shelfCards(run);
+  }
+  return {kExitPrinted, ""};
+}
+
+RunOutcome BarcodeRequest(Session& session, const std::string& selector) {
+  PrinterTarget target = TargetFor(session.services.settings, selector);
+  session.armed = true;
+  const std::int16_t copies = ConfirmPrinter(session.services, target);
+  std::optional<std::int16_t> sheetType;
+  if (selector != "Z" && selector != "P" && selector != "P20") {
+    sheetType = ReadSheetType(selector);
+    if (!sheetType) throw Failure("Barcodetype \"" + selector + "\" names no print job");
+  }
+  RunContext run = MakeContext(session, target);
+  run.state.Copies = copies;
+  const RunnerJobs& jobs = session.services.jobs;
+  if (selector == "Z") {
+    jobs.rollLabels(run);
+  } else if (selector == "P") {
+    jobs.pages(run, 10);
+  } else if (selector == "P20") {
+    jobs.pages(run, 20);
+  } else {
+    run.state.SheetType = *sheetType;
+    jobs.sheets(run, *sheetType);
+  }
+  return {kExitPrinted, ""};
+}
+
+void Abandon(Session& session) {
+  if (!session.surface) return;
+  try {
+    session.surface->AbortDoc();
+  } catch (const std::exception&) {
+    // Nothing more can be done for a document the printer will not take back.
+  }
+}
+}  // namespace
+
+RunnerJobs RealJobs() {
+  return {RollLabelJob, PageJob, SheetJob, PrintShelfCards};
+}
+
+RunOutcome RunSheetwise(RunnerServices& services) {
+  Session session{services, nullptr};
+  try {
+    const std::string selector = services.settings.GetOr(kRunnerSection, "Barcodetype", " ");
+    if (selector.find('S') == 0) return ShelfRequest(session, selector);
+    return BarcodeRequest(session, selector);
+  } catch (const EndRun& end) {
+    if (end.exitCode != kExitPrinted) Abandon(session);
+    return {end.exitCode, end.reason};
+  } catch (const std::exception& failure) {
+    // With or without the run-wide rule armed (a shelf run without the dialog), an
+    // unhandled failure ends the run: the document in progress is never sent half-drawn.
+    Abandon(session);
+    return {kExitFailed, failure.what()};
+  }
+}
+
+JobPageDefault PageDefaultFor(std::string_view selector) {
+  if (selector == "Z") return {"PdfPageSizeZ", 60, 40};
+  if (selector == "P") return {"PdfPageSizeP", 210, 297};
+  if (selector == "P20") return {"PdfPageSizeP20", 210, 297};
+  if (selector.find('S') == 0) return {"PdfPageSizeS3", 105, 148};
+  return {"PdfPageSizeSheet", 210, 297};
+}
+
+std::optional<std::pair<double, double>> ParsePageSizeMm(std::string_view text) {
+  static const std::regex form(R"(\s*(\d+(?:\.\d+)?)\s*[xX]\s*(\d+(?:\.\d+)?)\s*)");
+  std::match_results<std::string_view::const_iterator> match;
+  if (!std::regex_match(text.begin(), text.end(), match, form)) return std::nullopt;
+  const double width = std::stod(match[1].str());
+  const double height = std::stod(match[2].str());
+  if (width <= 0 || height <= 0 || width > 10000 || height > 10000) return std::nullopt;
+  return std::make_pair(width, height);
+}
+
+std::optional<std::int16_t> ReadSheetType(std::string_view selector) {
+  static const std::regex number(R"([+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)");
+  const std::string_view trimmed = TrimBlanks(selector);
+  if (!std::regex_match(trimmed.begin(), trimmed.end(), number)) return std::nullopt;
+  return ToInt16(ReadLeadingNumber(trimmed));
+}
+
+}  // namespace corvel

@@ -1,0 +1,73 @@
+#pragma once
+// The runner's start: read the job selector "Barcodetype", show the print dialog where
+// the job needs it, set the run state once and run exactly one job.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/dialogs.h"
+#include "common/print_surface.h"
+#include "common/printer_target.h"
+#include "common/settings_store.h"
+
+namespace corvel {
+
+// Makes the print surface for the printer the run prints on (shared, so a caller may
+// keep looking at it after the run).
+using SurfaceFactory = std::function<std::shared_ptr<PrintSurface>(const PrinterTarget&)>;
+
+struct RunContext;
+
+// The jobs the dispatcher can start; tests put recording stand-ins in their place.
+struct RunnerJobs {
+  std::function<void(RunContext&)> rollLabels;
+  std::function<void(RunContext&, int itemsPerPage)> pages;
+  std::function<void(RunContext&, std::int16_t sheetType)> sheets;
+  std::function<void(RunContext&)> shelfCards;
+};
+// RollLabelJob, PageJob, SheetJob and PrintShelfCards.
+RunnerJobs RealJobs();
+
+struct RunnerServices {
+  SettingsStore& settings;
+  PrintDialog& dialog;
+  MessageBoxes& messages;
+  SurfaceFactory makeSurface;
+  RunnerJobs jobs = RealJobs();
+};
+
+// How a run ended: a kExit code (run_state.h) and one line naming the reason (empty
+// when the job printed what was asked).
+struct RunOutcome {
+  int exitCode = 0;
+  std::string reason;
+};
+
+// Runs one request. Never throws: every failure becomes an outcome. Once the print
+// dialog is prepared a failure ends the run at once; a document already ended stays
+// printed and one in progress is abandoned.
+RunOutcome RunSheetwise(RunnerServices& services);
+
+// The page size a job's documents get on a PDF target when no dialog chooses one:
+// key "PdfPageSize<job>" in section "Printer" (for example PdfPageSizeZ=60x40), else the
+// general key "PdfPageSize", else the job's own default.
+struct JobPageDefault {
+  std::string key;  // "PdfPageSizeZ", "PdfPageSizeP", ...
+  double widthMm;
+  double heightMm;
+};
+JobPageDefault PageDefaultFor(std::string_view selector);
+
+// "60x40", "210 x 297", "62.5X30" in millimetres; nothing when the text is not two
+// positive sizes up to 10 metres.
+std::optional<std::pair<double, double>> ParsePageSizeMm(std::string_view text);
+
+// A sheet selector read as a whole number: blanks around it allowed, a fraction rounds
+// to the nearest whole number (halves to even). Nothing when the text is not a number.
+// Throws OverflowError when it is outside the 16-bit range.
+std::optional<std::int16_t> ReadSheetType(std::string_view selector);
+
+}  // namespace corvel

@@ -1,0 +1,80 @@
+// Reading the request files into memory, as every job does before it prints.
+#include <string>
+
+#include "common/errors.h"
+#include "runner/jobs.h"
+#include "runner/request_reader.h"
+
+namespace corvel {
+namespace {
+// Every job checks "Path" before it opens anything: with an empty setting the request
+// names would be "/Barprint" and "/ShelfPrint" at the root of the file system.
+std::string DataFolder(const RunContext& run) {
+  std::string folder = run.settings.GetOr(kRunnerSection, "Path", "");
+  if (folder.empty())
+    throw EndRun{kExitNothingToPrint, "nothing to print: setting Quorrel/Path is empty"};
+  return folder;
+}
+
+std::string TooMany(const RequestFileReader& file, int limit) {
+  return "request file " + file.Path() + " holds " + std::to_string(file.WholeRecords()) +
+         " records; at most " + std::to_string(limit) + " can be printed";
+}
+}  // namespace
+
+BarcodeRequests LoadBarcodeRequests(RunContext& run) {
+  return LoadBarcodeRequests(run, kMaxBarcodeRequests);
+}
+
+BarcodeRequests LoadBarcodeRequests(RunContext& run, int limit) {
+  const RequestFileReader file(DataFolder(run) + std::string(kBarcodeRequestName),
+                               BarcodeRequestRecord::kLength);
+  BarcodeRequests requests;
+  requests.count = file.Count();
+  if (file.Length() == 0)
+    throw EndRun{kExitNothingToPrint, "nothing to print: " + file.Path() + " is empty"};
+  // Checked before reading, so a huge file costs nothing: the table has room for
+  // `limit` records and a request beyond it fails before anything is printed.
+  if (file.WholeRecords() > static_cast<std::uint64_t>(limit)) throw Failure(TooMany(file, limit));
+  requests.records.resize(file.WholeRecords());
+  for (std::uint64_t i = 1; i <= file.WholeRecords(); ++i)
+    requests.records[i - 1].bytes = file.Read(i);
+  if (requests.count < 1)
+    throw EndRun{kExitNothingToPrint, "nothing to print: " + file.Path() + " holds " +
+                                          std::to_string(file.Length()) +
+                                          " bytes, less than one record"};
+  return requests;
+}
+
+std::vector<ShelfRecord> LoadShelfRecords(RunContext& run, int limit) {
+  const RequestFileReader file(DataFolder(run) + std::string(kShelfRequestName),
+                               ShelfRecord::kLength);
+  if (file.WholeRecords() > static_cast<std::uint64_t>(limit)) throw Failure(TooMany(file, limit));
+  std::vector<ShelfRecord> records(file.WholeRecords());
+  for (std::uint64_t i = 1; i <= file.WholeRecords(); ++i)
+    records[i - 1].bytes = file.Read(i);
+  return records;
+}
+
+RollRequests LoadRollRequests(RunContext& run) {
+  // The shelf file is opened first (and created when missing), then the barcode file.
+  const RequestFileReader shelf(DataFolder(run) + std::string(kShelfRequestName),
+                                ShelfRecord::kLength);
+  RollRequests result;
+  result.requests = LoadBarcodeRequests(run, kMaxRollLabelRequests);
+  // Shelf record i beside barcode record i; a shelf file shorter than the barcode
+  // request gives blank lines.
+  result.shelf.reserve(result.requests.records.size());
+  for (std::uint64_t i = 1; i <= result.requests.records.size(); ++i) {
+    if (i <= shelf.WholeRecords()) {
+      ShelfRecord record;
+      record.bytes = shelf.Read(i);
+      result.shelf.push_back(std::move(record));
+    } else {
+      result.shelf.push_back(BlankShelfRecord());
+    }
+  }
+  return result;
+}
+
+}  // namespace corvel

@@ -1,0 +1,61 @@
+#include "runner/request_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/errors.h"
+
+namespace corvel {
+namespace {
+std::string Reason(const std::string& what, const std::string& path, int error) {
+  return what + " " + path + ": " + std::strerror(error);
+}
+}  // namespace
+
+RequestFileReader::RequestFileReader(const std::string& path, std::size_t recordLength)
+    : path_(path), recordLength_(recordLength) {
+  // O_CREAT without O_TRUNC: a missing file is created empty, an existing one is left
+  // exactly as it is. Read-only, so a request the suite made read-only still reads.
+  // O_NONBLOCK so that a named pipe in the request's place cannot hang the run before
+  // it is refused below; reads of a regular file are unaffected.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+  if (fd_ < 0) throw IoError(Reason("cannot open request file", path, errno));
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) {
+    const int error = errno;
+    ::close(fd_);
+    throw IoError(Reason("cannot read request file", path, error));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd_);
+    throw IoError("request file " + path + " is not a regular file");
+  }
+  length_ = static_cast<std::uint64_t>(info.st_size);
+}
+
+RequestFileReader::~RequestFileReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+RecordBytes RequestFileReader::Read(std::uint64_t n) const {
+  if (n < 1 || n > WholeRecords())
+    throw IoError("record " + std::to_string(n) + " is beyond the end of " + path_);
+  RecordBytes record(recordLength_);
+  std::size_t done = 0;
+  const off_t start = static_cast<off_t>((n - 1) * recordLength_);
+  while (done < recordLength_) {
+    const ssize_t got =
+        ::pread(fd_, record.data() + done, recordLength_ - done, start + static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw IoError(Reason("cannot read request file", path_, errno));
+    if (got == 0) throw IoError("request file " + path_ + " became shorter while it was read");
+    done += static_cast<std::size_t>(got);
+  }
+  return record;
+}
+
+}  // namespace corvel

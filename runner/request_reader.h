@@ -1,0 +1,37 @@
+#pragma once
+// Read-only access to a request file of fixed-length records. The file is opened once,
+// created empty when it does not exist, and never written, truncated or deleted.
+#include <cstdint>
+#include <string>
+
+#include "common/fixed_record.h"
+
+namespace corvel {
+
+class RequestFileReader {
+ public:
+  // Opens `path` for reading, creating it empty when missing. Throws IoError when it
+  // cannot be opened or created (a missing folder) or is not a regular file.
+  RequestFileReader(const std::string& path, std::size_t recordLength);
+  ~RequestFileReader();
+  RequestFileReader(const RequestFileReader&) = delete;
+  RequestFileReader& operator=(const RequestFileReader&) = delete;
+
+  const std::string& Path() const { return path_; }
+  std::uint64_t Length() const { return length_; }
+  // File length divided by the record length, as a real number (200 / 66 = 3.03...).
+  double Count() const { return static_cast<double>(length_) / static_cast<double>(recordLength_); }
+  // Number of whole records.
+  std::uint64_t WholeRecords() const { return length_ / recordLength_; }
+
+  // Record n (from 1); n must be a whole record. Throws IoError on a read failure.
+  RecordBytes Read(std::uint64_t n) const;
+
+ private:
+  std::string path_;
+  std::size_t recordLength_;
+  std::uint64_t length_ = 0;
+  int fd_ = -1;
+};
+
+}  // namespace corvel

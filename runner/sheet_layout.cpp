@@ -1,0 +1,162 @@
+#include "runner/sheet_layout.h"
+
+#include <string_view>
+
+#include "common/errors.h"
+#include "common/number_text.h"
+
+namespace corvel {
+namespace {
+
+constexpr std::string_view kSection = "Quorrel";
+
+// Module counts of the three symbols.
+constexpr int kEan13Modules = 95;
+constexpr int kEan8Modules = 67;
+constexpr int kUpcEModules = 51;
+
+double ReadNumber(const SettingsStore& settings, std::string_view key, std::string_view fallback) {
+  return ReadLeadingNumber(settings.GetOr(kSection, key, fallback));
+}
+
+// A stored boolean; text that is neither a boolean word nor a number keeps the default.
+bool ReadBool(const SettingsStore& settings, std::string_view key, bool fallback) {
+  const auto text = settings.Get(kSection, key);
+  if (!text) return fallback;
+  return ParseBoolText(*text).value_or(fallback);
+}
+
+// Rows and columns are counts: a fraction rounds to the nearest whole number.
+int ReadCount(const SettingsStore& settings, std::string_view key, std::string_view fallback) {
+  return ToInt16(ReadNumber(settings, key, fallback));
+}
+
+double Mm(double millimetres) {
+  return millimetres * kSheetTwipsPerMm;
+}
+
+void LoadBuiltIn(SheetLayout& layout, std::int16_t sheetType) {
+  layout.centreBarcode = true;
+  layout.centreText = true;
+  switch (sheetType) {
+    case 44:
+      layout.pageHeight = Mm(294);
+      layout.rows = 11;
+      layout.columns = 4;
+      layout.leftMargin = Mm(6);
+      layout.columnGap = Mm(0);
+      layout.rowGap = Mm(0);
+      layout.topMargin = Mm(7);
+      layout.numberLineSize = 8;
+      layout.descriptionSize = 10;
+      layout.priceSize = 12;
+      layout.priceOnOwnLine = true;
+      break;
+    case 65:
+      layout.pageWidth = Mm(204);
+      layout.rows = 13;
+      layout.columns = 5;
+      layout.leftMargin = Mm(2);
+      layout.columnGap = Mm(2);
+      layout.rowGap = Mm(0);
+      layout.topMargin = Mm(9);
+      layout.numberLineSize = 6;
+      layout.descriptionSize = 8;
+      layout.priceSize = 8;
+      layout.moduleWidth = 20;
+      layout.priceOnOwnLine = true;
+      break;
+    case 84:
+      layout.pageWidth = Mm(202);
+      layout.pageHeight = Mm(294);
+      layout.rows = 21;
+      layout.columns = 4;
+      layout.leftMargin = Mm(2);
+      layout.columnGap = Mm(5);
+      layout.rowGap = Mm(0);
+      layout.topMargin = Mm(14);
+      layout.numberLineSize = 4;
+      layout.descriptionSize = 6;
+      layout.priceSize = 6;
+      layout.moduleWidth = 20;
+      layout.barHeight = 300;
+      layout.priceOnOwnLine = false;
+      break;
+  }
+}
+
+void LoadUserDefined(SheetLayout& layout, const SettingsStore& settings) {
+  layout.pageWidth = Mm(ReadNumber(settings, "pageWidth", "202"));
+  layout.pageHeight = Mm(ReadNumber(settings, "Pageheight", "292"));
+  layout.rows = ReadCount(settings, "numofrows", "13");
+  layout.columns = ReadCount(settings, "numofcolumns", "5");
+  layout.leftMargin = Mm(ReadNumber(settings, "Leftmargin", "4"));
+  layout.columnGap = Mm(ReadNumber(settings, "Centremargins", "0"));
+  layout.rowGap = Mm(ReadNumber(settings, "Midmargins", "0"));
+  layout.topMargin = Mm(ReadNumber(settings, "TopMargins", "8"));
+  layout.numberLineSize = ReadNumber(settings, "Barcodefont", "6");
+  layout.descriptionSize = ReadNumber(settings, "DescriptionFont", "8");
+  layout.priceSize = ReadNumber(settings, "Pircefont", "12");
+  layout.moduleWidth = ToInt16(ReadNumber(settings, "BarcodeWidth", "18"));
+  layout.barHeight = ToInt16(ReadNumber(settings, "BarcodeHeight", "420"));
+  layout.centreBarcode = ReadBool(settings, "Barcodecentre", true);
+  layout.centreText = ReadBool(settings, "DescriptionCentre", true);
+  layout.priceOnOwnLine = ReadBool(settings, "Pricenewline", true);
+  layout.storeLine1 = ReadBool(settings, "PrintStore1", true);
+  layout.storeLine2 = ReadBool(settings, "PrintStore2", true);
+  layout.oneSheetOnly = ReadBool(settings, "OnePage", true);
+}
+
+}  // namespace
+
+SheetLayout LoadSheetLayout(const SettingsStore& settings, std::int16_t sheetType) {
+  SheetLayout layout;
+  layout.type = sheetType;
+  if (sheetType == kUserSheetType) {
+    LoadUserDefined(layout, settings);
+  } else {
+    LoadBuiltIn(layout, sheetType);
+  }
+  layout.printCheckDigit = ReadBool(settings, "PrintCheckDigit", true);
+  layout.printUpcEDigits = ReadBool(settings, "PrintUpcEcode", true);
+  layout.allowEan8 = ReadBool(settings, "EAN8", false);
+  layout.allowUpcE = ReadBool(settings, "UPCE", false);
+  return layout;
+}
+
+CellSize LabelCellSize(const SheetLayout& layout) {
+  const auto usable = [](int lines) { return lines >= 1 && lines <= kMaxGridLines; };
+  if (!usable(layout.rows) || !usable(layout.columns)) {
+    throw Failure("sheet type " + std::to_string(layout.type) + " has no label grid (" +
+                  std::to_string(layout.rows) + " rows, " + std::to_string(layout.columns) +
+                  " columns)");
+  }
+  CellSize cell;
+  cell.height =
+      (layout.pageHeight - 2 * layout.topMargin - (layout.rows - 1) * layout.rowGap) / layout.rows;
+  cell.width =
+      (layout.pageWidth - 2 * layout.leftMargin - (layout.columns - 1) * layout.columnGap) /
+      layout.columns;
+  return cell;
+}
+
+std::vector<std::string> FitMessages(const SheetLayout& layout, double cellWidth) {
+  // Symbol widths are 16-bit values: a module width above 344 overflows here.
+  const auto symbolWidth = [&](int modules) {
+    return ToInt16(double(modules) * layout.moduleWidth);
+  };
+  std::vector<std::string> messages;
+  if (symbolWidth(kEan13Modules) > cellWidth) messages.push_back("EAN-13 codes will not fit");
+  if (symbolWidth(kEan8Modules) > cellWidth) messages.push_back("EAN-8 codes will not fit");
+  if (symbolWidth(kUpcEModules) > cellWidth) messages.push_back("UPC-E codes will not fit");
+  return messages;
+}
+
+int LabelsPerSheet(const SheetLayout& layout, double count) {
+  const int perSheet = layout.rows * layout.columns;
+  const int half = perSheet / 2;
+  const int cells = count > half ? perSheet : half;
+  return cells < 1 ? 1 : cells;
+}
+
+}  // namespace corvel

@@ -1,0 +1,32 @@
+#pragma once
+// The eight text elements of one shelf card, placed and sized by the card's own layout
+// table: each element's text is fitted to its box height and to the page width, then
+// placed at its layout position or centred. A step the printer or the data cannot do is
+// skipped and the card goes on with the next one.
+#include <cstdint>
+#include <string>
+
+#include "common/print_surface.h"
+#include "runner/request_files.h"
+
+namespace corvel {
+
+struct ShelfCardOutcome {
+  // The card ran onto a second page: nothing more may be printed in this run.
+  bool reachedSecondPage = false;
+  // A text could not be printed (the document could not be started or written).
+  bool printFailed = false;
+  std::string failure;  // the first print failure's reason
+};
+
+// Prints the elements of `card` with layout `layoutNumber` (1..3) on the current page of
+// `surface`; paper, bin and ending the document are the caller's. The page size is read
+// from the surface.
+ShelfCardOutcome PrintShelfCardElements(PrintSurface& surface, const ShelfRecord& card,
+                                        std::int16_t layoutNumber);
+
+// The printed form of a price text: "$0.00" from 1 up, cents with "c" below 1 (and for
+// negative values); text that reads as 0 is kept as it is.
+std::string ShelfPriceText(const std::string& price);
+
+}  // namespace corvel

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Takes a screenshot of the station window under a virtual X server (Xvfb), started in
+# a scratch working folder with its own settings, so nothing of this user's is touched.
+#   scripts/station-screenshot.sh [BUILD_DIR] [OUTPUT_PNG]
+# Defaults: build, docs/station.png. Needs xvfb-run, xdotool and imagemagick.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+output=${2:-docs/station.png}
+tarewise=$PWD/$build/station/tarewise
+[ -x "$tarewise" ] || { echo "no $tarewise: build the tarewise target first" >&2; exit 1; }
+case $output in /*) ;; *) output=$PWD/$output ;; esac
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$scratch/work" "$scratch/config/Corvel" "$scratch/runtime" "$scratch/home"
+chmod 700 "$scratch/runtime"
+cat > "$scratch/config/Corvel/Corvel.ini" <<INI
+[Zebra]
+Storename1=Corner Deli
+Storename12=12 High Street
+PdfFolder=$scratch/pdf
+INI
+
+cat > "$scratch/shoot.sh" <<'SHOOT'
+#!/usr/bin/env bash
+set -euo pipefail
+"$TAREWISE" &
+pid=$!
+window=$(timeout 20 xdotool search --sync --onlyvisible --class tarewise | head -1)
+sleep 1  # let the first paint finish
+import -window "$window" "$OUTPUT"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+SHOOT
+chmod +x "$scratch/shoot.sh"
+
+(
+  cd "$scratch/work"
+  env -u QT_QPA_PLATFORM HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" \
+    XDG_RUNTIME_DIR="$scratch/runtime" TAREWISE="$tarewise" OUTPUT="$output" \
+    xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" "$scratch/shoot.sh"
+)
+echo "screenshot: $output"

@@ -1,0 +1,104 @@
+#include "station/label_barcode.h"
+
+#include "common/number_text.h"
+
+namespace corvel {
+namespace {
+
+int DigitValue(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : 0;
+}
+
+std::string LastChars(const std::string& text, std::size_t n) {
+  return text.size() <= n ? text : text.substr(text.size() - n);
+}
+
+// Weighted product of factor 2- and 5-: units digit of the product minus its tens
+// digit, plus 10 when negative.
+int MinusWeighted(int digit, int factor) {
+  const int product = digit * factor;
+  const int difference = product % 10 - product / 10;
+  return difference < 0 ? difference + 10 : difference;
+}
+
+}  // namespace
+
+int PriceCheckDigit(std::string_view fourDigits) {
+  int digits[4] = {0, 0, 0, 0};
+  for (std::size_t i = 0; i < 4 && i < fourDigits.size(); ++i)
+    digits[i] = DigitValue(fourDigits[i]);
+  const int sum = MinusWeighted(digits[0], 2) + MinusWeighted(digits[1], 2) + (3 * digits[2]) % 10 +
+                  MinusWeighted(digits[3], 5);
+  return (3 * sum) % 10;
+}
+
+bool PrepareLabelBarcode(BarcodeJob& job, std::string_view codeText, std::string_view flagText,
+                         std::string_view priceText, bool usePriceCheckDigit) {
+  const double code = ReadLeadingNumber(codeText);
+  if (!(code > 0)) return false;
+
+  std::string padded(14, '0');
+  padded.append(FormatNumber(code, "00000"));
+  std::string data;
+  if (code > 99999999999.0) {
+    const std::string last13 = LastChars(padded, 13);
+    job.CheckMarker = last13[12];
+    data = last13.substr(0, 12);
+  } else {
+    data = LastChars(padded, 12);
+    job.CheckMarker = '*';
+  }
+  job.IsUpcE = false;
+  job.IsEan8 = false;
+  job.UpcEDigits.clear();
+
+  if (code > 9999) {
+    job.LeadPair = data.substr(0, 2);
+    job.FirstDigit = data.substr(0, 1);
+    job.LeftFirst = data.substr(1, 1);
+    job.LeftRest = data.substr(2, 5);
+    job.RightDigits = data.substr(7, 5);
+    job.DataDigits = data;
+    return true;
+  }
+
+  // A flag box that does not hold a digit in second place would shorten the symbol;
+  // it counts as the default flag 20.
+  const char flagDigit =
+      flagText.size() >= 2 && flagText[1] >= '0' && flagText[1] <= '9' ? flagText[1] : '0';
+  // The price has two decimals, so the cents are a whole number; the 15-digit rounding
+  // of the pattern removes the noise of the multiplication (12.35 gives 1235).
+  double cents = ReadLeadingNumber(priceText) * 100;
+  if (!(cents > 0)) cents = 0;
+  std::string centsText(5, '0');
+  centsText.append(FormatNumber(cents, "0"));
+
+  job.LeadPair = "02";
+  job.FirstDigit.assign(1, '0');
+  job.LeftFirst.assign(1, '2');
+  job.LeftRest.assign(1, flagDigit);
+  job.LeftRest.append(data, 8, 4);
+  if (usePriceCheckDigit) {
+    const std::string p4 = LastChars(centsText, 4);
+    job.RightDigits.assign(1, static_cast<char>('0' + PriceCheckDigit(p4)));
+    job.RightDigits.append(p4);
+  } else {
+    job.RightDigits = LastChars(centsText, 5);
+  }
+  job.CheckMarker = '*';
+  job.DataDigits = job.LeadPair + job.LeftRest + job.RightDigits;
+  return true;
+}
+
+std::string MakeBarcodeNumberText(const BarcodeJob& job) {
+  const std::string digits = job.LeadPair + job.LeftRest + job.RightDigits;
+  const std::size_t first = digits.find_first_not_of('0');
+  std::string text = first == std::string::npos ? "0" : digits.substr(first);
+  if (job.CheckMarker != '*')
+    text += job.CheckMarker;
+  else
+    text += static_cast<char>('0' + (job.CheckDigit % 10 + 10) % 10);
+  return text;
+}
+
+}  // namespace corvel

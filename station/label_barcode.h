@@ -1,0 +1,32 @@
+#pragma once
+// The EAN-13 symbol of a weighed-item label: which 12 data digits it carries, the
+// price check digit, and the number printed under the bars.
+//
+// An item code above 9 999 is the item's own EAN/UPC number. A code from 1 to 9 999
+// makes a price-embedded number: "02", the flag digit, the code as four digits and the
+// label's price in cents (five digits, or a price check digit and four digits). A code
+// that reads as 0 or less gives no symbol.
+#include <string>
+#include <string_view>
+
+#include "barcode/barcode_job.h"
+
+namespace corvel {
+
+// Fills the digit groups and CheckMarker of `job` for one label; false when the label
+// has no symbol. `codeText` is the code box (up to 14 characters), `flagText` the FLAG
+// box (its second character is the flag digit; anything but a digit there counts as
+// the default flag 20), `priceText` the label's price with two decimals (a negative
+// price is embedded as 0).
+bool PrepareLabelBarcode(BarcodeJob& job, std::string_view codeText, std::string_view flagText,
+                         std::string_view priceText, bool usePriceCheckDigit);
+
+// The check digit of a four-digit price field (weights 2-, 2-, 3, 5-). A character
+// that is not a digit counts as 0.
+int PriceCheckDigit(std::string_view fourDigits);
+
+// The number printed under the bars: the 12 data digits without leading zeros, then
+// CheckMarker, or CheckDigit when the marker is "*". Call after BuildBarPattern.
+std::string MakeBarcodeNumberText(const BarcodeJob& job);
+
+}  // namespace corvel

@@ -1,0 +1,29 @@
+// tarewise: the scale label station. One window; its working directory holds the
+// product file "pdlist", and its settings are in section "Zebra" of the settings store.
+#include <QApplication>
+
+#include "common/clock.h"
+#include "common/ini_settings_store.h"
+#include "platform/printing.h"
+#include "platform/qt_dialogs.h"
+#include "station/station_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  corvel::SetUpFonts();
+
+  corvel::IniSettingsStore settings(corvel::IniSettingsStore::DefaultPath());
+  corvel::QtMessageBoxes messages;
+  corvel::SystemClock clock;
+  // Labels are 60 x 40 mm PDF pages unless "PdfPageSize" in section "Zebra" says otherwise.
+  const corvel::PrinterTarget target =
+      corvel::ChoosePrinterTarget(settings, "Zebra", "tarewise", 60, 40);
+
+  corvel::StationWindow window(corvel::StationServices{
+      settings, messages, clock, target, [target] { return corvel::MakePrintSurface(target); }});
+
+  // ---- scale link: created here, connected to the window ----
+
+  window.show();
+  return app.exec();
+}

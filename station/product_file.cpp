@@ -1,0 +1,298 @@
+#include "station/product_file.h"
+
+#include <cfloat>
+#include <cmath>
+#include <fstream>
+
+#include "common/errors.h"
+#include "common/number_text.h"
+#include "common/text.h"
+
+namespace corvel {
+namespace {
+
+// Record count of a file length: length / 150 rounded, halves to even (225 bytes is 2
+// records, 75 bytes is none).
+std::uint64_t RoundedRecordCount(std::uint64_t length) {
+  return static_cast<std::uint64_t>(
+      RoundHalfEven(static_cast<double>(length) / static_cast<double>(kProductRecordLength)));
+}
+
+// Reads the first `records` records in one pass; a short last record is completed with
+// zero bytes.
+std::vector<ProductRecord> ReadRecords(const std::string& path, std::uint64_t records) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw IoError("cannot open the product file \"" + path + "\" for reading");
+  std::vector<ProductRecord> result;
+  result.reserve(records);
+  RecordBytes bytes(kProductRecordLength);
+  for (std::uint64_t n = 1; n <= records; ++n) {
+    std::fill(bytes.begin(), bytes.end(), 0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) throw IoError("cannot read the product file \"" + path + "\"");
+    result.emplace_back(bytes);
+    if (in.eof()) {
+      in.clear();
+      in.seekg(0, std::ios::end);
+    }
+  }
+  return result;
+}
+
+// A value as fixed point with four decimals, or nothing when it does not fit 64 bits.
+std::optional<std::int64_t> ToFixedPoint(double value) {
+  const double scaled = RoundHalfEven(value * kFixedPointScale);
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (!(scaled >= -kLimit && scaled < kLimit)) return std::nullopt;
+  return static_cast<std::int64_t>(scaled);
+}
+
+// Leading-number reading that reports a number beyond a double as nothing.
+std::optional<double> ReadValue(std::string_view text) {
+  try {
+    return ReadLeadingNumber(text);
+  } catch (const OverflowError&) {
+    return std::nullopt;
+  }
+}
+
+int DescriptionLine(ProductBox box) {
+  switch (box) {
+    case ProductBox::Description1:
+      return 1;
+    case ProductBox::Description2:
+      return 2;
+    case ProductBox::Description3:
+      return 3;
+    default:
+      return 0;
+  }
+}
+
+const std::string& StoredText(const ProductBoxTexts& texts, ProductBox box) {
+  switch (box) {
+    case ProductBox::Code:
+      return texts.code;
+    case ProductBox::Price:
+      return texts.price;
+    case ProductBox::Tare:
+      return texts.tare;
+    case ProductBox::ShelfLife:
+      return texts.shelfLife;
+    case ProductBox::Description1:
+      return texts.description1;
+    case ProductBox::Description2:
+      return texts.description2;
+    case ProductBox::Description3:
+      return texts.description3;
+  }
+  return texts.code;
+}
+
+const char* FieldName(ProductBox box) {
+  switch (box) {
+    case ProductBox::Code:
+      return "code";
+    case ProductBox::Price:
+      return "price";
+    case ProductBox::Tare:
+      return "tare";
+    case ProductBox::ShelfLife:
+      return "shelf life";
+    default:
+      return "description";
+  }
+}
+
+const char* RangeText(ProductBox box) {
+  switch (box) {
+    case ProductBox::Code:
+    case ProductBox::Price:
+      return "-922337203685477.5808 to 922337203685477.5807";
+    case ProductBox::Tare:
+      return "about -3.4E+38 to 3.4E+38";
+    case ProductBox::ShelfLife:
+      return "-32768 to 32767 days";
+    default:
+      return "";
+  }
+}
+
+// The box goes back to the stored value and the operator is told why.
+CommitResult Refused(const ProductRecord& stored, ProductBox box, std::string_view typed) {
+  CommitResult result;
+  result.boxText = StoredText(BoxTextsOf(stored), box);
+  result.message = "The " + std::string(FieldName(box)) + " \"" + std::string(typed) +
+                   "\" does not fit: it must lie within " + RangeText(box) + ". The stored " +
+                   FieldName(box) + " is kept.";
+  return result;
+}
+
+CommitResult NotSaved(const ProductRecord& stored, ProductBox box, const IoError& error) {
+  CommitResult result;
+  result.boxText = StoredText(BoxTextsOf(stored), box);
+  result.message = "The product could not be saved: " + std::string(error.what()) +
+                   ". The stored " + FieldName(box) + " is kept.";
+  return result;
+}
+
+}  // namespace
+
+LoadResult LoadProductFile(ProductStation& station) {
+  station.table.assign(1, ProductRecord());
+  station.selected = 0;
+  LoadResult result;
+  const std::uint64_t length = station.file.Length();
+  if (length <= 10) {
+    ProductRecord first;
+    first.SetDescription(1, "Product");
+    WriteProductRecord(station, 1, first);
+    result.entries.push_back(first.Description(1));
+    return result;
+  }
+  const std::uint64_t count = RoundedRecordCount(length);
+  const std::uint64_t loaded = std::min(count, kMaxProducts);
+  std::vector<ProductRecord> records = ReadRecords(station.file.Path(), loaded);
+  for (std::uint64_t n = 1; n <= loaded; ++n) {
+    result.entries.push_back(records[n - 1].SelectorName(n));
+    station.table.push_back(std::move(records[n - 1]));
+  }
+  if (count == 0) {
+    result.notice = "The product file \"" + station.file.Path() + "\" holds no whole product (" +
+                    std::to_string(length) +
+                    " bytes), so no product is shown. \"Add New Item\" creates the first one.";
+  } else if (count > kMaxProducts) {
+    result.notice = "The product file \"" + station.file.Path() + "\" holds " +
+                    std::to_string(count) + " products; only the first " +
+                    std::to_string(kMaxProducts) +
+                    " are shown. The others are kept in the file unchanged.";
+  }
+  return result;
+}
+
+void WriteProductRecord(ProductStation& station, std::uint64_t n, const ProductRecord& record) {
+  station.file.Write(n, record.Bytes());
+  if (station.table.size() <= n) station.table.resize(n + 1);
+  station.table[n] = record;
+}
+
+std::string AddNewItem(ProductStation& station) {
+  // The new record follows the last loaded one, so selector entry k keeps standing for
+  // record k + 1 and no loaded product is ever overwritten.
+  const std::uint64_t n = station.Count() + 1;
+  if (n > kMaxProducts) {
+    throw Failure("The product table is full (" + std::to_string(kMaxProducts) +
+                  " products). No new item was added.");
+  }
+  ProductRecord record;
+  record.SetDescription(1, "New Item");
+  WriteProductRecord(station, n, record);
+  return record.Description(1);
+}
+
+ProductBoxTexts BoxTextsOf(const ProductRecord& record) {
+  ProductBoxTexts texts;
+  texts.code = GeneralNumber(record.Code());
+  texts.price = FormatNumber(record.Price(), "#0.00");
+  // Bytes that are no finite number (a damaged record) show as no tare.
+  const float tare = record.Tare();
+  texts.tare = FormatNumber(std::isfinite(tare) ? tare : 0.0, "#0.000");
+  texts.shelfLife = std::to_string(record.ShelfLifeDays());
+  texts.description1 = record.Description(1);
+  texts.description2 = record.Description(2);
+  texts.description3 = record.Description(3);
+  texts.nonWeighed = record.NonWeighed();
+  return texts;
+}
+
+std::optional<ProductBoxTexts> ShowSelectedProduct(const ProductStation& station) {
+  if (station.selected == 0 || station.selected > station.Count()) return std::nullopt;
+  return BoxTextsOf(station.table[station.selected]);
+}
+
+CommitResult CommitProductBox(ProductStation& station, ProductBox box, std::string_view text) {
+  CommitResult result{std::string(text), false, {}};
+  if (station.selected == 0 || station.selected > station.Count()) return result;
+  const ProductRecord& stored = station.table[station.selected];
+  ProductRecord changed = stored;
+
+  if (const int line = DescriptionLine(box)) {
+    if (text == TrimSpaces(stored.Description(line))) return result;
+    changed.SetDescription(line, text);
+  } else {
+    const std::optional<double> typed = ReadValue(text);
+    if (!typed) return Refused(stored, box, text);
+    // The box is rewritten first; the value is then read from the rewritten text, so
+    // the stored number is the rounded one.
+    switch (box) {
+      case ProductBox::Code:
+      case ProductBox::ShelfLife:
+        result.boxText = GeneralNumber(*typed);
+        break;
+      case ProductBox::Price:
+        result.boxText = FormatNumber(*typed, "##0.00");
+        break;
+      default:
+        result.boxText = FormatNumber(*typed, "##0.000");
+        break;
+    }
+    const std::optional<double> value = ReadValue(result.boxText);
+    if (!value) return Refused(stored, box, text);
+    switch (box) {
+      case ProductBox::Code:
+      case ProductBox::Price: {
+        const bool isCode = box == ProductBox::Code;
+        if (*value == (isCode ? stored.Code() : stored.Price())) return result;
+        const std::optional<std::int64_t> fixed = ToFixedPoint(*value);
+        if (!fixed) return Refused(stored, box, text);
+        isCode ? changed.SetCodeFixed(*fixed) : changed.SetPriceFixed(*fixed);
+        break;
+      }
+      case ProductBox::Tare: {
+        if (!(std::fabs(*value) <= FLT_MAX)) return Refused(stored, box, text);
+        const float tare = static_cast<float>(*value);
+        if (tare == stored.Tare()) return result;
+        changed.SetTare(tare);
+        break;
+      }
+      default: {
+        if (*value == stored.ShelfLifeDays()) return result;
+        std::int16_t days = 0;
+        try {
+          days = ToInt16(*value);
+        } catch (const OverflowError&) {
+          return Refused(stored, box, text);
+        }
+        changed.SetShelfLifeDays(days);
+        break;
+      }
+    }
+  }
+  try {
+    WriteProductRecord(station, station.selected, changed);
+  } catch (const IoError& error) {
+    return NotSaved(station.table[station.selected], box, error);
+  }
+  result.written = true;
+  return result;
+}
+
+CommitResult CommitNonWeighed(ProductStation& station, bool checked) {
+  CommitResult result;
+  if (station.selected == 0 || station.selected > station.Count()) return result;
+  const ProductRecord& stored = station.table[station.selected];
+  if (checked == stored.NonWeighed()) return result;
+  ProductRecord changed = stored;
+  changed.SetNonWeighed(checked);
+  try {
+    WriteProductRecord(station, station.selected, changed);
+  } catch (const IoError& error) {
+    result.message = "The product could not be saved: " + std::string(error.what()) +
+                     ". \"Non Weighed\" stays as stored.";
+    return result;
+  }
+  result.written = true;
+  return result;
+}
+
+}  // namespace corvel

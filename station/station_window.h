@@ -1,0 +1,134 @@
+#pragma once
+// The station's one window: the operator's console and the station's working state.
+// A thin view: it places the controls, forwards their events to the product, layout and
+// label functions, and shows what they return. Every handler turns a failure into a
+// message to the operator; nothing here ends or freezes the program.
+//
+// Controls keep their names as members and object names. Timer1 (400 ms, running from
+// start-up) and the clicks of Check3 belong to the scale link, which connects to them.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "barcode/barcode_job.h"
+#include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/print_surface.h"
+#include "common/printer_target.h"
+#include "common/settings_store.h"
+#include "station/product_file.h"
+#include "station/scale_view.h"
+#include "station/weighed_label.h"
+
+namespace corvel {
+
+// What the window works with; the references must outlive it.
+struct StationServices {
+  SettingsStore& settings;
+  MessageBoxes& messages;
+  const Clock& clock;
+  PrinterTarget target;  // where labels go (shown in the status line)
+  // Makes the surface labels are printed on; called once, at the first label.
+  std::function<std::unique_ptr<PrintSurface>()> makeSurface;
+  std::string productFile = kProductFileName;
+};
+
+class StationWindow : public QMainWindow, public ScaleView {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs the start-up: reset list, store name and port settings,
+  // product file, first product selected.
+  explicit StationWindow(StationServices services, QWidget* parent = nullptr);
+  ~StationWindow() override;
+
+  QLineEdit* Text1 = nullptr;       // "Code"
+  QLineEdit* Text2 = nullptr;       // "Description"
+  QLineEdit* Text3 = nullptr;       // "Price"
+  QLineEdit* Text4 = nullptr;       // weight ("Scale")
+  QLineEdit* Text5 = nullptr;       // "Store Name"
+  QLineEdit* Text6 = nullptr;       // "Description Line 2"
+  QLineEdit* Text7 = nullptr;       // "Description Line 3"
+  QLineEdit* Text8 = nullptr;       // "Item Number"
+  QLineEdit* Text9 = nullptr;       // "Tare"
+  QLineEdit* Text10 = nullptr;      // "Shelf Life # of Days"
+  QLineEdit* Text11 = nullptr;      // "On COM"
+  QLineEdit* Text12 = nullptr;      // store name line 2
+  QLineEdit* Text13 = nullptr;      // "FLAG"
+  QCheckBox* Check1 = nullptr;      // "Non Weighed"
+  QCheckBox* Check2 = nullptr;      // "Autoprint"
+  QCheckBox* Check3 = nullptr;      // "Scales Connected"
+  QCheckBox* Check4 = nullptr;      // "Use Check Digit for Price"
+  QComboBox* Combo1 = nullptr;      // "Select Item to Print"
+  QListWidget* List1 = nullptr;     // "Double Click To Reset Defaults"
+  QPushButton* Command1 = nullptr;  // "Print"
+  QPushButton* Command2 = nullptr;  // "Add New Item"
+  QTimer* Timer1 = nullptr;         // scale polling, 400 ms
+  QLabel* StatusLine = nullptr;     // where labels go, and the scale's state
+
+  // The serial port number in effect: the stored "COMPORT" at start-up, then the
+  // number typed into "On COM" (rounded) each time that box loses the focus.
+  int PortNumber() const { return portNumber_; }
+
+  ProductStation& Products() { return products_; }
+  const BarcodeJob& Job() const { return job_; }
+  const PrinterTarget& Target() const { return services_.target; }
+
+  // The boxes as label printing reads them, at this moment.
+  LabelBoxes CurrentLabelBoxes() const;
+
+  // ScaleView
+  QString WeightText() const override;
+  void SetWeightText(const QString& text) override;
+  bool AutoprintChecked() const override;
+  bool ScalesConnectedChecked() const override;
+  void SetScalesConnected(bool checked) override;
+  void PrintWeighedLabel() override;
+  void SetScaleStatus(const QString& text) override;
+
+ signals:
+  // "On COM" lost the focus: the port number changed (or was confirmed); the scale link
+  // closes the port so the next poll opens this one.
+  void portNumberChanged(int portNumber);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void StartUp();
+
+  void Combo1_Click(int index);
+  void Combo1_EditTextTyped(const QString& text);
+  void Command1_Click();
+  void Command2_Click();
+  void Check1_Click();
+  void List1_DblClick(QListWidgetItem* item);
+  void LostFocus(QLineEdit* box);
+  void CommitProduct(QLineEdit* box, ProductBox field);
+  void Text4_LostFocus();
+  void Text11_LostFocus();
+  void Text13_LostFocus();
+  void ShowSelected();
+  void UpdateStatusLine();
+
+  // Runs `action`; a failure becomes a message to the operator, starting with `what`.
+  void Guarded(const std::string& what, const std::function<void()>& action);
+
+  StationServices services_;
+  ProductStation products_;
+  BarcodeJob job_;
+  std::unique_ptr<PrintSurface> surface_;
+  int portNumber_ = 1;
+  QString scaleStatus_;
+};
+
+}  // namespace corvel

@@ -1,0 +1,186 @@
+// "corvel label": prints one weighed-item label without the station window, through the
+// same label code, with the boxes filled as the window fills them from a product of
+// "pdlist" (or from options). For layout tuning and demonstrations.
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/clock.h"
+#include "common/errors.h"
+#include "common/ini_settings_store.h"
+#include "common/number_text.h"
+#include "platform/printing.h"
+#include "station/label_layout.h"
+#include "station/product_file.h"
+#include "station/weighed_label.h"
+#include "tools/subcommands.h"
+
+namespace corvel::tools {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: corvel label --weight W [--pdlist FILE --record N] [options]\n"
+    "  --pdlist FILE --record N  take the product boxes from record N of a product file\n"
+    "  --code C --description D --description2 D --description3 D --price P\n"
+    "  --tare T --shelf-life DAYS --non-weighed   set (or override) product boxes\n"
+    "  --weight W                the weight box, e.g. 1.235 or \"1.235 KG\"\n"
+    "  --flag F                  the FLAG box, 20..29 (default 20)\n"
+    "  --check-digit             \"Use Check Digit for Price\" ticked\n"
+    "  --item N                  the item number (default: the record number, or 1)\n"
+    "  --store1 S --store2 S     store name lines (default: the station's settings)\n"
+    "  --date YYYY-MM-DD         print as on that day (default: today)\n"
+    "  --pdf-folder DIR          print into DIR as PDF (default: the station's printer)\n";
+
+const std::set<std::string> kValueOptions = {
+    "--pdlist", "--record", "--code",       "--description", "--description2", "--description3",
+    "--price",  "--tare",   "--shelf-life", "--weight",      "--flag",         "--item",
+    "--store1", "--store2", "--date",       "--pdf-folder"};
+const std::set<std::string> kFlagOptions = {"--non-weighed", "--check-digit"};
+
+int Usage(const std::string& problem) {
+  if (!problem.empty()) std::fprintf(stderr, "corvel label: %s\n", problem.c_str());
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+// The FLAG box keeps a whole number from 20 to 29; anything else becomes 20.
+std::string FlagBoxText(const std::string& typed) {
+  double flag = 20;
+  try {
+    flag = std::floor(ReadLeadingNumber(typed));
+  } catch (const OverflowError&) {
+  }
+  if (flag < 20 || flag > 29) flag = 20;
+  return GeneralNumber(flag);
+}
+
+bool ParseDate(const std::string& text, LocalTime& time) {
+  int year = 0, month = 0, day = 0;
+  char rest = 0;
+  if (std::sscanf(text.c_str(), "%d-%d-%d%c", &year, &month, &day, &rest) != 3) return false;
+  if (month < 1 || month > 12 || day < 1 || day > 31) return false;
+  time = MakeLocalTime(year, month, day, 12);
+  return true;
+}
+
+QStringList PdfFiles(const std::string& folder) {
+  return QDir(QString::fromStdString(folder)).entryList({"*.pdf"}, QDir::Files, QDir::Name);
+}
+
+int RunLabel(const std::vector<std::string>& args) {
+  std::map<std::string, std::string> values;
+  std::set<std::string> flags;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") return Usage("");
+    if (kFlagOptions.count(arg)) {
+      flags.insert(arg);
+    } else if (kValueOptions.count(arg)) {
+      if (i + 1 >= args.size()) return Usage(arg + " needs a value");
+      values[arg] = args[++i];
+    } else {
+      return Usage("unknown argument '" + arg + "'");
+    }
+  }
+  if (!values.count("--weight")) return Usage("--weight is required");
+  if (values.count("--pdlist") != values.count("--record"))
+    return Usage("--pdlist and --record go together");
+
+  try {
+    IniSettingsStore settings(IniSettingsStore::DefaultPath());
+    LabelBoxes boxes;
+    boxes.itemNumber = std::string("1");  // GCC 12 -O2 warns falsely on '= "1"'
+    if (values.count("--pdlist")) {
+      ProductStation products(values["--pdlist"]);
+      // Loading a missing or near-empty file would create one; this command only reads.
+      const QFileInfo file(QString::fromStdString(values["--pdlist"]));
+      if (!file.exists() || file.size() <= 10)
+        throw IoError("no product in \"" + values["--pdlist"] + "\"");
+      LoadProductFile(products);
+      const double record = ReadLeadingNumber(values["--record"]);
+      if (!(record >= 1 && record <= static_cast<double>(products.Count())) ||
+          record != std::floor(record)) {
+        throw Failure("record " + values["--record"] + " is not in the product file (1.." +
+                      std::to_string(products.Count()) + ")");
+      }
+      products.selected = static_cast<std::uint64_t>(record);
+      const ProductBoxTexts shown = *ShowSelectedProduct(products);
+      boxes.code = shown.code;
+      boxes.price = shown.price;
+      boxes.tare = shown.tare;
+      boxes.shelfLife = shown.shelfLife;
+      boxes.description1 = shown.description1;
+      boxes.description2 = shown.description2;
+      boxes.description3 = shown.description3;
+      boxes.nonWeighed = shown.nonWeighed;
+      boxes.itemNumber = GeneralNumber(record);
+    }
+    const auto set = [&](const char* option, std::string& box) {
+      if (values.count(option)) box = values[option];
+    };
+    set("--code", boxes.code);
+    set("--description", boxes.description1);
+    set("--description2", boxes.description2);
+    set("--description3", boxes.description3);
+    set("--price", boxes.price);
+    set("--tare", boxes.tare);
+    set("--shelf-life", boxes.shelfLife);
+    set("--weight", boxes.weight);
+    set("--item", boxes.itemNumber);
+    if (flags.count("--non-weighed")) boxes.nonWeighed = true;
+    boxes.usePriceCheckDigit = flags.count("--check-digit") > 0;
+    boxes.flag = FlagBoxText(values.count("--flag") ? values["--flag"] : "20");
+    boxes.storeName1 = values.count("--store1")
+                           ? values["--store1"]
+                           : settings.GetOr(kStationSection, "Storename1", "Storename");
+    boxes.storeName2 = values.count("--store2")
+                           ? values["--store2"]
+                           : settings.GetOr(kStationSection, "Storename12", " ");
+
+    FixedClock clock(SystemClock().Now());
+    if (values.count("--date")) {
+      LocalTime day;
+      if (!ParseDate(values["--date"], day)) return Usage("--date wants YYYY-MM-DD");
+      clock.Set(day);
+    }
+
+    PrinterTarget target = ChoosePrinterTarget(settings, kStationSection, "tarewise", 60, 40);
+    if (values.count("--pdf-folder")) {
+      target.kind = PrinterTarget::Kind::PdfFolder;
+      target.pdfFolder = values["--pdf-folder"];
+      QDir().mkpath(QString::fromStdString(target.pdfFolder));
+    }
+    const QStringList before =
+        target.kind == PrinterTarget::Kind::PdfFolder ? PdfFiles(target.pdfFolder) : QStringList{};
+
+    BarcodeJob job;
+    const auto surface = MakePrintSurface(target);
+    PrintWeighedLabel(boxes, settings, *surface, clock, job);
+
+    std::printf("label printed to %s\n", target.Describe().c_str());
+    if (target.kind == PrinterTarget::Kind::PdfFolder) {
+      for (const QString& file : PdfFiles(target.pdfFolder)) {
+        if (!before.contains(file))
+          std::printf(
+              "%s\n",
+              QDir(QString::fromStdString(target.pdfFolder)).filePath(file).toStdString().c_str());
+      }
+    }
+    return 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "corvel label: the label was not printed: %s\n", error.what());
+    return 1;
+  }
+}
+
+const bool registered =
+    RegisterSubcommand("label", "print one weighed-item label as the station does", &RunLabel);
+
+}  // namespace
+}  // namespace corvel::tools

@@ -1,0 +1,226 @@
+// corvel request: a stand-in for the point-of-sale suite. Writes "/Barprint" and/or
+// "/ShelfPrint" into a data folder from a JSON or CSV description, sets "Path",
+// "Barcodetype" and further keys in the settings store, and starts sheetwise.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/ini_settings_store.h"
+#include "runner/request_writer.h"
+#include "runner/run_state.h"
+#include "tools/subcommands.h"
+
+namespace corvel::tools {
+namespace {
+constexpr const char* kUsage =
+    "usage: corvel request [OPTIONS] FILE     write a request (FILE .json or .csv; - reads stdin)\n"
+    "       corvel request --dump DIR [--layouts]   list the request in DIR\n"
+    "options:\n"
+    "  --data DIR               data folder (default: \"path\" of a JSON request)\n"
+    "  --type SELECTOR          Barcodetype: Z, P, P20, 44, 65, 84, 99, S1, S2, S3\n"
+    "  --set SECTION/KEY=VALUE  a further setting (repeatable), e.g. Printer/Display=True\n"
+    "  --pdf-folder DIR         print into PDF files in DIR (sets Printer/PdfFolder)\n"
+    "  --format json|csv        the format of FILE (default: from its name or content)\n"
+    "  --cut                    cut texts longer than their fields instead of refusing them\n"
+    "  --no-run                 write the request and settings, do not start sheetwise\n";
+
+struct Options {
+  std::string file;
+  std::string data;
+  std::string type;
+  std::string format;
+  std::string dump;
+  std::vector<SettingValue> settings;
+  bool cut = false;
+  bool run = true;
+  bool layouts = false;
+};
+
+int Usage(const std::string& problem) {
+  if (!problem.empty()) std::fprintf(stderr, "corvel request: %s\n", problem.c_str());
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& problem) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) {
+        problem = arg + " needs a value";
+        return false;
+      }
+      into = args[++i];
+      return true;
+    };
+    if (arg == "--data") {
+      if (!value(options.data)) return false;
+    } else if (arg == "--type") {
+      if (!value(options.type)) return false;
+    } else if (arg == "--format") {
+      if (!value(options.format)) return false;
+    } else if (arg == "--dump") {
+      if (!value(options.dump)) return false;
+    } else if (arg == "--pdf-folder") {
+      std::string folder;
+      if (!value(folder)) return false;
+      options.settings.push_back(
+          {std::string(kPrinterSection), "PdfFolder",
+           QFileInfo(QString::fromStdString(folder)).absoluteFilePath().toStdString()});
+    } else if (arg == "--set") {
+      std::string setting;
+      if (!value(setting)) return false;
+      const std::size_t slash = setting.find('/');
+      const std::size_t eq = setting.find('=');
+      if (slash == std::string::npos || eq == std::string::npos || slash > eq || slash == 0 ||
+          eq == slash + 1) {
+        problem = "--set wants SECTION/KEY=VALUE, not \"" + setting + "\"";
+        return false;
+      }
+      options.settings.push_back({setting.substr(0, slash),
+                                  setting.substr(slash + 1, eq - slash - 1),
+                                  setting.substr(eq + 1)});
+    } else if (arg == "--cut") {
+      options.cut = true;
+    } else if (arg == "--no-run") {
+      options.run = false;
+    } else if (arg == "--layouts") {
+      options.layouts = true;
+    } else if (arg == "--help" || arg == "-h") {
+      problem.clear();
+      return false;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      problem = "unknown option " + arg;
+      return false;
+    } else if (options.file.empty()) {
+      options.file = arg;
+    } else {
+      problem = "only one request file, not also " + arg;
+      return false;
+    }
+  }
+  if (options.dump.empty() && options.file.empty()) {
+    problem = "no request file";
+    return false;
+  }
+  return true;
+}
+
+bool ReadInput(const std::string& name, std::string& text, std::string& problem) {
+  if (name == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return true;
+  }
+  QFile file(QString::fromStdString(name));
+  if (!file.open(QIODevice::ReadOnly)) {
+    problem = "cannot read " + name + ": " + file.errorString().toStdString();
+    return false;
+  }
+  text = file.readAll().toStdString();
+  return true;
+}
+
+bool IsJson(const Options& options, const std::string& text) {
+  if (!options.format.empty()) return options.format == "json";
+  const QString name = QString::fromStdString(options.file).toLower();
+  if (name.endsWith(".json")) return true;
+  if (name.endsWith(".csv")) return false;
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  return first != std::string::npos && text[first] == '{';
+}
+
+// sheetwise beside this program (the build tree keeps it in ../runner), else on PATH.
+QString FindSheetwise() {
+  const QString here = QCoreApplication::applicationDirPath();
+  for (const QString& candidate : {here + "/sheetwise", here + "/../runner/sheetwise"}) {
+    const QFileInfo info(candidate);
+    if (info.isFile() && info.isExecutable()) return info.canonicalFilePath();
+  }
+  return QStandardPaths::findExecutable("sheetwise");
+}
+
+int StartSheetwise() {
+  const QString program = FindSheetwise();
+  if (program.isEmpty()) {
+    std::fprintf(stderr, "corvel request: sheetwise not found beside corvel or on PATH\n");
+    return 1;
+  }
+  QProcess process;
+  process.setProcessChannelMode(QProcess::ForwardedChannels);
+  process.setInputChannelMode(QProcess::ForwardedInputChannel);
+  process.start(program, {});
+  if (!process.waitForStarted(-1)) {
+    std::fprintf(stderr, "corvel request: cannot start %s\n", qPrintable(program));
+    return 1;
+  }
+  process.waitForFinished(-1);
+  if (process.exitStatus() != QProcess::NormalExit) {
+    std::fprintf(stderr, "corvel request: sheetwise crashed\n");
+    return 1;
+  }
+  return process.exitCode();
+}
+
+int RunRequest(const std::vector<std::string>& args) {
+  Options options;
+  std::string problem;
+  if (!ParseOptions(args, options, problem)) return Usage(problem);
+  if (!options.dump.empty()) {
+    std::fputs(DumpRequests(options.dump, options.layouts).c_str(), stdout);
+    return 0;
+  }
+  std::string text;
+  if (!ReadInput(options.file, text, problem)) return Usage(problem);
+  try {
+    RequestDescription request = IsJson(options, text) ? ParseRequestJson(text, options.cut)
+                                                       : ParseRequestCsv(text, options.cut);
+    std::string data = options.data.empty() ? request.path.value_or("") : options.data;
+    if (data.empty()) return Usage("no data folder: give --data DIR or \"path\" in the JSON");
+    const QString folder = QFileInfo(QString::fromStdString(data)).absoluteFilePath();
+    if (!QDir().mkpath(folder)) {
+      std::fprintf(stderr, "corvel request: cannot create %s\n", qPrintable(folder));
+      return 1;
+    }
+    const std::string path = folder.toStdString();
+    if (!request.barcodes && !request.shelf)
+      return Usage("the request holds neither barcodes nor shelf cards");
+    if (request.barcodes)
+      WriteRequestFile(path + std::string(kBarcodeRequestName), *request.barcodes);
+    if (request.shelf) WriteRequestFile(path + std::string(kShelfRequestName), *request.shelf);
+
+    IniSettingsStore settings(IniSettingsStore::DefaultPath());
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>> bySection;
+    bySection[std::string(kRunnerSection)].push_back({"Path", path});
+    const std::string type = options.type.empty() ? request.barcodeType.value_or("") : options.type;
+    if (!type.empty()) bySection[std::string(kRunnerSection)].push_back({"Barcodetype", type});
+    for (const SettingValue& setting : request.settings)
+      bySection[setting.section].push_back({setting.key, setting.value});
+    for (const SettingValue& setting : options.settings)
+      bySection[setting.section].push_back({setting.key, setting.value});
+    for (const auto& [section, values] : bySection)
+      settings.SaveMany(section, values);
+
+    std::fprintf(stderr, "corvel request: %zu barcode and %zu shelf records in %s%s\n",
+                 request.barcodes ? request.barcodes->size() : 0,
+                 request.shelf ? request.shelf->size() : 0, path.c_str(),
+                 type.empty() ? "" : (", Barcodetype " + type).c_str());
+    return options.run ? StartSheetwise() : 0;
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "corvel request: %s\n", failure.what());
+    return 1;
+  }
+}
+
+const bool registered =
+    RegisterSubcommand("request", "write a print request and start sheetwise", &RunRequest);
+}  // namespace
+}  // namespace corvel::tools
