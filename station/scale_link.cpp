@@ -4,6 +4,7 @@
 
 #include "common/errors.h"
 #include "station/scale_frame.h"
+#include "station/station_window.h"
 
 namespace corvel {
 
@@ -151,6 +152,13 @@ void ScaleLink::Fail(const QString& message) {
   view_.SetScalesConnected(false);
   view_.SetScaleStatus(message);
   emit pollFinished();
+}
+
+void ConnectScaleLink(StationWindow& window, ScaleLink& link) {
+  QObject::connect(window.Timer1, &QTimer::timeout, &link, &ScaleLink::OnTimerTick);
+  QObject::connect(window.Check3, &QCheckBox::clicked, &link, &ScaleLink::OnScalesConnectedClicked);
+  QObject::connect(&window, &StationWindow::portNumberChanged, &link,
+                   &ScaleLink::OnPortNumberChanged);
 }
 
 }  // namespace corvel

@@ -23,6 +23,8 @@
 
 namespace corvel {
 
+class StationWindow;
+
 class ScaleLink : public QObject {
   Q_OBJECT
 
@@ -77,5 +79,9 @@ class ScaleLink : public QObject {
   State state_ = State::Idle;
   bool armed_ = false;
 };
+
+// Wires the window's Timer1 ticks, "Scales Connected" clicks and port number changes to
+// the link.
+void ConnectScaleLink(StationWindow& window, ScaleLink& link);
 
 }  // namespace corvel
