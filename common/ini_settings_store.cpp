@@ -372,14 +372,12 @@ std::string IniSettingsStore::DefaultPath() {
   return folder + "/Corvel/Corvel.ini";
 }
 
-std::optional<std::string> IniSettingsStore::Get(std::string_view section,
-                                                 std::string_view key) const {
-  std::lock_guard<std::mutex> guard(cache_->mutex);
+bool IniSettingsStore::Refresh() const {
   struct stat info;
   if (::stat(path_.c_str(), &info) != 0) {
     if (errno != ENOENT) ThrowIo("read", path_, errno);
     cache_->identity.reset();
-    return std::nullopt;  // a missing file holds no settings
+    return false;  // a missing file holds no settings
   }
   if (!cache_->identity || !(*cache_->identity == FileIdentity(info))) {
     const std::int64_t readAt = NowNs();
@@ -387,7 +385,7 @@ std::optional<std::string> IniSettingsStore::Get(std::string_view section,
     if (fd.get() < 0) {
       if (errno != ENOENT) ThrowIo("read", path_, errno);
       cache_->identity.reset();
-      return std::nullopt;
+      return false;
     }
     if (::fstat(fd.get(), &info) != 0) ThrowIo("read", path_, errno);
     cache_->identity.reset();
@@ -395,12 +393,31 @@ std::optional<std::string> IniSettingsStore::Get(std::string_view section,
     FileIdentity identity(info);
     if (identity.mtimeNs + kRacyMarginNs < readAt) cache_->identity = identity;
   }
+  return true;
+}
+
+std::optional<std::string> IniSettingsStore::Get(std::string_view section,
+                                                 std::string_view key) const {
+  std::lock_guard<std::mutex> guard(cache_->mutex);
+  if (!Refresh()) return std::nullopt;
   std::string name(section);
   name += '\n';
   name += key;
   auto found = cache_->values.find(name);
   if (found == cache_->values.end()) return std::nullopt;
   return found->second;
+}
+
+std::vector<std::string> IniSettingsStore::Keys(std::string_view section) const {
+  std::lock_guard<std::mutex> guard(cache_->mutex);
+  if (!Refresh()) return {};
+  const std::string prefix = std::string(section) + '\n';
+  std::vector<std::string> keys;
+  for (auto entry = cache_->values.lower_bound(prefix);
+       entry != cache_->values.end() && entry->first.starts_with(prefix); ++entry) {
+    keys.push_back(entry->first.substr(prefix.size()));
+  }
+  return keys;
 }
 
 void IniSettingsStore::Save(std::string_view section, std::string_view key,

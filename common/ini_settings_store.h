@@ -28,12 +28,17 @@ class IniSettingsStore : public SettingsStore {
   const std::string& Path() const { return path_; }
 
   std::optional<std::string> Get(std::string_view section, std::string_view key) const override;
+  std::vector<std::string> Keys(std::string_view section) const override;
   void Save(std::string_view section, std::string_view key, std::string_view value) override;
   void SaveMany(std::string_view section,
                 const std::vector<std::pair<std::string, std::string>>& values) override;
 
  private:
   struct Cache;  // the last parsed file, shared by copies of this store
+
+  // Brings the cache up to date with the file (the cache's mutex held); false when
+  // there is no file.
+  bool Refresh() const;
 
   std::string path_;
   std::shared_ptr<Cache> cache_;

@@ -1,6 +1,7 @@
 #pragma once
 // Where a program's documents go: a CUPS queue, or a folder that receives one PDF file
 // per document.
+#include <map>
 #include <string>
 
 namespace corvel {
@@ -17,6 +18,10 @@ struct PrinterTarget {
   double pageHeightMm = 0;
   bool landscape = false;
   int copies = 1;  // copies of each document made by the printer (CupsQueue only)
+  // The queue's InputSlot choice for a paper bin number, as the program's settings name
+  // it ("InputSlot267=Tray2"); an empty choice means the queue's default tray. Bins
+  // without an entry use the surface's built-in names (CupsQueue only).
+  std::map<int, std::string> inputSlots;
 
   // For people: "printer Zebra" / "the default printer" / "PDF folder /home/shop/Corvel/PDF".
   std::string Describe() const;

@@ -87,6 +87,15 @@ std::optional<std::string> MemorySettingsStore::Get(std::string_view section,
   return std::nullopt;
 }
 
+std::vector<std::string> MemorySettingsStore::Keys(std::string_view section) const {
+  const std::string prefix = EntryName(section, "");
+  std::vector<std::string> keys;
+  for (const auto& [entry, value] : entries_) {
+    if (entry.starts_with(prefix)) keys.push_back(entry.substr(prefix.size()));
+  }
+  return keys;
+}
+
 void MemorySettingsStore::Save(std::string_view section, std::string_view key,
                                std::string_view value) {
   std::string name = EntryName(section, key);

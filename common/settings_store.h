@@ -16,6 +16,9 @@ class SettingsStore {
   // The stored text, exactly as written, or nothing when the key is absent.
   virtual std::optional<std::string> Get(std::string_view section, std::string_view key) const = 0;
 
+  // The names of the keys stored in a section, in no particular order.
+  virtual std::vector<std::string> Keys(std::string_view section) const = 0;
+
   // Stores `value` under the key. Throws IoError when the store cannot be written.
   virtual void Save(std::string_view section, std::string_view key, std::string_view value) = 0;
 
@@ -41,6 +44,7 @@ std::optional<bool> ParseBoolText(std::string_view text);
 class MemorySettingsStore : public SettingsStore {
  public:
   std::optional<std::string> Get(std::string_view section, std::string_view key) const override;
+  std::vector<std::string> Keys(std::string_view section) const override;
   void Save(std::string_view section, std::string_view key, std::string_view value) override;
 
  private:

@@ -2,6 +2,9 @@
 #include <QDir>
 #include <QPrinterInfo>
 #include <QString>
+#include <map>
+#include <string>
+#include <string_view>
 
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
@@ -24,6 +27,33 @@ bool ParsePageSize(const std::string& text, double& width, double& height) {
   return true;
 }
 
+// The bin number of a key "InputSlot<n>" (n from 1 to 32767, written without leading
+// zeros), or 0 for any other key.
+int InputSlotBin(std::string_view key) {
+  constexpr std::string_view kPrefix = "InputSlot";
+  if (!key.starts_with(kPrefix)) return 0;
+  const std::string_view digits = key.substr(kPrefix.size());
+  if (digits.empty() || digits.size() > 5 || digits.front() == '0') return 0;
+  int bin = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    bin = bin * 10 + (c - '0');
+  }
+  return bin <= 32767 ? bin : 0;
+}
+
+std::map<int, std::string> ReadInputSlots(const SettingsStore& settings, std::string_view section) {
+  std::map<int, std::string> found;
+  for (const std::string& key : settings.Keys(section)) {
+    const int bin = InputSlotBin(key);
+    if (bin == 0) continue;
+    if (const auto slot = settings.Get(section, key)) {
+      found[bin] = QString::fromStdString(*slot).trimmed().toStdString();
+    }
+  }
+  return found;
+}
+
 }  // namespace
 
 std::string DefaultPdfFolder() {
@@ -44,6 +74,9 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
   if (const auto size = settings.Get(section, "PdfPageSize")) {
     ParsePageSize(*size, target.pageWidthMm, target.pageHeightMm);
   }
+
+  // Read for every target: the print dialog may turn a PDF folder into a queue.
+  target.inputSlots = ReadInputSlots(settings, section);
 
   const std::string folder = settings.Get(section, "PdfFolder").value_or("");
   if (!folder.empty()) {

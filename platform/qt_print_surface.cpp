@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "common/errors.h"
@@ -61,6 +62,43 @@ QPrinter::PaperSource PaperSourceForBin(int bin) {
   }
 }
 
+// Slot names lp may receive unquoted: printable ASCII without the characters its option
+// parser reads as quoting, escaping or separating values.
+bool IsPlainSlotName(std::string_view name) {
+  if (name.empty()) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte > ' ' && byte < 0x7F &&
+           std::string_view("'\"\\,={}").find(c) == std::string_view::npos;
+  });
+}
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+struct CommonSlots {
+  int bin;
+  std::vector<std::string> names;
+};
+
+const std::vector<CommonSlots>& CommonSlotTable() {
+  static const std::vector<CommonSlots> table = {
+      {1, {"Upper", "Top", "Tray1"}},
+      {2, {"Lower", "Bottom", "Tray2"}},
+      {3, {"Middle", "Tray3"}},
+      {4, {"Manual", "ManualFeed"}},
+      {5, {"Envelope"}},
+      {8, {"Tractor"}},
+      {11, {"LargeCapacity"}},
+      {14, {"Cassette", "Tray1"}},
+  };
+  return table;
+}
+
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -74,6 +112,61 @@ QString WorkFileName(const QString& folder) {
 }
 
 }  // namespace
+
+std::vector<std::string> ParseInputSlots(std::string_view lpoptionsOutput) {
+  std::vector<std::string> found;
+  std::string_view rest = lpoptionsOutput;
+  while (!rest.empty()) {
+    const std::size_t lineEnd = std::min(rest.find('\n'), rest.size());
+    const std::string_view line = rest.substr(0, lineEnd);
+    rest.remove_prefix(std::min(lineEnd + 1, rest.size()));
+    // "Keyword/Text: choices" or "Keyword: choices"; the text may hold colons, the
+    // choices cannot.
+    const std::size_t keywordEnd = line.find_first_of("/:");
+    const std::size_t colon = line.rfind(':');
+    if (keywordEnd == std::string_view::npos || colon == std::string_view::npos ||
+        line.substr(0, keywordEnd) != "InputSlot") {
+      continue;
+    }
+    std::string_view choices = line.substr(colon + 1);
+    while (!choices.empty()) {
+      const std::size_t start = choices.find_first_not_of(" \t\r");
+      if (start == std::string_view::npos) break;
+      choices.remove_prefix(start);
+      const std::size_t end = std::min(choices.find_first_of(" \t\r"), choices.size());
+      std::string_view choice = choices.substr(0, end);
+      choices.remove_prefix(end);
+      if (!choice.empty() && choice.front() == '*') choice.remove_prefix(1);
+      if (IsPlainSlotName(choice)) found.emplace_back(choice);
+    }
+    break;
+  }
+  return found;
+}
+
+std::vector<std::string> CommonSlotNames(int bin) {
+  for (const CommonSlots& row : CommonSlotTable()) {
+    if (row.bin == bin) return row.names;
+  }
+  return {};
+}
+
+std::string ChooseInputSlot(int bin, const std::map<int, std::string>& explicitSlots,
+                            const std::vector<std::string>& offered) {
+  const auto offeredAs = [&](std::string_view name) -> std::string {
+    for (const std::string& slot : offered) {
+      if (SameNameIgnoringCase(slot, name)) return slot;
+    }
+    return {};
+  };
+  if (const auto entry = explicitSlots.find(bin); entry != explicitSlots.end()) {
+    return entry->second.empty() ? std::string() : offeredAs(entry->second);
+  }
+  for (const std::string& name : CommonSlotNames(bin)) {
+    if (std::string slot = offeredAs(name); !slot.empty()) return slot;
+  }
+  return {};
+}
 
 QtPrintSurface::QtPrintSurface(PrinterTarget target)
     : target_(std::move(target)), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
@@ -211,6 +304,7 @@ void QtPrintSurface::PrepareToDraw() {
 }
 
 void QtPrintSurface::BeginDocument() {
+  documentBin_ = paperBin_;
   ApplyPageLayout();
   if (target_.kind == PrinterTarget::Kind::PdfFolder) {
     const QString folder = Text(target_.pdfFolder);
@@ -281,6 +375,9 @@ void QtPrintSurface::SubmitToQueue() {
   if (!target_.queue.empty()) args << "-d" << Text(target_.queue);
   args << "-n" << QString::number(std::max(1, target_.copies));
   args << "-t" << (target_.program.empty() ? QStringLiteral("document") : Text(target_.program));
+  if (const std::string slot = InputSlotForDocument(); !slot.empty()) {
+    args << "-o" << QStringLiteral("InputSlot=%1").arg(Text(slot));
+  }
   args << "--" << workFile_;
   QProcess lp;
   lp.start(QStringLiteral("lp"), args);
@@ -292,6 +389,35 @@ void QtPrintSurface::SubmitToQueue() {
     throw PrintError("Cannot send the document to " + target_.Describe() +
                      (error.isEmpty() ? std::string() : ": " + error.toStdString()));
   }
+}
+
+std::string QtPrintSurface::InputSlotForDocument() {
+  const auto entry = target_.inputSlots.find(documentBin_);
+  const bool decided = entry != target_.inputSlots.end() ? entry->second.empty()
+                                                         : CommonSlotNames(documentBin_).empty();
+  // Bins that can only mean the default tray need no question to CUPS.
+  if (decided) return {};
+  return ChooseInputSlot(documentBin_, target_.inputSlots, QueueInputSlots());
+}
+
+const std::vector<std::string>& QtPrintSurface::QueueInputSlots() {
+  if (!queueSlots_) {
+    QStringList args;
+    if (!target_.queue.empty()) args << "-p" << Text(target_.queue);
+    args << "-l";
+    QProcess lpoptions;
+    lpoptions.start(QStringLiteral("lpoptions"), args);
+    const bool finished = lpoptions.waitForStarted(10000) && lpoptions.waitForFinished(30000);
+    if (!finished) {
+      lpoptions.kill();
+      lpoptions.waitForFinished(5000);
+    }
+    // A queue whose options cannot be read prints from its default tray.
+    queueSlots_ = finished && lpoptions.exitStatus() == QProcess::NormalExit
+                      ? ParseInputSlots(lpoptions.readAllStandardOutput().toStdString())
+                      : std::vector<std::string>();
+  }
+  return *queueSlots_;
 }
 
 void QtPrintSurface::AbortDoc() {

@@ -10,13 +10,19 @@
 //
 // Paper bins use the numbers the programs store (1 upper, 2 lower, 3 middle, 4 manual,
 // 5 envelope, 6 envelope manual, 7 automatic, 8 tractor, 9 small format, 10 large
-// format, 11 large capacity, 14 cassette, 15 form source; other numbers are the
-// printer's own). They are mapped onto QPrinter::setPaperSource where Qt has a matching
-// source; PaperBin() always returns the number last set.
+// format, 11 large capacity, 14 cassette, 15 form source; 256 and above are the
+// printer's own). Qt does not pass a paper source on to CUPS, so on a CUPS queue the
+// bin of a document becomes the queue's InputSlot option on the lp command (see
+// ChooseInputSlot). PaperBin() always returns the number last set.
 #include <QFont>
 #include <QPainter>
 #include <QString>
+#include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/print_surface.h"
 #include "common/printer_target.h"
@@ -24,6 +30,30 @@
 class QPrinter;
 
 namespace corvel {
+
+// The InputSlot choices of a queue from the output of `lpoptions -l`, the line
+// "InputSlot/Media Source: *Auto Tray1 Tray2" (the '*' marks the default). Empty when
+// the queue has no such option. Choices holding characters that lp would read as
+// quoting or separators are left out.
+std::vector<std::string> ParseInputSlots(std::string_view lpoptionsOutput);
+
+// The queue's common slot names for a standard bin number, in order of preference:
+//   1 upper: Upper, Top, Tray1        2 lower: Lower, Bottom, Tray2
+//   3 middle: Middle, Tray3           4 manual: Manual, ManualFeed
+//   5 envelope: Envelope              8 tractor: Tractor
+//   11 large capacity: LargeCapacity  14 cassette: Cassette, Tray1
+// Other numbers (7 automatic among them) have none.
+std::vector<std::string> CommonSlotNames(int bin);
+
+// The InputSlot to request for `bin` on a queue offering `offered`, or "" for no option
+// (the queue's default tray):
+// 1. an entry for the bin in `explicitSlots` decides alone: its choice when the queue
+//    offers it, else no option (an empty entry asks for the default tray);
+// 2. otherwise the first of CommonSlotNames(bin) the queue offers;
+// 3. otherwise no option.
+// Names match in any letter case; the result is spelt as the queue spells it.
+std::string ChooseInputSlot(int bin, const std::map<int, std::string>& explicitSlots,
+                            const std::vector<std::string>& offered);
 
 class QtPrintSurface : public PrintSurface {
  public:
@@ -75,6 +105,10 @@ class QtPrintSurface : public PrintSurface {
   void BeginDocument();
   void FinishPdf();
   void SubmitToQueue();
+  // The InputSlot for the document's bin on the target queue ("" for none).
+  std::string InputSlotForDocument();
+  // The queue's InputSlot choices, asked of CUPS once per surface.
+  const std::vector<std::string>& QueueInputSlots();
   void ResetDocumentState();
 
   PrinterTarget target_;
@@ -94,6 +128,8 @@ class QtPrintSurface : public PrintSurface {
   int pendingPages_ = 0;  // pages asked for with NewPage and not yet started
   bool open_ = false;
   int paperBin_ = 7;
+  int documentBin_ = 7;  // the bin when the open document began
+  std::optional<std::vector<std::string>> queueSlots_;
   int paperSize_ = 0;    // 0: the target's own page size
   int orientation_ = 0;  // 0: the target's own orientation
 };

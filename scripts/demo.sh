@@ -26,6 +26,12 @@ echo "Sample barcode symbols"
 "$corvel" barcode 1230000045 --upce --pdf "$pdf/sample-upce.pdf"
 
 echo
+echo "A sample weighed label (price-embedded EAN-13) from the station's label code"
+"$corvel" label --code 1234 --description "Leg Ham" --price 12.99 --tare 0.015 \
+  --weight "1.235 KG" --shelf-life 3 --check-digit --store1 "Corner Deli" \
+  --store2 "12 High Street" --pdf-folder "$pdf"
+
+echo
 echo "Sample roll labels (Z) and a list page of 20 items (P20) from the request writer"
 "$corvel" request --data "$demo/suite" --type Z --pdf-folder "$pdf" samples/roll-labels.csv
 "$corvel" request --data "$demo/suite" --type P20 --pdf-folder "$pdf" samples/list-page.csv

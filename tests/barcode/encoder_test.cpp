@@ -1,180 +1,171 @@
-// The encoder against published vectors, the worked examples and its threshold rules.
+// The encoder against published vectors, the worked examples and its threshold rules,
+// and random codes and bytes through it.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <tuple>
 
 #include "barcode/barcode_job.h"
-#include "tests/barcode/pattern_checks.h"
+#include "common/errors.h"
 
 namespace corvel {
 namespace {
 
-struct CheckDigitCase {
-  const char* name;
-  const char* data;  // 12 data digits
-  int check;
-};
-
-const CheckDigitCase kCheckDigitCases[] = {
-    {"Ean13_4006381333931", "400638133393", 1},   // GS1 EAN-13 example
-    {"Isbn_9780306406157", "978030640615", 7},    // ISBN-13 example
-    {"UpcA_036000291452", "003600029145", 2},     // UPC-A, zero-padded
-    {"Ean8_96385074", "000009638507", 4},         // EAN-8, zero-padded
-    {"Ean8_73513537", "000007351353", 7},         // EAN-8, zero-padded
-    {"AllZero", "000000000000", 0},               // sum 0 gives 0, not 10
-    {"NonDigitsCountAsZero", "4x0638133393", 1},  // 'x' in place of the 0
-    {"ShortTextPadded", "4006381", 0},            // missing digits count as 0
-};
-
-class CheckDigitTest : public ::testing::TestWithParam<CheckDigitCase> {};
-TEST_P(CheckDigitTest, MatchesVector) {
-  EXPECT_EQ(ComputeCheckDigit(GetParam().data), GetParam().check);
-}
-INSTANTIATE_TEST_SUITE_P(Vectors, CheckDigitTest, ::testing::ValuesIn(kCheckDigitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-enum Symbol { Ean13 = 95, Ean8 = 67, UpcE = 51 };  // by module count
-
-struct SymbolCase {
-  const char* name;
-  const char* code;
-  bool allowUpcE, allowEan8;
-  Symbol symbol;
-  const char* data;  // DataDigits
-  char marker;
-  int check;
-  const char* upcE;
-  const char* pattern = nullptr;
-};
-
-const SymbolCase kSymbolCases[] = {
-    // Worked examples.
-    {"WorkedEan13", "12345000007", true, true, Ean13, "012345000007", '*', 6, "",
-     "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-2-3-1-3-2-1-1-1-1-1-1-1-3-2-1-1-3-2-1-1-3-2-1-1-"
-     "3-2-1-1-1-3-1-2-1-1-1-4-1-1-1"},
-    {"WorkedUpcE", "1230000045", true, true, UpcE, "001230000045", '*', 1, "123453",
-     "1-1-1-1-2-2-2-2-2-1-2-1-4-1-1-2-3-1-1-1-2-3-1-1-4-1-1-1-1-1-1-1-1"},
-    {"WorkedEan8", "1234567", true, true, Ean8, "000001234567", '*', 0, "",
-     "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-1-1-1-1-1-2-3-1-1-1-1-4-1-3-1-2-3-2-1-1-1-1-1"},
-    // Published numbers: the check digit given with 13 digits is kept.
-    {"Ean13Given", "4006381333931", true, true, Ean13, "400638133393", '1', 1, ""},
-    {"Ean8_96385074", "9638507", false, true, Ean8, "000009638507", '*', 4, ""},
-    // UPC-A 012345000065 <-> UPC-E 0-123456-5.
-    {"UpcEProductDigit", "1234500006", true, false, UpcE, "001234500006", '*', 5, "123456"},
-    // UPC-A 042100005264 would be UPC-E 0-425261-4 under the usual rule, but here the
-    // whole manufacturer group must be 00000, 00100 or 00200.
-    {"UpcA_042100005264", "4210000526", true, false, Ean13, "004210000526", '*', 4, ""},
-    {"Group12100NotCompressed", "1210000555", true, true, Ean13, "001210000555", '*', 7, ""},
-    {"Group00100Compressed", "10000555", true, false, UpcE, "000010000555", '*', 4, "005551"},
-    {"RuleFour", "1234000007", true, false, UpcE, "001234000007", '*', 7, "123474"},
-    {"RuleFiveNeedsOverFour", "1234500004", true, false, Ean13, "001234500004", '*', 1, ""},
-    {"NumberSystemOne", "10000000055", true, false, Ean13, "010000000055", '*', 7, ""},
-    // UPC-E wins over EAN-8 even for small codes.
-    {"Code999IsUpcE", "999", true, true, UpcE, "000000000999", '*', 7, "009990"},
-    {"Code999Ean8", "999", false, true, Ean8, "000000000999", '*', 7, ""},
-    // Thresholds.
-    {"ElevenDigitsAllData", "99999999999", false, false, Ean13, "099999999999", '*', 3, ""},
-    {"TwelveDigitsLastDropped", "100000000000", false, false, Ean13, "010000000000", '0', 7, ""},
-    {"TwelveDigitsComputed", "999999999998", false, false, Ean13, "099999999999", '8', 3, ""},
-    {"TwelveNinesCheckGiven", "999999999999", false, false, Ean13, "099999999999", '9', 9, ""},
-    {"LargestEan8", "9999998", false, true, Ean8, "000009999998", '*', 8, ""},
-    {"TooLargeForEan8", "9999999", false, true, Ean13, "000009999999", '*', 5, ""},
-    {"FourteenDigits", "54006381333931", false, false, Ean13, "400638133393", '1', 1, ""},
-    // Reading the text.
-    {"NoNumberUpcE", "abc", true, true, UpcE, "000000000000", '*', 0, "000000"},
-    {"NoNumberEan8", "", false, true, Ean8, "000000000000", '*', 0, ""},
-    {"BlanksIgnored", " 12 345 000 007", false, false, Ean13, "012345000007", '*', 6, ""},
-    {"StopsAtLetter", "12345000007X9", false, false, Ean13, "012345000007", '*', 6, ""},
-    {"FractionRounds", "12345000006.5", false, false, Ean13, "012345000007", '*', 6, ""},
-    // The rounded value decides the threshold, so the digits and the rule agree.
-    {"FractionCrosses", "99999999999.5", false, false, Ean13, "010000000000", '0', 7, ""},
-    // A minus sign would stand among the digits; the digits show 0 as the bars do.
-    {"Negative", "-5", false, false, Ean13, "000000000005", '*', 5, ""},
-    {"Exponent", "1E20", false, false, Ean13, "000000000000", '0', 0, ""},
-};
-
-class SymbolTest : public ::testing::TestWithParam<SymbolCase> {};
-
-TEST_P(SymbolTest, DigitsCheckDigitAndPattern) {
-  const SymbolCase& c = GetParam();
-  BarcodeJob job;
-  PrepareBarcodeDigits(job, c.code, c.allowUpcE, c.allowEan8);
-  BuildBarPattern(job);
-  EXPECT_EQ(job.IsUpcE, c.symbol == UpcE);
-  EXPECT_EQ(job.IsEan8, c.symbol == Ean8);
-  EXPECT_EQ(job.DataDigits, c.data);
-  EXPECT_EQ(job.CheckMarker, c.marker);
-  EXPECT_EQ(job.CheckDigit, c.check);
-  EXPECT_EQ(job.CheckDigitText, std::to_string(c.check));
-  EXPECT_EQ(job.UpcEDigits, c.upcE);
-  if (c.pattern) {
-    EXPECT_EQ(job.Pattern, c.pattern);
+// The modules of a width pattern; 0 when it is not well formed (widths "1".."4" at even
+// indices, "-" between them, odd length).
+int ModuleCount(const std::string& pattern) {
+  int modules = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (i % 2 == 1 ? c != '-' : c < '1' || c > '4') return 0;
+    if (i % 2 == 0) modules += c - '0';
   }
-  EXPECT_EQ(test::ModuleCount(job.Pattern), c.symbol);
+  return pattern.size() % 2 ? modules : 0;
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, SymbolTest, ::testing::ValuesIn(kSymbolCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+// Data digits, check marker, check digit, symbol, UPC-E digits and modules, as one line.
+std::string Summary(const BarcodeJob& job) {
+  const char* symbol = job.IsUpcE ? " UPC-E " : (job.IsEan8 ? " EAN-8" : " EAN-13");
+  return job.DataDigits + " " + job.CheckMarker + " " + std::to_string(job.CheckDigit) + symbol +
+         job.UpcEDigits + " " + std::to_string(ModuleCount(job.Pattern));
+}
+
+TEST(CheckDigit, PublishedVectors) {
+  const std::pair<const char*, int> cases[] = {
+      {"400638133393", 1},  // GS1 EAN-13 example 4006381333931
+      {"978030640615", 7},  // ISBN-13 example 9780306406157
+      {"003600029145", 2},  // UPC-A 036000291452, zero-padded
+      {"000009638507", 4},  // EAN-8 96385074, zero-padded
+      {"000007351353", 7},  // EAN-8 73513537, zero-padded
+      {"000000000000", 0},  // sum 0 gives 0, not 10
+      {"4x0638133393", 1},  // a non-digit counts as 0
+      {"4006381", 0},       // missing digits count as 0
+  };
+  for (const auto& [data, check] : cases)
+    EXPECT_EQ(ComputeCheckDigit(data), check) << data;
+}
+
+TEST(PrepareAndBuild, DigitsCheckDigitAndPattern) {
+  struct Case {
+    const char* code;
+    bool allowUpcE, allowEan8;
+    const char *summary, *pattern = nullptr;
+  };
+  const Case cases[] = {
+      // Worked examples.
+      {"12345000007", true, true, "012345000007 * 6 EAN-13 95",
+       "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-2-3-1-3-2-1-1-1-1-1-1-1-3-2-1-1-3-2-1-1-3-2-1-"
+       "1-3-2-1-1-1-3-1-2-1-1-1-4-1-1-1"},
+      {"1230000045", true, true, "001230000045 * 1 UPC-E 123453 51",
+       "1-1-1-1-2-2-2-2-2-1-2-1-4-1-1-2-3-1-1-1-2-3-1-1-4-1-1-1-1-1-1-1-1"},
+      {"1234567", true, true, "000001234567 * 0 EAN-8 67",
+       "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-1-1-1-1-1-2-3-1-1-1-1-4-1-3-1-2-3-2-1-1-1-1-1"},
+      // A published EAN-13 with its check digit: the given digit is kept.
+      {"4006381333931", true, true, "400638133393 1 1 EAN-13 95"},
+      // UPC-A 012345000065 <-> UPC-E 0-123456-5.
+      {"1234500006", true, false, "001234500006 * 5 UPC-E 123456 51"},
+      // UPC-A 042100005264 is UPC-E 0-425261-4 elsewhere; here the manufacturer group
+      // must be 00000, 00100 or 00200.
+      {"4210000526", true, false, "004210000526 * 4 EAN-13 95"},
+      {"10000555", true, false, "000010000555 * 4 UPC-E 005551 51"},
+      {"1234000007", true, false, "001234000007 * 7 UPC-E 123474 51"},  // rule four
+      {"1234500004", true, false, "001234500004 * 1 EAN-13 95"},        // rule five needs over 4
+      {"10000000055", true, false, "010000000055 * 7 EAN-13 95"},       // number system 1
+      {"999", true, true, "000000000999 * 7 UPC-E 009990 51"},          // UPC-E before EAN-8
+      // Thresholds.
+      {"99999999999", false, false, "099999999999 * 3 EAN-13 95"},
+      {"100000000000", false, false, "010000000000 0 7 EAN-13 95"},  // last digit dropped
+      {"999999999998", false, false, "099999999999 8 3 EAN-13 95"},  // check computed
+      {"999999999999", false, false, "099999999999 9 9 EAN-13 95"},  // check given
+      {"9999998", false, true, "000009999998 * 8 EAN-8 67"},
+      {"9999999", false, true, "000009999999 * 5 EAN-13 95"},
+      {"54006381333931", false, false, "400638133393 1 1 EAN-13 95"},
+      // Reading the text: the rounded value decides the threshold; a minus reads as 0.
+      {"99999999999.5", false, false, "010000000000 0 7 EAN-13 95"},
+      {"-5", false, false, "000000000005 * 5 EAN-13 95"},
+  };
+  for (const Case& c : cases) {
+    BarcodeJob job;
+    PrepareBarcodeDigits(job, c.code, c.allowUpcE, c.allowEan8);
+    BuildBarPattern(job);
+    EXPECT_EQ(Summary(job), c.summary) << c.code;
+    EXPECT_EQ(job.CheckDigitText, std::to_string(job.CheckDigit));
+    EXPECT_TRUE(!c.pattern || job.Pattern == c.pattern) << job.Pattern;
+  }
+}
 
 // The station's path: EAN-13 only, the check digit decided from CheckMarker.
 TEST(StationVariant, CheckDigitFromMarker) {
-  struct Row {
-    const char* code;
-    int station, runner;
-  };
-  const Row rows[] = {{"12345000007", 6, 6},     // '*': computed by both
-                      {"123456789015", 5, 2},    // twelve digits: the station keeps the 5
-                      {"4006381333932", 2, 2}};  // thirteen digits: used unverified
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.code);
+  const std::tuple<const char*, int, int> rows[] = {
+      {"12345000007", 6, 6},     // '*': computed by both
+      {"123456789015", 5, 2},    // twelve digits: the station keeps the 5
+      {"4006381333932", 2, 2}};  // thirteen digits: used unverified
+  for (const auto& [code, stationCheck, runnerCheck] : rows) {
     BarcodeJob station, runner;
-    PrepareBarcodeDigits(station, row.code, false, true);
-    PrepareBarcodeDigits(runner, row.code, false, false);
+    PrepareBarcodeDigits(station, code, false, true);
+    PrepareBarcodeDigits(runner, code, false, false);
     station.CheckDigit = -7;  // left over from before
     BuildBarPattern(station, CheckDigitSource::FromMarker);
     BuildBarPattern(runner);
-    EXPECT_EQ(station.CheckDigit, row.station);
-    EXPECT_EQ(station.CheckDigitText, std::to_string(row.station));
-    EXPECT_EQ(runner.CheckDigit, row.runner);
+    EXPECT_EQ(station.CheckDigit, stationCheck) << code;
+    EXPECT_EQ(station.CheckDigitText, std::to_string(stationCheck)) << code;
+    EXPECT_EQ(runner.CheckDigit, runnerCheck) << code;
     // Same data digits: the patterns differ at most in the check digit's group.
-    ASSERT_EQ(station.Pattern.size(), 117u);
     EXPECT_EQ(station.Pattern.substr(0, 103), runner.Pattern.substr(0, 103));
   }
-}
-
-// Groups the station fills itself (a price-embedded number); the flags are ignored.
-TEST(StationVariant, FilledGroupsAreAlwaysEan13) {
+  // Groups the station fills itself (a price-embedded number); the flags are ignored.
   BarcodeJob job;
-  job.FirstDigit = "0";
-  job.LeftFirst = "2";
-  job.LeftRest = "10123";
-  job.RightDigits = "00599";
+  std::tie(job.FirstDigit, job.LeftFirst, job.LeftRest, job.RightDigits) =
+      std::tuple("0", "2", "10123", "00599");
   job.IsUpcE = job.IsEan8 = true;
   BuildBarPattern(job, CheckDigitSource::FromMarker);
   EXPECT_EQ(job.CheckDigit, 2);  // over 021012300599
-  EXPECT_EQ(test::ModuleCount(job.Pattern), 95);
+  EXPECT_EQ(ModuleCount(job.Pattern), 95);
 }
 
-// Fields damaged by hand still give a whole symbol; table lookups outside their range
-// give their documented answers.
-TEST(BuildBarPattern, DamagedFieldsGiveWholeSymbols) {
-  for (const auto& [upcE, ean8, modules] :
-       {std::tuple{false, false, 95}, {false, true, 67}, {true, false, 51}}) {
+// Every flag combination and both check-digit sources give a whole symbol: 117, 85 or
+// 65 pattern characters. False when the text read as a number beyond the range of a
+// double (the one failure allowed).
+bool EncodesEveryWay(const std::string& code) {
+  for (int flags = 0; flags < 8; ++flags) {
+    const auto source = flags & 4 ? CheckDigitSource::FromMarker : CheckDigitSource::Prepared;
     BarcodeJob job;
-    job.LeftFirst = "x";
-    job.LeftRest = "1";
-    job.RightDigits = "123456789";
-    job.UpcEDigits = "\xff";
-    job.IsUpcE = upcE;
-    job.IsEan8 = ean8;
-    job.CheckDigit = 42;
-    BuildBarPattern(job);
-    EXPECT_EQ(test::ModuleCount(job.Pattern), modules) << job.Pattern;
+    try {
+      PrepareBarcodeDigits(job, code, flags & 1, flags & 2);
+    } catch (const OverflowError&) {
+      return false;
+    }
+    BuildBarPattern(job, source);
+    const std::string where = "code field \"" + code + "\" flags " + std::to_string(flags);
+    const bool ean13 = source == CheckDigitSource::FromMarker || (!job.IsUpcE && !job.IsEan8);
+    EXPECT_EQ(job.Pattern.size(), ean13 ? 117u : job.IsUpcE ? 65u : 85u) << where;
+    EXPECT_EQ(ModuleCount(job.Pattern), ean13 ? 95 : job.IsUpcE ? 51 : 67) << where;
+    EXPECT_EQ(job.DataDigits.find_first_not_of("0123456789"), std::string::npos) << where;
+    EXPECT_TRUE(job.CheckDigit >= 0 && job.CheckDigit <= 9) << where;
   }
-  EXPECT_EQ(DigitWidthGroup(10, true), "");
-  EXPECT_FALSE(UpcEParityIsOdd(0, 7));
-  EXPECT_FALSE(UpcEParityIsOdd(10, 4));
-  EXPECT_TRUE(UpcEParityIsOdd(0, 4));
+  return true;
+}
+
+TEST(EncoderFuzz, RandomCodesAndBytesAreWholeSymbols) {
+  for (const char* code : {"1.7976931348623157E308", "&HFFFFFFFFFFFFFFFFFFFF", "-0"})
+    EXPECT_TRUE(EncodesEveryWay(code)) << code;
+  EXPECT_FALSE(EncodesEveryWay("1E309"));
+
+  // Odd rounds: up to 14 digits. Even rounds: up to 64 bytes, half of them from the
+  // characters numbers are made of, to reach the deeper paths.
+  const std::string alphabet = "0123456789 \t\n+-.eEdD&hHoO*";
+  std::mt19937 random(20261207);
+  int overflows = 0;
+  for (int n = 0; n < 30000 && !HasFailure(); ++n) {
+    std::string text(n % 2 ? 1 + random() % 14 : random() % 65, '\0');
+    for (char& c : text)
+      c = n % 2          ? '0' + random() % 10
+          : random() % 2 ? alphabet[random() % alphabet.size()]
+                         : static_cast<char>(random());
+    overflows += !EncodesEveryWay(text);
+  }
+  EXPECT_LT(overflows, 200);  // random text rarely reads beyond a double
 }
 
 }  // namespace

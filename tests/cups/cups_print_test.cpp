@@ -2,7 +2,9 @@
 // reach the queue as one job each, copies as a job option, abandoned documents never.
 #include <gtest/gtest.h>
 
-#include <QFile>
+#include <algorithm>
+#include <memory>
+#include <tuple>
 
 #include "common/errors.h"
 #include "common/settings_store.h"
@@ -18,21 +20,15 @@ class CupsPrintTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!test::CupsDaemon::Installed()) return;
-    daemon_ = new test::CupsDaemon;
-    QString error;
-    if (!daemon_->Start(&error) || !daemon_->AddPdfQueue("Labels", true, &error) ||
-        !daemon_->AddPdfQueue("Sheets", false, &error)) {
-      startError_ = error;
+    daemon_ = std::make_unique<test::CupsDaemon>();
+    if (!daemon_->Start(&startError_) || !daemon_->AddPdfQueue("Labels", true, &startError_) ||
+        !daemon_->AddPdfQueue("Sheets", false, &startError_))
       return;
-    }
     // Before anything in this process asks CUPS for printers.
     daemon_->SetClientEnvironment();
     SetUpFonts();
   }
-  static void TearDownTestSuite() {
-    delete daemon_;
-    daemon_ = nullptr;
-  }
+  static void TearDownTestSuite() { daemon_.reset(); }
   void SetUp() override {
     if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
     ASSERT_TRUE(startError_.isEmpty()) << startError_.toStdString();
@@ -47,74 +43,56 @@ class CupsPrintTest : public ::testing::Test {
     return target;
   }
 
-  static test::CupsDaemon* daemon_;
-  static QString startError_;
+  static inline std::unique_ptr<test::CupsDaemon> daemon_;
+  static inline QString startError_;
 };
-
-test::CupsDaemon* CupsPrintTest::daemon_ = nullptr;
-QString CupsPrintTest::startError_;
 
 TEST_F(CupsPrintTest, TargetsChooseTheNamedOrDefaultQueue) {
   EXPECT_TRUE(HavePrinters());
-  struct Row {
-    const char* name;
-    const char* printerName;  // nullptr: key absent
-    const char* pdfFolder;
-    PrinterTarget::Kind kind;
-    const char* queue;
-  } rows[] = {
-      {"DefaultQueue", nullptr, nullptr, PrinterTarget::Kind::CupsQueue, ""},
-      {"NamedQueue", "Sheets", nullptr, PrinterTarget::Kind::CupsQueue, "Sheets"},
-      {"PdfFolderWins", "Sheets", "/tmp/pdf", PrinterTarget::Kind::PdfFolder, ""},
+  // PrinterName and PdfFolder (nullptr: key absent), the target chosen and its queue.
+  using Kind = PrinterTarget::Kind;
+  const std::tuple<const char*, const char*, Kind, const char*> rows[] = {
+      {nullptr, nullptr, Kind::CupsQueue, ""},
+      {"Sheets", nullptr, Kind::CupsQueue, "Sheets"},
+      {"Sheets", "/tmp/pdf", Kind::PdfFolder, ""},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  for (const auto& [printerName, pdfFolder, kind, queue] : rows) {
     MemorySettingsStore settings;
-    if (row.printerName) settings.Save("Printer", "PrinterName", row.printerName);
-    if (row.pdfFolder) settings.Save("Printer", "PdfFolder", row.pdfFolder);
+    if (printerName) settings.Save("Printer", "PrinterName", printerName);
+    if (pdfFolder) settings.Save("Printer", "PdfFolder", pdfFolder);
     const PrinterTarget target = ChoosePrinterTarget(settings, "Printer", "sheetwise");
-    EXPECT_EQ(target.kind, row.kind);
-    EXPECT_EQ(target.queue, row.queue);
+    EXPECT_EQ(target.kind, kind) << (pdfFolder ? "PdfFolder" : "no PdfFolder");
+    EXPECT_EQ(target.queue, queue) << (printerName ? printerName : "no PrinterName");
   }
 }
 
 TEST_F(CupsPrintTest, DocumentsReachTheQueueWithTheirCopies) {
-  struct Row {
-    const char* name;
-    const char* queue;  // "" is the default queue
-    const char* output;
-    int copies;
-    int pages;
-  } rows[] = {
+  // Word printed, queue ("" is the default queue), where its jobs go, copies, pages.
+  const std::tuple<const char*, const char*, const char*, int, int> rows[] = {
       {"DefaultQueueOneCopy", "", "Labels", 1, 1},
       {"NamedQueueThreeCopies", "Sheets", "Sheets", 3, 1},
       {"TwoPagesTwoCopies", "Labels", "Labels", 2, 2},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const int before = daemon_->CompletedJobs(row.output);
-    QtPrintSurface surface(Queue(row.queue, row.copies));
+  for (const auto& [name, queue, output, copies, pages] : rows) {
+    SCOPED_TRACE(name);
+    const int before = daemon_->CompletedJobs(output);
+    QtPrintSurface surface(Queue(queue, copies));
     EXPECT_GT(surface.PageWidth(), 0);
     EXPECT_GT(surface.PageHeight(), 0);
-    surface.SetFontName("Tahoma");
-    surface.SetFontSize(14);
-    surface.SetCurrentX(1440);
-    surface.SetCurrentY(1440);
-    surface.Print(row.name, true);
+    surface.Print(name, true);
     surface.FillRect(1440, 2000, 4000, 2500, 0);
-    for (int page = 2; page <= row.pages; ++page) {
+    for (int page = 2; page <= pages; ++page) {
       surface.NewPage();
       surface.Print("more", true);
     }
     surface.EndDoc();
-    ASSERT_TRUE(daemon_->WaitForCompletedJobs(row.output, before + 1));
-    EXPECT_EQ(daemon_->CompletedJobs(row.output), before + 1);
-    const QString out = daemon_->OutputFile(row.output);
-    EXPECT_EQ(test::PdfPageCount(out), row.copies * row.pages);
-    bool found = false;
-    for (const auto& word : test::PdfWords(out))
-      found = found || word.text == row.name;
-    EXPECT_TRUE(found);
+    ASSERT_TRUE(daemon_->WaitForCompletedJobs(output, before + 1));
+    EXPECT_EQ(daemon_->CompletedJobs(output), before + 1);
+    const QString out = daemon_->OutputFile(output);
+    EXPECT_EQ(test::PdfPageCount(out), copies * pages);
+    const auto words = test::PdfWords(out);
+    EXPECT_TRUE(
+        std::any_of(words.begin(), words.end(), [&](const auto& w) { return w.text == name; }));
   }
 }
 

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QProcessEnvironment>
-#include <algorithm>
 #include <chrono>
+#include <tuple>
 
 #include "platform/pdf_file_names.h"
 #include "platform/qt_print_surface.h"
@@ -15,49 +14,17 @@
 namespace corvel {
 namespace {
 
-using std::chrono::microseconds;
-using std::chrono::system_clock;
-
-system_clock::time_point At(long long microsSinceEpoch) {
-  return system_clock::time_point(microseconds(microsSinceEpoch));
-}
-
+// Zero-padded fields sort as numbers do, so names sort in completion order.
 TEST(PdfFileNames, FormatAndCleanProgramName) {
-  struct Row {
-    const char* name;
-    long long micros;
-    int sequence;
-    const char* program;
-    const char* expected;
-  } rows[] = {
-      {"Epoch", 0, 1, "tarewise", "19700101-000000-000000-0001-tarewise.pdf"},
-      {"Microseconds", 1796601600123456LL, 42, "sheetwise",
-       "20261207-000000-123456-0042-sheetwise.pdf"},
-      {"UnsafeProgramCharacters", 1796601600000000LL, 3, "../a b",
-       "20261207-000000-000000-0003-___a_b.pdf"},
-      {"EmptyProgram", 1796601600000000LL, 3, "", "20261207-000000-000000-0003-document.pdf"},
+  const std::tuple<long long, int, const char*, const char*> rows[] = {
+      {0, 1, "tarewise", "19700101-000000-000000-0001-tarewise.pdf"},
+      {1796601600123456LL, 42, "sheetwise", "20261207-000000-123456-0042-sheetwise.pdf"},
+      {1796601600000000LL, 3, "../a b", "20261207-000000-000000-0003-___a_b.pdf"},
+      {1796601600000000LL, 3, "", "20261207-000000-000000-0003-document.pdf"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(PdfFileName(At(row.micros), row.sequence, row.program), row.expected);
-  }
-}
-
-TEST(PdfFileNames, LaterDocumentsSortLater) {
-  struct Row {
-    const char* name;
-    long long firstMicros, laterMicros;
-    int firstSequence, laterSequence;
-  } rows[] = {
-      {"SameMicrosecondNextSequence", 1796601600000000LL, 1796601600000000LL, 9, 10},
-      {"NextMicrosecond", 1796601600999999LL, 1796601601000000LL, 500, 1},
-      {"NextDay", 1796687999999999LL, 1796688000000000LL, 7, 1},
-      {"NextYear", 1798761599000000LL, 1798761600000000LL, 1, 1},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_LT(PdfFileName(At(row.firstMicros), row.firstSequence, "b"),
-              PdfFileName(At(row.laterMicros), row.laterSequence, "a"));
+  for (const auto& [micros, sequence, program, expected] : rows) {
+    const std::chrono::system_clock::time_point time{std::chrono::microseconds(micros)};
+    EXPECT_EQ(PdfFileName(time, sequence, program), expected);
   }
 }
 
@@ -65,8 +32,6 @@ PrinterTarget FolderTarget(const QString& folder, const char* program) {
   PrinterTarget target;
   target.pdfFolder = folder.toStdString();
   target.program = program;
-  target.pageWidthMm = 50;
-  target.pageHeightMm = 30;
   return target;
 }
 
@@ -79,44 +44,36 @@ std::vector<QString> FirstWords(const QStringList& pdfs) {
   return words;
 }
 
-TEST(PdfFileNames, TwoSurfacesInterleavedSortInPrintingOrder) {
-  const QString folder = test::MakeTempFolder();
-  QtPrintSurface station(FolderTarget(folder, "tarewise"));
-  QtPrintSurface runner(FolderTarget(folder, "sheetwise"));
-  const std::vector<QString> order = {"d1", "d2", "d3", "d4", "d5", "d6"};
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    QtPrintSurface& surface = i % 3 == 1 ? runner : station;
-    surface.Print(order[i].toStdString(), true);
-    surface.EndDoc();
-  }
-  EXPECT_EQ(FirstWords(test::ListPdfFiles(folder)), order);
-}
-
 // The child half of the next test: prints one document into the folder it is given.
 TEST(PdfFileNames, ChildPrintsOneDocument) {
   const QString folder = qEnvironmentVariable("CORVEL_TEST_CHILD_FOLDER");
-  if (folder.isEmpty()) GTEST_SKIP() << "only run as the child of ProcessesSortInPrintingOrder";
+  if (folder.isEmpty())
+    GTEST_SKIP() << "only run as the child of SurfacesAndProcessesSortInPrintingOrder";
   QtPrintSurface surface(FolderTarget(folder, "child"));
   surface.Print(qEnvironmentVariable("CORVEL_TEST_CHILD_WORD").toStdString(), true);
   surface.EndDoc();
 }
 
-TEST(PdfFileNames, ProcessesSortInPrintingOrder) {
+TEST(PdfFileNames, SurfacesAndProcessesSortInPrintingOrder) {
   const QString folder = test::MakeTempFolder();
-  const QString self = QCoreApplication::applicationFilePath();
+  QtPrintSurface station(FolderTarget(folder, "tarewise")),
+      runner(FolderTarget(folder, "sheetwise"));
   std::vector<QString> expected;
   for (int i = 1; i <= 3; ++i) {
     const QString word = QString("p%1").arg(i);
     const test::RunResult child =
-        test::RunProgram(self, {"--gtest_filter=PdfFileNames.ChildPrintsOneDocument"}, {},
+        test::RunProgram(QCoreApplication::applicationFilePath(),
+                         {"--gtest_filter=PdfFileNames.ChildPrintsOneDocument"}, {},
                          {"CORVEL_TEST_CHILD_FOLDER=" + folder, "CORVEL_TEST_CHILD_WORD=" + word});
     ASSERT_EQ(child.exitCode, 0) << child.out.toStdString() << child.err.toStdString();
     expected.push_back(word);
-    // This process prints between its children.
-    QtPrintSurface surface(FolderTarget(folder, "parent"));
-    surface.Print(QString("q%1").arg(i).toStdString(), true);
-    surface.EndDoc();
-    expected.push_back(QString("q%1").arg(i));
+    // This process prints between its children, from two surfaces in turn.
+    for (QtPrintSurface* surface : {&station, &runner, &station}) {
+      const QString mine = QString("q%1").arg(expected.size());
+      surface->Print(mine.toStdString(), true);
+      surface->EndDoc();
+      expected.push_back(mine);
+    }
   }
   EXPECT_EQ(FirstWords(test::ListPdfFiles(folder)), expected);
 }

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "common/errors.h"
 #include "platform/printing.h"
@@ -24,7 +25,6 @@ using test::PdfWords;
 
 PrinterTarget PdfTarget(const QString& folder, double widthMm = 60, double heightMm = 40) {
   PrinterTarget target;
-  target.kind = PrinterTarget::Kind::PdfFolder;
   target.pdfFolder = folder.toStdString();
   target.program = "surfacetest";
   target.pageWidthMm = widthMm;
@@ -38,9 +38,8 @@ QStringList AllEntries(const QString& folder) {
 }
 
 const test::PdfWord* FindWord(const std::vector<test::PdfWord>& words, const QString& text) {
-  for (const auto& word : words) {
+  for (const auto& word : words)
     if (word.text == text) return &word;
-  }
   return nullptr;
 }
 
@@ -49,227 +48,126 @@ class SurfacePdfTest : public ::testing::Test {
   static void SetUpTestSuite() { SetUpFonts(); }
 };
 
-struct TextPlace {
-  const char* name;
-  const char* font;
-  double size;
-  bool bold;
-  double x, y;  // twips
-};
+// Text starts at the cursor with its top there (pdftotext's box), and the PDF shows the
+// next text one reported width to the right and the next line one height lower.
+TEST_F(SurfacePdfTest, TextPlacementAndMetrics) {
+  const std::tuple<const char*, double, bool, double, double> rows[] = {
+      {"Tahoma", 8, false, 0, 0},
+      {"Tahoma", 36, true, 2000, 1500},
+      {"Times New Roman", 7.5, false, 4321, 123},
+  };
+  for (const auto& [family, size, bold, x, y] : rows) {
+    SCOPED_TRACE(std::string(family) + " " + std::to_string(size));
+    const QString folder = MakeTempFolder();
+    QtPrintSurface surface(PdfTarget(folder, 200, 200));
+    surface.SetFontName(family);
+    surface.SetFontSize(size);
+    surface.SetBold(bold);
+    // Widths are advances and heights line spacings of the font at points x 20 pixels.
+    QFont font(family);
+    font.setPixelSize(static_cast<int>(std::lround(size * 20)));
+    font.setBold(bold);
+    const QFontMetricsF metrics(font);
+    const double width = surface.TextWidth("Wide "), height = surface.TextHeight("Wide");
+    EXPECT_NEAR(width, metrics.horizontalAdvance("Wide "), 0.01 * width);
+    EXPECT_NEAR(height, metrics.lineSpacing(), 0.01 * height);
+    // At least the em size: a font set by point size under the twips scale would come
+    // out at about 83 % of it.
+    EXPECT_GE(height, size * 20 * 0.99);
+    EXPECT_LT(height, size * 20 * 1.4);
 
-class TextPlacement : public SurfacePdfTest, public ::testing::WithParamInterface<TextPlace> {};
+    surface.SetCurrentX(x);
+    surface.SetCurrentY(y);
+    surface.Print("Wide ", false);
+    EXPECT_DOUBLE_EQ(surface.CurrentX(), x + width);
+    EXPECT_DOUBLE_EQ(surface.CurrentY(), y);
+    surface.Print("Next", true);
+    EXPECT_DOUBLE_EQ(surface.CurrentX(), 0);
+    EXPECT_DOUBLE_EQ(surface.CurrentY(), y + height);
+    surface.SetCurrentX(x);
+    surface.Print("Below", true);
+    surface.EndDoc();
 
-TEST_P(TextPlacement, TopLeftOfTheTextIsAtTheCursor) {
-  const TextPlace& row = GetParam();
-  const QString folder = MakeTempFolder();
-  QtPrintSurface surface(PdfTarget(folder, 150, 100));
-  surface.SetFontName(row.font);
-  surface.SetFontSize(row.size);
-  surface.SetBold(row.bold);
-  surface.SetCurrentX(row.x);
-  surface.SetCurrentY(row.y);
-  surface.Print("HELLO", false);
-  surface.EndDoc();
-
-  const QStringList files = ListPdfFiles(folder);
-  ASSERT_EQ(files.size(), 1);
-  const auto words = PdfWords(files[0]);
-  const test::PdfWord* word = FindWord(words, "HELLO");
-  ASSERT_NE(word, nullptr);
-  // The word's box starts at the cursor; its top is the font's ascent above the
-  // baseline, which the surface puts at CurrentY + ascent.
-  EXPECT_NEAR(word->xMin, row.x / 20, 1.5);
-  EXPECT_NEAR(word->yMin, row.y / 20, 2.0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fonts, TextPlacement,
-    ::testing::Values(TextPlace{"TahomaSmallAtOrigin", "Tahoma", 8, false, 0, 0},
-                      TextPlace{"TahomaInside", "Tahoma", 12, false, 1440, 720},
-                      TextPlace{"TahomaBoldLarge", "Tahoma", 36, true, 2000, 1500},
-                      TextPlace{"TimesInside", "Times New Roman", 12, false, 300, 2500},
-                      TextPlace{"TimesFractionalSize", "Times New Roman", 7.5, false, 4321, 123}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct MetricRow {
-  const char* name;
-  const char* font;
-  double size;
-  bool bold;
-};
-
-class Metrics : public SurfacePdfTest, public ::testing::WithParamInterface<MetricRow> {};
-
-// Widths are advances and heights line spacings of the font at points x 20 pixels; the
-// PDF shows the next text starting exactly one width to the right and the next line one
-// height lower.
-TEST_P(Metrics, WidthAndHeightMatchTheFontAndTheDrawing) {
-  const MetricRow& row = GetParam();
-  const QString folder = MakeTempFolder();
-  QtPrintSurface surface(PdfTarget(folder, 200, 200));
-  surface.SetFontName(row.font);
-  surface.SetFontSize(row.size);
-  surface.SetBold(row.bold);
-
-  QFont font(row.font);
-  font.setPixelSize(static_cast<int>(std::lround(row.size * 20)));
-  font.setBold(row.bold);
-  const QFontMetricsF metrics(font);
-  const double width = surface.TextWidth("Wide ");
-  EXPECT_NEAR(width, metrics.horizontalAdvance("Wide "), 0.01 * width);
-  const double height = surface.TextHeight("Wide");
-  EXPECT_NEAR(height, metrics.lineSpacing(), 0.01 * height);
-  // Line spacing is at least the em size (Tahoma's equals it): a font set by point size
-  // under the twips scale would come out at about 83 % of it.
-  EXPECT_GE(height, row.size * 20 * 0.99);
-  EXPECT_LT(height, row.size * 20 * 1.4);
-  EXPECT_EQ(surface.TextHeight(""), height);
-
-  surface.SetCurrentX(500);
-  surface.SetCurrentY(400);
-  surface.Print("Wide ", false);
-  EXPECT_DOUBLE_EQ(surface.CurrentX(), 500 + width);
-  EXPECT_DOUBLE_EQ(surface.CurrentY(), 400);
-  surface.Print("Next", true);
-  EXPECT_DOUBLE_EQ(surface.CurrentX(), 0);
-  EXPECT_DOUBLE_EQ(surface.CurrentY(), 400 + height);
-  surface.SetCurrentX(500);
-  surface.Print("Below", true);
-  surface.EndDoc();
-
-  const auto words = PdfWords(ListPdfFiles(folder).value(0));
-  const auto* wide = FindWord(words, "Wide");
-  const auto* next = FindWord(words, "Next");
-  const auto* below = FindWord(words, "Below");
-  ASSERT_TRUE(wide && next && below);
-  EXPECT_NEAR(next->xMin, (500 + width) / 20, 1.0);
-  EXPECT_NEAR(below->yMin - wide->yMin, height / 20, 0.5);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, Metrics,
-                         ::testing::Values(MetricRow{"Tahoma6", "Tahoma", 6, false},
-                                           MetricRow{"Tahoma10", "Tahoma", 10, false},
-                                           MetricRow{"TahomaBold14", "Tahoma", 14, true},
-                                           MetricRow{"Tahoma48", "Tahoma", 48, false},
-                                           MetricRow{"Times12", "Times New Roman", 12, false},
-                                           MetricRow{"Times30", "Times New Roman", 30, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SurfacePdfTest, FontsResolveToTheFamiliesReallyUsed) {
-  struct Row {
-    const char* requested;
-    const char* used;
-  } rows[] = {{"Tahoma", "Tahoma"}, {"Times New Roman", "Liberation Serif"}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.requested);
-    EXPECT_EQ(ResolvedFontFamily(row.requested), row.used);
+    const QString pdf = ListPdfFiles(folder).value(0);
+    const auto words = PdfWords(pdf);
+    const auto *wide = FindWord(words, "Wide"), *next = FindWord(words, "Next"),
+               *below = FindWord(words, "Below");
+    ASSERT_TRUE(wide && next && below);
+    EXPECT_NEAR(wide->xMin, x / 20, 1.5);
+    EXPECT_NEAR(wide->yMin, y / 20, 2.0);
+    EXPECT_NEAR(next->xMin, (x + width) / 20, 1.0);
+    EXPECT_NEAR(below->yMin - wide->yMin, height / 20, 0.5);
+    // The font embedded is the family really used.
+    const QString used = QString::fromStdString(ResolvedFontFamily(family)).remove(' ');
+    EXPECT_TRUE(test::RunProgram("pdffonts", {pdf}).out.contains(used.toUtf8()))
+        << used.toStdString();
   }
+  EXPECT_EQ(ResolvedFontFamily("Tahoma"), "Tahoma");
+  EXPECT_EQ(ResolvedFontFamily("Times New Roman"), "Liberation Serif");
 }
-
-TEST_F(SurfacePdfTest, PdfEmbedsTheResolvedFonts) {
-  const QString folder = MakeTempFolder();
-  QtPrintSurface surface(PdfTarget(folder));
-  surface.SetFontName("Tahoma");
-  surface.Print("one", true);
-  surface.SetFontName("Times New Roman");
-  surface.Print("two", true);
-  surface.EndDoc();
-  const test::RunResult fonts = test::RunProgram("pdffonts", {ListPdfFiles(folder).value(0)});
-  EXPECT_TRUE(fonts.out.contains("Tahoma")) << fonts.out.toStdString();
-  EXPECT_TRUE(fonts.out.contains("LiberationSerif")) << fonts.out.toStdString();
-}
-
-struct RectRow {
-  const char* name;
-  double x1, y1, x2, y2;
-  std::int32_t colour;
-  int grey;  // expected grey level inside
-};
-
-class Rectangles : public SurfacePdfTest, public ::testing::WithParamInterface<RectRow> {};
 
 // At 1440 dpi one pixel is one twip: the filled area starts and ends at the corners.
-TEST_P(Rectangles, FillExactlyBetweenTheCorners) {
-  const RectRow& row = GetParam();
+TEST_F(SurfacePdfTest, FillRectExactlyBetweenTheCorners) {
+  // Corners, colour 0x00BBGGRR, grey level inside (pure red is darker than pure blue).
+  const std::tuple<double, double, double, double, std::int32_t, int> rows[] = {
+      {100, 100, 400, 400, 0, 0},           {500, 100, 522, 900, 0, 0},  // one module wide
+      {900, 800, 700, 300, 0, 0},                                        // reversed corners
+      {1000.4, 250.6, 1300.4, 650.6, 0, 0}, {1400, 100, 1800, 500, 0x0000FF, 76},
+  };
   const QString folder = MakeTempFolder();
   QtPrintSurface surface(PdfTarget(folder, 40, 20));
-  surface.FillRect(row.x1, row.y1, row.x2, row.y2, row.colour);
+  for (const auto& [x1, y1, x2, y2, colour, level] : rows)
+    surface.FillRect(x1, y1, x2, y2, colour);
   surface.EndDoc();
   const QImage image = test::RasterisePdf(ListPdfFiles(folder).value(0), 1440);
   ASSERT_FALSE(image.isNull());
-  const int left = static_cast<int>(std::min(row.x1, row.x2));
-  const int right = static_cast<int>(std::max(row.x1, row.x2));
-  const int top = static_cast<int>(std::min(row.y1, row.y2));
-  const int bottom = static_cast<int>(std::max(row.y1, row.y2));
-  const int midX = (left + right) / 2, midY = (top + bottom) / 2;
   auto grey = [&](int x, int y) { return qGray(image.pixel(x, y)); };
-  EXPECT_NEAR(grey(midX, midY), row.grey, 12);
-  // Inside next to every edge, and outside beyond it (one pixel of rounding allowed).
-  EXPECT_NEAR(grey(left + 1, midY), row.grey, 12);
-  EXPECT_NEAR(grey(right - 2, midY), row.grey, 12);
-  EXPECT_NEAR(grey(midX, top + 1), row.grey, 12);
-  EXPECT_NEAR(grey(midX, bottom - 2), row.grey, 12);
-  EXPECT_EQ(grey(left - 2, midY), 255);
-  EXPECT_EQ(grey(right + 1, midY), 255);
-  EXPECT_EQ(grey(midX, top - 2), 255);
-  EXPECT_EQ(grey(midX, bottom + 1), 255);
+  for (const auto& [x1, y1, x2, y2, colour, inside] : rows) {
+    SCOPED_TRACE(x1);
+    const int left = static_cast<int>(std::min(x1, x2)), right = static_cast<int>(std::max(x1, x2));
+    const int top = static_cast<int>(std::min(y1, y2)), bottom = static_cast<int>(std::max(y1, y2));
+    const int midX = (left + right) / 2, midY = (top + bottom) / 2;
+    // Inside next to every edge, and outside beyond it (one pixel of rounding allowed).
+    for (const auto& [x, y] :
+         {std::pair(left + 1, midY), {right - 2, midY}, {midX, top + 1}, {midX, bottom - 2}})
+      EXPECT_NEAR(grey(x, y), inside, 12) << x << "," << y;
+    for (const auto& [x, y] :
+         {std::pair(left - 2, midY), {right + 1, midY}, {midX, top - 2}, {midX, bottom + 1}})
+      EXPECT_EQ(grey(x, y), 255) << x << "," << y;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Corners, Rectangles,
-    ::testing::Values(RectRow{"Black", 100, 200, 400, 500, 0, 0},
-                      RectRow{"OneModuleWide", 1000, 100, 1022, 900, 0, 0},
-                      RectRow{"ReversedCorners", 900, 800, 600, 300, 0, 0},
-                      RectRow{"FractionalTwips", 300.4, 250.6, 700.4, 650.6, 0, 0},
-                      // 0x00BBGGRR: pure red is darker in grey than pure blue is light.
-                      RectRow{"Red", 100, 100, 600, 600, 0x0000FF, 76},
-                      RectRow{"Blue", 100, 100, 600, 600, 0xFF0000, 29},
-                      RectRow{"MidGrey", 100, 100, 600, 600, 0x808080, 128}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST_F(SurfacePdfTest, PageSizesReadableBeforeDrawingAndMatchTheDocument) {
+  // The target's own size, paper size code and orientation (0: not set), expected size.
+  const std::tuple<double, double, int, int, double, double> rows[] = {
+      {60, 40, 0, 0, 60, 40},
+      {0, 0, 0, 0, 210, 297},
+      {60, 40, kPaperA5, kLandscape, 210, 148},
+      {100, 150, kPaperUser, kPortrait, 100, 150},
 
-struct PageRow {
-  const char* name;
-  double widthMm, heightMm;  // the target's own size
-  int paperSize;             // 0: not set
-  int orientation;           // 0: not set
-  double expectWidthMm, expectHeightMm;
-};
-
-class PageSizes : public SurfacePdfTest, public ::testing::WithParamInterface<PageRow> {};
-
-TEST_P(PageSizes, ReadableBeforeDrawingAndMatchTheDocument) {
-  const PageRow& row = GetParam();
-  const QString folder = MakeTempFolder();
-  QtPrintSurface surface(PdfTarget(folder, row.widthMm, row.heightMm));
-  if (row.paperSize) surface.SetPaperSize(row.paperSize);
-  if (row.orientation) surface.SetOrientation(row.orientation);
-  const double twipsPerMm = 1440 / 25.4;
-  EXPECT_NEAR(surface.PageWidth(), row.expectWidthMm * twipsPerMm, 2);
-  EXPECT_NEAR(surface.PageHeight(), row.expectHeightMm * twipsPerMm, 2);
-
-  surface.FillRect(0, 0, 100, 100, 0);
-  surface.EndDoc();
-  const QImage image = test::RasterisePdf(ListPdfFiles(folder).value(0), 72);
-  EXPECT_NEAR(image.width(), row.expectWidthMm / 25.4 * 72, 1.5);
-  EXPECT_NEAR(image.height(), row.expectHeightMm / 25.4 * 72, 1.5);
+      {60, 40, 9999, 0, 60, 40},
+  };
+  for (const auto& [width, height, paper, orientation, expectWidth, expectHeight] : rows) {
+    SCOPED_TRACE(paper);
+    const QString folder = MakeTempFolder();
+    QtPrintSurface surface(PdfTarget(folder, width, height));
+    if (paper) surface.SetPaperSize(paper);
+    if (orientation) surface.SetOrientation(orientation);
+    EXPECT_NEAR(surface.PageWidth(), expectWidth * 1440 / 25.4, 2);
+    EXPECT_NEAR(surface.PageHeight(), expectHeight * 1440 / 25.4, 2);
+    surface.FillRect(0, 0, 100, 100, 0);
+    surface.EndDoc();
+    const QImage image = test::RasterisePdf(ListPdfFiles(folder).value(0), 72);
+    EXPECT_NEAR(image.width(), expectWidth / 25.4 * 72, 1.5);
+    EXPECT_NEAR(image.height(), expectHeight / 25.4 * 72, 1.5);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, PageSizes,
-    ::testing::Values(PageRow{"OwnLabelSize", 60, 40, 0, 0, 60, 40},
-                      PageRow{"NoSizeIsA4", 0, 0, 0, 0, 210, 297},
-                      PageRow{"A4Code", 60, 40, kPaperA4, 0, 210, 297},
-                      PageRow{"A5Landscape", 60, 40, kPaperA5, kLandscape, 210, 148},
-                      PageRow{"A5Portrait", 0, 0, kPaperA5, kPortrait, 148, 210},
-                      PageRow{"UserSizeKeepsOwnSize", 100, 150, kPaperUser, kPortrait, 100, 150},
-                      PageRow{"LetterCode", 60, 40, 1, 0, 215.9, 279.4},
-                      PageRow{"UnknownCodeKeepsOwnSize", 60, 40, 9999, 0, 60, 40}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SurfacePdfTest, PagesCountAndTrailingNewPageAddsNoBlankPage) {
+// Pages count from 1; a NewPage after the last item adds no blank page; the next document
+// starts afresh.
+TEST_F(SurfacePdfTest, PagesAndStateBetweenDocuments) {
   const QString folder = MakeTempFolder();
   QtPrintSurface surface(PdfTarget(folder));
-  EXPECT_EQ(surface.Page(), 1);
   surface.Print("first", true);
   surface.NewPage();
   EXPECT_EQ(surface.Page(), 2);
@@ -278,54 +176,47 @@ TEST_F(SurfacePdfTest, PagesCountAndTrailingNewPageAddsNoBlankPage) {
   surface.SetCurrentX(720);
   surface.SetCurrentY(720);
   surface.Print("third", true);
-  surface.NewPage();  // requested after the last item: no blank page
+  surface.NewPage();
   EXPECT_EQ(surface.Page(), 4);
   surface.EndDoc();
   EXPECT_EQ(surface.Page(), 1);
+  EXPECT_EQ(surface.CurrentX(), 0);
+  EXPECT_EQ(surface.CurrentY(), 0);
 
   const QString pdf = ListPdfFiles(folder).value(0);
   EXPECT_EQ(test::PdfPageCount(pdf), 3);
-  const auto words = PdfWords(pdf);
-  const auto* third = FindWord(words, "third");
+  const auto* third = FindWord(PdfWords(pdf), "third");
   ASSERT_NE(third, nullptr);
   EXPECT_EQ(third->page, 3);
-  // The twips scale holds on later pages too.
-  EXPECT_NEAR(third->xMin, 36, 1.5);
+  EXPECT_NEAR(third->xMin, 36, 1.5);  // the twips scale holds on later pages too
   EXPECT_NEAR(third->yMin, 36, 2);
 }
 
-TEST_F(SurfacePdfTest, EachDocumentIsOneFileAndNothingDrawnWritesNothing) {
-  const QString folder = MakeTempFolder();
-  QtPrintSurface surface(PdfTarget(folder));
-  surface.EndDoc();
-  EXPECT_TRUE(AllEntries(folder).isEmpty());
-  for (int i = 0; i < 3; ++i) {
-    surface.Print("label", true);
-    surface.EndDoc();
-  }
-  EXPECT_EQ(ListPdfFiles(folder).size(), 3);
-  EXPECT_EQ(AllEntries(folder).size(), 3);  // no temporary file left behind
-}
-
-TEST_F(SurfacePdfTest, AbandonedDocumentLeavesNoFile) {
-  const QString folder = MakeTempFolder();
+// One file per document in a folder created when needed; nothing drawn writes nothing,
+// and an abandoned or never-ended document leaves no file, temporary or not.
+TEST_F(SurfacePdfTest, DocumentsFilesAndAbandonedDocuments) {
+  const QString folder = MakeTempFolder() + "/new/PDF";
   {
     QtPrintSurface surface(PdfTarget(folder));
+    surface.EndDoc();
     surface.Print("thrown away", true);
     surface.FillRect(0, 0, 500, 500, 0);
     surface.AbortDoc();
     EXPECT_EQ(surface.Page(), 1);
     EXPECT_TRUE(AllEntries(folder).isEmpty());
-    surface.Print("kept", true);
-    surface.EndDoc();
-    ASSERT_EQ(ListPdfFiles(folder).size(), 1);
+    for (const char* word : {"kept", "also kept"}) {
+      surface.Print(word, true);
+      surface.EndDoc();
+    }
     surface.Print("never ended", true);
-  }  // destroyed with a document open
-  ASSERT_EQ(AllEntries(folder).size(), 1);
-  EXPECT_NE(FindWord(PdfWords(ListPdfFiles(folder)[0]), "kept"), nullptr);
+  }
+  const QStringList pdfs = ListPdfFiles(folder);
+  ASSERT_EQ(pdfs.size(), 2);
+  EXPECT_EQ(AllEntries(folder).size(), 2);
+  EXPECT_NE(FindWord(PdfWords(pdfs.value(0)), "kept"), nullptr);
 }
 
-TEST_F(SurfacePdfTest, UnwritableFolderThrowsPrintError) {
+TEST_F(SurfacePdfTest, UnwritableFolderAndBadFontSizesThrowPrintError) {
   const QString folder = MakeTempFolder();
   QFile blocker(folder + "/not-a-folder");
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
@@ -334,45 +225,14 @@ TEST_F(SurfacePdfTest, UnwritableFolderThrowsPrintError) {
   EXPECT_THROW(surface.Print("x", true), PrintError);
   EXPECT_THROW(surface.FillRect(0, 0, 10, 10, 0), PrintError);
   surface.EndDoc();  // nothing open: no failure
-}
 
-TEST_F(SurfacePdfTest, MissingFolderIsCreated) {
-  const QString folder = MakeTempFolder() + "/new/PDF";
-  QtPrintSurface surface(PdfTarget(folder));
-  surface.Print("x", true);
-  surface.EndDoc();
-  EXPECT_EQ(ListPdfFiles(folder).size(), 1);
-}
-
-TEST_F(SurfacePdfTest, FontSizesOutsideTheRangeThrowAndKeepTheSize) {
-  QtPrintSurface surface(PdfTarget(MakeTempFolder()));
   surface.SetFontSize(12);
-  for (double bad : {0.0, 0.99, -5.0, 1638.5, std::numeric_limits<double>::quiet_NaN(),
-                     std::numeric_limits<double>::infinity()}) {
-    SCOPED_TRACE(bad);
-    EXPECT_THROW(surface.SetFontSize(bad), PrintError);
-    EXPECT_EQ(surface.FontSize(), 12);
-  }
-  for (double good : {1.0, 1638.0}) {
+  for (double bad : {0.99, -5.0, 1638.5, std::numeric_limits<double>::quiet_NaN()})
+    EXPECT_THROW(surface.SetFontSize(bad), PrintError) << bad;
+  EXPECT_EQ(surface.FontSize(), 12);
+  for (double good : {1.0, 1638.0})
     EXPECT_NO_THROW(surface.SetFontSize(good));
-    EXPECT_EQ(surface.FontSize(), good);
-  }
-}
-
-TEST_F(SurfacePdfTest, FontAndBoldCarryOverButTheCursorResets) {
-  QtPrintSurface surface(PdfTarget(MakeTempFolder()));
-  surface.SetFontName("Times New Roman");
-  surface.SetFontSize(20);
-  surface.SetBold(true);
-  surface.SetCurrentX(300);
-  surface.SetCurrentY(400);
-  surface.Print("doc", false);
-  surface.EndDoc();
-  EXPECT_EQ(surface.FontName(), "Times New Roman");
-  EXPECT_EQ(surface.FontSize(), 20);
-  EXPECT_TRUE(surface.Bold());
-  EXPECT_EQ(surface.CurrentX(), 0);
-  EXPECT_EQ(surface.CurrentY(), 0);
+  EXPECT_EQ(surface.FontSize(), 1638);
 }
 
 }  // namespace

@@ -17,30 +17,22 @@ TEST(CupsRunner, ListPageReachesTheDefaultQueue) {
   ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
   ASSERT_TRUE(daemon.AddPdfQueue("Labels", true, &error)) << error.toStdString();
 
-  const QString config = test::MakeTempFolder();
-  const QString data = test::MakeTempFolder();
+  const test::Installation site;  // no PDF folder set: the default queue prints
   const auto rows = test::NumberedRows(3);
-  test::WriteFile(data + "/Barprint", test::BarprintBytes(rows));
-  IniSettingsStore settings((config + "/Corvel/Corvel.ini").toStdString());
-  settings.Save("Quorrel", "Path", data.toStdString());
+  test::WriteFile(site.data + "/Barprint", test::BarprintBytes(rows));
+  IniSettingsStore settings((site.config + "/Corvel/Corvel.ini").toStdString());
+  settings.Save("Quorrel", "Path", site.data.toStdString());
   settings.Save("Quorrel", "Barcodetype", "P");
-
-  const test::RunResult run =
-      test::RunProgram(test::BuiltProgram("sheetwise"), {}, {},
-                       {daemon.ClientEnvironment(), "XDG_CONFIG_HOME=" + config,
-                        "CORVEL_PRINT_DIALOG=accept:2", "QT_QPA_PLATFORM=offscreen"});
+  const test::RunResult run = site.Sheetwise("accept:2", {daemon.ClientEnvironment()});
   ASSERT_TRUE(run.finished);
   ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
   ASSERT_TRUE(daemon.WaitForCompletedJobs("Labels", 1));
   EXPECT_EQ(daemon.CompletedJobs("Labels"), 1) << "list pages ignore copies: one job";
   QStringList codes = test::DecodeBarcodes(test::RasterisePdf(daemon.OutputFile("Labels"), 300));
-  for (QString& code : codes)
-    code = code.section(':', -1);
   codes.sort();
-  QStringList expected;
-  for (const auto& row : rows)
-    expected << QString::fromStdString(row.code);
-  EXPECT_EQ(codes, expected);
+  EXPECT_EQ(codes,
+            (QStringList{QString::fromStdString(rows[0].code), QString::fromStdString(rows[1].code),
+                         QString::fromStdString(rows[2].code)}));
 }
 
 }  // namespace

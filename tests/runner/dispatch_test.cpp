@@ -2,17 +2,12 @@
 // print dialog is shown, and how a run ends.
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "common/errors.h"
 #include "runner/dispatch.h"
-#include "runner/jobs.h"
 #include "tests/runner/runner_fixture.h"
 
 namespace corvel {
 namespace {
-using test::QuietMessages;
-using test::ScriptedDialog;
 
 enum class Job { None, Shelf, Roll, Page10, Page20, Sheet };
 
@@ -24,221 +19,106 @@ struct Call {
 
 struct Harness {
   MemorySettingsStore settings;
-  ScriptedDialog dialog;
-  QuietMessages messages;
+  test::ScriptedDialog dialog;
+  test::QuietMessages messages;
   std::shared_ptr<RecordingSurface> surface;
   std::optional<PrinterTarget> target;
   std::vector<Call> calls;
   std::function<void(RunContext&)> jobBody = [](RunContext&) {};
 
-  Harness(bool accept, int copies) : dialog(accept, copies) {
+  Harness(const std::string& selector, bool accept = true, int copies = 1)
+      : dialog(accept, copies) {
     settings.Save(kPrinterSection, "PdfFolder", test::MakeTempFolder().toStdString());
+    if (!selector.empty()) settings.Save(kRunnerSection, "Barcodetype", selector);
   }
 
   RunOutcome Run() {
-    const auto record = [this](Job job) {
-      return [this, job](RunContext& run) {
-        calls.push_back({job, run.state, surface->LastPaperSize()});
-        jobBody(run);
-      };
+    const auto record = [this](Job job, RunContext& run) {
+      calls.push_back({job, run.state, surface->LastPaperSize()});
+      jobBody(run);
     };
-    RunnerJobs jobs{record(Job::Roll),
-                    [this, record](RunContext& run, int perPage) {
-                      record(perPage == 20 ? Job::Page20 : Job::Page10)(run);
-                    },
-                    [this, record](RunContext& run, std::int16_t) { record(Job::Sheet)(run); },
-                    record(Job::Shelf)};
+    RunnerJobs jobs{
+        [=](RunContext& run) { record(Job::Roll, run); },
+        [=](RunContext& run, int n) { record(n == 20 ? Job::Page20 : Job::Page10, run); },
+        [=](RunContext& run, std::int16_t) { record(Job::Sheet, run); },
+        [=](RunContext& run) { record(Job::Shelf, run); }};
     RunnerServices services{settings, dialog, messages,
                             [this](const PrinterTarget& chosen) {
                               target = chosen;
-                              surface = std::make_shared<RecordingSurface>();
-                              return surface;
+                              return surface = std::make_shared<RecordingSurface>();
                             },
                             jobs};
     return RunSheetwise(services);
   }
 };
 
-struct DispatchCase {
-  const char* name;
-  std::optional<std::string> barcodeType;  // nothing: key absent
-  std::optional<std::string> display;      // nothing: key absent
-  bool accept;
-  int copies;
-  // expected
-  int exitCode;
-  bool dialogShown;
-  Job job;
-  int calls;
-  std::int16_t runCopies = 1;
-  std::int16_t sheetType = 0;
-  std::int16_t shelfLayoutNumber = 0;
-  std::string shelfLayoutCode = "  ";
-  std::int16_t shelfPaperSize = kPaperA5;
-};
-
-class Dispatch : public ::testing::TestWithParam<DispatchCase> {};
-
-TEST_P(Dispatch, SelectsJobAndRunState) {
-  const DispatchCase& c = GetParam();
-  Harness harness(c.accept, c.copies);
-  if (c.barcodeType) harness.settings.Save(kRunnerSection, "Barcodetype", *c.barcodeType);
-  if (c.display) harness.settings.Save(kPrinterSection, "Display", *c.display);
-
-  const RunOutcome outcome = harness.Run();
-  EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.reason;
-  EXPECT_EQ(outcome.reason.empty(), c.exitCode == kExitPrinted) << outcome.reason;
-  EXPECT_EQ(harness.dialog.shown, c.dialogShown ? 1 : 0);
-  ASSERT_EQ(static_cast<int>(harness.calls.size()), c.calls);
-  for (const Call& call : harness.calls) {
-    EXPECT_EQ(call.job, c.job);
-    EXPECT_EQ(call.state.Copies, c.runCopies);
-    if (c.job == Job::Sheet) {
+TEST(Dispatch, SelectsJobAndRunState) {
+  const int A5 = kPaperA5, U = kPaperUser, F = kExitFailed, C = kExitCancelled;
+  const struct {
+    std::string selector;  // empty: key absent
+    std::string display;   // empty: key absent
+    bool accept;
+    int copies, exitCode;
+    bool dialogShown;
+    Job job;
+    int calls, runCopies, sheetType, layoutNumber;
+    std::string layoutCode;
+    int paperSize;
+  } cases[] = {
+      // clang-format off
+      // Barcode requests: the dialog always comes first.
+      {"", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
+      {"", "", false, 1, C, true, Job::None, 0, 1, 0, 0, "", 0},
+      {"Z", "", true, 3, 0, true, Job::Roll, 1, 3, 0, 0, "", 0},
+      {"P", "", true, 2, 0, true, Job::Page10, 1, 2, 0, 0, "", 0},
+      {"P20", "", true, 1, 0, true, Job::Page20, 1, 1, 0, 0, "", 0},
+      {"z", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
+      {"P20 ", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
+      {"  44 ", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
+      {"44.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
+      {"65.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 66, 0, "", 0},
+      {"50", "", true, 1, 0, true, Job::Sheet, 1, 1, 50, 0, "", 0},
+      {"1S", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
+      {"4 4", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
+      {"40000", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
+      // Shelf requests: no dialog unless "Display" is True; copies run the job again.
+      {"S3", "", true, 5, 0, false, Job::Shelf, 1, 1, 0, 3, "S3", U},
+      {"S3", "True", true, 2, 0, true, Job::Shelf, 2, 2, 0, 3, "S3", U},
+      {"S2", "True", false, 2, C, true, Job::None, 0, 1, 0, 0, "", 0},
+      {"S1", "False", true, 4, 0, false, Job::Shelf, 1, 1, 0, 1, "S1", A5},
+      {"S2", "true", true, 2, 0, true, Job::Shelf, 2, 2, 0, 2, "S2", A5},
+      {"S2", "maybe", true, 2, F, false, Job::None, 0, 1, 0, 0, "", 0},
+      {"S", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 0, "S ", A5},
+      {"S12", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 1, "S1", A5},
+      {"S3x", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 3, "S3", A5},
+      {"SA", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 0, "SA", A5},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("'" + c.selector + "' Display '" + c.display + "'");
+    Harness harness(c.selector, c.accept, c.copies);
+    if (!c.display.empty()) harness.settings.Save(kPrinterSection, "Display", c.display);
+    const RunOutcome outcome = harness.Run();
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.reason;
+    EXPECT_EQ(outcome.reason.empty(), c.exitCode == kExitPrinted) << outcome.reason;
+    EXPECT_EQ(harness.dialog.shown, c.dialogShown ? 1 : 0);
+    ASSERT_EQ(int(harness.calls.size()), c.calls);
+    for (const Call& call : harness.calls) {
+      EXPECT_EQ(call.job, c.job);
+      EXPECT_EQ(call.state.Copies, c.runCopies);
       EXPECT_EQ(call.state.SheetType, c.sheetType);
+      if (c.job != Job::Shelf) continue;
+      EXPECT_EQ(call.state.ShelfLayoutNumber, c.layoutNumber);
+      EXPECT_EQ(call.state.ShelfLayoutCode, c.layoutCode);
+      EXPECT_EQ(call.state.ShelfPaperSize, c.paperSize);
+      EXPECT_EQ(call.paperSize, c.paperSize) << "paper size set on the printer";
     }
-    if (c.job == Job::Shelf) {
-      EXPECT_EQ(call.state.ShelfLayoutNumber, c.shelfLayoutNumber);
-      EXPECT_EQ(call.state.ShelfLayoutCode, c.shelfLayoutCode);
-      EXPECT_EQ(call.state.ShelfPaperSize, c.shelfPaperSize);
-      EXPECT_EQ(call.paperSize, c.shelfPaperSize) << "paper size set on the printer";
-    }
-  }
-  if (harness.target) {
-    EXPECT_EQ(harness.target->copies, 1) << "jobs make the copies themselves";
+    EXPECT_TRUE(!harness.target || harness.target->copies == 1) << "jobs make the copies";
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Selectors, Dispatch,
-    ::testing::Values(
-        // Barcode requests: the dialog always comes first.
-        DispatchCase{"AbsentAcceptedPrintsNothing",
-                     std::nullopt,
-                     {},
-                     true,
-                     1,
-                     kExitFailed,
-                     true,
-                     Job::None,
-                     0},
-        DispatchCase{
-            "AbsentCancelled", std::nullopt, {}, false, 1, kExitCancelled, true, Job::None, 0},
-        DispatchCase{"RollWithThreeCopies", "Z", {}, true, 3, kExitPrinted, true, Job::Roll, 1, 3},
-        DispatchCase{"TenPerPage", "P", {}, true, 2, kExitPrinted, true, Job::Page10, 1, 2},
-        DispatchCase{"TwentyPerPage", "P20", {}, true, 1, kExitPrinted, true, Job::Page20, 1},
-        DispatchCase{"LowerCaseZIsNoJob", "z", {}, true, 1, kExitFailed, true, Job::None, 0},
-        DispatchCase{"P20WithBlankIsNoJob", "P20 ", {}, true, 1, kExitFailed, true, Job::None, 0},
-        DispatchCase{"Sheet44", "44", {}, true, 1, kExitPrinted, true, Job::Sheet, 1, 1, 44},
-        DispatchCase{
-            "Sheet44WithBlanks", "  44 ", {}, true, 1, kExitPrinted, true, Job::Sheet, 1, 1, 44},
-        DispatchCase{
-            "SheetHalfToEvenDown", "44.5", {}, true, 1, kExitPrinted, true, Job::Sheet, 1, 1, 44},
-        DispatchCase{
-            "SheetHalfToEvenUp", "65.5", {}, true, 1, kExitPrinted, true, Job::Sheet, 1, 1, 66},
-        DispatchCase{"SheetWithoutLayoutStillDispatched",
-                     "50",
-                     {},
-                     true,
-                     1,
-                     kExitPrinted,
-                     true,
-                     Job::Sheet,
-                     1,
-                     1,
-                     50},
-        DispatchCase{"BlankIsNoJob", " ", {}, true, 1, kExitFailed, true, Job::None, 0},
-        DispatchCase{"LowerCaseShelfIsNoJob", "s1", {}, true, 1, kExitFailed, true, Job::None, 0},
-        DispatchCase{"ShelfFurtherOnIsNoJob", "1S", {}, true, 1, kExitFailed, true, Job::None, 0},
-        DispatchCase{
-            "BlankInsideNumberIsNoJob", "4 4", {}, true, 1, kExitFailed, true, Job::None, 0},
-        DispatchCase{
-            "SheetTypeBeyond16Bits", "40000", {}, true, 1, kExitFailed, true, Job::None, 0},
-        // Shelf requests: no dialog unless "Display" is True; copies run the job again.
-        DispatchCase{"ShelfS3",
-                     "S3",
-                     {},
-                     true,
-                     5,
-                     kExitPrinted,
-                     false,
-                     Job::Shelf,
-                     1,
-                     1,
-                     0,
-                     3,
-                     "S3",
-                     kPaperUser},
-        DispatchCase{"ShelfS3DisplayTwoCopies", "S3", "True", true, 2, kExitPrinted, true,
-                     Job::Shelf, 2, 2, 0, 3, "S3", kPaperUser},
-        DispatchCase{"ShelfDisplayCancelled", "S2", "True", false, 2, kExitCancelled, true,
-                     Job::None, 0},
-        DispatchCase{"ShelfDisplayFalse", "S1", "False", true, 4, kExitPrinted, false, Job::Shelf,
-                     1, 1, 0, 1, "S1", kPaperA5},
-        DispatchCase{"ShelfDisplayLowerCaseTrue", "S2", "true", true, 2, kExitPrinted, true,
-                     Job::Shelf, 2, 2, 0, 2, "S2", kPaperA5},
-        DispatchCase{"ShelfDisplayUnreadable", "S2", "maybe", true, 2, kExitFailed, false,
-                     Job::None, 0},
-        DispatchCase{"ShelfBareS",
-                     "S",
-                     {},
-                     true,
-                     1,
-                     kExitPrinted,
-                     false,
-                     Job::Shelf,
-                     1,
-                     1,
-                     0,
-                     0,
-                     "S ",
-                     kPaperA5},
-        DispatchCase{"ShelfLongerNumberCutToFirstDigit",
-                     "S12",
-                     {},
-                     true,
-                     1,
-                     kExitPrinted,
-                     false,
-                     Job::Shelf,
-                     1,
-                     1,
-                     0,
-                     1,
-                     "S1",
-                     kPaperA5},
-        DispatchCase{"ShelfS3WithMoreIsNotUserSize",
-                     "S3x",
-                     {},
-                     true,
-                     1,
-                     kExitPrinted,
-                     false,
-                     Job::Shelf,
-                     1,
-                     1,
-                     0,
-                     3,
-                     "S3",
-                     kPaperA5},
-        DispatchCase{"ShelfLetterAfterS",
-                     "SA",
-                     {},
-                     true,
-                     1,
-                     kExitPrinted,
-                     false,
-                     Job::Shelf,
-                     1,
-                     1,
-                     0,
-                     0,
-                     "SA",
-                     kPaperA5}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(DispatchFailure, DocumentInProgressIsAbandonedEndedOneStays) {
-  Harness harness(true, 1);
-  harness.settings.Save(kRunnerSection, "Barcodetype", "Z");
+TEST(Dispatch, DocumentInProgressIsAbandonedEndedOneStays) {
+  Harness harness("Z");
   harness.jobBody = [](RunContext& run) {
     run.surface.Print("first label", true);
     run.surface.EndDoc();
@@ -252,62 +132,32 @@ TEST(DispatchFailure, DocumentInProgressIsAbandonedEndedOneStays) {
   EXPECT_EQ(harness.surface->AbortedDocuments(), 1);
 }
 
-TEST(DispatchFailure, NothingToPrintEndsWithItsOwnCode) {
-  Harness harness(true, 1);
-  harness.settings.Save(kRunnerSection, "Barcodetype", "P");
-  harness.jobBody = [](RunContext& run) { PageJob(run, 10); };  // "Path" is absent
-  const RunOutcome outcome = harness.Run();
-  EXPECT_EQ(outcome.exitCode, kExitNothingToPrint);
-  EXPECT_NE(outcome.reason.find("Path"), std::string::npos);
-  EXPECT_TRUE(harness.surface->Ops().empty());
-}
-
-struct PageSizeCase {
-  const char* name;
-  std::string selector;
-  std::vector<std::pair<std::string, std::string>> printerKeys;
-  double widthMm, heightMm;
-  int exitCode = kExitPrinted;
-};
-
-class JobPageSize : public ::testing::TestWithParam<PageSizeCase> {};
-
-TEST_P(JobPageSize, OfferedToTheDialogAndThePrinter) {
-  const PageSizeCase& c = GetParam();
-  Harness harness(true, 1);
-  harness.settings.Save(kRunnerSection, "Barcodetype", c.selector);
-  harness.settings.Save(kPrinterSection, "Display", "True");
-  for (const auto& [key, value] : c.printerKeys)
-    harness.settings.Save(kPrinterSection, key, value);
-  const RunOutcome outcome = harness.Run();
-  EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.reason;
-  if (c.exitCode != kExitPrinted) {
-    EXPECT_EQ(harness.dialog.shown, 0);
-    return;
+TEST(Dispatch, PageSizeOfferedToTheDialogAndThePrinter) {
+  const struct {
+    std::string selector;
+    std::vector<std::pair<std::string, std::string>> keys;
+    double widthMm, heightMm;  // 0: the run fails before the dialog
+  } cases[] = {
+      {"44", {}, 210, 297},
+      {"S3", {}, 105, 148},
+      {"Z", {{"PdfPageSizeZ", "100 x 50"}}, 100, 50},
+      {"Z", {{"PdfPageSize", "80x30"}}, 80, 30},
+      {"P", {{"PdfPageSize", "80x30"}, {"PdfPageSizeP", "216x279.4"}}, 216, 279.4},
+      {"Z", {{"PdfPageSizeZ", "big"}}, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.selector + (c.keys.empty() ? "" : " " + c.keys.back().first));
+    Harness harness(c.selector);
+    harness.settings.Save(kPrinterSection, "Display", "True");
+    for (const auto& [key, value] : c.keys)
+      harness.settings.Save(kPrinterSection, key, value);
+    const RunOutcome outcome = harness.Run();
+    EXPECT_EQ(outcome.exitCode, c.widthMm ? kExitPrinted : kExitFailed) << outcome.reason;
+    EXPECT_EQ(harness.dialog.shown, c.widthMm ? 1 : 0);
+    EXPECT_DOUBLE_EQ(harness.dialog.seen.pageWidthMm, c.widthMm);
+    EXPECT_DOUBLE_EQ(harness.dialog.seen.pageHeightMm, c.heightMm);
   }
-  EXPECT_DOUBLE_EQ(harness.dialog.seen.pageWidthMm, c.widthMm);
-  EXPECT_DOUBLE_EQ(harness.dialog.seen.pageHeightMm, c.heightMm);
-  ASSERT_TRUE(harness.target.has_value());
-  EXPECT_DOUBLE_EQ(harness.target->pageWidthMm, c.widthMm);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Defaults, JobPageSize,
-    ::testing::Values(PageSizeCase{"RollLabelStock", "Z", {}, 60, 40},
-                      PageSizeCase{"ListPagesA4", "P", {}, 210, 297},
-                      PageSizeCase{"TwentyA4", "P20", {}, 210, 297},
-                      PageSizeCase{"SheetsA4", "44", {}, 210, 297},
-                      PageSizeCase{"ShelfUserSize", "S3", {}, 105, 148},
-                      PageSizeCase{"JobKey", "Z", {{"PdfPageSizeZ", "100 x 50"}}, 100, 50},
-                      PageSizeCase{"GeneralKey", "Z", {{"PdfPageSize", "80x30"}}, 80, 30},
-                      PageSizeCase{"JobKeyBeatsGeneral",
-                                   "P",
-                                   {{"PdfPageSize", "80x30"}, {"PdfPageSizeP", "216x279.4"}},
-                                   216,
-                                   279.4},
-                      PageSizeCase{
-                          "UnreadableJobKey", "Z", {{"PdfPageSizeZ", "big"}}, 0, 0, kExitFailed}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvel

@@ -1,25 +1,29 @@
 #pragma once
-// Shared pieces of the runner tests: request files written byte for byte, a settings
-// store pointing at a data folder, a scripted print dialog and message boxes.
+// Shared by the runner and sheet tests: request files written byte for byte, a data
+// folder with its settings and a recording run, a scripted print dialog.
 #include <QFile>
-#include <QString>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/dialogs.h"
+#include "common/errors.h"
 #include "common/recording_surface.h"
 #include "common/settings_store.h"
 #include "runner/request_files.h"
 #include "runner/run_state.h"
+#include "tests/support/pdf_tools.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {
 
 struct RequestRow {
-  std::string code;
-  std::string description;
-  std::string price;
+  std::string code, description, price;
 };
+
+inline QByteArray ToBytes(const RecordBytes& bytes) {
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
 
 inline QByteArray BarprintBytes(const std::vector<RequestRow>& rows) {
   QByteArray bytes;
@@ -28,37 +32,56 @@ inline QByteArray BarprintBytes(const std::vector<RequestRow>& rows) {
     record.SetCode(row.code);
     record.SetDescription(row.description);
     record.SetPrice(row.price);
-    bytes.append(reinterpret_cast<const char*>(record.bytes.data()),
-                 static_cast<qsizetype>(record.bytes.size()));
+    bytes += ToBytes(record.bytes);
   }
   return bytes;
 }
 
-// n requests with distinct EAN-13 codes 2000000000010, 2000000000027, ...
-inline std::vector<RequestRow> NumberedRows(int n) {
+// The EAN-13 check digit of twelve digits.
+inline char CheckDigit(const std::string& twelve) {
+  int sum = 0;
+  for (int k = 0; k < 12; ++k)
+    sum += (twelve[k] - '0') * (k % 2 ? 3 : 1);
+  return char('0' + (10 - sum % 10) % 10);
+}
+
+// n requests "Item i" priced "$i.00" with distinct EAN-13 codes: `first` + i - 1 and
+// its check digit.
+inline std::vector<RequestRow> NumberedRows(int n, long long first = 200000000001LL) {
   std::vector<RequestRow> rows;
   for (int i = 1; i <= n; ++i) {
-    std::string data = std::to_string(200000000000LL + i);
-    int sum = 0;
-    for (int k = 0; k < 12; ++k)
-      sum += (data[k] - '0') * (k % 2 ? 3 : 1);
-    data += static_cast<char>('0' + (10 - sum % 10) % 10);
-    rows.push_back({data, "Item " + std::to_string(i), "$" + std::to_string(i) + ".00"});
+    const std::string data = std::to_string(first + i - 1);
+    rows.push_back(
+        {data + CheckDigit(data), "Item " + std::to_string(i), "$" + std::to_string(i) + ".00"});
   }
   return rows;
 }
 
-// Shelf records whose Texts(0), Texts(1) and Texts(5) are the given lines.
-inline QByteArray ShelfBytes(const std::vector<std::vector<std::string>>& lines) {
+// One shelf card: Texts(0..), ByWeight and layout cells {x, y, z, text}.
+struct ShelfCard {
+  struct Cell {
+    int x, y, z;
+    std::string text;
+  };
+  std::vector<std::string> texts;
+  std::int16_t byWeight = 0;
+  std::vector<Cell> cells = {};
+};
+
+inline ShelfRecord MakeShelfRecord(const ShelfCard& card) {
+  ShelfRecord record = BlankShelfRecord();
+  for (std::size_t k = 0; k < card.texts.size(); ++k)
+    record.SetText(int(k), card.texts[k]);
+  record.SetByWeight(card.byWeight);
+  for (const auto& c : card.cells)
+    record.SetLayout(c.x, c.y, c.z, c.text);
+  return record;
+}
+
+inline QByteArray ShelfBytes(const std::vector<ShelfCard>& cards) {
   QByteArray bytes;
-  for (const auto& cardLines : lines) {
-    ShelfRecord record = BlankShelfRecord();
-    const int textIndex[] = {0, 1, 5};
-    for (std::size_t i = 0; i < cardLines.size() && i < 3; ++i)
-      record.SetText(textIndex[i], cardLines[i]);
-    bytes.append(reinterpret_cast<const char*>(record.bytes.data()),
-                 static_cast<qsizetype>(record.bytes.size()));
-  }
+  for (const ShelfCard& card : cards)
+    bytes += ToBytes(MakeShelfRecord(card).bytes);
   return bytes;
 }
 
@@ -70,29 +93,49 @@ inline void WriteFile(const QString& path, const QByteArray& bytes) {
 
 inline QByteArray ReadFile(const QString& path) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll();
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A data folder with a settings store whose "Path" names it.
+class QuietMessages : public MessageBoxes {
+ public:
+  bool AskYesNo(std::string_view, std::string_view, bool defaultYes) override { return defaultYes; }
+  void Inform(std::string_view text, std::string_view) override { informed.emplace_back(text); }
+  std::vector<std::string> informed;
+};
+
+// A data folder named by "Path", and a run on a recording surface.
 struct DataFolder {
   QString folder = MakeTempFolder();
   MemorySettingsStore settings;
+  RecordingSurface surface;
+  QuietMessages messages;
+  RunContext run{settings, surface, messages, {}, {}};
   DataFolder() { settings.Save(kRunnerSection, "Path", folder.toStdString()); }
   QString Barprint() const { return folder + "/Barprint"; }
   QString ShelfPrint() const { return folder + "/ShelfPrint"; }
+  // Runs a job to its end: EndRun's exit code, kExitFailed for a Failure, nothing when
+  // it returned.
+  template <typename Job>
+  std::optional<int> Ends(Job&& job) {
+    try {
+      job(run);
+    } catch (const EndRun& end) {
+      return end.exitCode;
+    } catch (const Failure&) {
+      return kExitFailed;
+    }
+    return std::nullopt;
+  }
 };
 
 class ScriptedDialog : public PrintDialog {
  public:
-  explicit ScriptedDialog(bool accept = true, int copies = 1) : accept_(accept), copies_(copies) {}
+  ScriptedDialog(bool accept, int copies) : accept_(accept), copies_(copies) {}
   bool Run(PrinterTarget& target, int& copies) override {
     ++shown;
     seen = target;
-    if (!accept_) return false;
-    copies = copies_;
-    target.copies = copies_;  // as a real dialog reports it; the run must not rely on it
-    return true;
+    copies = target.copies = copies_;  // as a real dialog reports it; the run must not rely on it
+    return accept_;
   }
   int shown = 0;
   PrinterTarget seen;
@@ -102,11 +145,26 @@ class ScriptedDialog : public PrintDialog {
   int copies_;
 };
 
-class QuietMessages : public MessageBoxes {
- public:
-  bool AskYesNo(std::string_view, std::string_view, bool defaultYes) override { return defaultYes; }
-  void Inform(std::string_view text, std::string_view) override { informed.emplace_back(text); }
-  std::vector<std::string> informed;
+// One isolated installation for the real programs: its own settings, data and PDF folders.
+struct Installation {
+  QString config = MakeTempFolder(), data = MakeTempFolder(), pdf = MakeTempFolder();
+
+  QStringList Env(const QString& dialog) const {
+    return {"XDG_CONFIG_HOME=" + config, "CORVEL_PRINT_DIALOG=" + dialog,
+            "QT_QPA_PLATFORM=offscreen"};
+  }
+  // corvel request with a CSV or JSON request on standard input; it then starts
+  // sheetwise unless `extra` holds "--no-run".
+  RunResult Request(const QString& type, const QByteArray& input, const QString& dialog,
+                    const QStringList& extra = {}) const {
+    QStringList args = {"request", "--data", data, "--pdf-folder", pdf};
+    if (!type.isEmpty()) args << "--type" << type;
+    return RunProgram(BuiltProgram("corvel"), args << extra << "-", input, Env(dialog));
+  }
+  RunResult Sheetwise(const QString& dialog, const QStringList& env = {}) const {
+    return RunProgram(BuiltProgram("sheetwise"), {}, {}, Env(dialog) + env);
+  }
+  QStringList Pdfs() const { return ListPdfFiles(pdf); }
 };
 
 }  // namespace corvel::test

@@ -12,57 +12,38 @@ namespace {
 using Settings = std::map<std::string, std::string>;
 using Strings = std::vector<std::string>;
 
-SheetLayout Load(std::int16_t type, const Settings& values) {
+SheetLayout Load(std::int16_t type, const Settings& values = {}) {
   MemorySettingsStore settings;
   for (const auto& [key, value] : values)
     settings.Save("Quorrel", key, value);
   return LoadSheetLayout(settings, type);
 }
 
-const Strings kAll = {"EAN-13 codes will not fit", "EAN-8 codes will not fit",
-                      "UPC-E codes will not fit"};
-
 TEST(SheetLayoutTest, CellSizesAndFitMessages) {
+  const Strings all = {"EAN-13 codes will not fit", "EAN-8 codes will not fit",
+                       "UPC-E codes will not fit"};
+  const double h13 = 276 * 56.7 / 13;
   const struct {
-    const char* name;
     std::int16_t type;
     Settings settings;
     double width, height;
     Strings messages;
   } cases[] = {
-      {"44", 44, {}, 194 * 56.7 / 4, 280 * 56.7 / 11, {}},
-      {"65", 65, {}, 192 * 56.7 / 5, 276 * 56.7 / 13, {}},
-      {"84: 1900 fits", 84, {}, 2594.025, 266 * 56.7 / 21, {}},
-      {"99 defaults", 99, {}, 2199.96, 276 * 56.7 / 13, {}},
-      {"99, width 40: UPC-E 2040 still fits",
-       99,
-       {{"BarcodeWidth", "40"}},
-       2199.96,
-       276 * 56.7 / 13,
-       {kAll[0], kAll[1]}},
-      {"99, width 44: 2244 does not", 99, {{"BarcodeWidth", "44"}}, 2199.96, 276 * 56.7 / 13, kAll},
-      {"99, width 44 on two columns",
-       99,
-       {{"BarcodeWidth", "44"}, {"numofcolumns", "2"}},
-       194 * 56.7 / 2,
-       276 * 56.7 / 13,
-       {}},
-      {"99, every key",
-       99,
-       {{"pageWidth", "100"},
-        {"Pageheight", "200.5"},
-        {"numofrows", "3"},
-        {"numofcolumns", "2.5"},
-        {"Leftmargin", "5"},
-        {"TopMargins", "10"},
-        {"Centremargins", "4"},
-        {"Midmargins", "2"}},
-       (100 - 10 - 4) * 56.7 / 2,
-       (200.5 - 20 - 4) * 56.7 / 3,
-       {}},
+      // clang-format off
+      {44, {}, 194 * 56.7 / 4, 280 * 56.7 / 11, {}},
+      {65, {}, 192 * 56.7 / 5, h13, {}},
+      {84, {}, 2594.025, 266 * 56.7 / 21, {}},  // 1900 fits
+      {99, {}, 2199.96, h13, {}},
+      {99, {{"BarcodeWidth", "40"}}, 2199.96, h13, {all[0], all[1]}},  // UPC-E 2040 still fits
+      {99, {{"BarcodeWidth", "44"}}, 2199.96, h13, all},               // 2244 does not
+      {99, {{"BarcodeWidth", "44"}, {"numofcolumns", "2"}}, 194 * 56.7 / 2, h13, {}},
+      {99, {{"pageWidth", "100"}, {"Pageheight", "200.5"}, {"numofrows", "3"}, {"numofcolumns", "2.5"},
+            {"Leftmargin", "5"}, {"TopMargins", "10"}, {"Centremargins", "4"}, {"Midmargins", "2"}},
+       (100 - 10 - 4) * 56.7 / 2, (200.5 - 20 - 4) * 56.7 / 3, {}},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(std::to_string(c.type) + " with " + std::to_string(c.settings.size()) + " keys");
     const SheetLayout layout = Load(c.type, c.settings);
     const CellSize cell = LabelCellSize(layout);
     EXPECT_NEAR(cell.width, c.width, 1e-9);
@@ -73,21 +54,14 @@ TEST(SheetLayoutTest, CellSizesAndFitMessages) {
 
 // The other type-99 keys, spelled as the suite stores them, reach their fields.
 TEST(SheetLayoutTest, UserSheetKeys) {
-  const SheetLayout l = Load(99, {{"Barcodefont", "7.5"},
-                                  {"DescriptionFont", "9"},
-                                  {"Pircefont", "11"},
-                                  {"BarcodeWidth", "20.5"},
-                                  {"BarcodeHeight", "500"},
-                                  {"Barcodecentre", "False"},
-                                  {"DescriptionCentre", "false"},
-                                  {"Pricenewline", "0"},
-                                  {"PrintStore1", "False"},
-                                  {"PrintStore2", "False"},
-                                  {"OnePage", "False"},
-                                  {"EAN8", "True"},
-                                  {"UPCE", "True"},
-                                  {"PrintCheckDigit", "False"},
-                                  {"PrintUpcEcode", "maybe"}});
+  // clang-format off
+  const SheetLayout l = Load(99, {{"Barcodefont", "7.5"}, {"DescriptionFont", "9"}, {"Pircefont", "11"},
+                                  {"BarcodeWidth", "20.5"}, {"BarcodeHeight", "500"},
+                                  {"Barcodecentre", "False"}, {"DescriptionCentre", "false"},
+                                  {"Pricenewline", "0"}, {"PrintStore1", "False"}, {"PrintStore2", "False"},
+                                  {"OnePage", "False"}, {"EAN8", "True"}, {"UPCE", "True"},
+                                  {"PrintCheckDigit", "False"}, {"PrintUpcEcode", "maybe"}});
+  // clang-format on
   EXPECT_EQ(l.numberLineSize, 7.5);
   EXPECT_EQ(l.descriptionSize, 9);
   EXPECT_EQ(l.priceSize, 11);
@@ -102,44 +76,30 @@ TEST(SheetLayoutTest, UserSheetKeys) {
 }
 
 TEST(SheetLayoutTest, UnusableLayoutsFail) {
-  const struct {
-    const char* name;
-    std::int16_t type;
-    Settings settings;
-  } cases[] = {
-      {"type 50", 50, {}},
-      {"type 0", 0, {}},
-      {"no rows", 99, {{"numofrows", "0"}}},
-      {"columns not a number", 99, {{"numofcolumns", "abc"}}},
-      {"negative rows", 99, {{"numofrows", "-3"}}},
-      {"thousands of rows", 99, {{"numofrows", "5000"}}},
-      {"symbol beyond 16 bits (95 x 345)", 99, {{"BarcodeWidth", "345"}}},
-      {"module width beyond 16 bits", 99, {{"BarcodeWidth", "40000"}}},
+  const std::pair<std::int16_t, Settings> cases[] = {
+      {50, {}},
+      {0, {}},
+      {99, {{"numofrows", "0"}}},
+      {99, {{"numofcolumns", "abc"}}},
+      {99, {{"numofrows", "-3"}}},
+      {99, {{"numofrows", "5000"}}},
+      {99, {{"BarcodeWidth", "345"}}},  // symbol beyond 16 bits (95 x 345)
+      {99, {{"BarcodeWidth", "40000"}}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_THROW(
-        {
-          const SheetLayout layout = Load(c.type, c.settings);
-          FitMessages(layout, LabelCellSize(layout).width);
-        },
-        Failure);
+  for (const auto& [type, settings] : cases) {
+    SCOPED_TRACE(type);
+    EXPECT_THROW(FitMessages(Load(type, settings), LabelCellSize(Load(type, settings)).width),
+                 Failure);
   }
   EXPECT_EQ(FitMessages(Load(99, {{"BarcodeWidth", "344"}}), 1e9), Strings{})
       << "344 is the widest module that still computes";
 }
 
-TEST(SheetLayoutTest, LabelsPerSheet) {
-  const struct {
-    std::int16_t type;
-    double count;
-    int labels;
-  } cases[] = {{44, 3, 22}, {44, 22, 22}, {44, 22.5, 44}, {44, 60, 44},
-               {65, 5, 32}, {65, 33, 65}, {84, 1, 42}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.type) + " with " + std::to_string(c.count));
-    EXPECT_EQ(LabelsPerSheet(Load(c.type, {}), c.count), c.labels);
-  }
+TEST(SheetLayoutTest, LabelsPerSheetHalfOrWhole) {
+  const std::tuple<std::int16_t, double, int> cases[] = {{44, 3, 22}, {44, 22, 22}, {44, 22.5, 44},
+                                                         {65, 5, 32}, {65, 33, 65}, {84, 1, 42}};
+  for (const auto& [type, count, labels] : cases)
+    EXPECT_EQ(LabelsPerSheet(Load(type), count), labels) << type << " with " << count;
   EXPECT_EQ(LabelsPerSheet(Load(99, {{"numofrows", "1"}, {"numofcolumns", "1"}}), 1), 1);
 }
 

@@ -2,18 +2,17 @@
 // character; page 8640 x 5760 unless a case sets another).
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <cmath>
 
 #include "runner/jobs.h"
 #include "runner/shelf_card_elements.h"
-#include "tests/sheets/sheet_test_support.h"
+#include "tests/runner/runner_fixture.h"
 
 namespace corvel {
 namespace {
 
 using test::ShelfCard;
-using Cells = std::vector<ShelfCard::Cell>;
+using Placed = std::tuple<std::string, double, double, double>;  // text, x, y, size
 
 // The non-empty texts put on paper.
 std::vector<RecordedOp> Printed(const RecordingSurface& surface) {
@@ -32,9 +31,8 @@ std::vector<std::string> PrintedTexts(const RecordingSurface& surface) {
 
 // A card with element e's text; `cells` are {y, value} for element e in layout z.
 ShelfCard Card(int e, const std::string& text, std::vector<std::pair<int, std::string>> cells,
-               int z = 1) {
-  ShelfCard card;
-  card.texts.assign(9, "");
+               int z = 1, std::int16_t byWeight = 0) {
+  ShelfCard card{std::vector<std::string>(9), byWeight, {}};
   card.texts[e - 1] = text;
   for (const auto& [y, value] : cells)
     card.cells.push_back({e, y, z, value});
@@ -43,48 +41,20 @@ ShelfCard Card(int e, const std::string& text, std::vector<std::pair<int, std::s
 constexpr int kLeft = 0, kTop = 1, kHeight = 2;
 
 TEST(ShelfCardTest, PriceFormsAndUnitWord) {
-  const struct {
-    const char* price;
-    std::int16_t byWeight;
-    std::vector<std::string> printed;
-  } cases[] = {
-      {"12.5", 0, {"$12.50", "ea"}},
-      {"12.5", -1, {"$12.50", "Kg"}},
-      {"12.5", 1, {"$12.50", "ea"}},
+  const std::tuple<const char*, std::int16_t, std::vector<std::string>> cases[] = {
+      // clang-format off
+      {"12.5", 0, {"$12.50", "ea"}}, {"12.5", -1, {"$12.50", "Kg"}}, {"12.5", 1, {"$12.50", "ea"}},
       {"0.5", 0, {"50c"}},  // "0c" reads as 0: no unit word
-      {"0.75", -1, {"75c", "Kg"}},
-      {"0.999", 0, {"99.9c", "ea"}},
-      {"0.00", -1, {}},
-      {"0", 0, {"0"}},
-      {"$3.40", 0, {"$3.40", "ea"}},
-      {"Special", 0, {"Special"}},
+      {"0.75", -1, {"75c", "Kg"}}, {"0.999", 0, {"99.9c", "ea"}}, {"0.00", -1, {}}, {"0", 0, {"0"}},
+      {"$3.40", 0, {"$3.40", "ea"}}, {"Special", 0, {"Special"}},
+      // clang-format on
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.price);
-    ShelfCard card = Card(4, c.price, {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}});
-    card.byWeight = c.byWeight;
+  for (const auto& [price, byWeight, printed] : cases) {
     RecordingSurface surface;
+    const ShelfCard card =
+        Card(4, price, {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}, 1, byWeight);
     PrintShelfCardElements(surface, test::MakeShelfRecord(card), 1);
-    EXPECT_EQ(PrintedTexts(surface), c.printed);
-  }
-}
-
-// Box 120 fits size 4 (96 high). The price moves left by half of " ea" at size 2 (60);
-// the unit word follows at half size, its bottom on the price's bottom (500 + 96).
-TEST(ShelfCardTest, UnitWordSitsOnThePriceBottom) {
-  for (const auto& [left, priceX] : {std::pair{"1000", 970}, {"10", 0}}) {
-    RecordingSurface surface;
-    PrintShelfCardElements(
-        surface,
-        test::MakeShelfRecord(Card(4, "12.5", {{kLeft, left}, {kTop, "500"}, {kHeight, "4"}})), 1);
-    const auto p = Printed(surface);
-    ASSERT_EQ(p.size(), 2u);
-    EXPECT_EQ(p[0].x, priceX);
-    EXPECT_EQ(p[0].y, 500);
-    EXPECT_EQ(p[0].font.size, 4);
-    EXPECT_EQ(p[1].x, priceX + 6 * 40);
-    EXPECT_EQ(p[1].y, 596 - 48);
-    EXPECT_EQ(p[1].font.size, 2);
+    EXPECT_EQ(PrintedTexts(surface), printed) << price;
   }
 }
 
@@ -97,12 +67,20 @@ TEST(ShelfCardTest, SizingAndPlacement) {
     int z;
     double pageWidth, pageHeight;
     ShelfCard card;
-    std::vector<std::tuple<std::string, double, double, double>> printed;  // text, x, y, size
+    std::vector<Placed> printed;
   } cases[] = {
       // clang-format off
+      // Box 120 fits size 4 (96 high). The price moves left by half of " ea" at size 2
+      // (60); the unit word follows at half size, its bottom on the price's (500 + 96).
+      {"unit word on the price bottom", 1, 8640, 5760, Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}),
+       {{"$12.50", 970, 500, 4}, {"ea", 970 + 240, 548, 2}}},
+      {"unit word, price at the left edge", 1, 8640, 5760, Card(4, "12.5", {{kLeft, "10"}, {kTop, "500"}, {kHeight, "4"}}),
+       {{"$12.50", 0, 500, 4}, {"ea", 240, 548, 2}}},
       // Split at the first space, each line in half the box (120: size 4); the second
       // line centred with room for a hyphen.
       {"layout 2 splits", 2, 8640, 5760, Card(3, "Fresh Bread Rolls", box, 2),
+       {{"Fresh", 4320 - 120, 1000, 4}, {"Bread Rolls", 4320 - 240, 1096, 4}}},
+      {"layout 3 splits", 3, 8640, 5760, Card(3, "Fresh Bread Rolls", box, 3),
        {{"Fresh", 4320 - 120, 1000, 4}, {"Bread Rolls", 4320 - 240, 1096, 4}}},
       {"layout 1 never splits", 1, 8640, 5760, Card(3, "Fresh Bread Rolls", box, 1),
        {{"Fresh Bread Rolls", 4320 - 810, 1000, 9}}},
@@ -110,21 +88,17 @@ TEST(ShelfCardTest, SizingAndPlacement) {
        Card(3, "Baguette", box, 2), {{"Baguette", 4320 - 360, 1048, 8}}},
       {"small page: no split, half box", 2, 8640, 1800, Card(3, "Fresh Bread Rolls", top100, 2),
        {{"Fresh Bread Rolls", 4320 - 360, 100, 4}}},
-      {"small page halves every box", 1, 8640, 1800, Card(1, "Hello", top100),
-       {{"Hello", 4320 - 120, 100, 4}}},
+      {"small page halves every box", 1, 8640, 1800, Card(1, "Hello", top100), {{"Hello", 4320 - 120, 100, 4}}},
       {"empty Left centres", 1, 8640, 5760, Card(1, "Hello", box), {{"Hello", 4320 - 270, 1000, 9}}},
       {"Left within 0.9 W", 1, 8640, 5760, Card(1, "Hello", {{kLeft, "7300"}, box[0], box[1]}),
        {{"Hello", 7300, 1000, 9}}},
       {"Left beyond 0.9 W keeps the cursor", 1, 8640, 5760,
        Card(1, "Hello", {{kLeft, "7400"}, box[0], box[1]}), {{"Hello", 1234, 1000, 9}}},
       // 2700 > 0.95 x 2400: shrunk to 7 and moved down by 30 x 2 / 2.
-      {"shrunk to the width", 1, 2400, 5760, Card(1, wide, box),
-       {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}},
-      {"clamped to the bottom, then too low to print", 1, 8640, 5760,
-       Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}), {}},
+      {"shrunk to the width", 1, 2400, 5760, Card(1, wide, box), {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}},
+      {"clamped to the bottom, then too low to print", 1, 8640, 5760, Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}), {}},
       {"zero height", 1, 8640, 5760, Card(1, "Hello", {{kTop, "100"}, {kHeight, "0"}}), {}},
-      {"box taller than any font", 1, 200000, 200000,
-       Card(1, "Hello", {{kLeft, "0"}, {kTop, "0"}, {kHeight, "5000"}}),
+      {"box taller than any font", 1, 200000, 200000, Card(1, "Hello", {{kLeft, "0"}, {kTop, "0"}, {kHeight, "5000"}}),
        {{"Hello", 0, 0, PrintSurface::kLargestFontSize - 1}}},
       // clang-format on
   };
@@ -149,28 +123,23 @@ TEST(ShelfCardTest, SizingAndPlacement) {
 // halved: size 4). Element 1 checks the font cells too.
 TEST(ShelfCardTest, ElementsAfterAUnitWordGetHalfBoxes) {
   for (const auto& [price, size] : {std::pair{"12.5", 4}, {"0.5", 9}, {"0.00", 9}}) {
-    SCOPED_TRACE(price);
     ShelfCard card = Card(4, price, {{kTop, "100"}, {kHeight, "4"}});
     card.texts[0] = "Top";
     card.texts[4] = "Extra";
     card.texts[7] = "Last";
-    card.cells.insert(card.cells.end(), {{1, 2, 1, "8"},
-                                         {1, 3, 1, "255.5"},
-                                         {1, 5, 1, "x"},
-                                         {1, 6, 1, " Courier "},
-                                         {5, 1, 1, "2000"},
-                                         {5, 2, 1, "8"},
-                                         {5, 4, 1, "i"},
-                                         {8, 1, 1, "3000"},
-                                         {8, 2, 1, "8"}});
+    // clang-format off
+    card.cells.insert(card.cells.end(), {{1, 2, 1, "8"}, {1, 3, 1, "255.5"}, {1, 5, 1, "x"}, {1, 6, 1, " Courier "},
+                                         {5, 1, 1, "2000"}, {5, 2, 1, "8"}, {5, 4, 1, "i"},
+                                         {8, 1, 1, "3000"}, {8, 2, 1, "8"}});
+    // clang-format on
     RecordingSurface surface;
     PrintShelfCardElements(surface, test::MakeShelfRecord(card), 1);
     const auto p = Printed(surface);
-    ASSERT_GE(p.size(), 3u);
+    ASSERT_GE(p.size(), 3u) << price;
     EXPECT_EQ(p.front().font, (RecordedFont{"Courier", 9, true, false, false, false, 256}));
-    EXPECT_EQ(p[p.size() - 2].font, (RecordedFont{"Courier", double(size), false, true}));
+    EXPECT_EQ(p[p.size() - 2].font, (RecordedFont{"Courier", double(size), false, true})) << price;
     EXPECT_EQ(p.back().text, "Last");
-    EXPECT_EQ(p.back().font.size, size);
+    EXPECT_EQ(p.back().font.size, size) << price;
   }
 }
 
@@ -183,27 +152,15 @@ class PagingSurface : public RecordingSurface {
   }
 };
 
-// The description's first line has no bottom check: with a negative element-5 height
-// its box moves below the page.
-ShelfCard OverflowingCard(const std::string& name) {
-  ShelfCard card = Card(3, name, {{kTop, "3000"}, {kHeight, "100"}});
-  card.texts[3] = "12.5";
-  card.cells.insert(card.cells.end(), {{5, 2, 1, "-100"}, {4, 1, 1, "100"}, {4, 2, 1, "4"}});
-  return card;
-}
-
-struct RunRig : test::JobRig {
-  int Run(const char* code, PrintSurface* surface = nullptr) {
-    RunContext context{settings, surface ? *surface : this->surface, messages, {}, {}};
+struct ShelfRun : test::DataFolder {
+  // Runs layout `code` on `target` (the recording surface when null); 0 when it printed.
+  int Run(const std::vector<ShelfCard>& cards, const char* code, PrintSurface* target = nullptr) {
+    test::WriteFile(ShelfPrint(), test::ShelfBytes(cards));
+    RunContext context{settings, target ? *target : surface, messages, {}, {}};
     context.state.ShelfLayoutCode = code;
     context.state.ShelfLayoutNumber = std::int16_t(code[1] ? code[1] - '0' : 0);
     context.state.ShelfPaperSize = std::string(code) == "S3" ? kPaperUser : kPaperA5;
-    try {
-      PrintShelfCards(context);
-      return 0;
-    } catch (const EndRun& end) {
-      return end.exitCode;
-    }
+    return Ends([&](RunContext&) { PrintShelfCards(context); }).value_or(0);
   }
   std::string Setting(const char* key) { return settings.GetOr("Printer", key, "(absent)"); }
 };
@@ -222,7 +179,7 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.code) + " '" + c.source + "'");
-    RunRig rig;
+    ShelfRun rig;
     if (c.cassette) rig.settings.Save("Printer", "Cassett", c.cassette);
     rig.surface.SetPaperBin(15);
     const int z = c.code[1] - '0';
@@ -231,10 +188,8 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
       cards.push_back(Card(1, name, {{kTop, "100"}, {kHeight, "8"}}, z));
       cards.back().cells.push_back({9, 3, z, cards.size() == 1 ? c.source : "C"});
     }
-    test::WriteShelfRecords(rig.folder, cards);
-    EXPECT_EQ(rig.Run(c.code), 0);
+    EXPECT_EQ(rig.Run(cards, c.code), 0);
     EXPECT_EQ(PrintedTexts(rig.surface), (std::vector<std::string>{"Apples", "Pears", "Plums"}));
-    EXPECT_EQ(Printed(rig.surface)[2].document, 3);
     EXPECT_EQ(rig.surface.EndedDocuments(), 3);
     EXPECT_EQ(rig.surface.PaperBin(), c.bin);
     EXPECT_EQ(rig.surface.LastPaperSize(), c.paperSize);
@@ -246,32 +201,36 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
 }
 
 TEST(ShelfCardsRunTest, RunsThatEndWithAFailure) {
+  const ShelfCard apples = Card(1, "Apples", {{kTop, "100"}, {kHeight, "8"}});
   for (const char* code : {"S", "S0", "S4"}) {
-    SCOPED_TRACE(code);
-    RunRig rig;
-    test::WriteShelfRecords(rig.folder, {Card(1, "Apples", {{kTop, "100"}, {kHeight, "8"}})});
-    EXPECT_NE(rig.Run(code), 0);
+    ShelfRun rig;
+    EXPECT_NE(rig.Run({apples}, code), 0) << code;
     EXPECT_TRUE(rig.surface.Ops().empty());
     EXPECT_EQ(rig.Setting("Cassett"), "(absent)") << "refused before anything else";
   }
   {
     SCOPED_TRACE("a card reaching a second page is sent and ends the run");
-    RunRig rig;
+    // The description's first line has no bottom check: with a negative element-5
+    // height its box moves below the page.
+    ShelfCard card = Card(3, "First", {{kTop, "3000"}, {kHeight, "100"}});
+    card.texts[3] = "12.5";
+    card.cells.insert(card.cells.end(), {{5, 2, 1, "-100"}, {4, 1, 1, "100"}, {4, 2, 1, "4"}});
+    ShelfCard second = card;
+    second.texts[2] = "Second";
+    ShelfRun rig;
     PagingSurface surface;
-    test::WriteShelfRecords(rig.folder, {OverflowingCard("First"), OverflowingCard("Second")});
-    EXPECT_NE(rig.Run("S1", &surface), 0);
+    EXPECT_NE(rig.Run({card, second}, "S1", &surface), 0);
     EXPECT_EQ(PrintedTexts(surface), std::vector<std::string>{"First"}) << "no price after it";
     EXPECT_EQ(surface.EndedDocuments(), 1);
   }
   {
     SCOPED_TRACE("a failed print skips its step; the run goes on and reports it");
-    RunRig rig;
-    ShelfCard card = Card(1, "Apples", {{kTop, "100"}, {kHeight, "8"}});
+    ShelfCard card = apples;
     card.texts[1] = "Pears";
     card.cells.insert(card.cells.end(), {{2, 1, 1, "600"}, {2, 2, 1, "8"}});
-    test::WriteShelfRecords(rig.folder, {card, card});
+    ShelfRun rig;
     rig.surface.FailNextDraw();
-    EXPECT_NE(rig.Run("S1"), 0);
+    EXPECT_NE(rig.Run({card, card}, "S1"), 0);
     EXPECT_EQ(PrintedTexts(rig.surface), (std::vector<std::string>{"Pears", "Apples", "Pears"}));
   }
 }

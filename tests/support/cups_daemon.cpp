@@ -4,8 +4,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 #include <QThread>
+
+#include "tests/support/test_env.h"
 
 namespace corvel::test {
 namespace {
@@ -19,29 +20,10 @@ bool WriteText(const QString& path, const QString& text) {
   return file.write(text.toUtf8()) == text.toUtf8().size();
 }
 
-// Folders the scheduler's filters (which may run as another user) must reach.
-void OpenToAll(const QString& path) {
-  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                  QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
-                                  QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
-}
-
 }  // namespace
-
-CupsDaemon::~CupsDaemon() {
-  Stop();
-}
 
 bool CupsDaemon::Installed() {
   return QFileInfo(kCupsd).isExecutable();
-}
-
-QString CupsDaemon::Socket() const {
-  return root_ ? root_->filePath("cups.sock") : QString();
-}
-
-void CupsDaemon::SetClientEnvironment() const {
-  qputenv("CUPS_SERVER", Socket().toUtf8());
 }
 
 bool CupsDaemon::Start(QString* error) {
@@ -56,35 +38,23 @@ bool CupsDaemon::Start(QString* error) {
   root_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/corvel-cups-XXXXXX");
   if (!root_->isValid()) return fail("cannot create a temporary folder");
   const QString base = root_->path();
-  QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                  QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                  QFile::ExeOther);
+  // Qt's permission bits in hexadecimal: 0x7755 is rwxr-xr-x, 0x7777 rwxrwxrwx for the
+  // folders the scheduler's filters (which may run as another user) must write.
+  QFile::setPermissions(base, QFile::Permissions(0x7755));
   for (const char* sub : {"spool", "tmp", "cache", "state", "log", "out", "ppd"}) {
     QDir(base).mkpath(sub);
-    OpenToAll(base + "/" + sub);
+    QFile::setPermissions(base + "/" + sub, QFile::Permissions(0x7777));
   }
   const QString conf = QString(
-                           "Listen %1/cups.sock\n"
-                           "LogLevel warn\n"
-                           "Browsing Off\n"
-                           "DefaultAuthType None\n"
-                           "WebInterface No\n"
-                           "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                           "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
-                           "  </Limit>\n</Policy>\n")
-                           .arg(base);
+      "Listen %1/cups.sock\nLogLevel warn\nBrowsing Off\nDefaultAuthType None\n"
+      "WebInterface No\n<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+      "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n");
   const QString files = QString(
-                            "ServerRoot %1\n"
-                            "RequestRoot %1/spool\n"
-                            "TempDir %1/tmp\n"
-                            "CacheDir %1/cache\n"
-                            "StateDir %1/state\n"
-                            "AccessLog %1/log/access_log\n"
-                            "ErrorLog %1/log/error_log\n"
-                            "PageLog %1/log/page_log\n"
-                            "FileDevice Yes\n")
-                            .arg(base);
-  if (!WriteText(base + "/cupsd.conf", conf) || !WriteText(base + "/cups-files.conf", files)) {
+      "ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/tmp\nCacheDir %1/cache\n"
+      "StateDir %1/state\nAccessLog %1/log/access_log\nErrorLog %1/log/error_log\n"
+      "PageLog %1/log/page_log\nFileDevice Yes\n");
+  if (!WriteText(base + "/cupsd.conf", conf.arg(base)) ||
+      !WriteText(base + "/cups-files.conf", files.arg(base))) {
     return fail("cannot write the scheduler's configuration");
   }
 
@@ -115,46 +85,28 @@ bool CupsDaemon::Start(QString* error) {
 void CupsDaemon::Stop() {
   if (daemon_ && daemon_->state() != QProcess::NotRunning) {
     daemon_->terminate();
-    if (!daemon_->waitForFinished(10000)) {
-      daemon_->kill();
-      daemon_->waitForFinished(5000);
-    }
+    if (!daemon_->waitForFinished(10000)) daemon_->kill();
+    daemon_->waitForFinished(5000);
   }
   daemon_.reset();
   root_.reset();
 }
 
 int CupsDaemon::RunClient(const QString& program, const QStringList& args, QString* output) const {
-  QProcess client;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("CUPS_SERVER", Socket());
-  client.setProcessEnvironment(environment);
-  client.setProcessChannelMode(QProcess::MergedChannels);
-  client.start(program, args);
-  if (!client.waitForStarted(10000) || !client.waitForFinished(30000)) {
-    client.kill();
-    client.waitForFinished(5000);
-    return -1;
-  }
-  if (output) *output = QString::fromUtf8(client.readAll());
-  return client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -1;
-}
-
-QString CupsDaemon::OutputFile(const QString& queue) const {
-  return root_ ? root_->filePath("out/" + queue + ".pdf") : QString();
+  const RunResult result = RunProgram(program, args, {}, {"CUPS_SERVER=" + Socket()}, 30000);
+  if (output) *output = QString::fromUtf8(result.out + result.err);
+  return result.finished ? result.exitCode : -1;
 }
 
 bool CupsDaemon::AddPdfQueue(const QString& name, bool makeDefault, QString* error) {
-  QString out;
-  if (RunClient("lpadmin",
-                {"-p", name, "-E", "-v", "file://" + OutputFile(name), "-P", kGenericPdfPpd},
-                &out) != 0) {
-    if (error) *error = "lpadmin: " + out;
-    return false;
-  }
-  if (makeDefault && RunClient("lpadmin", {"-d", name}, &out) != 0) {
-    if (error) *error = "lpadmin -d: " + out;
-    return false;
+  const QStringList add = {"-p", name,          "-E", "-v", "file://" + OutputFile(name),
+                           "-P", kGenericPdfPpd};
+  for (const QStringList& args : {add, makeDefault ? QStringList{"-d", name} : QStringList{}}) {
+    QString out;
+    if (!args.isEmpty() && RunClient("lpadmin", args, &out) != 0) {
+      if (error) *error = "lpadmin " + args.join(' ') + ": " + out;
+      return false;
+    }
   }
   return true;
 }
@@ -165,17 +117,13 @@ int CupsDaemon::CompletedJobs(const QString& queue) const {
   return static_cast<int>(out.split('\n', Qt::SkipEmptyParts).size());
 }
 
-bool CupsDaemon::HasPendingJobs() const {
-  QString out;
-  RunClient("lpstat", {"-W", "not-completed", "-o"}, &out);
-  return !out.trimmed().isEmpty();
-}
-
 bool CupsDaemon::WaitForCompletedJobs(const QString& queue, int jobs, int timeoutMs) const {
   QElapsedTimer waited;
   waited.start();
   while (waited.elapsed() < timeoutMs) {
-    if (!HasPendingJobs() && CompletedJobs(queue) >= jobs) return true;
+    QString pending;
+    RunClient("lpstat", {"-W", "not-completed", "-o"}, &pending);
+    if (pending.trimmed().isEmpty() && CompletedJobs(queue) >= jobs) return true;
     QThread::msleep(20);
   }
   return false;

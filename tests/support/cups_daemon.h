@@ -16,7 +16,7 @@ namespace corvel::test {
 class CupsDaemon {
  public:
   CupsDaemon() = default;
-  ~CupsDaemon();
+  ~CupsDaemon() { Stop(); }
   CupsDaemon(const CupsDaemon&) = delete;
   CupsDaemon& operator=(const CupsDaemon&) = delete;
 
@@ -29,20 +29,21 @@ class CupsDaemon {
   void Stop();
 
   // The socket path, and "CUPS_SERVER=<socket>" for RunProgram's environment list.
-  QString Socket() const;
+  QString Socket() const { return root_ ? root_->filePath("cups.sock") : QString(); }
   QString ClientEnvironment() const { return "CUPS_SERVER=" + Socket(); }
   // Points this process's CUPS clients at the daemon.
-  void SetClientEnvironment() const;
+  void SetClientEnvironment() const { qputenv("CUPS_SERVER", Socket().toUtf8()); }
 
   // Adds a queue on the Generic PDF driver whose jobs are written to OutputFile(name);
   // `makeDefault` makes it the default destination.
   bool AddPdfQueue(const QString& name, bool makeDefault = true, QString* error = nullptr);
   // The file the queue's last job was written to (each job replaces it).
-  QString OutputFile(const QString& queue) const;
+  QString OutputFile(const QString& queue) const {
+    return root_ ? root_->filePath("out/" + queue + ".pdf") : QString();
+  }
 
-  // Number of jobs the queue has completed, and whether any job is still pending.
+  // Number of jobs the queue has completed.
   int CompletedJobs(const QString& queue) const;
-  bool HasPendingJobs() const;
   // Waits until no job is pending and the queue has completed at least `jobs` jobs;
   // false when that does not happen within `timeoutMs`.
   bool WaitForCompletedJobs(const QString& queue, int jobs, int timeoutMs = 30000) const;

@@ -5,7 +5,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <memory>
 
 namespace corvel::test {
 namespace {
@@ -35,14 +34,13 @@ QString MakeTempFolder() {
 
 QString BuiltProgram(const QString& name) {
   const QString build = QStringLiteral(CORVEL_BUILD_DIR);
-  for (const QString& sub : {QString("/station/"), QString("/runner/"), QString("/tools/")}) {
+  for (const QString& sub : {QString("/station/"), QString("/runner/"), QString("/tools/")})
     if (QFile::exists(build + sub + name)) return build + sub + name;
-  }
   return build + "/" + name;
 }
 
 RunResult RunProgram(const QString& program, const QStringList& args, const QByteArray& input,
-                     const QStringList& env, int timeoutMs, const QString& workingDir) {
+                     const QStringList& env, int timeoutMs) {
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const QString& entry : env) {
@@ -50,7 +48,6 @@ RunResult RunProgram(const QString& program, const QStringList& args, const QByt
     environment.insert(entry.left(eq), entry.mid(eq + 1));
   }
   process.setProcessEnvironment(environment);
-  if (!workingDir.isEmpty()) process.setWorkingDirectory(workingDir);
   process.start(program, args);
   RunResult result;
   if (!process.waitForStarted(10000)) return result;

@@ -26,7 +26,6 @@ struct RunResult {
 // Runs a program to its end with `input` on standard input; `env` entries "NAME=value"
 // are added to the test process's environment.
 RunResult RunProgram(const QString& program, const QStringList& args, const QByteArray& input = {},
-                     const QStringList& env = {}, int timeoutMs = 60000,
-                     const QString& workingDir = {});
+                     const QStringList& env = {}, int timeoutMs = 60000);
 
 }  // namespace corvel::test
