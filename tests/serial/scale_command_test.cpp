@@ -1,5 +1,5 @@
-// The scale simulator's script and frames, the port numbers and devices of the station,
-// and `corvel scale` run as its own process.
+// The devices the station opens for its port numbers, and `corvel scale` run as its own
+// process.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -8,42 +8,11 @@
 #include <string>
 
 #include "platform/serial_line.h"
-#include "station/scale_frame.h"
 #include "tests/serial/scale_test_support.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {
 namespace {
-
-TEST(ScaleSimulatorScript, ReadingsParseAndFramesReadBackThroughTheStationParser) {
-  struct Row {
-    const char* token;
-    int count;
-    bool stable;
-    bool overloaded;
-    double weight;
-  };
-  const Row rows[] = {
-      {"1.235", 1, true, false, 1.235},   {"0", 1, true, false, 0},
-      {"-0.005", 1, true, false, -0.005}, {"m1.5", 1, false, false, 1.5},
-      {"f9.999", 1, true, true, 9.999},   {"fm", 1, false, true, 0},
-      {"MF2", 1, false, true, 2},         {"0x3", 3, true, false, 0},
-      {"m1.2x2", 2, false, false, 1.2},   {"s123456", 1, true, false, 123456},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.token);
-    const auto readings = ParseScaleReading(row.token);
-    ASSERT_EQ(static_cast<int>(readings.size()), row.count);
-    const std::string frame = BuildScaleFrame(readings.front());
-    EXPECT_EQ(frame.size(), 16u);
-    EXPECT_GE(static_cast<int>(frame.size()), kScaleFrameLength);
-    const ScaleFrame parsed = ParseScaleFrame(frame);
-    EXPECT_EQ(parsed.stable, row.stable);
-    EXPECT_EQ(parsed.overloaded, row.overloaded);
-    ASSERT_TRUE(parsed.weight.has_value());
-    EXPECT_DOUBLE_EQ(*parsed.weight, row.weight);
-  }
-}
 
 TEST(ScalePorts, PortNumbersNameTheirDevices) {
   MemorySettingsStore settings;
