@@ -6,6 +6,7 @@
 #include "common/ini_settings_store.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
+#include "station/scale_link.h"
 #include "station/station_window.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +23,9 @@ int main(int argc, char** argv) {
   corvel::StationWindow window(corvel::StationServices{
       settings, messages, clock, target, [target] { return corvel::MakePrintSurface(target); }});
 
-  // ---- scale link: created here, connected to the window ----
+  // The scale link polls the port stored as "COMPORT" from the first tick on.
+  corvel::ScaleLink scaleLink(window, *window.Timer1, settings, window.PortNumber());
+  corvel::ConnectScaleLink(window, scaleLink);
 
   window.show();
   return app.exec();

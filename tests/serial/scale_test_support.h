@@ -1,0 +1,93 @@
+#pragma once
+// What the scale tests share: a stand-in for the station window, a wait that lets the
+// event loop run, and a fixture with a simulated scale on a real pseudo-terminal opened
+// by a real QSerialPort through the scale link.
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "common/errors.h"
+#include "common/settings_store.h"
+#include "platform/scale_simulator.h"
+#include "station/scale_link.h"
+#include "station/scale_view.h"
+
+namespace corvel::test {
+
+// Runs the event loop until `done` holds or `limitMs` passes; returns `done()`.
+inline bool WaitUntil(const std::function<bool()>& done, int limitMs = 20000) {
+  const QDeadlineTimer deadline(limitMs);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(2);
+  }
+  return true;
+}
+
+class FakeStationView : public ScaleView {
+ public:
+  QString WeightText() const override { return weight; }
+  void SetWeightText(const QString& text) override {
+    weight = text;
+    ++weightWrites;
+  }
+  bool AutoprintChecked() const override { return autoprint; }
+  bool ScalesConnectedChecked() const override { return scalesConnected; }
+  void SetScalesConnected(bool checked) override { scalesConnected = checked; }
+  void PrintWeighedLabel() override {
+    if (failPrint) throw PrintError("printer out of labels");
+    printedWeights << weight;
+  }
+  void SetScaleStatus(const QString& text) override { status = text; }
+
+  QString weight = QStringLiteral("0.00");
+  bool autoprint = false;
+  bool scalesConnected = true;
+  bool failPrint = false;
+  int weightWrites = 0;
+  QStringList printedWeights;  // the weight box at each print
+  QString status;
+};
+
+// A simulated scale on COM1 and a link polling it. Polls are started by hand (Poll) so
+// that each takes the next reading; Timer1 is a real timer that only runs when a test
+// connects it.
+class ScaleLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scale.Start();
+    settings.Save("Zebra", "COM1", scale.DevicePath());
+    timer1.setInterval(ScaleLink::kPollIntervalMs);
+    timer1.start();
+    link = std::make_unique<ScaleLink>(view, timer1, settings, 1);
+  }
+
+  // Runs one poll to its end; false if it never ended.
+  bool Poll() {
+    QSignalSpy finished(link.get(), &ScaleLink::pollFinished);
+    link->OnTimerTick();
+    return WaitUntil([&] { return finished.count() > 0; });
+  }
+
+  // Puts `token` on the scale and polls once.
+  bool PollWith(const std::string& token) {
+    scale.SetReadings(ParseScaleReading(token));
+    return Poll();
+  }
+
+  bool PollingOn() const { return timer1.isActive(); }
+
+  ScaleSimulator scale;
+  MemorySettingsStore settings;
+  QTimer timer1;
+  FakeStationView view;
+  std::unique_ptr<ScaleLink> link;
+};
+
+}  // namespace corvel::test

@@ -1,0 +1,191 @@
+// corvel scale: a retail scale imitated on a pseudo-terminal. Prints the device the
+// station should open on the first line of standard output, then answers the station
+// until interrupted (or until the line vanishes on purpose).
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/scale_simulator.h"
+#include "tools/subcommands.h"
+
+namespace corvel::tools {
+namespace {
+
+constexpr const char* kUsage = R"(usage: corvel scale [OPTIONS] [READING...]
+
+Imitates a retail scale on a pseudo-terminal. The first line of output is the device
+to give the station (key COM<n> in section "Zebra" of the settings, or a symlink).
+Each DC1 is answered with the next reading; the last one repeats.
+
+Readings:
+  1.235  -0.005  0     stable weights (at most six characters)
+  m1.235               in motion
+  f9.999  fm  f        overloaded (stable or in motion)
+  0x3                  a reading for three frames
+  raw:TEXT             the frame TEXT as is (\xNN, \r, \n escapes): short, long, junk
+  -                    then read more from standard input, one line at a time; a line
+                       may also hold a command: normal, silent, junk, ack+TEXT,
+                       slow MS, baud on|off, vanish
+
+Options:
+  --baud             emulate 9600 baud (about 1.04 ms per character)
+  --slow MS          answer every request MS milliseconds late
+  --silent           never answer
+  --junk             answer ENQ with junk instead of ACK
+  --ack-extra TEXT   answer ENQ with ACK followed by TEXT
+  --vanish-after N   after N frames, close the line at the next request and exit
+  --link PATH        also make PATH a symlink to the device (removed at exit)
+  --verbose          log requests and answers on standard error
+)";
+
+// Applies one line of standard input: a command, or readings.
+void ApplyLine(ScaleSimulator& scale, const std::string& line) {
+  std::istringstream words(line);
+  std::string word;
+  if (!(words >> word)) return;
+  if (word == "normal") {
+    scale.SetMode(ScaleAnswerMode::Normal);
+  } else if (word == "silent") {
+    scale.SetMode(ScaleAnswerMode::Silent);
+  } else if (word == "junk") {
+    scale.SetMode(ScaleAnswerMode::Junk);
+  } else if (word.starts_with("ack+")) {
+    scale.SetMode(ScaleAnswerMode::AckExtra, word.substr(4));
+  } else if (word == "slow") {
+    int ms = 0;
+    words >> ms;
+    scale.SetAnswerDelay(std::chrono::milliseconds(std::max(0, ms)));
+  } else if (word == "baud") {
+    std::string on;
+    words >> on;
+    scale.SetEmulateBaud(on != "off");
+  } else if (word == "vanish") {
+    scale.Vanish();
+  } else {
+    do {
+      try {
+        scale.AddReadings(ParseScaleReading(word));
+      } catch (const std::invalid_argument& error) {
+        std::fprintf(stderr, "corvel scale: %s\n", error.what());
+      }
+    } while (words >> word);
+  }
+}
+
+int RunScale(const std::vector<std::string>& args) {
+  std::vector<ScaleReading> readings;
+  bool fromStdin = false;
+  std::string link;
+  int vanishAfter = -1;
+  ScaleAnswerMode mode = ScaleAnswerMode::Normal;
+  std::string ackExtra = "X";
+  int slowMs = 0;
+  bool baud = false;
+  bool verbose = false;
+  try {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      const std::string& arg = args[i];
+      auto value = [&]() -> const std::string& {
+        if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
+        return args[++i];
+      };
+      if (arg == "--help" || arg == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+      } else if (arg == "--baud") {
+        baud = true;
+      } else if (arg == "--slow") {
+        slowMs = std::stoi(value());
+      } else if (arg == "--silent") {
+        mode = ScaleAnswerMode::Silent;
+      } else if (arg == "--junk") {
+        mode = ScaleAnswerMode::Junk;
+      } else if (arg == "--ack-extra") {
+        mode = ScaleAnswerMode::AckExtra;
+        ackExtra = value();
+      } else if (arg == "--vanish-after") {
+        vanishAfter = std::stoi(value());
+      } else if (arg == "--link") {
+        link = value();
+      } else if (arg == "--verbose") {
+        verbose = true;
+      } else if (arg == "-") {
+        fromStdin = true;
+      } else if (arg.starts_with("--")) {
+        throw std::invalid_argument("unknown option " + arg);
+      } else {
+        const auto more = ParseScaleReading(arg);
+        readings.insert(readings.end(), more.begin(), more.end());
+      }
+    }
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "corvel scale: %s\n\n%s", error.what(), kUsage);
+    return 2;
+  }
+
+  // SIGINT and SIGTERM end the scale tidily (the symlink goes); every thread inherits
+  // the blocked set, so only the wait below sees them.
+  sigset_t endSignals;
+  sigemptyset(&endSignals);
+  sigaddset(&endSignals, SIGINT);
+  sigaddset(&endSignals, SIGTERM);
+  sigaddset(&endSignals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+
+  try {
+    ScaleSimulator scale;
+    if (!readings.empty()) scale.SetReadings(readings);
+    scale.SetMode(mode, ackExtra);
+    scale.SetAnswerDelay(std::chrono::milliseconds(std::max(0, slowMs)));
+    scale.SetEmulateBaud(baud);
+    scale.SetVanishAfterFrames(vanishAfter);
+    scale.SetVerbose(verbose);
+    if (!link.empty()) {
+      unlink(link.c_str());
+      if (symlink(scale.DevicePath().c_str(), link.c_str()) != 0) {
+        std::perror(("corvel scale: symlink " + link).c_str());
+        return 1;
+      }
+    }
+    std::printf("%s\n", scale.DevicePath().c_str());
+    std::fflush(stdout);
+    scale.Start();
+    if (fromStdin) {
+      std::thread([&scale] {
+        std::string line;
+        while (std::getline(std::cin, line))
+          ApplyLine(scale, line);
+      }).detach();
+    }
+    const timespec tick{0, 50'000'000};
+    while (!scale.Vanished()) {
+      if (sigtimedwait(&endSignals, nullptr, &tick) > 0) break;
+    }
+    scale.Stop();
+    if (!link.empty()) unlink(link.c_str());
+    if (verbose)
+      std::fprintf(stderr, "scale: %d ENQ, %d DC1, %d frames\n", scale.EnqCount(), scale.Dc1Count(),
+                   scale.FramesSent());
+    // The standard-input reader may still be blocked in a read: leave without
+    // destroying what it uses.
+    std::fflush(stderr);
+    std::_Exit(0);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "corvel scale: %s\n", error.what());
+    return 1;
+  }
+}
+
+const bool registered =
+    RegisterSubcommand("scale", "imitate a retail scale on a pseudo-terminal", &RunScale);
+
+}  // namespace
+}  // namespace corvel::tools
