@@ -80,7 +80,8 @@ StationWindow::StationWindow(StationServices services, QWidget* parent)
 StationWindow::~StationWindow() {
   // The boxes outlive this object's members while the base class deletes them, and a
   // box that has the focus loses it then: no edit rule may run on a half-destroyed window.
-  for (QLineEdit* box : findChildren<QLineEdit*>()) box->removeEventFilter(this);
+  for (QLineEdit* box : findChildren<QLineEdit*>())
+    box->removeEventFilter(this);
 }
 
 void StationWindow::BuildControls() {

@@ -72,5 +72,22 @@ TEST(ProductFile, MoreThan5000RecordsLoadTheFirst5000AndKeepTheRest) {
   }
 }
 
+// A write that fails (here: a full disk) is reported and leaves the table as the file is.
+TEST(ProductFile, FailedWritesAreReportedAndChangeNothing) {
+  const QString path = test::MakeTempFolder() + "/pdlist";
+  test::WriteAllBytes(path, test::ProductFileBytes(2));
+  ProductStation station(path.toStdString());
+  LoadProductFile(station);
+  station.selected = 2;
+  const RecordBytes before = station.table[2].Bytes();
+  station.file = RecordFile("/dev/full", kProductRecordLength);
+  const CommitResult result = CommitProductBox(station, ProductBox::Description1, "Changed");
+  EXPECT_FALSE(result.written);
+  EXPECT_FALSE(result.message.empty());
+  EXPECT_EQ(station.table[2].Bytes(), before);
+  EXPECT_THROW(AddNewItem(station), IoError);
+  EXPECT_EQ(station.Count(), 2u);
+}
+
 }  // namespace
 }  // namespace corvel
