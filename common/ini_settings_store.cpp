@@ -73,15 +73,6 @@ std::string DominantEnding(const std::vector<Line>& lines) {
   return crlf > lf ? "\r\n" : "\n";
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && blank(text.back()))
-    text.remove_suffix(1);
-  return text;
-}
-
 // Text to store, as UTF-8. Bytes that are not UTF-8 are taken as Windows-1252, as they
 // would be read back, so the file stays UTF-8 and an unchanged value is seen as such.
 std::string AsUtf8(std::string_view text) {

@@ -1,4 +1,5 @@
 #include "common/settings_store.h"
+#include "common/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -51,15 +52,6 @@ std::optional<bool> ParseDecimalNonZero(std::string_view text) {
   }
   if (!anyDigit) return std::nullopt;
   return nonZero;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && blank(text.back()))
-    text.remove_suffix(1);
-  return text;
 }
 
 std::string EntryName(std::string_view section, std::string_view key) {

@@ -11,6 +11,10 @@ namespace corvel {
 // formats pad with spaces; tabs and zero bytes are kept).
 std::string TrimSpaces(std::string_view text);
 
+// Removes leading and trailing blanks (spaces and tabs), as settings and selectors
+// written by hand may carry them.
+std::string_view TrimBlanks(std::string_view text);
+
 // Number of characters (code points) in UTF-8 text.
 std::size_t CharCount(std::string_view utf8);
 

@@ -12,15 +12,6 @@ namespace corvel {
 namespace {
 constexpr std::string_view kProgram = "sheetwise";
 
-std::string_view TrimBlanks(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && blank(text.back()))
-    text.remove_suffix(1);
-  return text;
-}
-
 bool ReadBoolSetting(const SettingsStore& settings, std::string_view section, std::string_view key,
                      bool fallback) {
   const std::optional<std::string> text = settings.Get(section, key);
