@@ -18,17 +18,11 @@ TEST(ScalePorts, PortNumbersNameTheirDevices) {
   MemorySettingsStore settings;
   settings.Save("Zebra", "COM3", "/dev/ttyUSB0");
   settings.Save("Zebra", "COM4", "");
-  struct Row {
-    int port;
-    const char* device;
-  };
-  const Row rows[] = {{1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"},
-                      {4, "/dev/ttyS3"}, {10, "/dev/ttyS9"},
-                      {0, ""},           {-1, ""}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.port);
-    EXPECT_EQ(SerialDeviceForPort(settings, row.port).toStdString(), row.device);
-  }
+  const std::pair<int, const char*> rows[] = {{1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"},
+                                              {4, "/dev/ttyS3"}, {10, "/dev/ttyS9"},
+                                              {0, ""},           {-1, ""}};
+  for (const auto& [port, device] : rows)
+    EXPECT_EQ(SerialDeviceForPort(settings, port).toStdString(), device) << port;
 }
 
 // `corvel scale` as the station meets it: a separate process announcing its device.

@@ -1,93 +1,233 @@
 // The scale link against a simulated scale on a real pseudo-terminal, opened by a real
-// QSerialPort: the poll, Autoprint, the failure rule and the waits.
+// QSerialPort: the poll, Autoprint, the waits and the failure rule.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "common/clock.h"
 #include "tests/serial/scale_test_support.h"
-#include "tests/support/test_env.h"
 
 namespace corvel::test {
 namespace {
 
-// One poll of a scenario: the reading on the scale, the Autoprint box, and what the
-// window shows afterwards.
+// One poll: the reading on the scale, the Autoprint box, and the window afterwards.
 struct Step {
   const char* reading;
   bool autoprint;
   const char* weightAfter;
-  int labelsAfter;  // labels printed so far
+  int labelsAfter;
   bool armedAfter;
 };
 
-struct Scenario {
-  const char* name;
-  std::vector<Step> steps;
-};
-
-class ScaleScenarioTest : public ScaleLinkTest, public ::testing::WithParamInterface<Scenario> {};
-
-TEST_P(ScaleScenarioTest, WeightBoxAndLabelsFollowTheScale) {
-  int stepNumber = 0;
-  for (const Step& step : GetParam().steps) {
-    SCOPED_TRACE(testing::Message() << "step " << ++stepNumber << " reading " << step.reading);
-    view.autoprint = step.autoprint;
-    ASSERT_TRUE(PollWith(step.reading));
-    EXPECT_EQ(view.weight.toStdString(), step.weightAfter);
-    EXPECT_EQ(view.printedWeights.size(), step.labelsAfter);
-    EXPECT_EQ(link->Armed(), step.armedAfter);
-    EXPECT_TRUE(PollingOn());
+TEST_F(ScaleLinkTest, WeightBoxAndLabelsFollowTheScale) {
+  const std::pair<const char*, std::vector<Step>> scenarios[] = {
+      {"one label per load",
+       {{"0.000", true, "0.000 KG", 0, true},
+        {"1.235", true, "1.235 KG", 1, false},
+        {"1.235", true, "1.235 KG", 1, false},
+        {"1.240", true, "1.240 KG", 1, false},
+        {"0", true, "0.000 KG", 1, true},
+        {"m0.700", true, "", 1, true},
+        {"0.800", true, "0.800 KG", 2, false}}},
+      {"Autoprint ticked later",
+       {{"0.000", false, "0.000 KG", 0, true},
+        {"1.235", false, "1.235 KG", 0, true},
+        {"1.235", true, "1.235 KG", 0, true},
+        {"1.240", true, "1.240 KG", 1, false}}},
+      {"negative, then the first load after start-up",
+       {{"-0.005", true, "-0.005 KG", 0, false},
+        {"1.235", true, "1.235 KG", 0, false},
+        {"2.000", true, "2.000 KG", 0, false}}},
+      {"overload",
+       {{"fm", false, "Scale Over Loaded", 0, false},
+        {"f31.000", false, "31.000 KG", 0, false},
+        {"fm", false, "Scale Over Loaded", 0, false}}},
+      {"short and garbled frames",
+       {{"0", true, "0.000 KG", 0, true},
+        {"raw:\\x02 S 1.5", true, "1.500 KG", 1, false},
+        {"raw:\\xff\\xfe?x\\xff\\x00\\x01garbage!!", true, "", 1, false},
+        {"raw:", true, "", 1, false}}},
+  };
+  for (const auto& [name, steps] : scenarios) {
+    SCOPED_TRACE(name);
+    link.reset();
+    link = std::make_unique<ScaleLink>(view, timer1, settings, 1);
+    view.weight = "0.00";
+    view.printedWeights.clear();
+    int stepNumber = 0;
+    for (const Step& step : steps) {
+      SCOPED_TRACE(testing::Message() << "step " << ++stepNumber << " reading " << step.reading);
+      view.autoprint = step.autoprint;
+      ASSERT_TRUE(PollWith(step.reading));
+      EXPECT_EQ(view.weight.toStdString(), step.weightAfter);
+      EXPECT_EQ(view.printedWeights.size(), step.labelsAfter);
+      EXPECT_EQ(link->Armed(), step.armedAfter);
+      EXPECT_TRUE(PollingOn());
+    }
+    for (const QString& printed : view.printedWeights)
+      EXPECT_NE(printed, "0.000 KG");
   }
-  // Every label printed the weight the box showed when it printed.
-  for (const QString& printed : view.printedWeights)
-    EXPECT_NE(printed, "0.000 KG");
 }
 
-const Scenario kScenarios[] = {
-    {"EmptyScaleArmsThenOneLabelPerLoad",
-     {{"0.000", true, "0.000 KG", 0, true},
-      {"1.235", true, "1.235 KG", 1, false},
-      {"1.235", true, "1.235 KG", 1, false},
-      {"1.240", true, "1.240 KG", 1, false},
-      {"0", true, "0.000 KG", 1, true},
-      {"0.500", true, "0.500 KG", 2, false}}},
-    {"AutoprintTickedLaterPrintsOnTheNextNewWeight",
-     {{"0.000", false, "0.000 KG", 0, true},
-      {"1.235", false, "1.235 KG", 0, true},
-      {"1.235", true, "1.235 KG", 0, true},
-      {"1.240", true, "1.240 KG", 1, false}}},
-    {"FirstLoadAfterStartUpDoesNotPrint",
-     {{"1.235", true, "1.235 KG", 0, false}, {"2.000", true, "2.000 KG", 0, false}}},
-    {"InMotionClearsTheBox",
-     {{"0", true, "0.000 KG", 0, true},
-      {"m0.700", true, "", 0, true},
-      {"m0.800", true, "", 0, true},
-      {"0.800", true, "0.800 KG", 1, false}}},
-    {"Overload",
-     {{"fm", false, "Scale Over Loaded", 0, false},
-      {"f31.000", false, "31.000 KG", 0, false},
-      {"fm", false, "Scale Over Loaded", 0, false}}},
-    {"NegativeWeightShownButNeitherArmsNorPrints",
-     {{"-0.005", true, "-0.005 KG", 0, false}, {"1.000", true, "1.000 KG", 0, false}}},
-    {"NegativeAfterArmingKeepsItArmed",
-     {{"0", true, "0.000 KG", 0, true},
-      {"-0.005", true, "-0.005 KG", 0, true},
-      {"0.250", true, "0.250 KG", 1, false}}},
-    {"ShortFramesAreEvaluatedGarbledOnesEmptyTheBox",
-     {{"0", true, "0.000 KG", 0, true},
-      {"raw:\\x02 S 1.5", true, "1.500 KG", 1, false},
-      {"raw:\\xff\\xfe?x\\xff\\x00\\x01garbage!!", true, "", 1, false},
-      {"raw:", true, "", 1, false},
-      {"raw:\\x02 S 1.5", true, "1.500 KG", 1, false}}},
-};
+TEST_F(ScaleLinkTest, ScaleThatDoesNotAnswerLeavesTheBoxAndEndsThePollAfterItsWait) {
+  scale.SetMode(ScaleAnswerMode::Silent);
+  // Ticks that arrive during the wait must not start another poll.
+  for (int ms : {100, 400, 800})
+    QTimer::singleShot(ms, link.get(), &ScaleLink::OnTimerTick);
+  QElapsedTimer elapsed;
+  elapsed.start();
+  ASSERT_TRUE(Poll());
+  EXPECT_GE(elapsed.elapsed(), ScaleLink::kAnswerWaitMs);
+  QTest::qWait(50);
+  EXPECT_EQ(scale.EnqCount(), 1);
+  EXPECT_EQ(scale.Dc1Count(), 0);
+  EXPECT_EQ(view.weightWrites, 0);
+  EXPECT_TRUE(PollingOn());
+  EXPECT_TRUE(view.scalesConnected);
+}
 
-INSTANTIATE_TEST_SUITE_P(Scale, ScaleScenarioTest, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) { return std::string(info.param.name); });
+TEST_F(ScaleLinkTest, AnythingButExactlyOneAckEndsThePollWithoutDc1) {
+  const std::pair<ScaleAnswerMode, std::string> rows[] = {
+      {ScaleAnswerMode::AckExtra, "X"},
+      {ScaleAnswerMode::AckExtra, "\x06"},
+      {ScaleAnswerMode::AckExtra, "\x02 S  1.235 kg  \r"},
+      {ScaleAnswerMode::Junk, ""},
+  };
+  int polls = 0;
+  for (const auto& [mode, extra] : rows) {
+    SCOPED_TRACE(++polls);
+    scale.SetMode(mode, extra);
+    ASSERT_TRUE(PollWith("1.235"));
+    EXPECT_EQ(scale.EnqCount(), polls);
+    EXPECT_EQ(scale.Dc1Count(), 0);
+    EXPECT_EQ(view.weight, "0.00");
+    EXPECT_TRUE(PollingOn());
+  }
+}
+
+TEST_F(ScaleLinkTest, StrayCharactersBeforeAPollDoNotShiftItsFrame) {
+  view.autoprint = true;
+  ASSERT_TRUE(PollWith("0"));
+  scale.SendNow("\x06 kg  \r");  // a late ACK and the tail of a frame
+  QTest::qWait(50);
+  ASSERT_TRUE(PollWith("1.235"));
+  EXPECT_EQ(view.printedWeights, QStringList{"1.235 KG"});
+}
+
+// Moves the local zone so that midnight comes about 0.9 s from now.
+TEST_F(ScaleLinkTest, WaitsEndAcrossLocalMidnight) {
+  const char* oldTz = std::getenv("TZ");
+  const std::optional<std::string> savedTz =
+      oldTz ? std::optional<std::string>(oldTz) : std::nullopt;
+  timespec now{};
+  // Start just after a whole UTC second so that a whole-second offset lands at 23:59:59.
+  WaitUntil([&] {
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_nsec > 10'000'000 && now.tv_nsec < 100'000'000;
+  });
+  const long east = (86399 - now.tv_sec % 86400 + 86400) % 86400;
+  char zone[32];  // POSIX zones count west of UTC: "X-hh:mm:ss" is east of it
+  std::snprintf(zone, sizeof zone, "LOC-%02ld:%02ld:%02ld", east / 3600, east / 60 % 60, east % 60);
+  setenv("TZ", zone, 1);
+  tzset();
+  const std::shared_ptr<void> restore(nullptr, [&](void*) {
+    savedTz ? setenv("TZ", savedTz->c_str(), 1) : unsetenv("TZ");
+    tzset();
+  });
+
+  scale.SetMode(ScaleAnswerMode::Silent);
+  ASSERT_GT(SystemClock().SecondsSinceMidnight(), 86399.0);
+  QElapsedTimer elapsed;
+  elapsed.start();
+  ASSERT_TRUE(Poll());
+  EXPECT_LT(SystemClock().SecondsSinceMidnight(), 60.0);  // the wait did cross midnight
+  EXPECT_GE(elapsed.elapsed(), ScaleLink::kAnswerWaitMs);
+  EXPECT_TRUE(PollingOn());
+  scale.SetMode(ScaleAnswerMode::Normal);
+  ASSERT_TRUE(PollWith("0.321"));
+  EXPECT_EQ(view.weight, "0.321 KG");
+}
+
+TEST_F(ScaleLinkTest, PortNumberChangedDuringAPollEndsItQuietlyAndMovesToTheNewPort) {
+  ScaleSimulator second;
+  second.Start();
+  second.SetReadings(ParseScaleReading("2.000"));
+  settings.Save("Zebra", "COM2", second.DevicePath());
+  scale.SetAnswerDelay(std::chrono::milliseconds(300));
+  QTimer::singleShot(100, [&] { link->OnPortNumberChanged(2); });
+  ASSERT_TRUE(Poll());
+  EXPECT_FALSE(link->PortOpen());
+  EXPECT_TRUE(PollingOn());
+  EXPECT_EQ(view.weight, "0.00");
+  ASSERT_TRUE(Poll());
+  EXPECT_EQ(view.weight, "2.000 KG");
+  EXPECT_EQ(scale.Dc1Count(), 0);
+}
+
+// The failure rule: polling goes off, "Scales Connected" is cleared, the weight box and the
+// armed state stay, and the status line says which device and what went wrong.
+TEST_F(ScaleLinkTest, RefusedPortsSwitchPollingOffAndSayWhy) {
+  // port, COM<port> device ("SIM": the simulated scale, held open elsewhere), status words
+  const std::tuple<int, const char*, std::vector<QString>> rows[] = {
+      {4, "/nonexistent/scale", {"COM4", "/nonexistent/scale", "no such device"}},
+      {0, nullptr, {"port number 0"}},
+      {5, "SIM", {"COM5", "in use"}},
+  };
+  for (const auto& [port, path, mentions] : rows) {
+    SCOPED_TRACE(port);
+    const bool held = path && std::string(path) == "SIM";
+    const std::string device = held ? scale.DevicePath() : path ? path : "";
+    if (path) settings.Save("Zebra", "COM" + std::to_string(port), device);
+    QSerialPort holder(QString::fromStdString(device));
+    if (held) {
+      ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+    }
+    view.scalesConnected = true;
+    timer1.start();
+    link->OnPortNumberChanged(port);
+    ASSERT_TRUE(Poll());
+    EXPECT_FALSE(PollingOn());
+    EXPECT_FALSE(view.scalesConnected);
+    EXPECT_FALSE(link->PortOpen());
+    for (const QString& mention : mentions)
+      EXPECT_TRUE(view.status.contains(mention)) << view.status.toStdString();
+  }
+  EXPECT_EQ(view.weightWrites, 0);
+  EXPECT_EQ(scale.EnqCount(), 0);
+}
+
+TEST_F(ScaleLinkTest, ScaleVanishingMidPollIsAFailure) {
+  view.autoprint = true;
+  ASSERT_TRUE(PollWith("0"));
+  scale.SetVanishAfterFrames(0);  // pulled as the next poll asks for attention
+  ASSERT_TRUE(Poll());
+  EXPECT_TRUE(scale.Vanished());
+  EXPECT_FALSE(PollingOn());
+  EXPECT_FALSE(view.scalesConnected);
+  EXPECT_EQ(view.weight, "0.000 KG");
+  EXPECT_TRUE(link->Armed());
+  EXPECT_TRUE(view.status.contains(QString::fromStdString(scale.DevicePath())));
+}
+
+TEST_F(ScaleLinkTest, FailedAutoprintLabelIsAFailureAndKeepsTheLoadArmed) {
+  view.autoprint = true;
+  ASSERT_TRUE(PollWith("0"));
+  view.failPrint = true;
+  ASSERT_TRUE(PollWith("1.235"));
+  EXPECT_FALSE(PollingOn());
+  EXPECT_FALSE(view.scalesConnected);
+  EXPECT_TRUE(link->Armed());
+  EXPECT_TRUE(view.status.contains("printer out of labels")) << view.status.toStdString();
+  EXPECT_TRUE(link->PortOpen());
+}
 
 }  // namespace
 }  // namespace corvel::test

@@ -1,7 +1,6 @@
 #pragma once
-// What the scale tests share: a stand-in for the station window, a wait that lets the
-// event loop run, and a fixture with a simulated scale on a real pseudo-terminal opened
-// by a real QSerialPort through the scale link.
+// A stand-in station window and a fixture with a simulated scale on a real pseudo-terminal,
+// opened by a real QSerialPort through the scale link.
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
@@ -55,27 +54,22 @@ class FakeStationView : public ScaleView {
   QString status;
 };
 
-// A simulated scale on COM1 and a link polling it. Polls are started by hand (Poll) so
-// that each takes the next reading; Timer1 is a real timer that only runs when a test
-// connects it.
+// Polls are started by hand; Timer1 only ticks the link when a test connects it.
 class ScaleLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     scale.Start();
     settings.Save("Zebra", "COM1", scale.DevicePath());
-    timer1.setInterval(ScaleLink::kPollIntervalMs);
-    timer1.start();
+    timer1.start(ScaleLink::kPollIntervalMs);
     link = std::make_unique<ScaleLink>(view, timer1, settings, 1);
   }
 
-  // Runs one poll to its end; false if it never ended.
   bool Poll() {
     QSignalSpy finished(link.get(), &ScaleLink::pollFinished);
     link->OnTimerTick();
     return WaitUntil([&] { return finished.count() > 0; });
   }
 
-  // Puts `token` on the scale and polls once.
   bool PollWith(const std::string& token) {
     scale.SetReadings(ParseScaleReading(token));
     return Poll();
