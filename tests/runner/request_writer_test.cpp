@@ -42,7 +42,7 @@ TEST(RequestWriter, RefusedWithTheRowNamedOrAccepted) {
     } catch (const RequestInputError& error) {
       refusal = error.what();
     }
-    if (c.message.empty()) EXPECT_EQ(refusal, "");
+    EXPECT_EQ(refusal.empty(), c.message.empty()) << refusal;
     EXPECT_NE(refusal.find(c.message), std::string::npos) << refusal;
     if (c.cutAccepts) {
       EXPECT_NO_THROW(parse(true)) << "--cut accepts it";
