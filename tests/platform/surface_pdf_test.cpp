@@ -1,16 +1,19 @@
 // The Qt print surface writing real PDF files: where text and rectangles land, the
-// metrics it reports, the pages and files it produces.
+// metrics it reports, the pages and files it produces, and the files' names.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <tuple>
 
 #include "common/errors.h"
+#include "platform/pdf_file_names.h"
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
 #include "tests/support/pdf_tools.h"
@@ -23,10 +26,11 @@ using test::ListPdfFiles;
 using test::MakeTempFolder;
 using test::PdfWords;
 
-PrinterTarget PdfTarget(const QString& folder, double widthMm = 60, double heightMm = 40) {
+PrinterTarget PdfTarget(const QString& folder, double widthMm = 60, double heightMm = 40,
+                        const char* program = "surfacetest") {
   PrinterTarget target;
   target.pdfFolder = folder.toStdString();
-  target.program = "surfacetest";
+  target.program = program;
   target.pageWidthMm = widthMm;
   target.pageHeightMm = heightMm;
   return target;
@@ -51,11 +55,11 @@ class SurfacePdfTest : public ::testing::Test {
 // Text starts at the cursor with its top there (pdftotext's box), and the PDF shows the
 // next text one reported width to the right and the next line one height lower.
 TEST_F(SurfacePdfTest, TextPlacementAndMetrics) {
+  // clang-format off
   const std::tuple<const char*, double, bool, double, double> rows[] = {
-      {"Tahoma", 8, false, 0, 0},
-      {"Tahoma", 36, true, 2000, 1500},
-      {"Times New Roman", 7.5, false, 4321, 123},
-  };
+      {"Tahoma", 8, false, 0, 0}, {"Tahoma", 36, true, 2000, 1500},
+      {"Times New Roman", 7.5, false, 4321, 123}};
+  // clang-format on
   for (const auto& [family, size, bold, x, y] : rows) {
     SCOPED_TRACE(std::string(family) + " " + std::to_string(size));
     const QString folder = MakeTempFolder();
@@ -79,11 +83,9 @@ TEST_F(SurfacePdfTest, TextPlacementAndMetrics) {
     surface.SetCurrentX(x);
     surface.SetCurrentY(y);
     surface.Print("Wide ", false);
-    EXPECT_DOUBLE_EQ(surface.CurrentX(), x + width);
-    EXPECT_DOUBLE_EQ(surface.CurrentY(), y);
+    EXPECT_EQ(std::pair(surface.CurrentX(), surface.CurrentY()), std::pair(x + width, y));
     surface.Print("Next", true);
-    EXPECT_DOUBLE_EQ(surface.CurrentX(), 0);
-    EXPECT_DOUBLE_EQ(surface.CurrentY(), y + height);
+    EXPECT_EQ(std::pair(surface.CurrentX(), surface.CurrentY()), std::pair(0.0, y + height));
     surface.SetCurrentX(x);
     surface.Print("Below", true);
     surface.EndDoc();
@@ -139,14 +141,11 @@ TEST_F(SurfacePdfTest, FillRectExactlyBetweenTheCorners) {
 
 TEST_F(SurfacePdfTest, PageSizesReadableBeforeDrawingAndMatchTheDocument) {
   // The target's own size, paper size code and orientation (0: not set), expected size.
+  // clang-format off
   const std::tuple<double, double, int, int, double, double> rows[] = {
-      {60, 40, 0, 0, 60, 40},
-      {0, 0, 0, 0, 210, 297},
-      {60, 40, kPaperA5, kLandscape, 210, 148},
-      {100, 150, kPaperUser, kPortrait, 100, 150},
-
-      {60, 40, 9999, 0, 60, 40},
-  };
+      {60, 40, 0, 0, 60, 40}, {0, 0, 0, 0, 210, 297}, {60, 40, kPaperA5, kLandscape, 210, 148},
+      {100, 150, kPaperUser, kPortrait, 100, 150}, {60, 40, 9999, 0, 60, 40}};
+  // clang-format on
   for (const auto& [width, height, paper, orientation, expectWidth, expectHeight] : rows) {
     SCOPED_TRACE(paper);
     const QString folder = MakeTempFolder();
@@ -164,32 +163,27 @@ TEST_F(SurfacePdfTest, PageSizesReadableBeforeDrawingAndMatchTheDocument) {
 }
 
 // Pages count from 1; a NewPage after the last item adds no blank page; the next document
-// starts afresh.
+// starts afresh; the twips scale holds on later pages too.
 TEST_F(SurfacePdfTest, PagesAndStateBetweenDocuments) {
   const QString folder = MakeTempFolder();
   QtPrintSurface surface(PdfTarget(folder));
-  surface.Print("first", true);
-  surface.NewPage();
-  EXPECT_EQ(surface.Page(), 2);
-  surface.Print("second", true);
-  surface.NewPage();
-  surface.SetCurrentX(720);
-  surface.SetCurrentY(720);
-  surface.Print("third", true);
-  surface.NewPage();
-  EXPECT_EQ(surface.Page(), 4);
+  for (const char* word : {"first", "second"}) {
+    surface.SetCurrentX(720);
+    surface.SetCurrentY(720);
+    surface.Print(word, true);
+    surface.NewPage();
+  }
+  EXPECT_EQ(surface.Page(), 3);
   surface.EndDoc();
-  EXPECT_EQ(surface.Page(), 1);
-  EXPECT_EQ(surface.CurrentX(), 0);
-  EXPECT_EQ(surface.CurrentY(), 0);
-
+  EXPECT_EQ(std::tuple(surface.Page(), surface.CurrentX(), surface.CurrentY()),
+            std::tuple(1, 0.0, 0.0));
   const QString pdf = ListPdfFiles(folder).value(0);
-  EXPECT_EQ(test::PdfPageCount(pdf), 3);
-  const auto* third = FindWord(PdfWords(pdf), "third");
-  ASSERT_NE(third, nullptr);
-  EXPECT_EQ(third->page, 3);
-  EXPECT_NEAR(third->xMin, 36, 1.5);  // the twips scale holds on later pages too
-  EXPECT_NEAR(third->yMin, 36, 2);
+  EXPECT_EQ(test::PdfPageCount(pdf), 2);
+  const auto* second = FindWord(PdfWords(pdf), "second");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->page, 2);
+  EXPECT_NEAR(second->xMin, 36, 1.5);
+  EXPECT_NEAR(second->yMin, 36, 2);
 }
 
 // One file per document in a folder created when needed; nothing drawn writes nothing,
@@ -233,6 +227,58 @@ TEST_F(SurfacePdfTest, UnwritableFolderAndBadFontSizesThrowPrintError) {
   for (double good : {1.0, 1638.0})
     EXPECT_NO_THROW(surface.SetFontSize(good));
   EXPECT_EQ(surface.FontSize(), 1638);
+}
+
+// Zero-padded fields sort as numbers do, so names sort in completion order.
+TEST(PdfFileNames, FormatAndCleanProgramName) {
+  const std::tuple<long long, int, const char*, const char*> rows[] = {
+      {0, 1, "tarewise", "19700101-000000-000000-0001-tarewise.pdf"},
+      {1796601600123456LL, 42, "sheetwise", "20261207-000000-123456-0042-sheetwise.pdf"},
+      {1796601600000000LL, 3, "../a b", "20261207-000000-000000-0003-___a_b.pdf"},
+      {1796601600000000LL, 3, "", "20261207-000000-000000-0003-document.pdf"},
+  };
+  for (const auto& [micros, sequence, program, expected] : rows) {
+    const std::chrono::system_clock::time_point time{std::chrono::microseconds(micros)};
+    EXPECT_EQ(PdfFileName(time, sequence, program), expected);
+  }
+}
+
+// The child half of the next test: prints one document into the folder it is given.
+TEST(PdfFileNames, ChildPrintsOneDocument) {
+  const QString folder = qEnvironmentVariable("CORVEL_TEST_CHILD_FOLDER");
+  if (folder.isEmpty())
+    GTEST_SKIP() << "only run as the child of SurfacesAndProcessesSortInPrintingOrder";
+  QtPrintSurface surface(PdfTarget(folder, 60, 40, "child"));
+  surface.Print(qEnvironmentVariable("CORVEL_TEST_CHILD_WORD").toStdString(), true);
+  surface.EndDoc();
+}
+
+// PDF file names sort in the order the documents were completed, within one process,
+// between surfaces and between processes.
+TEST(PdfFileNames, SurfacesAndProcessesSortInPrintingOrder) {
+  const QString folder = MakeTempFolder();
+  QtPrintSurface station(PdfTarget(folder, 60, 40, "tarewise")),
+      runner(PdfTarget(folder, 60, 40, "sheetwise"));
+  std::vector<QString> expected, printed;
+  for (int i = 1; i <= 3; ++i) {
+    const QString word = QString("p%1").arg(i);
+    const test::RunResult child =
+        test::RunProgram(QCoreApplication::applicationFilePath(),
+                         {"--gtest_filter=PdfFileNames.ChildPrintsOneDocument"}, {},
+                         {"CORVEL_TEST_CHILD_FOLDER=" + folder, "CORVEL_TEST_CHILD_WORD=" + word});
+    ASSERT_EQ(child.exitCode, 0) << child.out.toStdString() << child.err.toStdString();
+    expected.push_back(word);
+    // This process prints between its children, from two surfaces in turn.
+    for (QtPrintSurface* surface : {&station, &runner, &station}) {
+      const QString mine = QString("q%1").arg(expected.size());
+      surface->Print(mine.toStdString(), true);
+      surface->EndDoc();
+      expected.push_back(mine);
+    }
+  }
+  for (const QString& pdf : ListPdfFiles(folder))
+    printed.push_back(PdfWords(pdf).at(0).text);
+  EXPECT_EQ(printed, expected);
 }
 
 }  // namespace

@@ -17,8 +17,7 @@ TEST(ChoosePrinterTarget, PdfFolderKeyAndPageSize) {
   // PdfPageSize (nullptr: key absent), expected page size.
   const std::tuple<const char*, double, double> rows[] = {
       {nullptr, 80, 50}, {" 62.5 X 29 ", 62.5, 29}, {"large", 80, 50},
-      {"0x40", 80, 50},  {"-60x40", 80, 50},        {"60x40x2", 80, 50},
-  };
+      {"0x40", 80, 50},  {"-60x40", 80, 50},        {"60x40x2", 80, 50}};
   for (const auto& [pageSize, width, height] : rows) {
     SCOPED_TRACE(pageSize ? pageSize : "absent");
     MemorySettingsStore settings;
@@ -28,8 +27,7 @@ TEST(ChoosePrinterTarget, PdfFolderKeyAndPageSize) {
     const PrinterTarget target = ChoosePrinterTarget(settings, "Zebra", "tarewise", 80, 50);
     EXPECT_EQ(target.kind, PrinterTarget::Kind::PdfFolder);
     EXPECT_EQ(target.pdfFolder, "/tmp/labels");
-    EXPECT_EQ(target.pageWidthMm, width);
-    EXPECT_EQ(target.pageHeightMm, height);
+    EXPECT_EQ(std::pair(target.pageWidthMm, target.pageHeightMm), std::pair(width, height));
   }
 }
 
@@ -49,27 +47,26 @@ TEST(ChoosePrinterTarget, NoPrinterFallsBackToTheDefaultPdfFolder) {
 
 TEST(UnattendedPrintAnswer, Parse) {
   // Value, accepted, copies.
+  // clang-format off
   const std::tuple<const char*, bool, int> rows[] = {
-      {"accept", true, 1},      {"accept:3", true, 3},
-      {"accept:0", true, 1},    {"accept:99999999", true, 9999},
-      {"accept:", false, 1},    {"accept:2x", false, 1},
-      {"accept:-2", false, 1},  {"Accept", false, 1},
-      {"acceptance", false, 1},
-  };
+      {"accept", true, 1}, {"accept:3", true, 3}, {"accept:0", true, 1}, {"accept:99999999", true, 9999},
+      {"accept:", false, 1}, {"accept:2x", false, 1}, {"accept:-2", false, 1}, {"Accept", false, 1},
+      {"acceptance", false, 1}};
+  // clang-format on
   for (const auto& [value, accept, copies] : rows) {
     const UnattendedPrintAnswer answer = ParseUnattendedPrintAnswer(value);
-    EXPECT_EQ(answer.accept, accept) << value;
-    EXPECT_EQ(answer.copies, copies) << value;
+    EXPECT_EQ(std::pair(answer.accept, answer.copies), std::pair(accept, copies)) << value;
   }
 }
 
 TEST(QtMessageBoxes, UnattendedAnswers) {
   if (!DialogsUnattended()) qputenv("CORVEL_PRINT_DIALOG", "accept");  // as ctest runs it
   // CORVEL_MESSAGE_ANSWER (nullptr: unset), the default button, the answer.
+  // clang-format off
   const std::tuple<const char*, bool, bool> rows[] = {
-      {nullptr, false, false}, {nullptr, true, true}, {"yes", false, true},
-      {"no", true, false},     {"maybe", true, true},
-  };
+      {nullptr, false, false}, {nullptr, true, true}, {"yes", false, true}, {"no", true, false},
+      {"maybe", true, true}};
+  // clang-format on
   QtMessageBoxes boxes;
   for (const auto& [answer, defaultYes, expected] : rows) {
     SCOPED_TRACE(answer ? answer : "unset");

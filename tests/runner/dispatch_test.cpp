@@ -17,17 +17,30 @@ struct Call {
   int paperSize;
 };
 
+struct ScriptedDialog : PrintDialog {
+  bool accept = true;
+  int copies = 1, shown = 0;
+  PrinterTarget seen;
+  bool Run(PrinterTarget& target, int& n) override {
+    ++shown;
+    seen = target;
+    n = target.copies = copies;  // as a real dialog reports it; the run must not rely on it
+    return accept;
+  }
+};
+
 struct Harness {
   MemorySettingsStore settings;
-  test::ScriptedDialog dialog;
+  ScriptedDialog dialog;
   test::QuietMessages messages;
   std::shared_ptr<RecordingSurface> surface;
   std::optional<PrinterTarget> target;
   std::vector<Call> calls;
   std::function<void(RunContext&)> jobBody = [](RunContext&) {};
 
-  Harness(const std::string& selector, bool accept = true, int copies = 1)
-      : dialog(accept, copies) {
+  Harness(const std::string& selector, bool accept = true, int copies = 1) {
+    dialog.accept = accept;
+    dialog.copies = copies;
     settings.Save(kPrinterSection, "PdfFolder", test::MakeTempFolder().toStdString());
     if (!selector.empty()) settings.Save(kRunnerSection, "Barcodetype", selector);
   }
@@ -73,13 +86,11 @@ TEST(Dispatch, SelectsJobAndRunState) {
       {"P", "", true, 2, 0, true, Job::Page10, 1, 2, 0, 0, "", 0},
       {"P20", "", true, 1, 0, true, Job::Page20, 1, 1, 0, 0, "", 0},
       {"z", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
-      {"P20 ", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       {"  44 ", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
       {"44.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
       {"65.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 66, 0, "", 0},
       {"50", "", true, 1, 0, true, Job::Sheet, 1, 1, 50, 0, "", 0},
       {"1S", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
-      {"4 4", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       {"40000", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       // Shelf requests: no dialog unless "Display" is True; copies run the job again.
       {"S3", "", true, 5, 0, false, Job::Shelf, 1, 1, 0, 3, "S3", U},
@@ -90,7 +101,6 @@ TEST(Dispatch, SelectsJobAndRunState) {
       {"S2", "maybe", true, 2, F, false, Job::None, 0, 1, 0, 0, "", 0},
       {"S", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 0, "S ", A5},
       {"S12", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 1, "S1", A5},
-      {"S3x", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 3, "S3", A5},
       {"SA", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 0, "SA", A5},
       // clang-format on
   };
@@ -141,7 +151,6 @@ TEST(Dispatch, PageSizeOfferedToTheDialogAndThePrinter) {
       {"44", {}, 210, 297},
       {"S3", {}, 105, 148},
       {"Z", {{"PdfPageSizeZ", "100 x 50"}}, 100, 50},
-      {"Z", {{"PdfPageSize", "80x30"}}, 80, 30},
       {"P", {{"PdfPageSize", "80x30"}, {"PdfPageSizeP", "216x279.4"}}, 216, 279.4},
       {"Z", {{"PdfPageSizeZ", "big"}}, 0, 0},
   };

@@ -21,10 +21,9 @@ TEST(RequestRecords, FieldsSitAtTheirOffsets) {
   ASSERT_EQ(raw.size(), 66u);
   BarcodeRequestRecord record;
   record.bytes.assign(raw.begin(), raw.end());
-  EXPECT_EQ(record.Code(), "5012345678900 ");
-  EXPECT_EQ(record.Description(), "Granny Smith apples, loose  1 kg");
-  EXPECT_EQ(record.Price(), "   $3.49          ");
-  EXPECT_EQ(record.Spare(), 0x1234);
+  EXPECT_EQ(std::tuple(record.Code(), record.Description(), record.Price(), int(record.Spare())),
+            std::tuple("5012345678900 ", "Granny Smith apples, loose  1 kg", "   $3.49          ",
+                       0x1234));
   BarcodeRequestRecord written;
   written.SetCode("5012345678900");
   written.SetDescription("Granny Smith apples, loose  1 kg");
@@ -48,12 +47,8 @@ TEST(RequestRecords, FieldsSitAtTheirOffsets) {
   EXPECT_THROW(shelf.Layout(0, 0, 4), std::out_of_range);
 }
 
-void LoadBarcodes(RunContext& run) {
-  LoadBarcodeRequests(run);
-}
-void LoadShelf(RunContext& run) {
-  LoadShelfRecords(run);
-}
+const auto LoadBarcodes = [](RunContext& run) { LoadBarcodeRequests(run); };
+const auto LoadShelf = [](RunContext& run) { LoadShelfRecords(run); };
 
 TEST(LoadBarcodeRequests, CountsAndLimits) {
   const struct {
@@ -91,15 +86,6 @@ TEST(LoadBarcodeRequests, MissingFileIsCreatedEmptyAndEndsTheRun) {
   EXPECT_EQ(QFileInfo(data.Barprint()).size(), 0);
 }
 
-TEST(LoadBarcodeRequests, HugeFileFailsWithoutReadingIt) {
-  DataFolder data;
-  QFile file(data.Barprint());
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64{4} << 30));  // sparse
-  file.close();
-  EXPECT_THROW(LoadBarcodeRequests(data.run), Failure);
-  EXPECT_EQ(QFileInfo(data.Barprint()).size(), qint64{4} << 30);
-}
-
 TEST(LoadRequests, EmptyPathEndsEveryReaderBeforeOpeningAnything) {
   DataFolder data;
   data.settings.Save(kRunnerSection, "Path", "");
@@ -111,8 +97,14 @@ TEST(LoadRequests, EmptyPathEndsEveryReaderBeforeOpeningAnything) {
   EXPECT_TRUE(data.surface.Ops().empty());
 }
 
-TEST(LoadRequests, SomethingElseInTheFilesPlaceOrNoFolderIsAFailure) {
+TEST(LoadRequests, SomethingElseInTheFilesPlaceHugeFileOrNoFolderIsAFailure) {
   DataFolder data;
+  QFile huge(data.Barprint());
+  ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64{4} << 30));  // sparse
+  huge.close();
+  EXPECT_THROW(LoadBarcodeRequests(data.run), Failure) << "without reading it";
+  EXPECT_EQ(QFileInfo(data.Barprint()).size(), qint64{4} << 30);
+  QFile::remove(data.Barprint());
   ASSERT_EQ(::mkfifo(data.Barprint().toLocal8Bit().constData(), 0600), 0);
   EXPECT_THROW(LoadBarcodeRequests(data.run), IoError) << "a named pipe, without waiting";
   QDir(data.folder).mkdir("ShelfPrint");
@@ -140,28 +132,25 @@ TEST(LoadShelfRecords, CountsAndLimit) {
   }
 }
 
-TEST(LoadRollRequests, ShelfLinesBesideEachRequestBlankWhenShort) {
-  DataFolder data;
-  test::WriteFile(data.Barprint(), test::BarprintBytes(test::NumberedRows(3)));
-  test::WriteFile(data.ShelfPrint(), test::ShelfBytes({{{"a"}}, {{"", "", "", "", "", "z"}}}));
-  const RollRequests loaded = LoadRollRequests(data.run);
-  ASSERT_EQ(loaded.shelf.size(), 3u);
-  EXPECT_EQ(TrimSpaces(loaded.shelf[0].Text(0)), "a");
-  EXPECT_EQ(TrimSpaces(loaded.shelf[1].Text(5)), "z");
-  EXPECT_EQ(TrimSpaces(loaded.shelf[2].Text(0)), "");
-}
-
-TEST(LoadRollRequests, FiveHundredRequestsAtMost) {
-  for (const int n : {500, 501}) {
+TEST(LoadRollRequests, ShelfLinesBesideEachRequestAtMostFiveHundred) {
+  for (const int n : {3, 500, 501}) {
     DataFolder data;
+    const QByteArray shelf = test::ShelfBytes({{{"a"}}, {{"", "", "", "", "", "z"}}});
     test::WriteFile(data.Barprint(), test::BarprintBytes(test::NumberedRows(n)));
-    if (n == 500)
-      EXPECT_EQ(LoadRollRequests(data.run).requests.records.size(), 500u);
-    else
+    if (n == 3) test::WriteFile(data.ShelfPrint(), shelf);
+    if (n == 501) {
       EXPECT_THROW(LoadRollRequests(data.run), Failure);
-    // The shelf file was opened first and created empty.
+    } else {
+      const RollRequests loaded = LoadRollRequests(data.run);
+      EXPECT_EQ(int(loaded.requests.records.size()), n);
+      ASSERT_EQ(int(loaded.shelf.size()), n) << "blank lines when the shelf file is short";
+      EXPECT_EQ(TrimSpaces(loaded.shelf[0].Text(0)), n == 3 ? "a" : "");
+      EXPECT_EQ(TrimSpaces(loaded.shelf[1].Text(5)), n == 3 ? "z" : "");
+      EXPECT_EQ(TrimSpaces(loaded.shelf[2].Text(0)), "");
+    }
+    // The shelf file was opened first and created empty when missing; never changed.
+    EXPECT_EQ(test::ReadFile(data.ShelfPrint()), n == 3 ? shelf : QByteArray());
     EXPECT_TRUE(QFileInfo::exists(data.ShelfPrint()));
-    EXPECT_EQ(QFileInfo(data.ShelfPrint()).size(), 0);
   }
 }
 

@@ -21,17 +21,14 @@ TEST(RequestWriter, RefusedWithTheRowNamedOrAccepted) {
       {false, "code,description\n1,x\n2," + d33 + "\n", "CSV line 3: description", true},
       {false, "code\n123456789012345\n", "CSV line 2: code", true},
       {false, "price\n" + std::string(19, '9') + "\n", "price", true},
-      {false, "text3\n" + std::string(31, 't') + "\n", "text3", true},
       {false, "description\n" + std::string(31, 'e') + "é\n", "", true},  // counts once
       {false, "description\nŁódź\n", "Windows-1252", true},
       {false, "code,colour\n1,red\n", "unknown column", false},
       {false, "code\n\"1\n", "not closed", false},
-      {false, "code\n1,2\n", "more fields", false},
       {true, "{", "JSON at offset", false},
       {true, R"({"barcodes": [{"code": "1"}, {"code": "123456789012345"}]})", "barcodes row 2: code", true},
       {true, R"({"shelf": [{}], "layouts": {"4": {}}})", "numbered 1 to 3", false},
       {true, R"({"shelf": [{"layouts": {"1": {"elements": {"1": {"size": 3}}}}}]})", "unknown cell", false},
-      {true, R"({"shelf": [{"texts": [1,2,3,4,5,6,7,8,9,10]}]})", "at most 9", false},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -39,16 +36,14 @@ TEST(RequestWriter, RefusedWithTheRowNamedOrAccepted) {
     const auto parse = [&](bool cut) {
       c.json ? ParseRequestJson(c.input, cut) : ParseRequestCsv(c.input, cut);
     };
-    if (c.message.empty()) {
-      EXPECT_NO_THROW(parse(false));
-      continue;
-    }
+    std::string refusal;
     try {
       parse(false);
-      ADD_FAILURE() << "accepted";
     } catch (const RequestInputError& error) {
-      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+      refusal = error.what();
     }
+    EXPECT_EQ(refusal.empty(), c.message.empty()) << refusal;
+    EXPECT_NE(refusal.find(c.message), std::string::npos) << refusal;
     if (c.cutAccepts) {
       EXPECT_NO_THROW(parse(true)) << "--cut accepts it";
     }

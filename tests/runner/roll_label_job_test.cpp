@@ -2,8 +2,6 @@
 // height 24 twips per point): positions, sizes, bar heights and documents.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "runner/jobs.h"
 #include "tests/runner/runner_fixture.h"
 
@@ -14,14 +12,13 @@ using Lines = std::vector<std::string>;  // shelf Texts(0), (1), (5)
 
 struct RollRun : test::DataFolder {
   RollRun(double width, double height, const std::vector<test::RequestRow>& rows,
-          const std::vector<Lines>& lines = {}, int copies = 1) {
+          const std::vector<Lines>& lines = {}) {
     surface.SetPageSize(width, height);
     test::WriteFile(Barprint(), test::BarprintBytes(rows));
     std::vector<test::ShelfCard> cards;
     for (const Lines& l : lines)
       if (!l.empty()) cards.push_back({{l[0], l[1], "", "", "", l[2]}});
     test::WriteFile(ShelfPrint(), test::ShelfBytes(cards));
-    run.state.Copies = std::int16_t(copies);
     exitCode = Ends(RollLabelJob);
   }
   std::vector<RecordedOp> TextsOf(int doc) const {
@@ -93,9 +90,7 @@ TEST(RollLabelJob, PositionsAndSizes) {
       EXPECT_EQ(texts[i].text, text);
       EXPECT_DOUBLE_EQ(texts[i].x, x);
       EXPECT_DOUBLE_EQ(texts[i].y, y);
-      EXPECT_DOUBLE_EQ(texts[i].font.size, size);
-      EXPECT_EQ(texts[i].font.name, "Tahoma");
-      EXPECT_EQ(texts[i].font.bold, bold);
+      EXPECT_EQ(texts[i].font, (RecordedFont{"Tahoma", size, bold}));
     }
   }
 }
@@ -106,21 +101,6 @@ TEST(RollLabelJob, BarHeightByPageHeight) {
     RollRun roll(8640, height, {kApples});
     const RecordedOp bar = roll.FirstBar(1);
     EXPECT_DOUBLE_EQ(bar.y2 - bar.y, barHeight) << height;
-  }
-}
-
-TEST(RollLabelJob, EveryCopyIsItsOwnDocumentAndEachRecordKeepsItsOwnBarHeight) {
-  RollRun roll(8640, 2100, {kApples, {"4006381333931", "Pens", "$3"}},
-               {{"", "", ""}, {"One", "Two", "Three"}}, 3);
-  EXPECT_EQ(roll.surface.EndedDocuments(), 6);
-  for (int doc = 1; doc <= 6; ++doc) {
-    SCOPED_TRACE(doc);
-    const RecordedOp bar = roll.FirstBar(doc);
-    EXPECT_DOUBLE_EQ(bar.y2 - bar.y, doc <= 3 ? 900 : 692);  // 900 / 1.3 = 692.3
-    const auto texts = roll.TextsOf(doc);
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const RecordedOp& op) {
-      return op.text == (doc <= 3 ? "5012345678900" : "4006381333931");
-    }));
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "common/ini_settings_store.h"
 #include "common/recording_surface.h"
 #include "common/settings_store.h"
 #include "runner/request_files.h"
@@ -96,6 +97,20 @@ inline QByteArray ReadFile(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The codes zbar reads on one page at 300 dpi, and the codes of rows [from, to); sorted.
+inline QStringList DecodedCodes(const QString& pdf, int page = 1) {
+  QStringList codes = DecodeBarcodes(RasterisePdf(pdf, 300, page));
+  codes.sort();
+  return codes;
+}
+inline QStringList RowCodes(const std::vector<RequestRow>& rows, int from, int to) {
+  QStringList codes;
+  for (int i = from; i < to; ++i)
+    codes << QString::fromStdString(rows[i].code);
+  codes.sort();
+  return codes;
+}
+
 class QuietMessages : public MessageBoxes {
  public:
   bool AskYesNo(std::string_view, std::string_view, bool defaultYes) override { return defaultYes; }
@@ -128,23 +143,6 @@ struct DataFolder {
   }
 };
 
-class ScriptedDialog : public PrintDialog {
- public:
-  ScriptedDialog(bool accept, int copies) : accept_(accept), copies_(copies) {}
-  bool Run(PrinterTarget& target, int& copies) override {
-    ++shown;
-    seen = target;
-    copies = target.copies = copies_;  // as a real dialog reports it; the run must not rely on it
-    return accept_;
-  }
-  int shown = 0;
-  PrinterTarget seen;
-
- private:
-  bool accept_;
-  int copies_;
-};
-
 // One isolated installation for the real programs: its own settings, data and PDF folders.
 struct Installation {
   QString config = MakeTempFolder(), data = MakeTempFolder(), pdf = MakeTempFolder();
@@ -165,6 +163,13 @@ struct Installation {
     return RunProgram(BuiltProgram("sheetwise"), {}, {}, Env(dialog) + env);
   }
   QStringList Pdfs() const { return ListPdfFiles(pdf); }
+  // The settings sheetwise reads, written by hand; no PDF folder: the default queue prints.
+  void Configure(const std::string& type, bool pdfFolder = true) const {
+    IniSettingsStore settings((config + "/Corvel/Corvel.ini").toStdString());
+    settings.Save("Quorrel", "Path", data.toStdString());
+    settings.Save("Quorrel", "Barcodetype", type);
+    if (pdfFolder) settings.Save("Printer", "PdfFolder", pdf.toStdString());
+  }
 };
 
 }  // namespace corvel::test

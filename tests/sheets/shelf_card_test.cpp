@@ -64,49 +64,44 @@ TEST(ShelfCardTest, SizingAndPlacement) {
   const std::string wide(30, 'W');
   const struct {
     const char* name;
-    int z;
-    double pageWidth, pageHeight;
-    ShelfCard card;
+    ShelfCard card;  // its cells' layout is the one printed
     std::vector<Placed> printed;
+    double pageWidth = 8640, pageHeight = 5760;
   } cases[] = {
       // clang-format off
       // Box 120 fits size 4 (96 high). The price moves left by half of " ea" at size 2
       // (60); the unit word follows at half size, its bottom on the price's (500 + 96).
-      {"unit word on the price bottom", 1, 8640, 5760, Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}),
+      {"unit word on the price bottom", Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}),
        {{"$12.50", 970, 500, 4}, {"ea", 970 + 240, 548, 2}}},
-      {"unit word, price at the left edge", 1, 8640, 5760, Card(4, "12.5", {{kLeft, "10"}, {kTop, "500"}, {kHeight, "4"}}),
+      {"unit word, price at the left edge", Card(4, "12.5", {{kLeft, "10"}, {kTop, "500"}, {kHeight, "4"}}),
        {{"$12.50", 0, 500, 4}, {"ea", 240, 548, 2}}},
       // Split at the first space, each line in half the box (120: size 4); the second
       // line centred with room for a hyphen.
-      {"layout 2 splits", 2, 8640, 5760, Card(3, "Fresh Bread Rolls", box, 2),
-       {{"Fresh", 4320 - 120, 1000, 4}, {"Bread Rolls", 4320 - 240, 1096, 4}}},
-      {"layout 3 splits", 3, 8640, 5760, Card(3, "Fresh Bread Rolls", box, 3),
-       {{"Fresh", 4320 - 120, 1000, 4}, {"Bread Rolls", 4320 - 240, 1096, 4}}},
-      {"layout 1 never splits", 1, 8640, 5760, Card(3, "Fresh Bread Rolls", box, 1),
-       {{"Fresh Bread Rolls", 4320 - 810, 1000, 9}}},
-      {"no space: second line only, double size, half a line lower", 2, 8640, 5760,
-       Card(3, "Baguette", box, 2), {{"Baguette", 4320 - 360, 1048, 8}}},
-      {"small page: no split, half box", 2, 8640, 1800, Card(3, "Fresh Bread Rolls", top100, 2),
-       {{"Fresh Bread Rolls", 4320 - 360, 100, 4}}},
-      {"small page halves every box", 1, 8640, 1800, Card(1, "Hello", top100), {{"Hello", 4320 - 120, 100, 4}}},
-      {"empty Left centres", 1, 8640, 5760, Card(1, "Hello", box), {{"Hello", 4320 - 270, 1000, 9}}},
-      {"Left within 0.9 W", 1, 8640, 5760, Card(1, "Hello", {{kLeft, "7300"}, box[0], box[1]}),
-       {{"Hello", 7300, 1000, 9}}},
-      {"Left beyond 0.9 W keeps the cursor", 1, 8640, 5760,
-       Card(1, "Hello", {{kLeft, "7400"}, box[0], box[1]}), {{"Hello", 1234, 1000, 9}}},
+      {"layout 2 splits", Card(3, "Fresh Bread Rolls", box, 2), {{"Fresh", 4200, 1000, 4}, {"Bread Rolls", 4080, 1096, 4}}},
+      {"layout 3 splits", Card(3, "Fresh Bread Rolls", box, 3), {{"Fresh", 4200, 1000, 4}, {"Bread Rolls", 4080, 1096, 4}}},
+      {"layout 1 never splits", Card(3, "Fresh Bread Rolls", box, 1), {{"Fresh Bread Rolls", 4320 - 810, 1000, 9}}},
+      {"no space: second line only, double size, half a line lower", Card(3, "Baguette", box, 2),
+       {{"Baguette", 4320 - 360, 1048, 8}}},
+      {"small page: no split, half box", Card(3, "Fresh Bread Rolls", top100, 2),
+       {{"Fresh Bread Rolls", 3960, 100, 4}}, 8640, 1800},
+      {"small page halves every box", Card(1, "Hello", top100), {{"Hello", 4320 - 120, 100, 4}}, 8640, 1800},
+      {"empty Left centres", Card(1, "Hello", box), {{"Hello", 4320 - 270, 1000, 9}}},
+      {"Left within 0.9 W", Card(1, "Hello", {{kLeft, "7300"}, box[0], box[1]}), {{"Hello", 7300, 1000, 9}}},
+      {"Left beyond 0.9 W keeps the cursor", Card(1, "Hello", {{kLeft, "7400"}, box[0], box[1]}), {{"Hello", 1234, 1000, 9}}},
       // 2700 > 0.95 x 2400: shrunk to 7 and moved down by 30 x 2 / 2.
-      {"shrunk to the width", 1, 2400, 5760, Card(1, wide, box), {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}},
-      {"clamped to the bottom, then too low to print", 1, 8640, 5760, Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}), {}},
-      {"zero height", 1, 8640, 5760, Card(1, "Hello", {{kTop, "100"}, {kHeight, "0"}}), {}},
-      {"box taller than any font", 1, 200000, 200000, Card(1, "Hello", {{kLeft, "0"}, {kTop, "0"}, {kHeight, "5000"}}),
-       {{"Hello", 0, 0, PrintSurface::kLargestFontSize - 1}}},
+      {"shrunk to the width", Card(1, wide, box), {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}, 2400},
+      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}), {}},
+      {"zero height", Card(1, "Hello", {{kTop, "100"}, {kHeight, "0"}}), {}},
+      {"box taller than any font", Card(1, "Hello", {{kLeft, "0"}, {kTop, "0"}, {kHeight, "5000"}}),
+       {{"Hello", 0, 0, PrintSurface::kLargestFontSize - 1}}, 200000, 200000},
       // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RecordingSurface surface(c.pageWidth, c.pageHeight);
     surface.SetCurrentX(1234);
-    PrintShelfCardElements(surface, test::MakeShelfRecord(c.card), std::int16_t(c.z));
+    PrintShelfCardElements(surface, test::MakeShelfRecord(c.card),
+                           std::int16_t(c.card.cells.front().z));
     const auto p = Printed(surface);
     ASSERT_EQ(p.size(), c.printed.size());
     for (std::size_t i = 0; i < p.size(); ++i) {
@@ -172,10 +167,10 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     const char* cassette;
     int bin, paperSize, orientation;
   } cases[] = {
-      {"S1", "", nullptr, 7, kPaperA5, kLandscape},
-      {"S2", " C ", nullptr, 267, kPaperA5, kPortrait},
-      {"S3", "C", "260", 260, kPaperUser, kPortrait},
-      {"S3", "c", nullptr, 7, kPaperUser, kPortrait},
+      // clang-format off
+      {"S1", "", nullptr, 7, kPaperA5, kLandscape}, {"S2", " C ", nullptr, 267, kPaperA5, kPortrait},
+      {"S3", "C", "260", 260, kPaperUser, kPortrait}, {"S3", "c", nullptr, 7, kPaperUser, kPortrait},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.code) + " '" + c.source + "'");
