@@ -179,7 +179,8 @@ TEST_F(SurfacePdfTest, PagesAndStateBetweenDocuments) {
             std::tuple(1, 0.0, 0.0));
   const QString pdf = ListPdfFiles(folder).value(0);
   EXPECT_EQ(test::PdfPageCount(pdf), 2);
-  const auto* second = FindWord(PdfWords(pdf), "second");
+  const auto words = PdfWords(pdf);
+  const auto* second = FindWord(words, "second");
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(second->page, 2);
   EXPECT_NEAR(second->xMin, 36, 1.5);
