@@ -27,4 +27,4 @@ if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
-"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}"
