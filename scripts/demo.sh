@@ -38,8 +38,11 @@ echo "Sample roll labels (Z) and a list page of 20 items (P20) from the request 
 
 echo
 echo "A sample sheet of 44 labels and shelf cards in the three card layouts"
-scripts/render-samples.sh --build build --pdf "$pdf" --no-png
+scripts/render-samples.sh --build build --pdf "$pdf" --no-png >/dev/null
 
 echo
-echo "Sample labels are in $pdf:"
-ls -1 "$pdf"
+echo "Sample labels are in $pdf (one PDF file per label, page, sheet or card;"
+echo "the names sort in printing order):"
+for f in "$pdf"/*.pdf; do
+  printf '  %s  (%s page(s))\n' "$(basename "$f")" "$(pdfinfo "$f" 2>/dev/null | awk '/^Pages:/ {print $2}')"
+done
