@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 output=${2:-docs/station.png}
-tarewise=$PWD/$build/station/tarewise
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+tarewise=$build/station/tarewise
 [ -x "$tarewise" ] || { echo "no $tarewise: build the tarewise target first" >&2; exit 1; }
 case $output in /*) ;; *) output=$PWD/$output ;; esac
 
