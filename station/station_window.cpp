@@ -118,9 +118,11 @@ void StationWindow::BuildControls() {
     place(checkBox, p);
     return checkBox;
   };
-  auto caption = [&](const QString& text, Place p, Qt::Alignment align) {
+  // Captions are plain 8 pt unless the control's caption is set in its own font.
+  auto caption = [&](const QString& text, Place p, Qt::Alignment align, double points = 8,
+                     bool bold = false) {
     auto* label = new QLabel(text, client);
-    label->setFont(font(8, true));
+    label->setFont(font(points, bold));
     label->setAlignment(align);
     label->setWordWrap(true);
     place(label, p);
@@ -160,7 +162,7 @@ void StationWindow::BuildControls() {
   caption("Description Line 3", {0, 3255, 2055, 225}, left);
   Text4 = box("Text4", {3840, 3240, 1935, 570}, "0.00");
   Text4->setFont(font(18, true));
-  caption("Scale", {2760, 3240, 1040, 570}, right);
+  caption("Scale", {2100, 3240, 1700, 570}, right, 18, true);
   Command1 = new QPushButton("Print", client);
   Command1->setObjectName("Command1");
   Command1->setFont(font(13.5, true));
@@ -173,7 +175,7 @@ void StationWindow::BuildControls() {
   QPalette grey = Text11->palette();
   grey.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
   Text11->setPalette(grey);
-  caption("On COM", {2100, 4800, 980, 285}, right);
+  caption("On COM", {2100, 4800, 980, 285}, right, 8, true);
   Text5 = box("Text5", {3840, 4680, 2055, 375});
   caption("Store Name", {3840, 4380, 2055, 300}, left);
   Text12 = box("Text12", {3840, 5040, 2055, 375});

@@ -68,6 +68,23 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
   EXPECT_EQ(w->Combo1->currentText(), "Product                 ");
   for (QCheckBox* box : {w->Check1, w->Check2, w->Check3, w->Check4})
     EXPECT_FALSE(box->isChecked());
+  // Captions and controls shown in a font of their own; other captions are plain 8 pt.
+  const auto captionFont = [&](const char* text) {
+    for (QLabel* label : w->findChildren<QLabel*>())
+      if (label->text() == text) return label->font();
+    ADD_FAILURE() << "no caption " << text;
+    return QFont();
+  };
+  const std::tuple<const char*, QFont, double, bool> fonts[] = {
+      {"Scale", captionFont("Scale"), 18, true},   {"Text4", w->Text4->font(), 18, true},
+      {"On COM", captionFont("On COM"), 8, true},  {"Text11", w->Text11->font(), 8, true},
+      {"Command2", w->Command2->font(), 12, true}, {"Command1", w->Command1->font(), 13.5, true},
+      {"Check3", w->Check3->font(), 8, true},      {"Check4", w->Check4->font(), 8, false},
+      {"Price", captionFont("Price"), 8, false},   {"Code", captionFont("Code"), 8, false}};
+  for (const auto& [name, font, points, bold] : fonts) {
+    EXPECT_EQ(font.pointSizeF(), points) << name;
+    EXPECT_EQ(font.bold(), bold) << name;
+  }
   ASSERT_EQ(w->List1->count(), 2);
   EXPECT_EQ(w->List1->item(0)->text(), "Reset Default 6 X 4");
   EXPECT_EQ(w->List1->item(1)->text(), "Reset Default 4 X 2.9");
