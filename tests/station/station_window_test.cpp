@@ -187,6 +187,29 @@ TEST_F(StationWindowTest, ResetListAsksFirst) {
   }
 }
 
+// "On COM" shows the stored port's leading number; leaving it stores the text as typed
+// and takes the number rounded, halves to even. The store name lines save separately.
+TEST_F(StationWindowTest, PortAndStoreNameSettings) {
+  const std::tuple<const char*, const char*, const char*, int> ports[] = {
+      // {stored "COMPORT", shown at start-up, typed, port number then}
+      {"3abc", "3", "2.5 x", 2},
+      {"none", "0", "3.5", 4},
+      {"2", "2", "COM5", 0}};
+  for (const auto& [stored, shown, typed, port] : ports) {
+    SCOPED_TRACE(typed);
+    store.Save("Zebra", "COMPORT", stored);
+    auto w = Open();
+    EXPECT_EQ(w->Text11->text(), shown);
+    TypeAndLeave(w->Text11, typed);
+    EXPECT_EQ(w->PortNumber(), port);
+    EXPECT_EQ(store.Get("Zebra", "COMPORT"), typed);
+  }
+  auto w = Open();
+  TypeAndLeave(w->Text12, "Main Street");
+  EXPECT_EQ(store.Get("Zebra", "Storename12"), "Main Street");
+  EXPECT_FALSE(store.Get("Zebra", "Storename1").has_value());
+}
+
 TEST_F(StationWindowTest, FlagAndWeightBoxRules) {
   auto w = Open();
   const std::tuple<QLineEdit*, const char*, const char*> cases[] = {
