@@ -216,10 +216,10 @@ class CardPrinter {
       x0 = s_.CurrentX();
       b1 = s_.TextHeight(T_) + s_.CurrentY();
     });
-    Try([&] {
-      s_.SetFontSize(std::floor(s0 / 2));
-      u = s_.TextWidth(" " + secondLine_);
-    });
+    // Separate steps: a half size the printer refuses (below 1) still leaves the unit
+    // word measured at the current size.
+    Try([&] { s_.SetFontSize(std::floor(s0 / 2)); });
+    Try([&] { u = s_.TextWidth(" " + secondLine_); });
     Try([&] {
       if (!(u + x0 < W_)) {
         secondLine_.clear();
@@ -237,10 +237,8 @@ class CardPrinter {
       }
     });
     Try([&] { PrintText(T_, false); });
-    Try([&] {
-      s_.SetFontSize(s0 / 2);
-      s_.SetCurrentY(b1 - s_.TextHeight(T_));
-    });
+    Try([&] { s_.SetFontSize(s0 / 2); });
+    Try([&] { s_.SetCurrentY(b1 - s_.TextHeight(T_)); });
     Try([&] {
       if (!secondLine_.empty()) PrintText(secondLine_, true);
     });

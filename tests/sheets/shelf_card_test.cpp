@@ -73,6 +73,9 @@ TEST(ShelfCardTest, SizingAndPlacement) {
       // (60); the unit word follows at half size, its bottom on the price's (500 + 96).
       {"unit word on the price bottom", Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}),
        {{"$12.50", 970, 500, 4}, {"ea", 970 + 240, 548, 2}}},
+      // Box 45 fits size 1 only: half of it is refused, so " ea" is measured at size 1.
+      {"unit word under a price of size 1", Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "1.5"}}),
+       {{"$12.50", 985, 500, 1}, {"ea", 1045, 500, 1}}},
       {"unit word, price at the left edge", Card(4, "12.5", {{kLeft, "10"}, {kTop, "500"}, {kHeight, "4"}}),
        {{"$12.50", 0, 500, 4}, {"ea", 240, 548, 2}}},
       // Split at the first space, each line in half the box (120: size 4); the second
