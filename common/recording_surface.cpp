@@ -82,27 +82,22 @@ void RecordingSurface::EndDoc() {
     failNext_ = false;
     throw PrintError("recording surface: simulated printer failure");
   }
-  if (open_) {
-    RecordedOp op;
-    op.kind = RecordedOp::Kind::EndDoc;
-    op.document = ended_ + aborted_ + 1;
-    op.page = page_;
-    ops_.push_back(op);
-    ++ended_;
-  }
-  open_ = false;
-  page_ = 1;
-  x_ = y_ = 0;
+  FinishDocument(RecordedOp::Kind::EndDoc, ended_);
 }
 
 void RecordingSurface::AbortDoc() {
+  FinishDocument(RecordedOp::Kind::AbortDoc, aborted_);
+}
+
+// Records how an open document ended and starts afresh: page 1, cursor at the origin.
+void RecordingSurface::FinishDocument(RecordedOp::Kind kind, int& counter) {
   if (open_) {
     RecordedOp op;
-    op.kind = RecordedOp::Kind::AbortDoc;
+    op.kind = kind;
     op.document = ended_ + aborted_ + 1;
     op.page = page_;
     ops_.push_back(op);
-    ++aborted_;
+    ++counter;
   }
   open_ = false;
   page_ = 1;

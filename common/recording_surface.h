@@ -96,6 +96,7 @@ class RecordingSurface : public PrintSurface {
 
  private:
   void Touch();
+  void FinishDocument(RecordedOp::Kind kind, int& counter);
 
   RecordedFont font_;
   double x_ = 0, y_ = 0;

@@ -30,6 +30,17 @@ void PrintCentred(PrintSurface& surface, std::string_view text, double size, dou
   surface.Print(text, true);
 }
 
+// A store name line: bold is switched on before the size is set, and stays on.
+void PrintStoreLine(PrintSurface& surface, std::string_view text, double size, double top,
+                    double centre) {
+  surface.SetFontName(kLabelFont);
+  surface.SetBold(true);
+  surface.SetFontSize(size);
+  surface.SetCurrentY(top);
+  surface.SetCurrentX(CentredX(surface, text, centre));
+  surface.Print(text, true);
+}
+
 void PrintRightAligned(PrintSurface& surface, std::string_view text, double size, double top,
                        double rightEdge) {
   surface.SetFontName(kLabelFont);
@@ -86,19 +97,10 @@ void PrintLabel(const LabelBoxes& boxes, const LabelLayout& layout, PrintSurface
                       layout.WeightTop, layout.WeightCenter);
   }
 
-  surface.SetFontName(kLabelFont);
-  surface.SetBold(true);
-  surface.SetFontSize(layout.StoreSize1);
-  surface.SetCurrentY(layout.StoreTop1);
-  surface.SetCurrentX(CentredX(surface, boxes.storeName1, layout.Storecenter1));
-  surface.Print(boxes.storeName1, true);
-
-  surface.SetFontName(kLabelFont);
-  surface.SetBold(true);
-  surface.SetFontSize(layout.StoreSize2);
-  surface.SetCurrentY(layout.StoreTop2);
-  surface.SetCurrentX(CentredX(surface, boxes.storeName2, layout.Storecenter2));
-  surface.Print(boxes.storeName2, true);
+  PrintStoreLine(surface, boxes.storeName1, layout.StoreSize1, layout.StoreTop1,
+                 layout.Storecenter1);
+  PrintStoreLine(surface, boxes.storeName2, layout.StoreSize2, layout.StoreTop2,
+                 layout.Storecenter2);
 
   // The price starts at "Pricecenter"; one wider than 500 twips ends 500 to its right.
   surface.SetFontName(kLabelFont);
