@@ -196,6 +196,8 @@ void StationWindow::BuildControls() {
 
   StatusLine = new QLabel(this);
   StatusLine->setObjectName("StatusLine");
+  // Long folder names and scale errors wrap instead of being cut off.
+  StatusLine->setWordWrap(true);
   statusBar()->setSizeGripEnabled(false);
   statusBar()->addWidget(StatusLine, 1);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -307,8 +309,9 @@ void StationWindow::SetScaleStatus(const QString& text) {
 
 void StationWindow::UpdateStatusLine() {
   QString text = "Labels go to " + ToQ(services_.target.Describe());
-  if (!scaleStatus_.isEmpty()) text += "  |  Scale: " + scaleStatus_;
+  if (!scaleStatus_.isEmpty()) text += "\nScale: " + scaleStatus_;
   StatusLine->setText(text);
+  StatusLine->setToolTip(text);
 }
 
 void StationWindow::Guarded(const std::string& what, const std::function<void()>& action) {
