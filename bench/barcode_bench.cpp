@@ -2,7 +2,6 @@
 // drawn into a PDF document on the real Qt surface.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -58,15 +57,3 @@ BENCHMARK(BM_PrepareAndBuild_UpcE);
 BENCHMARK(BM_DrawEan13ToPdf)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  // PDF output needs a GUI application; no window is shown.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  corvel::SetUpFonts();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
