@@ -5,13 +5,15 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev
-  libbenchmark-dev
+  cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev
+  libbenchmark-dev libcups2-dev
   # fonts the labels use: Tahoma (fonts-wine) and Times New Roman's metric twin
   fonts-wine fonts-liberation
   # tests: PDF rasterising and text, barcode decoding, pseudo-terminals, X server,
   # screenshots, a private print server with a PDF queue
   poppler-utils zbar-tools socat xvfb xauth xdotool imagemagick cups cups-filters
+  # a decimal-comma locale generated into a private folder for the tests (localedef)
+  locales
 )
 
 missing=()
