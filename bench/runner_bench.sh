@@ -6,9 +6,9 @@
 # Usage: bench/runner_bench.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-corvel=$PWD/$build/tools/corvel
-sheetwise=$PWD/$build/runner/sheetwise
+build=$(realpath -m "${1:-build}")  # relative to the source tree, or absolute
+corvel=$build/tools/corvel
+sheetwise=$build/runner/sheetwise
 for program in "$corvel" "$sheetwise"; do
   [[ -x $program ]] || { echo "build $program first" >&2; exit 1; }
 done

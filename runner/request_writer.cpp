@@ -197,8 +197,23 @@ std::vector<std::string> ParseCsvRow(std::string_view csv, std::size_t& pos, boo
   return fields;
 }
 
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
+// A field in quotes with its padding trimmed; control characters, zero bytes included,
+// show as \xNN (always two digits), so every byte of a record can be seen, and a quote
+// or backslash in the text is escaped, so the quotes still mark where the field ends.
+std::string Quoted(const std::string& field) {
+  std::string out = "\"";
+  for (const char c : TrimSpaces(field)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    } else {
+      if (c == '"' || c == '\\') out += '\\';
+      out += c;
+    }
+  }
+  return out + "\"";
 }
 }  // namespace
 
@@ -346,6 +361,20 @@ void WriteRequestFile(const std::string& path, const std::vector<Record>& record
 template void WriteRequestFile(const std::string&, const std::vector<BarcodeRequestRecord>&);
 template void WriteRequestFile(const std::string&, const std::vector<ShelfRecord>&);
 
+void WriteRequestFiles(const std::string& folder, const RequestDescription& request,
+                       bool keepShelf) {
+  if (keepShelf && request.shelf)
+    throw RequestInputError(
+        "the request holds shelf cards; keeping the shelf file would drop them");
+  // The shelf file goes first: a runner started meanwhile then meets the old barcode
+  // request with either shelf file, never new barcodes with old shelf lines.
+  if (!keepShelf)
+    WriteRequestFile(folder + std::string(kShelfRequestName),
+                     request.shelf.value_or(std::vector<ShelfRecord>{}));
+  WriteRequestFile(folder + std::string(kBarcodeRequestName),
+                   request.barcodes.value_or(std::vector<BarcodeRequestRecord>{}));
+}
+
 std::string DumpRequests(const std::string& folder, bool layouts) {
   std::string out;
   const auto describe = [&](const std::string& path, std::size_t length, QByteArray& bytes) {
@@ -376,9 +405,8 @@ std::string DumpRequests(const std::string& folder, bool layouts) {
       const auto* start = reinterpret_cast<const std::uint8_t*>(bytes.constData()) +
                           i * BarcodeRequestRecord::kLength;
       record.bytes.assign(start, start + BarcodeRequestRecord::kLength);
-      out += "  " + std::to_string(i + 1) + "  code " + Quoted(TrimSpaces(record.Code())) +
-             "  description " + Quoted(TrimSpaces(record.Description())) + "  price " +
-             Quoted(TrimSpaces(record.Price())) + "\n";
+      out += "  " + std::to_string(i + 1) + "  code " + Quoted(record.Code()) + "  description " +
+             Quoted(record.Description()) + "  price " + Quoted(record.Price()) + "\n";
     }
   }
   if (describe(folder + std::string(kShelfRequestName), ShelfRecord::kLength, bytes)) {
@@ -392,19 +420,20 @@ std::string DumpRequests(const std::string& folder, bool layouts) {
              (record.ByWeight() == -1 ? "by weight" : "by the piece") + " (" +
              std::to_string(record.ByWeight()) + ")";
       for (int k = 0; k < 9; ++k) {
-        const std::string text = TrimSpaces(record.Text(k));
-        if (!text.empty()) out += "  text" + std::to_string(k + 1) + " " + Quoted(text);
+        if (!TrimSpaces(record.Text(k)).empty())
+          out += "  text" + std::to_string(k + 1) + " " + Quoted(record.Text(k));
       }
       out += "\n";
       if (!layouts) continue;
       for (int z = 1; z <= 3; ++z) {
         out += "     layout " + std::to_string(z) + ": paperSource " +
-               Quoted(TrimSpaces(record.Layout(9, 3, z))) + "\n";
+               Quoted(record.Layout(9, 3, z)) + "\n";
         for (int e = 1; e <= 8; ++e) {
           std::string cells;
           for (int y = 0; y < 9; ++y) {
-            const std::string cell = TrimSpaces(record.Layout(e, y, z));
-            if (!cell.empty()) cells += " " + std::string(kCellNames[y]) + "=" + cell;
+            const std::string cell = record.Layout(e, y, z);
+            if (!TrimSpaces(cell).empty())
+              cells += " " + std::string(kCellNames[y]) + "=" + Quoted(cell);
           }
           if (!cells.empty()) out += "       element " + std::to_string(e) + ":" + cells + "\n";
         }

@@ -57,8 +57,16 @@ ShelfRecord DefaultShelfLayouts();
 template <typename Record>
 void WriteRequestFile(const std::string& path, const std::vector<Record>& records);
 
+// Writes both request files of `request` into `folder` (a part the request does not
+// hold is written empty, so nothing of an older request is printed with it), each with
+// WriteRequestFile. With `keepShelf`, "/ShelfPrint" is left as it is (the roll labels'
+// extra lines come from it); a request with shelf cards then throws RequestInputError.
+void WriteRequestFiles(const std::string& folder, const RequestDescription& request,
+                       bool keepShelf);
+
 // The request files in `folder` as readable rows (missing files are reported, never
-// created). With `layouts`, the non-blank layout cells of every shelf record too.
+// created), every byte of a field visible (control characters, zero bytes included,
+// as \xNN). With `layouts`, the non-blank layout cells of every shelf record too.
 std::string DumpRequests(const std::string& folder, bool layouts);
 
 }  // namespace corvel

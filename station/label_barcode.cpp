@@ -1,6 +1,7 @@
 #include "station/label_barcode.h"
 
 #include "common/number_text.h"
+#include "common/text.h"
 
 namespace corvel {
 namespace {
@@ -22,6 +23,10 @@ int MinusWeighted(int digit, int factor) {
 }
 
 }  // namespace
+
+std::string LabelCodeText(std::string_view codeBox) {
+  return FixedText(codeBox, 14);
+}
 
 int PriceCheckDigit(std::string_view fourDigits) {
   int digits[4] = {0, 0, 0, 0};

@@ -13,8 +13,12 @@
 
 namespace corvel {
 
+// The code box as a label reads it: its first 14 characters (shorter text padded with
+// spaces). Whatever follows the 14th character is not part of the code.
+std::string LabelCodeText(std::string_view codeBox);
+
 // Fills the digit groups and CheckMarker of `job` for one label; false when the label
-// has no symbol. `codeText` is the code box (up to 14 characters), `flagText` the FLAG
+// has no symbol. `codeText` is LabelCodeText of the code box, `flagText` the FLAG
 // box (its second character is the flag digit; anything but a digit there counts as
 // the default flag 20), `priceText` the label's price with two decimals (a negative
 // price is embedded as 0).

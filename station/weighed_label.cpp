@@ -56,7 +56,7 @@ void PrintLabel(const LabelBoxes& boxes, const LabelLayout& layout, PrintSurface
   const double weight = ReadLeadingNumber(figures.weight);
   const double unitPrice = ReadLeadingNumber(figures.unitPrice);
 
-  if (PrepareLabelBarcode(job, FixedText(boxes.code, 14), boxes.flag, figures.priceText,
+  if (PrepareLabelBarcode(job, LabelCodeText(boxes.code), boxes.flag, figures.priceText,
                           boxes.usePriceCheckDigit)) {
     BuildBarPattern(job, CheckDigitSource::FromMarker);
     job.ModuleWidth = layout.BarcodeWidth;

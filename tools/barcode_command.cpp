@@ -1,10 +1,19 @@
 // "corvel barcode": shows how a code field is encoded, draws its symbol into a PDF or PNG
 // file, or answers encoder requests as JSON lines (see barcode_jsonl.h).
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSaveFile>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -28,7 +37,8 @@ constexpr const char* kUsage =
     "  --upce      allow UPC-E; --ean8 allow EAN-8 (EAN-13 otherwise)\n"
     "  --pdf FILE  draw the symbol with its number into a PDF file\n"
     "  --png FILE  the same as a PNG image (--dpi, default 300)\n"
-    "  --jsonl     answer JSON requests, one per line, on standard input\n";
+    "  --jsonl     answer JSON requests, one per line, on standard input\n"
+    "FILE is a new name or a regular file (replaced whole); a symlink's target is written.\n";
 
 // Drawing sizes in twips: a module close to the nominal 0.33 mm, bars about 19 mm high
 // and quiet zones wider than any of the three symbologies asks for.
@@ -122,38 +132,81 @@ QString DrawToPdfFolder(BarcodeJob& job, const QString& folder) {
   return QDir(folder).filePath(pdfs.front());
 }
 
-bool ReplaceFile(const QString& from, const std::string& to) {
-  const QString target = QString::fromStdString(to);
-  if (QFile::exists(target) && !QFile::remove(target)) return false;
-  return QFile::copy(from, target);
+// The file a drawing is written to for the name the user gave: the name itself when it
+// is new or a regular file, the file a symlink leads to. Anything else (a device, a FIFO,
+// a folder) is refused: replacing it would destroy something that is not a drawing, and
+// opening it could block. Returns false with the reason in `problem`.
+bool ResolveOutput(const std::string& name, std::string& resolved, std::string& problem) {
+  struct stat info {};
+  if (lstat(name.c_str(), &info) != 0) {
+    if (errno != ENOENT) {
+      problem = name + ": " + std::strerror(errno);
+      return false;
+    }
+    resolved = name;  // a new name; its folder is checked when the file is written
+    return true;
+  }
+  resolved = name;
+  if (S_ISLNK(info.st_mode)) {
+    char target[PATH_MAX];
+    if (!realpath(name.c_str(), target) || stat(target, &info) != 0) {
+      problem = name + " is a symlink whose target cannot be reached: " + std::strerror(errno);
+      return false;
+    }
+    resolved = target;
+  }
+  if (S_ISREG(info.st_mode)) return true;
+  const char* kind = S_ISDIR(info.st_mode)                            ? "a folder"
+                     : S_ISFIFO(info.st_mode)                         ? "a FIFO"
+                     : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
+                     : S_ISSOCK(info.st_mode)                         ? "a socket"
+                                                                      : "something else";
+  problem = (resolved == name ? name : name + " leads to " + resolved + ", which") + " is " + kind +
+            ", not a regular file; give a new file name or a regular file";
+  return false;
 }
 
-int DrawFiles(BarcodeJob& job, const Options& options) {
+// Replaces `path` whole: written beside it under a temporary name and renamed over it,
+// so a failed write (full disk, file size limit) leaves the old file as it was.
+void WriteWholeFile(const std::string& path, const QByteArray& bytes) {
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    const std::string reason = file.errorString().toStdString();
+    file.cancelWriting();
+    throw IoError("cannot write " + path + ": " + reason);
+  }
+}
+
+// The whole of a file drawn into the work folder; `complete` says how a whole one ends
+// (a file cut short by a full disk is not passed on).
+QByteArray ReadDrawnFile(const QString& path, const QByteArray& ending, const char* what) {
+  QFile file(path);
+  QByteArray bytes;
+  if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+  if (!bytes.trimmed().endsWith(ending))
+    throw IoError(std::string("the ") + what + " was not written completely (disk full?)");
+  return bytes;
+}
+
+int DrawFiles(BarcodeJob& job, const std::string& pdfPath, const std::string& pngPath, int dpi) {
   QTemporaryDir work;
-  if (!work.isValid()) {
-    std::fprintf(stderr, "corvel barcode: cannot make a temporary folder\n");
-    return 1;
-  }
+  if (!work.isValid()) throw IoError("cannot make a temporary folder");
   const QString pdf = DrawToPdfFolder(job, work.filePath("pdf"));
-  if (!options.pdf.empty() && !ReplaceFile(pdf, options.pdf)) {
-    std::fprintf(stderr, "corvel barcode: cannot write %s\n", options.pdf.c_str());
-    return 1;
-  }
-  if (!options.png.empty()) {
+  const QByteArray pdfBytes = ReadDrawnFile(pdf, "%%EOF", "PDF document");
+  if (!pngPath.empty()) {
     const QString prefix = work.filePath("image");
     QProcess render;
     render.start("pdftoppm",
-                 {"-png", "-gray", "-singlefile", "-r", QString::number(options.dpi), pdf, prefix});
+                 {"-png", "-gray", "-singlefile", "-r", QString::number(dpi), pdf, prefix});
     if (!render.waitForFinished(60000) || render.exitStatus() != QProcess::NormalExit ||
-        render.exitCode() != 0) {
-      std::fprintf(stderr, "corvel barcode: pdftoppm could not render the symbol\n");
-      return 1;
-    }
-    if (!ReplaceFile(prefix + ".png", options.png)) {
-      std::fprintf(stderr, "corvel barcode: cannot write %s\n", options.png.c_str());
-      return 1;
-    }
+        render.exitCode() != 0)
+      throw PrintError("pdftoppm could not render the symbol");
+    // A PNG ends with its IEND chunk and that chunk's CRC.
+    const QByteArray png =
+        ReadDrawnFile(prefix + ".png", QByteArray("IEND\xae\x42\x60\x82", 8), "PNG image");
+    WriteWholeFile(pngPath, png);
   }
+  if (!pdfPath.empty()) WriteWholeFile(pdfPath, pdfBytes);
   return 0;
 }
 
@@ -173,12 +226,13 @@ int RunBarcode(const std::vector<std::string>& args) {
       if (arg == "--pdf") options.pdf = value;
       if (arg == "--png") options.png = value;
       if (arg == "--dpi") {
-        options.dpi = std::atoi(value.c_str());
-        if (options.dpi < 20 || options.dpi > 2400) return Usage("--dpi takes 20 to 2400");
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), options.dpi);
+        if (error != std::errc() || end != value.data() + value.size() || options.dpi < 20 ||
+            options.dpi > 2400)
+          return Usage(
+              ("--dpi takes a whole number from 20 to 2400, not \"" + value + "\"").c_str());
       }
-    } else if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
     } else if (arg == "--jsonl") {
       return Usage("--jsonl takes no other arguments");
     } else if (arg.size() > 2 && arg.rfind("--", 0) == 0) {
@@ -191,6 +245,14 @@ int RunBarcode(const std::vector<std::string>& args) {
     }
   }
   if (!options.haveCode) return Usage("no code given");
+  // Both names are checked before anything is drawn, so a refused one leaves no other
+  // file half done.
+  std::string pdfPath, pngPath, problem;
+  if ((!options.pdf.empty() && !ResolveOutput(options.pdf, pdfPath, problem)) ||
+      (!options.png.empty() && !ResolveOutput(options.png, pngPath, problem))) {
+    std::fprintf(stderr, "corvel barcode: %s\n", problem.c_str());
+    return 1;
+  }
 
   BarcodeJob job;
   try {
@@ -203,8 +265,10 @@ int RunBarcode(const std::vector<std::string>& args) {
   BuildBarPattern(job);
   PrintDescription(options, job);
   if (options.pdf.empty() && options.png.empty()) return 0;
+  // Past a file size limit a write must fail with an error, not end the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
-    return DrawFiles(job, options);
+    return DrawFiles(job, pdfPath, pngPath, options.dpi);
   } catch (const Failure& failure) {
     std::fprintf(stderr, "corvel barcode: %s\n", failure.what());
     return 1;
@@ -212,7 +276,7 @@ int RunBarcode(const std::vector<std::string>& args) {
 }
 
 const bool registered =
-    RegisterSubcommand("barcode", "inspect and draw barcode symbols", &RunBarcode);
+    RegisterSubcommand("barcode", "inspect and draw barcode symbols", kUsage, &RunBarcode);
 
 }  // namespace
 }  // namespace corvel::tools

@@ -101,7 +101,8 @@ QJsonObject PrepareOp(const QJsonObject& input) {
 
 // ---------------------------------------------------------------------------------------
 // op "label": the symbol of a weighed-item label as the station prepares it
-// (PrepareLabelBarcode, then BuildBarPattern with the check digit from the marker).
+// (the code box cut as the label cuts it, PrepareLabelBarcode, then BuildBarPattern
+// with the check digit from the marker).
 
 QJsonObject LabelOp(const QJsonObject& input) {
   const std::string codeText = RequireString(input, "codeText");
@@ -111,7 +112,8 @@ QJsonObject LabelOp(const QJsonObject& input) {
   BarcodeJob job;
   bool hasBarcode = false;
   try {
-    hasBarcode = PrepareLabelBarcode(job, codeText, flagText, priceText, usePriceCheckDigit);
+    hasBarcode =
+        PrepareLabelBarcode(job, LabelCodeText(codeText), flagText, priceText, usePriceCheckDigit);
   } catch (const OverflowError&) {
     throw RequestError("codeText or priceText reads as a number beyond the range of a double");
   }

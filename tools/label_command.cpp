@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
+#include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -15,6 +17,7 @@
 #include "common/errors.h"
 #include "common/ini_settings_store.h"
 #include "common/number_text.h"
+#include "common/text.h"
 #include "platform/printing.h"
 #include "station/label_layout.h"
 #include "station/product_file.h"
@@ -42,6 +45,8 @@ const std::set<std::string> kValueOptions = {
     "--price",  "--tare",   "--shelf-life", "--weight",      "--flag",         "--item",
     "--store1", "--store2", "--date",       "--pdf-folder"};
 const std::set<std::string> kFlagOptions = {"--non-weighed", "--check-digit"};
+const std::set<std::string> kNumberOptions = {"--price",  "--tare", "--shelf-life", "--weight",
+                                              "--record", "--flag", "--item"};
 
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "corvel label: %s\n", problem.c_str());
@@ -60,13 +65,37 @@ std::string FlagBoxText(const std::string& typed) {
   return GeneralNumber(flag);
 }
 
+// A calendar date written YYYY-MM-DD (2026-02-29 is refused, 2028-02-29 taken).
 bool ParseDate(const std::string& text, LocalTime& time) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  const auto part = [&](std::size_t at, std::size_t length, int& value) {
+    const char* end = text.data() + at + length;
+    const auto [stop, error] = std::from_chars(text.data() + at, end, value);
+    return error == std::errc() && stop == end && text[at] != '-';
+  };
   int year = 0, month = 0, day = 0;
-  char rest = 0;
-  if (std::sscanf(text.c_str(), "%d-%d-%d%c", &year, &month, &day, &rest) != 3) return false;
-  if (month < 1 || month > 12 || day < 1 || day > 31) return false;
+  if (!part(0, 4, year) || !part(5, 2, month) || !part(8, 2, day)) return false;
+  if (!std::chrono::year_month_day(std::chrono::year(year), std::chrono::month(month),
+                                   std::chrono::day(day))
+           .ok())
+    return false;
   time = MakeLocalTime(year, month, day, 12);
   return true;
+}
+
+// The options that fill number boxes take a finite number written with a period, as a
+// box holds it; the weight may carry its unit ("1.235 KG"). A box that reads as 0
+// because of a typing slip would print a wrong label.
+std::string NumberProblem(const std::string& option, const std::string& value) {
+  std::string_view text = TrimBlanks(value);
+  if (option == "--weight" && (text.ends_with("KG") || text.ends_with("kg")))
+    text = TrimBlanks(text.substr(0, text.size() - 2));
+  double number = 0;
+  const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (!text.empty() && error == std::errc() && stop == text.data() + text.size() &&
+      std::isfinite(number))
+    return "";
+  return option + " takes a number such as 1.235, not \"" + value + "\"";
 }
 
 QStringList PdfFiles(const std::string& folder) {
@@ -78,7 +107,6 @@ int RunLabel(const std::vector<std::string>& args) {
   std::set<std::string> flags;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") return Usage("");
     if (kFlagOptions.count(arg)) {
       flags.insert(arg);
     } else if (kValueOptions.count(arg)) {
@@ -91,6 +119,14 @@ int RunLabel(const std::vector<std::string>& args) {
   if (!values.count("--weight")) return Usage("--weight is required");
   if (values.count("--pdlist") != values.count("--record"))
     return Usage("--pdlist and --record go together");
+  for (const auto& [option, value] : values) {
+    if (!kNumberOptions.count(option)) continue;
+    if (const std::string problem = NumberProblem(option, value); !problem.empty())
+      return Usage(problem);
+  }
+  LocalTime day;
+  if (values.count("--date") && !ParseDate(values["--date"], day))
+    return Usage("--date takes a calendar date YYYY-MM-DD, not \"" + values["--date"] + "\"");
 
   try {
     IniSettingsStore settings(IniSettingsStore::DefaultPath());
@@ -144,11 +180,7 @@ int RunLabel(const std::vector<std::string>& args) {
                            : settings.GetOr(kStationSection, "Storename12", " ");
 
     FixedClock clock(SystemClock().Now());
-    if (values.count("--date")) {
-      LocalTime day;
-      if (!ParseDate(values["--date"], day)) return Usage("--date wants YYYY-MM-DD");
-      clock.Set(day);
-    }
+    if (values.count("--date")) clock.Set(day);
 
     PrinterTarget target = ChoosePrinterTarget(settings, kStationSection, "tarewise", 60, 40);
     if (values.count("--pdf-folder")) {
@@ -179,8 +211,8 @@ int RunLabel(const std::vector<std::string>& args) {
   }
 }
 
-const bool registered =
-    RegisterSubcommand("label", "print one weighed-item label as the station does", &RunLabel);
+const bool registered = RegisterSubcommand(
+    "label", "print one weighed-item label as the station does", kUsage, &RunLabel);
 
 }  // namespace
 }  // namespace corvel::tools

@@ -1,4 +1,4 @@
-// corvel request: a stand-in for the point-of-sale suite. Writes "/Barprint" and/or
+// corvel request: a stand-in for the point-of-sale suite. Writes "/Barprint" and
 // "/ShelfPrint" into a data folder from a JSON or CSV description, sets "Path",
 // "Barcodetype" and further keys in the settings store, and starts sheetwise.
 #include <QCoreApplication>
@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -31,6 +33,8 @@ constexpr const char* kUsage =
     "  --pdf-folder DIR         print into PDF files in DIR (sets Printer/PdfFolder)\n"
     "  --format json|csv        the format of FILE (default: from its name or content)\n"
     "  --cut                    cut texts longer than their fields instead of refusing them\n"
+    "  --keep-shelf             leave /ShelfPrint as it is (a request without shelf cards\n"
+    "                           otherwise writes it empty, so no old card lines remain)\n"
     "  --no-run                 write the request and settings, do not start sheetwise\n";
 
 struct Options {
@@ -41,6 +45,7 @@ struct Options {
   std::string dump;
   std::vector<SettingValue> settings;
   bool cut = false;
+  bool keepShelf = false;
   bool run = true;
   bool layouts = false;
 };
@@ -91,13 +96,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
                                   setting.substr(eq + 1)});
     } else if (arg == "--cut") {
       options.cut = true;
+    } else if (arg == "--keep-shelf") {
+      options.keepShelf = true;
     } else if (arg == "--no-run") {
       options.run = false;
     } else if (arg == "--layouts") {
       options.layouts = true;
-    } else if (arg == "--help" || arg == "-h") {
-      problem.clear();
-      return false;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
       problem = "unknown option " + arg;
       return false;
@@ -175,7 +179,13 @@ int RunRequest(const std::vector<std::string>& args) {
   std::string problem;
   if (!ParseOptions(args, options, problem)) return Usage(problem);
   if (!options.dump.empty()) {
-    std::fputs(DumpRequests(options.dump, options.layouts).c_str(), stdout);
+    // Written by its length: a field may hold zero bytes.
+    const std::string dump = DumpRequests(options.dump, options.layouts);
+    if (std::fwrite(dump.data(), 1, dump.size(), stdout) != dump.size() ||
+        std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "corvel request: cannot write the listing: %s\n", std::strerror(errno));
+      return 1;
+    }
     return 0;
   }
   std::string text;
@@ -193,9 +203,7 @@ int RunRequest(const std::vector<std::string>& args) {
     const std::string path = folder.toStdString();
     if (!request.barcodes && !request.shelf)
       return Usage("the request holds neither barcodes nor shelf cards");
-    if (request.barcodes)
-      WriteRequestFile(path + std::string(kBarcodeRequestName), *request.barcodes);
-    if (request.shelf) WriteRequestFile(path + std::string(kShelfRequestName), *request.shelf);
+    WriteRequestFiles(path, request, options.keepShelf);
 
     IniSettingsStore settings(IniSettingsStore::DefaultPath());
     std::map<std::string, std::vector<std::pair<std::string, std::string>>> bySection;
@@ -221,6 +229,6 @@ int RunRequest(const std::vector<std::string>& args) {
 }
 
 const bool registered =
-    RegisterSubcommand("request", "write a print request and start sheetwise", &RunRequest);
+    RegisterSubcommand("request", "write a print request and start sheetwise", kUsage, &RunRequest);
 }  // namespace
 }  // namespace corvel::tools

@@ -2,11 +2,17 @@
 // station should open on the first line of standard output, then answers the station
 // until interrupted (or until the line vanishes on purpose).
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -42,9 +48,73 @@ Options:
   --junk             answer ENQ with junk instead of ACK
   --ack-extra TEXT   answer ENQ with ACK followed by TEXT
   --vanish-after N   after N frames, close the line at the next request and exit
-  --link PATH        also make PATH a symlink to the device (removed at exit)
+  --link PATH        also make PATH a symlink to the device (removed at exit); PATH
+                     must be new, or a link left by an earlier corvel scale
   --verbose          log requests and answers on standard error
 )";
+
+constexpr int kMaxDelayMs = 3'600'000;
+
+// A whole number from `min` to `max` for `option`; otherwise std::invalid_argument
+// naming the option and the value.
+int WholeNumber(const std::string& option, const std::string& value, int min, int max) {
+  int number = 0;
+  const char* end = value.data() + value.size();
+  const auto [stop, error] = std::from_chars(value.data(), end, number);
+  if (error != std::errc() || stop != end || number < min || number > max)
+    throw std::invalid_argument(option + " takes a whole number from " + std::to_string(min) +
+                                " to " + std::to_string(max) + ", not \"" + value + "\"");
+  return number;
+}
+
+// The target of the symlink at `path`, or nothing when it is not a symlink.
+std::optional<std::string> LinkTarget(const std::string& path) {
+  char target[PATH_MAX];
+  const ssize_t n = readlink(path.c_str(), target, sizeof target);
+  if (n < 0) return std::nullopt;
+  return std::string(target, static_cast<std::size_t>(n));
+}
+
+// The --link name: made at start, removed at exit only while it still leads to our
+// device. An existing name is taken over only when it is a link to our device or a
+// link to a pty that no longer exists (left by a simulator that was killed); any other
+// file there belongs to someone else and is refused.
+class DeviceLink {
+ public:
+  DeviceLink(std::string path, std::string device)
+      : path_(std::move(path)), device_(std::move(device)) {
+    if (path_.empty() || symlink(device_.c_str(), path_.c_str()) == 0) return;
+    if (errno != EEXIST)
+      throw std::runtime_error("cannot make the link " + path_ + ": " + std::strerror(errno));
+    const std::optional<std::string> target = LinkTarget(path_);
+    struct stat info {};
+    const bool stalePty = target && target->starts_with("/dev/pts/") &&
+                          lstat(target->c_str(), &info) != 0 && errno == ENOENT;
+    if (!(target == device_ || stalePty))
+      throw std::runtime_error(path_ +
+                               " already exists and is not a link left by corvel scale; remove "
+                               "it or give --link another name");
+    // A new link beside it, renamed over it: the name never goes missing.
+    const std::string fresh = path_ + ".corvel-scale-" + std::to_string(getpid());
+    if (symlink(device_.c_str(), fresh.c_str()) != 0 || rename(fresh.c_str(), path_.c_str()) != 0) {
+      const std::string reason = std::strerror(errno);
+      unlink(fresh.c_str());
+      throw std::runtime_error("cannot replace the link " + path_ + ": " + reason);
+    }
+  }
+  ~DeviceLink() { Remove(); }
+  DeviceLink(const DeviceLink&) = delete;
+  DeviceLink& operator=(const DeviceLink&) = delete;
+
+  void Remove() {
+    if (!path_.empty() && LinkTarget(path_) == device_) unlink(path_.c_str());
+    path_.clear();
+  }
+
+ private:
+  std::string path_;
+  std::string device_;
+};
 
 // Applies one line of standard input: a command, or readings.
 void ApplyLine(ScaleSimulator& scale, const std::string& line) {
@@ -60,13 +130,20 @@ void ApplyLine(ScaleSimulator& scale, const std::string& line) {
   } else if (word.starts_with("ack+")) {
     scale.SetMode(ScaleAnswerMode::AckExtra, word.substr(4));
   } else if (word == "slow") {
-    int ms = 0;
+    std::string ms;
     words >> ms;
-    scale.SetAnswerDelay(std::chrono::milliseconds(std::max(0, ms)));
+    try {
+      scale.SetAnswerDelay(std::chrono::milliseconds(WholeNumber("slow", ms, 0, kMaxDelayMs)));
+    } catch (const std::invalid_argument& error) {
+      std::fprintf(stderr, "corvel scale: %s\n", error.what());
+    }
   } else if (word == "baud") {
     std::string on;
     words >> on;
-    scale.SetEmulateBaud(on != "off");
+    if (on == "on" || on == "off")
+      scale.SetEmulateBaud(on == "on");
+    else
+      std::fprintf(stderr, "corvel scale: baud takes on or off, not \"%s\"\n", on.c_str());
   } else if (word == "vanish") {
     scale.Vanish();
   } else {
@@ -97,13 +174,10 @@ int RunScale(const std::vector<std::string>& args) {
         if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
         return args[++i];
       };
-      if (arg == "--help" || arg == "-h") {
-        std::fputs(kUsage, stdout);
-        return 0;
-      } else if (arg == "--baud") {
+      if (arg == "--baud") {
         baud = true;
       } else if (arg == "--slow") {
-        slowMs = std::stoi(value());
+        slowMs = WholeNumber(arg, value(), 0, kMaxDelayMs);
       } else if (arg == "--silent") {
         mode = ScaleAnswerMode::Silent;
       } else if (arg == "--junk") {
@@ -112,7 +186,7 @@ int RunScale(const std::vector<std::string>& args) {
         mode = ScaleAnswerMode::AckExtra;
         ackExtra = value();
       } else if (arg == "--vanish-after") {
-        vanishAfter = std::stoi(value());
+        vanishAfter = WholeNumber(arg, value(), 0, INT_MAX);
       } else if (arg == "--link") {
         link = value();
       } else if (arg == "--verbose") {
@@ -144,17 +218,11 @@ int RunScale(const std::vector<std::string>& args) {
     ScaleSimulator scale;
     if (!readings.empty()) scale.SetReadings(readings);
     scale.SetMode(mode, ackExtra);
-    scale.SetAnswerDelay(std::chrono::milliseconds(std::max(0, slowMs)));
+    scale.SetAnswerDelay(std::chrono::milliseconds(slowMs));
     scale.SetEmulateBaud(baud);
     scale.SetVanishAfterFrames(vanishAfter);
     scale.SetVerbose(verbose);
-    if (!link.empty()) {
-      unlink(link.c_str());
-      if (symlink(scale.DevicePath().c_str(), link.c_str()) != 0) {
-        std::perror(("corvel scale: symlink " + link).c_str());
-        return 1;
-      }
-    }
+    DeviceLink deviceLink(link, scale.DevicePath());
     std::printf("%s\n", scale.DevicePath().c_str());
     std::fflush(stdout);
     scale.Start();
@@ -170,7 +238,7 @@ int RunScale(const std::vector<std::string>& args) {
       if (sigtimedwait(&endSignals, nullptr, &tick) > 0) break;
     }
     scale.Stop();
-    if (!link.empty()) unlink(link.c_str());
+    deviceLink.Remove();
     if (verbose)
       std::fprintf(stderr, "scale: %d ENQ, %d DC1, %d frames\n", scale.EnqCount(), scale.Dc1Count(),
                    scale.FramesSent());
@@ -185,7 +253,7 @@ int RunScale(const std::vector<std::string>& args) {
 }
 
 const bool registered =
-    RegisterSubcommand("scale", "imitate a retail scale on a pseudo-terminal", &RunScale);
+    RegisterSubcommand("scale", "imitate a retail scale on a pseudo-terminal", kUsage, &RunScale);
 
 }  // namespace
 }  // namespace corvel::tools

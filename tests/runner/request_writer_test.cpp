@@ -1,6 +1,8 @@
 // The request writer: what it refuses, what it cuts, what it writes.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
 #include "common/text.h"
 #include "runner/request_writer.h"
 #include "tests/runner/runner_fixture.h"
@@ -20,7 +22,6 @@ TEST(RequestWriter, RefusedWithTheRowNamedOrAccepted) {
       {false, "code,description\n1," + d32 + "\n", "", true},
       {false, "code,description\n1,x\n2," + d33 + "\n", "CSV line 3: description", true},
       {false, "code\n123456789012345\n", "CSV line 2: code", true},
-      {false, "price\n" + std::string(19, '9') + "\n", "price", true},
       {false, "description\n" + std::string(31, 'e') + "é\n", "", true},  // counts once
       {false, "description\nŁódź\n", "Windows-1252", true},
       {false, "code,colour\n1,red\n", "unknown column", false},
@@ -75,11 +76,56 @@ TEST(RequestWriter, JsonSettingsLayoutsAndCards) {
   EXPECT_EQ(TrimSpaces(second.Text(3)), "2");
 }
 
-TEST(RequestWriter, DumpReportsMissingFilesWithoutCreatingThem) {
+// Each request replaces both files, so an older request's shelf lines never reach new
+// labels; --keep-shelf leaves the shelf file alone and cannot go with shelf cards.
+TEST(RequestWriter, WritesBothFilesUnlessTheShelfFileIsKept) {
+  const struct {
+    const char* csv;
+    bool keepShelf;
+    qint64 barprintSize;  // -1: refused, both files left as they were
+    qint64 shelfSize;
+  } rows[] = {
+      {"code\n1\n", false, 66, 0},
+      {"code\n1\n", true, 66, 2 * 11162},
+      {"text1\nx\n", false, 0, 11162},
+      {"text1\nx\n", true, -1, 2 * 11162},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.csv) + (row.keepShelf ? " kept" : ""));
+    const std::string folder = test::MakeTempFolder().toStdString();
+    const RequestDescription old = ParseRequestCsv("code,text1\n1,a\n2,b\n", false);
+    WriteRequestFiles(folder, old, false);
+    const RequestDescription request = ParseRequestCsv(row.csv, false);
+    if (row.barprintSize < 0) {
+      EXPECT_THROW(WriteRequestFiles(folder, request, row.keepShelf), RequestInputError);
+    } else {
+      WriteRequestFiles(folder, request, row.keepShelf);
+    }
+    EXPECT_EQ(QFileInfo(QString::fromStdString(folder + "/Barprint")).size(),
+              row.barprintSize < 0 ? 2 * 66 : row.barprintSize);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(folder + "/ShelfPrint")).size(), row.shelfSize);
+  }
+}
+
+// Every record is listed and every byte of a field shown; missing files are reported,
+// not created.
+TEST(RequestWriter, DumpShowsEveryByteAndCreatesNothing) {
   const QString folder = test::MakeTempFolder();
   EXPECT_NE(DumpRequests(folder.toStdString(), true).find("Barprint: missing"), std::string::npos);
   EXPECT_FALSE(QFile::exists(folder + "/Barprint"));
   EXPECT_FALSE(QFile::exists(folder + "/ShelfPrint"));
+
+  BarcodeRequestRecord record;
+  record.SetCode(
+      std::string("12\0"
+                  "3",
+                  4));
+  record.SetDescription("say \"hi\"\t\\");
+  WriteRequestFile(folder.toStdString() + "/Barprint", std::vector{record, record});
+  const std::string dump = DumpRequests(folder.toStdString(), false);
+  const std::string row = R"(code "12\x003"  description "say \"hi\"\x09\\")";
+  EXPECT_NE(dump.find("1  " + row), std::string::npos) << dump;
+  EXPECT_NE(dump.find("2  " + row), std::string::npos) << dump;
 }
 
 }  // namespace

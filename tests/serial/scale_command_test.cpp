@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <optional>
 #include <string>
@@ -18,9 +19,8 @@ TEST(ScalePorts, PortNumbersNameTheirDevices) {
   MemorySettingsStore settings;
   settings.Save("Zebra", "COM3", "/dev/ttyUSB0");
   settings.Save("Zebra", "COM4", "");
-  const std::pair<int, const char*> rows[] = {{1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"},
-                                              {4, "/dev/ttyS3"}, {10, "/dev/ttyS9"},
-                                              {0, ""},           {-1, ""}};
+  const std::pair<int, const char*> rows[] = {
+      {1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"}, {4, "/dev/ttyS3"}, {0, ""}};
   for (const auto& [port, device] : rows)
     EXPECT_EQ(SerialDeviceForPort(settings, port).toStdString(), device) << port;
 }
@@ -51,6 +51,62 @@ TEST(ScaleCommand, StationReadsTheSimulatorProcessUntilItVanishes) {
   EXPECT_EQ(view.weight, "1.235 KG");
   ASSERT_TRUE(simulator.waitForFinished(10000));
   EXPECT_EQ(simulator.exitCode(), 0);
+}
+
+// --link PATH takes a new name, or a link an earlier simulator left to a pty that is
+// gone; anything else at PATH is someone else's and stays. At exit only a link that
+// still leads to the device goes.
+TEST(ScaleCommand, LinkNeverRemovesWhatIsNotItsOwn) {
+  enum class Before { None, File, LinkToFile, StalePtyLink };
+  const struct {
+    const char* name;
+    Before before;
+    bool replacedWhileRunning;  // a file is put at PATH while the simulator runs
+    int exitCode;
+    bool remainsAfterExit;
+  } rows[] = {
+      {"new name", Before::None, false, 0, false},
+      {"stale link to a vanished pty", Before::StalePtyLink, false, 0, false},
+      {"regular file", Before::File, false, 1, true},
+      {"link to a file", Before::LinkToFile, false, 1, true},
+      {"file put there meanwhile", Before::None, true, 0, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const QString folder = MakeTempFolder();
+    const QString path = folder + "/scale";
+    QFile other(folder + "/other");
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    const bool madeBefore =
+        row.before == Before::None ||
+        (row.before == Before::File && QFile::copy(other.fileName(), path)) ||
+        (row.before == Before::LinkToFile && QFile::link(other.fileName(), path)) ||
+        (row.before == Before::StalePtyLink && QFile::link("/dev/pts/99999999", path));
+    ASSERT_TRUE(madeBefore);
+    const QString targetBefore = QFileInfo(path).symLinkTarget();
+
+    QProcess simulator;
+    simulator.start(BuiltProgram("corvel"), {"scale", "--link", path, "0"});
+    ASSERT_TRUE(simulator.waitForStarted());
+    if (row.exitCode == 0) {
+      ASSERT_TRUE(WaitUntil([&] { return simulator.canReadLine(); }));
+      const QString device = QString::fromUtf8(simulator.readLine()).trimmed();
+      EXPECT_EQ(QFileInfo(path).symLinkTarget(), device);
+      if (row.replacedWhileRunning) {
+        ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(QFile::copy(other.fileName(), path));
+      }
+      simulator.terminate();
+    }
+    ASSERT_TRUE(simulator.waitForFinished(10000));
+    EXPECT_EQ(simulator.exitCode(), row.exitCode) << simulator.readAllStandardError().constData();
+    const QFileInfo after(path);
+    EXPECT_EQ(after.exists() || after.isSymLink(), row.remainsAfterExit);
+    if (row.exitCode != 0) {
+      EXPECT_EQ(after.symLinkTarget(), targetBefore) << "left as it was";
+    }
+  }
 }
 
 }  // namespace

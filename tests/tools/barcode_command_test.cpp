@@ -2,6 +2,9 @@
 // readable description and the drawn files.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
@@ -33,6 +36,10 @@ TEST(BarcodeCommand, JsonlSessionAnswersEveryLineInOrder) {
       {PrepareLine("10", "1").replace(",\"allowUpcE\":true", ""), 10, "allowUpcE"},
       {PrepareLine("12", "1", "1"), 12, "allowEan8"},
       {PrepareLine("13", "1E999"), 13, "range"},
+      // The station's label reads the first 14 characters of the code box only.
+      {"{\"id\":14,\"op\":\"label\",\"input\":{\"codeText\":\"1234567890123456\",\"flagText\":"
+       "\"20\",\"priceText\":\"1.00\",\"usePriceCheckDigit\":false}}",
+       14, nullptr},
       {PrepareLine("\"last\"", "1234567"), "last", nullptr},
   };
   QByteArray input;
@@ -72,6 +79,7 @@ TEST(BarcodeCommand, JsonlSessionAnswersEveryLineInOrder) {
   EXPECT_EQ(objects[0].take("Pattern").toString().size(), 117);
   EXPECT_EQ(objects[0], expectedEan13);
   EXPECT_EQ(objects[1].value("UpcEDigits"), "009990");
+  EXPECT_EQ(objects[objects.size() - 2].value("BarcodeNumberText"), "2345678901234");
   EXPECT_EQ(objects.last().value("Pattern").toString().size(), 85);
 }
 
@@ -80,6 +88,7 @@ TEST(BarcodeCommand, ArgumentsAndDescription) {
       {{"4006381333932"}, 0, "computed would be 1"},
       {{}, 2, ""},
       {{"1", "--pdf", "/nonexistent-folder/x.pdf"}, 1, ""},
+      {{"1", "--dpi", "300dpi"}, 2, ""},
   };
   for (const auto& [args, exitCode, outPart] : rows) {
     SCOPED_TRACE(args.join(' ').toStdString());
@@ -111,6 +120,55 @@ TEST(BarcodeCommand, DrawsFilesThatDecode) {
     EXPECT_TRUE(std::any_of(words.begin(), words.end(), [&](const test::PdfWord& word) {
       return word.text == decoded.front();
     }));
+  }
+}
+
+// What --png may replace: a new name or a regular file, through a symlink its target
+// (the link stays). Anything else is refused untouched (a FIFO or a link to one stands
+// for /dev/null and the like), and a write cut short leaves the old file and no other.
+TEST(BarcodeCommand, WritesOnlyWholeRegularFiles) {
+  const struct {
+    const char* name;
+    const char* setUp;  // shell commands run in a fresh folder first
+    const char* limit;  // shell commands run before corvel, e.g. a file size limit
+    int exitCode;
+    bool link;            // "out" is still a symlink afterwards
+    const char* content;  // how the file "out" leads to starts afterwards
+  } rows[] = {
+      {"new name", "", "", 0, false, "\x89PNG"},
+      {"link to a file", "echo old >t; ln -s t out", "", 0, true, "\x89PNG"},
+      {"FIFO", "mkfifo out", "", 1, false, nullptr},
+      {"link to a FIFO", "mkfifo f; ln -s f out", "", 1, true, nullptr},
+      {"dangling link", "ln -s gone out", "", 1, true, nullptr},
+      {"file size limit", "echo old >out", "ulimit -f 2;", 1, false, "old"},
+  };
+  const auto entries = [](const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const QString folder = test::MakeTempFolder();
+    ASSERT_EQ(
+        test::RunProgram("/bin/sh", {"-c", "cd '" + folder + "' || exit 1; " + row.setUp}).exitCode,
+        0);
+    QStringList expected = entries(folder);
+    if (!row.setUp[0]) expected << "out";
+    const test::RunResult run =
+        test::RunProgram("/bin/sh",
+                         {"-c", QString(row.limit) + " exec \"$0\" barcode 1 --png \"$1\"",
+                          test::BuiltProgram("corvel"), folder + "/out"},
+                         {}, {}, 20000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err.constData();
+    EXPECT_EQ(run.err.isEmpty(), row.exitCode == 0) << run.err.constData();
+    const QFileInfo out(folder + "/out");
+    EXPECT_EQ(out.isSymLink(), row.link);
+    if (row.content) {
+      QFile file(out.canonicalFilePath());
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      EXPECT_TRUE(file.readAll().startsWith(row.content));
+    }
+    EXPECT_EQ(entries(folder), expected) << "no temporary file is left";
   }
 }
 
