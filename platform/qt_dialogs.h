@@ -6,6 +6,7 @@
 //   - message boxes write "title: text" to standard error; AskYesNo answers with its
 //     default button, or as CORVEL_MESSAGE_ANSWER says ("yes" or "no").
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/dialogs.h"
@@ -16,11 +17,17 @@ namespace corvel {
 struct UnattendedPrintAnswer {
   bool accept = false;
   int copies = 1;
+  // False for a value that is none of the three forms: it is answered as Cancel, and a
+  // program should refuse it before the dialog is due (UnattendedAnswerProblem).
+  bool understood = true;
 };
 
-// Reads a CORVEL_PRINT_DIALOG value. Copies are limited to 1..9999; a count that is not
-// a whole number cancels.
+// Reads a CORVEL_PRINT_DIALOG value. Copies are limited to 1..9999.
 UnattendedPrintAnswer ParseUnattendedPrintAnswer(std::string_view value);
+
+// One line saying what is wrong with the CORVEL_PRINT_DIALOG value in the environment;
+// empty when it is unset, empty or understood.
+std::string UnattendedAnswerProblem();
 
 // True when dialogs are answered without being shown.
 bool DialogsUnattended();
