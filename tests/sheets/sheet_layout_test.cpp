@@ -30,7 +30,6 @@ TEST(SheetLayoutTest, CellSizesAndFitMessages) {
     Strings messages;
   } cases[] = {
       // clang-format off
-      {44, {}, 194 * 56.7 / 4, 280 * 56.7 / 11, {}},
       {65, {}, 192 * 56.7 / 5, h13, {}},
       {84, {}, 2594.025, 266 * 56.7 / 21, {}},  // 1900 fits
       {99, {}, 2199.96, h13, {}},
@@ -108,8 +107,8 @@ TEST(SheetLayoutTest, UnusableLayoutsFail) {
 }
 
 TEST(SheetLayoutTest, LabelsPerSheetHalfOrWhole) {
-  const std::tuple<std::int16_t, double, int> cases[] = {{44, 3, 22}, {44, 22, 22}, {44, 22.5, 44},
-                                                         {65, 5, 32}, {65, 33, 65}, {84, 1, 42}};
+  const std::tuple<std::int16_t, double, int> cases[] = {
+      {44, 3, 22}, {44, 22, 22}, {44, 22.5, 44}, {65, 5, 32}};
   for (const auto& [type, count, labels] : cases)
     EXPECT_EQ(LabelsPerSheet(Load(type), count), labels) << type << " with " << count;
   EXPECT_EQ(LabelsPerSheet(Load(99, {{"numofrows", "1"}, {"numofcolumns", "1"}}), 1), 1);
