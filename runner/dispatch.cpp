@@ -252,7 +252,7 @@ std::optional<std::int16_t> ReadSheetType(std::string_view selector) {
   // Sign, digits with at most one period (at least one digit), optional exponent.
   std::size_t at = 0;
   if (at < number.size() && (number[at] == '+' || number[at] == '-')) ++at;
-  std::size_t mantissa = at;
+  const std::size_t mantissa = at;
   while (at < number.size() && IsDigit(number[at]))
     ++at;
   if (at < number.size() && number[at] == '.') ++at;
@@ -273,8 +273,14 @@ std::optional<std::int16_t> ReadSheetType(std::string_view selector) {
   if (number.front() == '+') number.remove_prefix(1);
   double value = 0;
   const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (error == std::errc::result_out_of_range || end != number.data() + number.size())
-    throw OverflowError("value does not fit 16 bits");
+  if (error == std::errc::result_out_of_range) {
+    // Too small for a double (1e-400) reads as 0; too large does not fit.
+    if (number.find("e-") == std::string_view::npos && number.find("E-") == std::string_view::npos)
+      throw OverflowError("value does not fit 16 bits");
+    value = 0;
+  } else if (end != number.data() + number.size()) {
+    return std::nullopt;
+  }
   return ToInt16(value);
 }
 

@@ -190,8 +190,9 @@ TEST(Dispatch, PageSizesAndSheetTypesFromText) {
     std::optional<std::int16_t> type;  // nothing: not a number
     bool overflows = false;
   } types[] = {
-      {" +44 ", 44}, {"44.5", 44}, {"65.5", 66},        {".5e2", 50},        {"1e", {}},
-      {"4 4", {}},   {"&H2C", {}}, {"40000", {}, true}, {long40k, {}, true}, {long40k + "x", {}},
+      {" +44 ", 44},       {"44.5", 44},        {"65.5", 66},        {".5e2", 50},
+      {"1e", {}},          {"4 4", {}},         {"&H2C", {}},        {"1e-400", 0},
+      {"40000", {}, true}, {long40k, {}, true}, {long40k + "x", {}},
   };
   for (const auto& c : types) {
     SCOPED_TRACE(c.text.substr(0, 20));
