@@ -2,7 +2,8 @@
 // The message box and print dialog on Qt widgets. When CORVEL_PRINT_DIALOG is set
 // (unattended use: a print server, the demo, black-box tests) nothing is shown:
 //   - the print dialog is answered by the variable: "accept" (1 copy), "accept:N"
-//     (N copies) or "cancel"; any other value cancels;
+//     (N copies) or "cancel"; any other value is answered as Cancel here, and a
+//     program refuses it first with UnattendedAnswerProblem;
 //   - message boxes write "title: text" to standard error; AskYesNo answers with its
 //     default button, or as CORVEL_MESSAGE_ANSWER says ("yes" or "no").
 #include <optional>
