@@ -31,6 +31,8 @@ UnattendedPrintAnswer ParseUnattendedPrintAnswer(std::string_view value) {
     answer.accept = true;
     return answer;
   }
+  if (value == "cancel") return answer;
+  answer.understood = false;
   if (value.size() <= kAccept.size() + 1 || value.substr(0, kAccept.size() + 1) != "accept:") {
     return answer;
   }
@@ -39,9 +41,18 @@ UnattendedPrintAnswer ParseUnattendedPrintAnswer(std::string_view value) {
     if (c < '0' || c > '9') return answer;
     copies = std::min(copies * 10 + (c - '0'), 100000L);
   }
+  answer.understood = true;
   answer.accept = true;
   answer.copies = static_cast<int>(std::clamp(copies, 1L, 9999L));
   return answer;
+}
+
+std::string UnattendedAnswerProblem() {
+  if (!DialogsUnattended()) return {};
+  const std::string value = qgetenv("CORVEL_PRINT_DIALOG").toStdString();
+  if (ParseUnattendedPrintAnswer(value).understood) return {};
+  return "CORVEL_PRINT_DIALOG \"" + value.substr(0, 40) +
+         "\" is not an answer to the print dialog: use accept, accept:N (N copies) or cancel";
 }
 
 bool DialogsUnattended() {

@@ -2,10 +2,12 @@
 // The message box and print dialog on Qt widgets. When CORVEL_PRINT_DIALOG is set
 // (unattended use: a print server, the demo, black-box tests) nothing is shown:
 //   - the print dialog is answered by the variable: "accept" (1 copy), "accept:N"
-//     (N copies) or "cancel"; any other value cancels;
+//     (N copies) or "cancel"; any other value is answered as Cancel here, and a
+//     program refuses it first with UnattendedAnswerProblem;
 //   - message boxes write "title: text" to standard error; AskYesNo answers with its
 //     default button, or as CORVEL_MESSAGE_ANSWER says ("yes" or "no").
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/dialogs.h"
@@ -16,11 +18,17 @@ namespace corvel {
 struct UnattendedPrintAnswer {
   bool accept = false;
   int copies = 1;
+  // False for a value that is none of the three forms: it is answered as Cancel, and a
+  // program should refuse it before the dialog is due (UnattendedAnswerProblem).
+  bool understood = true;
 };
 
-// Reads a CORVEL_PRINT_DIALOG value. Copies are limited to 1..9999; a count that is not
-// a whole number cancels.
+// Reads a CORVEL_PRINT_DIALOG value. Copies are limited to 1..9999.
 UnattendedPrintAnswer ParseUnattendedPrintAnswer(std::string_view value);
+
+// One line saying what is wrong with the CORVEL_PRINT_DIALOG value in the environment;
+// empty when it is unset, empty or understood.
+std::string UnattendedAnswerProblem();
 
 // True when dialogs are answered without being shown.
 bool DialogsUnattended();

@@ -1,6 +1,7 @@
 #include "runner/dispatch.h"
 
-#include <regex>
+#include <charconv>
+#include <system_error>
 
 #include "common/errors.h"
 #include "common/number_text.h"
@@ -12,14 +13,55 @@ namespace corvel {
 namespace {
 constexpr std::string_view kProgram = "sheetwise";
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// Length of the plain decimal number ("62", "62.5") at the start of `text`: digits,
+// then a period and digits when they follow; 0 when `text` does not start with a digit.
+std::size_t PlainDecimalLength(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && IsDigit(text[at]))
+    ++at;
+  if (at == 0) return 0;
+  if (at + 1 < text.size() && text[at] == '.' && IsDigit(text[at + 1])) {
+    at += 2;
+    while (at < text.size() && IsDigit(text[at]))
+      ++at;
+  }
+  return at;
+}
+
+// A plain decimal number read with a period whatever the locale; nothing when it is
+// beyond the range of a double.
+std::optional<double> ReadDecimal(std::string_view digits) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return value;
+}
+
+// A setting's text for a message: quoted, and cut after 40 characters so that a huge
+// value does not flood the caller's log.
+std::string Quoted(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
+  return "\"" + std::string(text.substr(0, kShown)) + "...\" (" + std::to_string(text.size()) +
+         " characters)";
+}
+
 bool ReadBoolSetting(const SettingsStore& settings, std::string_view section, std::string_view key,
                      bool fallback) {
   const std::optional<std::string> text = settings.Get(section, key);
   if (!text) return fallback;
   const std::optional<bool> value = ParseBoolText(*text);
   if (!value)
-    throw Failure("setting " + std::string(section) + "/" + std::string(key) + " \"" + *text +
-                  "\" is neither True nor False");
+    throw Failure("setting " + std::string(section) + "/" + std::string(key) + " " + Quoted(*text) +
+                  " is neither True nor False");
   return *value;
 }
 
@@ -57,6 +99,15 @@ struct Session {
   bool armed = false;  // the run-wide failure rule: from the print dialog on
 };
 
+void Abandon(Session& session) {
+  if (!session.surface) return;
+  try {
+    session.surface->AbortDoc();
+  } catch (const std::exception&) {
+    // Nothing more can be done for a document the printer will not take back.
+  }
+}
+
 RunContext MakeContext(Session& session, const PrinterTarget& target) {
   session.surface = session.services.makeSurface(target);
   if (!session.surface) throw PrintError("no print surface for " + target.Describe());
@@ -78,14 +129,34 @@ RunOutcome ShelfRequest(Session& session, const std::string& selector) {
   RunContext run = MakeContext(session, target);
   run.state = state;
   run.surface.SetPaperSize(state.ShelfPaperSize);
-  for (int copy = 0; copy < state.Copies; ++copy) {
+  // Every copy runs even when an earlier one failed; the first failure becomes the
+  // run's outcome after the last copy.
+  RunOutcome outcome{kExitPrinted, ""};
+  int failedCopies = 0;
+  for (int copy = 1; copy <= state.Copies; ++copy) {
     // Only the one character after the "S" is read: "S12" is layout 1.
     const char digit = selector.size() > 1 ? selector[1] : ' ';
     run.state.ShelfLayoutNumber =
         static_cast<std::int16_t>(digit >= '0' && digit <= '9' ? digit - '0' : 0);
-    session.services.jobs.shelfCards(run);
+    RunOutcome failed;
+    try {
+      session.services.jobs.shelfCards(run);
+      continue;
+    } catch (const EndRun& end) {
+      failed = {end.exitCode, end.reason};
+    } catch (const Failure& failure) {
+      failed = {kExitFailed, failure.what()};
+    }
+    if (failed.exitCode == kExitPrinted) continue;
+    Abandon(session);
+    if (failedCopies++ > 0) continue;
+    outcome = failed;
+    if (state.Copies > 1)
+      outcome.reason = "copy " + std::to_string(copy) + " of " + std::to_string(state.Copies) +
+                       ": " + outcome.reason;
   }
-  return {kExitPrinted, ""};
+  if (failedCopies > 1) outcome.reason += " (" + std::to_string(failedCopies) + " copies failed)";
+  return outcome;
 }
 
 RunOutcome BarcodeRequest(Session& session, const std::string& selector) {
@@ -94,8 +165,13 @@ RunOutcome BarcodeRequest(Session& session, const std::string& selector) {
   const std::int16_t copies = ConfirmPrinter(session.services, target);
   std::optional<std::int16_t> sheetType;
   if (selector != "Z" && selector != "P" && selector != "P20") {
-    sheetType = ReadSheetType(selector);
-    if (!sheetType) throw Failure("Barcodetype \"" + selector + "\" names no print job");
+    try {
+      sheetType = ReadSheetType(selector);
+    } catch (const OverflowError&) {
+      throw Failure("Barcodetype " + Quoted(selector) +
+                    " is a sheet type outside -32768 to 32767; no sheet has it");
+    }
+    if (!sheetType) throw Failure("Barcodetype " + Quoted(selector) + " names no print job");
   }
   RunContext run = MakeContext(session, target);
   run.state.Copies = copies;
@@ -113,14 +189,6 @@ RunOutcome BarcodeRequest(Session& session, const std::string& selector) {
   return {kExitPrinted, ""};
 }
 
-void Abandon(Session& session) {
-  if (!session.surface) return;
-  try {
-    session.surface->AbortDoc();
-  } catch (const std::exception&) {
-    // Nothing more can be done for a document the printer will not take back.
-  }
-}
 }  // namespace
 
 RunnerJobs RealJobs() {
@@ -153,20 +221,67 @@ JobPageDefault PageDefaultFor(std::string_view selector) {
 }
 
 std::optional<std::pair<double, double>> ParsePageSizeMm(std::string_view text) {
-  static const std::regex form(R"(\s*(\d+(?:\.\d+)?)\s*[xX]\s*(\d+(?:\.\d+)?)\s*)");
-  std::match_results<std::string_view::const_iterator> match;
-  if (!std::regex_match(text.begin(), text.end(), match, form)) return std::nullopt;
-  const double width = std::stod(match[1].str());
-  const double height = std::stod(match[2].str());
-  if (width <= 0 || height <= 0 || width > 10000 || height > 10000) return std::nullopt;
-  return std::make_pair(width, height);
+  std::size_t at = 0;
+  const auto skipSpace = [&] {
+    while (at < text.size() && IsSpace(text[at]))
+      ++at;
+  };
+  const auto size = [&]() -> std::optional<double> {
+    const std::size_t length = PlainDecimalLength(text.substr(at));
+    if (length == 0) return std::nullopt;
+    const std::optional<double> value = ReadDecimal(text.substr(at, length));
+    at += length;
+    return value;
+  };
+  skipSpace();
+  const std::optional<double> width = size();
+  skipSpace();
+  if (!width || at >= text.size() || (text[at] != 'x' && text[at] != 'X')) return std::nullopt;
+  ++at;
+  skipSpace();
+  const std::optional<double> height = size();
+  skipSpace();
+  if (!height || at != text.size()) return std::nullopt;
+  const auto usable = [](double mm) { return mm > 0 && mm <= 10000; };
+  if (!usable(*width) || !usable(*height)) return std::nullopt;
+  return std::make_pair(*width, *height);
 }
 
 std::optional<std::int16_t> ReadSheetType(std::string_view selector) {
-  static const std::regex number(R"([+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)");
-  const std::string_view trimmed = TrimBlanks(selector);
-  if (!std::regex_match(trimmed.begin(), trimmed.end(), number)) return std::nullopt;
-  return ToInt16(ReadLeadingNumber(trimmed));
+  std::string_view number = TrimBlanks(selector);
+  // Sign, digits with at most one period (at least one digit), optional exponent.
+  std::size_t at = 0;
+  if (at < number.size() && (number[at] == '+' || number[at] == '-')) ++at;
+  const std::size_t mantissa = at;
+  while (at < number.size() && IsDigit(number[at]))
+    ++at;
+  if (at < number.size() && number[at] == '.') ++at;
+  while (at < number.size() && IsDigit(number[at]))
+    ++at;
+  if (number.substr(mantissa, at - mantissa).find_first_of("0123456789") == std::string_view::npos)
+    return std::nullopt;
+  if (at < number.size() && (number[at] == 'e' || number[at] == 'E')) {
+    ++at;
+    if (at < number.size() && (number[at] == '+' || number[at] == '-')) ++at;
+    const std::size_t digits = at;
+    while (at < number.size() && IsDigit(number[at]))
+      ++at;
+    if (at == digits) return std::nullopt;
+  }
+  if (at != number.size()) return std::nullopt;
+  // std::from_chars takes no '+' and ignores the locale.
+  if (number.front() == '+') number.remove_prefix(1);
+  double value = 0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    // Too small for a double (1e-400) reads as 0; too large does not fit.
+    if (number.find("e-") == std::string_view::npos && number.find("E-") == std::string_view::npos)
+      throw OverflowError("value does not fit 16 bits");
+    value = 0;
+  } else if (end != number.data() + number.size()) {
+    return std::nullopt;
+  }
+  return ToInt16(value);
 }
 
 }  // namespace corvel

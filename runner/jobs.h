@@ -3,6 +3,7 @@
 // the run by throwing EndRun (run_state.h) or by returning to the dispatcher
 // (PrintShelfCards only). Failures inside a job throw corvel::Failure.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "runner/request_files.h"
@@ -18,6 +19,10 @@ void PageJob(RunContext& run, int itemsPerPage);
 void SheetJob(RunContext& run, std::int16_t sheetType);
 // Shelf cards, one document per card; returns to the dispatcher.
 void PrintShelfCards(RunContext& run);
+
+// The data folder named by "Path" in section Quorrel, as the request files are opened
+// in it. Ends the run on an empty "Path".
+std::string DataFolder(const RunContext& run);
 
 // Reads "<Path>/Barprint" whole. Ends the run (EndRun) on an empty "Path", an empty or
 // missing file (created empty) or a file shorter than one record; throws Failure on more

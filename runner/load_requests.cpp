@@ -1,21 +1,33 @@
 // Reading the request files into memory, as every job does before it prints.
+#include <sys/stat.h>
+
 #include <string>
 
 #include "common/errors.h"
+#include "common/text.h"
 #include "runner/jobs.h"
 #include "runner/request_reader.h"
 
 namespace corvel {
-namespace {
+
 // Every job checks "Path" before it opens anything: with an empty setting the request
 // names would be "/Barprint" and "/ShelfPrint" at the root of the file system.
 std::string DataFolder(const RunContext& run) {
   std::string folder = run.settings.GetOr(kRunnerSection, "Path", "");
   if (folder.empty())
     throw EndRun{kExitNothingToPrint, "nothing to print: setting Quorrel/Path is empty"};
+  // The settings store holds text; a suite in the single-byte code page names its
+  // folder in those bytes ("caf\xE9"), which the store reads as "café". When only the
+  // folder in the suite's bytes exists, that is the one meant.
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) {
+    const std::string suiteBytes = Utf8ToCp1252(folder);
+    if (suiteBytes != folder && ::stat(suiteBytes.c_str(), &info) == 0) return suiteBytes;
+  }
   return folder;
 }
 
+namespace {
 std::string TooMany(const RequestFileReader& file, int limit) {
   return "request file " + file.Path() + " holds " + std::to_string(file.WholeRecords()) +
          " records; at most " + std::to_string(limit) + " can be printed";

@@ -1,28 +1,88 @@
 // sheetwise: the print runner the point-of-sale suite starts after writing a request.
-// Reads no arguments; the settings store says which job to run. Exit code 0 when the
-// job printed what was asked, otherwise one line on standard error naming the reason.
+// Reads no arguments but --help and --version; the settings store says which job to
+// run. Exit code 0 when the job printed what was asked, otherwise one line on standard
+// error naming the reason.
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
+#include "common/errors.h"
 #include "common/ini_settings_store.h"
+#include "corvel_version.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
 #include "runner/dispatch.h"
 #include "runner/run_state.h"
 
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: sheetwise\n"
+    "Prints the request the point-of-sale suite left in the folder named by Path in\n"
+    "section [Quorrel] of the settings store, for the job named by Barcodetype, and ends.\n"
+    "\n"
+    "Environment:\n"
+    "  CORVEL_PRINT_DIALOG  answer the print dialog without showing it: accept,\n"
+    "                       accept:N (N copies) or cancel (needed without a display)\n"
+    "\n"
+    "Exit status: 0 printed, 1 failed, 2 cancelled, 4 nothing to print.\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+
+// The dialog the run shows, refused at once where it cannot be answered: an unknown
+// CORVEL_PRINT_DIALOG value, or no display to show it on (it would wait unseen forever).
+class RunnerPrintDialog : public corvel::PrintDialog {
+ public:
+  explicit RunnerPrintDialog(bool canShow) : canShow_(canShow) {}
+  bool Run(corvel::PrinterTarget& target, int& copies) override {
+    if (const std::string problem = corvel::UnattendedAnswerProblem(); !problem.empty())
+      throw corvel::Failure(problem);
+    if (!corvel::DialogsUnattended() && !canShow_) {
+      throw corvel::Failure(
+          "no display to show the print dialog on: run it in a desktop session, or "
+          "unattended with CORVEL_PRINT_DIALOG=accept (or accept:N, or cancel)");
+    }
+    return dialog_.Run(target, copies);
+  }
+
+ private:
+  bool canShow_;
+  corvel::QtPrintDialog dialog_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kHelp, stdout);
+      return corvel::kExitPrinted;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("sheetwise %s\n", CORVEL_VERSION);
+      return corvel::kExitPrinted;
+    }
+    // The suite starts the program without arguments; a mistyped option must not print
+    // the last request again.
+    if (argv[i][0] == '-') {
+      std::fprintf(stderr, "sheetwise: unknown option %s (see sheetwise --help)\n", argv[i]);
+      return corvel::kExitFailed;
+    }
+  }
   // The print dialog needs a GUI application; without a display (a print server, an
-  // unattended run) the offscreen platform serves.
+  // unattended run) the offscreen platform serves, and no dialog can be shown on it.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
-  (void)argc;
+  const QString platform = QGuiApplication::platformName();
+  const bool canShow = platform != "offscreen" && platform != "minimal";
   corvel::SetUpFonts();
 
   corvel::IniSettingsStore settings(corvel::IniSettingsStore::DefaultPath());
-  corvel::QtPrintDialog dialog;
+  RunnerPrintDialog dialog(canShow);
   corvel::QtMessageBoxes messages;
   corvel::RunnerServices services{settings, dialog, messages, &corvel::MakePrintSurface};
   const corvel::RunOutcome outcome = corvel::RunSheetwise(services);

@@ -8,11 +8,49 @@
 #include <cstring>
 
 #include "common/errors.h"
+#include "common/text.h"
 
 namespace corvel {
 namespace {
+// A path as text for a message: a folder named in the suite's single-byte code page is
+// shown as what it reads.
+std::string Shown(const std::string& path) {
+  return IsValidUtf8(path) ? path : Cp1252ToUtf8(path);
+}
+
 std::string Reason(const std::string& what, const std::string& path, int error) {
-  return what + " " + path + ": " + std::strerror(error);
+  return what + " " + Shown(path) + ": " + std::strerror(error);
+}
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+// Why `path` could not be opened (or created when missing), naming the file or folder
+// at fault rather than only the system's word for it.
+std::string OpenFailure(const std::string& path, int error) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const std::string file = "request file " + Shown(path);
+  const std::string where = "the folder " + Shown(folder) + " (setting Quorrel/Path)";
+  switch (error) {
+    case ENOENT:
+      return "cannot open " + file + ": " + where + " does not exist";
+    case ENOTDIR:
+      return "cannot open " + file + ": " + where + " is not a folder";
+    case EROFS:
+      return file + " is missing and cannot be created: " + where +
+             " is on a read-only file system";
+    case EACCES:
+      if (Exists(path)) return "no permission to read " + file;
+      if (!Exists(folder) || ::access(folder.c_str(), X_OK) != 0)
+        return "cannot open " + file + ": no permission to enter " + where;
+      return file + " is missing and cannot be created: no permission to write in " + where;
+    default:
+      return Reason("cannot open request file", path, error);
+  }
 }
 }  // namespace
 
@@ -23,7 +61,7 @@ RequestFileReader::RequestFileReader(const std::string& path, std::size_t record
   // O_NONBLOCK so that a named pipe in the request's place cannot hang the run before
   // it is refused below; reads of a regular file are unaffected.
   fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-  if (fd_ < 0) throw IoError(Reason("cannot open request file", path, errno));
+  if (fd_ < 0) throw IoError(OpenFailure(path, errno));
   struct stat info {};
   if (::fstat(fd_, &info) != 0) {
     const int error = errno;
@@ -32,7 +70,7 @@ RequestFileReader::RequestFileReader(const std::string& path, std::size_t record
   }
   if (!S_ISREG(info.st_mode)) {
     ::close(fd_);
-    throw IoError("request file " + path + " is not a regular file");
+    throw IoError("request file " + Shown(path) + " is not a regular file");
   }
   length_ = static_cast<std::uint64_t>(info.st_size);
 }
@@ -43,7 +81,7 @@ RequestFileReader::~RequestFileReader() {
 
 RecordBytes RequestFileReader::Read(std::uint64_t n) const {
   if (n < 1 || n > WholeRecords())
-    throw IoError("record " + std::to_string(n) + " is beyond the end of " + path_);
+    throw IoError("record " + std::to_string(n) + " is beyond the end of " + Shown(path_));
   RecordBytes record(recordLength_);
   std::size_t done = 0;
   const off_t start = static_cast<off_t>((n - 1) * recordLength_);
@@ -52,7 +90,8 @@ RecordBytes RequestFileReader::Read(std::uint64_t n) const {
         ::pread(fd_, record.data() + done, recordLength_ - done, start + static_cast<off_t>(done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw IoError(Reason("cannot read request file", path_, errno));
-    if (got == 0) throw IoError("request file " + path_ + " became shorter while it was read");
+    if (got == 0)
+      throw IoError("request file " + Shown(path_) + " became shorter while it was read");
     done += static_cast<std::size_t>(got);
   }
   return record;

@@ -19,9 +19,8 @@ inline constexpr std::string_view kPrinterSection = "Printer";
 // Process exit codes. Nothing in the shop's suite reads them; they let a caller or an
 // admin tell what happened without any message box.
 inline constexpr int kExitPrinted = 0;         // the job printed what was asked
-inline constexpr int kExitFailed = 1;          // a failure ended the run
+inline constexpr int kExitFailed = 1;          // a failure ended the run, or cut cards
 inline constexpr int kExitCancelled = 2;       // Cancel in the print dialog
-inline constexpr int kExitNotAvailable = 3;    // the job is not part of this build
 inline constexpr int kExitNothingToPrint = 4;  // empty "Path", or no whole request record
 
 struct RunState {

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "common/number_text.h"
-#include "common/record_file.h"
 #include "common/text.h"
 #include "runner/jobs.h"
 #include "runner/number_line.h"
+#include "runner/request_reader.h"
 #include "runner/sheet_layout.h"
 
 namespace corvel {
@@ -23,10 +23,9 @@ struct StoreLines {
 // Texts(0) and Texts(1) of the first shelf record, trimmed; blank when the shelf file
 // has no whole record (it is created empty when missing).
 StoreLines ReadStoreLines(const RunContext& run) {
-  const RecordFile file(
-      run.settings.GetOr(kRunnerSection, "Path", "") + std::string(kShelfRequestName),
-      ShelfRecord::kLength);
-  if (file.Length() < ShelfRecord::kLength) return {};
+  const RequestFileReader file(DataFolder(run) + std::string(kShelfRequestName),
+                               ShelfRecord::kLength);
+  if (file.WholeRecords() < 1) return {};
   ShelfRecord record;
   record.bytes = file.Read(1);
   return {TrimSpaces(record.Text(0)), TrimSpaces(record.Text(1))};
@@ -134,12 +133,14 @@ void SheetJob(RunContext& run, std::int16_t sheetType) {
   const int cells = LabelsPerSheet(layout, count);
   const bool storeLine1 = layout.type == kUserSheetType && layout.storeLine1;
 
+  // The cycle runs over the whole records: with a few stray bytes after the last one
+  // the count is fractional and would never be reached, printing a sheet per record.
   int r = 0;  // the request record printed last
-  for (int sheet = 1; sheet <= count; ++sheet) {
-    if (r == count) break;
+  for (int sheet = 1; sheet <= records; ++sheet) {
+    if (r == records) break;
     for (int n = 1; n <= cells; ++n) {
       ++r;
-      if (r > count || r > records) r = 1;
+      if (r > records) r = 1;
       printer.PrintLabel(n, requests.records[r - 1], storeLine1);
     }
     run.surface.EndDoc();

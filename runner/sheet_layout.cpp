@@ -1,9 +1,11 @@
 #include "runner/sheet_layout.h"
 
+#include <optional>
 #include <string_view>
 
 #include "common/errors.h"
 #include "common/number_text.h"
+#include "common/print_surface.h"
 
 namespace corvel {
 namespace {
@@ -15,20 +17,53 @@ constexpr int kEan13Modules = 95;
 constexpr int kEan8Modules = 67;
 constexpr int kUpcEModules = 51;
 
-double ReadNumber(const SettingsStore& settings, std::string_view key, std::string_view fallback) {
-  return ReadLeadingNumber(settings.GetOr(kSection, key, fallback));
+std::string Setting(std::string_view key, std::string_view text) {
+  return "setting Quorrel/" + std::string(key) + " \"" + std::string(text.substr(0, 40)) +
+         (text.size() > 40 ? "...\"" : "\"");
 }
 
-// A stored boolean; text that is neither a boolean word nor a number keeps the default.
+double ReadNumber(const SettingsStore& settings, std::string_view key, std::string_view fallback) {
+  const std::string text = settings.GetOr(kSection, key, fallback);
+  try {
+    return ReadLeadingNumber(text);
+  } catch (const OverflowError&) {
+    throw OverflowError(Setting(key, text) + " is beyond any number");
+  }
+}
+
+// A whole number of the sheet (16 bits: counts, module width, bar height); a fraction
+// rounds to the nearest whole number.
+std::int16_t ReadWhole(const SettingsStore& settings, std::string_view key,
+                       std::string_view fallback) {
+  const double value = ReadNumber(settings, key, fallback);
+  try {
+    return ToInt16(value);
+  } catch (const OverflowError&) {
+    throw OverflowError(Setting(key, settings.GetOr(kSection, key, fallback)) +
+                        " is out of range: a whole number from -32768 to 32767 is needed");
+  }
+}
+
+// A font size in points, which every print surface takes from 1 up to its largest.
+double ReadFontSize(const SettingsStore& settings, std::string_view key,
+                    std::string_view fallback) {
+  const double points = ReadNumber(settings, key, fallback);
+  if (!(points >= 1 && points <= PrintSurface::kLargestFontSize)) {
+    throw Failure(Setting(key, settings.GetOr(kSection, key, fallback)) +
+                  " is not a font size from 1 to " +
+                  std::to_string(int(PrintSurface::kLargestFontSize)) + " points");
+  }
+  return points;
+}
+
+// A stored boolean: True, False or a number (0 is False). Anything else ends the run
+// before printing rather than quietly taking the default.
 bool ReadBool(const SettingsStore& settings, std::string_view key, bool fallback) {
   const auto text = settings.Get(kSection, key);
   if (!text) return fallback;
-  return ParseBoolText(*text).value_or(fallback);
-}
-
-// Rows and columns are counts: a fraction rounds to the nearest whole number.
-int ReadCount(const SettingsStore& settings, std::string_view key, std::string_view fallback) {
-  return ToInt16(ReadNumber(settings, key, fallback));
+  const std::optional<bool> value = ParseBoolText(*text);
+  if (!value) throw Failure(Setting(key, *text) + " is neither True nor False");
+  return *value;
 }
 
 double Mm(double millimetres) {
@@ -88,17 +123,17 @@ void LoadBuiltIn(SheetLayout& layout, std::int16_t sheetType) {
 void LoadUserDefined(SheetLayout& layout, const SettingsStore& settings) {
   layout.pageWidth = Mm(ReadNumber(settings, "pageWidth", "202"));
   layout.pageHeight = Mm(ReadNumber(settings, "Pageheight", "292"));
-  layout.rows = ReadCount(settings, "numofrows", "13");
-  layout.columns = ReadCount(settings, "numofcolumns", "5");
+  layout.rows = ReadWhole(settings, "numofrows", "13");
+  layout.columns = ReadWhole(settings, "numofcolumns", "5");
   layout.leftMargin = Mm(ReadNumber(settings, "Leftmargin", "4"));
   layout.columnGap = Mm(ReadNumber(settings, "Centremargins", "0"));
   layout.rowGap = Mm(ReadNumber(settings, "Midmargins", "0"));
   layout.topMargin = Mm(ReadNumber(settings, "TopMargins", "8"));
-  layout.numberLineSize = ReadNumber(settings, "Barcodefont", "6");
-  layout.descriptionSize = ReadNumber(settings, "DescriptionFont", "8");
-  layout.priceSize = ReadNumber(settings, "Pircefont", "12");
-  layout.moduleWidth = ToInt16(ReadNumber(settings, "BarcodeWidth", "18"));
-  layout.barHeight = ToInt16(ReadNumber(settings, "BarcodeHeight", "420"));
+  layout.numberLineSize = ReadFontSize(settings, "Barcodefont", "6");
+  layout.descriptionSize = ReadFontSize(settings, "DescriptionFont", "8");
+  layout.priceSize = ReadFontSize(settings, "Pircefont", "12");
+  layout.moduleWidth = ReadWhole(settings, "BarcodeWidth", "18");
+  layout.barHeight = ReadWhole(settings, "BarcodeHeight", "420");
   layout.centreBarcode = ReadBool(settings, "Barcodecentre", true);
   layout.centreText = ReadBool(settings, "DescriptionCentre", true);
   layout.priceOnOwnLine = ReadBool(settings, "Pricenewline", true);
@@ -126,6 +161,15 @@ SheetLayout LoadSheetLayout(const SettingsStore& settings, std::int16_t sheetTyp
 
 CellSize LabelCellSize(const SheetLayout& layout) {
   const auto usable = [](int lines) { return lines >= 1 && lines <= kMaxGridLines; };
+  if (layout.type == kUserSheetType) {
+    for (const auto& [key, lines] :
+         {std::pair{"numofrows", layout.rows}, {"numofcolumns", layout.columns}}) {
+      if (!usable(lines)) {
+        throw Failure("setting Quorrel/" + std::string(key) + " gives " + std::to_string(lines) +
+                      " labels; a sheet has 1 to " + std::to_string(kMaxGridLines));
+      }
+    }
+  }
   if (!usable(layout.rows) || !usable(layout.columns)) {
     throw Failure("sheet type " + std::to_string(layout.type) + " has no label grid (" +
                   std::to_string(layout.rows) + " rows, " + std::to_string(layout.columns) +
@@ -143,7 +187,14 @@ CellSize LabelCellSize(const SheetLayout& layout) {
 std::vector<std::string> FitMessages(const SheetLayout& layout, double cellWidth) {
   // Symbol widths are 16-bit values: a module width above 344 overflows here.
   const auto symbolWidth = [&](int modules) {
-    return ToInt16(double(modules) * layout.moduleWidth);
+    const double width = double(modules) * layout.moduleWidth;
+    try {
+      return ToInt16(width);
+    } catch (const OverflowError&) {
+      throw OverflowError("module width " + std::to_string(layout.moduleWidth) +
+                          " twips (setting Quorrel/BarcodeWidth) makes a symbol " +
+                          std::to_string(int(width)) + " twips wide, beyond 32767");
+    }
   };
   std::vector<std::string> messages;
   if (symbolWidth(kEan13Modules) > cellWidth) messages.push_back("EAN-13 codes will not fit");

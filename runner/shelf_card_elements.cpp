@@ -22,6 +22,7 @@ enum LayoutParameter {
   kUnderline = 7,
   kStrikethrough = 8,
 };
+constexpr const char* kParameterNames[] = {"Left", "Top", "Height", "Colour"};
 
 constexpr int kDescription = 3;
 constexpr int kPrice = 4;
@@ -32,6 +33,7 @@ constexpr double kLeftLimit = 0.9;         // of the page width: left position, 
 constexpr double kBottomClamp = 0.975;     // of the page height: lowest top of a text
 constexpr double kBottomPrint = 0.9527;    // of the page height: lowest bottom of a text
 constexpr double kSmallPageHeight = 2000;  // split and halving threshold
+constexpr double kEdgeTolerance = 0.5;     // twips a text may stand past an edge (rounding)
 
 // Runs one step of a card; a failure skips the rest of that step only.
 template <class Step>
@@ -52,25 +54,59 @@ class CardPrinter {
       W_ = s_.PageWidth();
       PH_ = s_.PageHeight();
     });
-    for (int e = 1; e <= 8; ++e) {
+    for (e_ = 1; e_ <= 8; ++e_) {
       if (s_.Page() > 1) {
-        outcome_.reachedSecondPage = true;
+        outcome_.problems.push_back("ran onto a second page; elements " + std::to_string(e_) +
+                                    " to 8 were not printed");
         break;
       }
-      Element(e);
+      Element(e_);
     }
     return std::move(outcome_);
   }
 
  private:
   std::string Cell(int x, LayoutParameter y) const { return TrimSpaces(card_.Layout(x, y, z_)); }
-  double Number(int x, LayoutParameter y) const { return ReadLeadingNumber(Cell(x, y)); }
+  // A numeric cell; one beyond any number is reported, and its step skipped.
+  double Number(int x, LayoutParameter y) {
+    const std::string cell = Cell(x, y);
+    try {
+      return ReadLeadingNumber(cell);
+    } catch (const OverflowError&) {
+      Note(x, "cell " + std::string(kParameterNames[y]) + " \"" + cell + "\" is beyond any number");
+      throw;
+    }
+  }
+
+  // Reports a problem of element e, once per element and wording.
+  void Note(int e, const std::string& what) {
+    std::string line = "element " + std::to_string(e);
+    if (e == kDescription) line += " (description)";
+    if (e == kPrice) line += " (price)";
+    line += " " + what;
+    for (const std::string& seen : outcome_.problems)
+      if (seen == line) return;
+    outcome_.problems.push_back(std::move(line));
+  }
+  bool HeightIsZero() const {
+    try {
+      return ReadLeadingNumber(Cell(e_, kHeight)) == 0;
+    } catch (const Failure&) {
+      return false;
+    }
+  }
+  static std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
   std::string ElementText(int e) const { return TrimSpaces(card_.Text(e - 1)); }
 
   void Element(int e) {
     Try([&] {
       const double colour = Number(e, kColour);
-      s_.SetTextColor(colour != 0 ? ToInt32(colour) : 0);
+      try {
+        s_.SetTextColor(colour != 0 ? ToInt32(colour) : 0);
+      } catch (const OverflowError&) {
+        Note(e, "cell Colour \"" + Cell(e, kColour) + "\" is no colour");
+        throw;
+      }
     });
     Try([&] { SetFont(e); });
     Try([&] { T_ = ElementText(e); });
@@ -148,6 +184,11 @@ class CardPrinter {
     do {
       S_ -= 1;
       if (S_ <= 0) {
+        // A Height of 0 is how a layout leaves an element out; any other box that no
+        // size fits loses a text the card was meant to carry.
+        if (!T_.empty() && !HeightIsZero())
+          Note(e_, Quoted(T_) + " fits no font size in its box (Height " +
+                       Quoted(Cell(e_, kHeight)) + ") and is left off");
         T_.clear();
         break;
       }
@@ -166,6 +207,8 @@ class CardPrinter {
     do {
       S_ -= 1;
       if (S_ <= 0) {
+        if (!T_.empty())
+          Note(e_, Quoted(T_) + " is too wide for the page at any size and is left off");
         T_.clear();
         break;
       }
@@ -222,6 +265,9 @@ class CardPrinter {
     Try([&] { u = s_.TextWidth(" " + secondLine_); });
     Try([&] {
       if (!(u + x0 < W_)) {
+        if (!secondLine_.empty())
+          Note(kPrice,
+               "unit word " + Quoted(secondLine_) + " is left off: no room right of the price");
         secondLine_.clear();
       } else {
         s_.SetCurrentX(x0 - u / 2 > 0 ? x0 - u / 2 : 0);
@@ -265,15 +311,37 @@ class CardPrinter {
   }
 
   void OutputLine() {
-    if (s_.TextHeight(T_) + s_.CurrentY() < kBottomPrint * PH_ && !T_.empty()) PrintText(T_, true);
+    if (T_.empty()) return;
+    if (s_.TextHeight(T_) + s_.CurrentY() < kBottomPrint * PH_) {
+      PrintText(T_, true);
+    } else {
+      Note(e_, Quoted(T_) + " is left off: it would end below the lowest line of the page");
+    }
   }
 
+  // Prints a text, reporting one that runs past an edge of the page: the printer cuts
+  // it there, and the rest of the card still prints.
   void PrintText(const std::string& text, bool lineEnd) {
+    if (!text.empty() && W_ > 0 && PH_ > 0) {
+      const double x = s_.CurrentX(), y = s_.CurrentY();
+      const double w = s_.TextWidth(text), h = s_.TextHeight(text);
+      std::string edges;
+      int count = 0;
+      const auto edge = [&](bool cut, const char* name) {
+        if (cut) edges += (count++ ? " and " : "") + std::string(name);
+      };
+      edge(y < -kEdgeTolerance, "top");
+      edge(y + h > PH_ + kEdgeTolerance, "bottom");
+      edge(x < -kEdgeTolerance, "left");
+      edge(x + w > W_ + kEdgeTolerance, "right");
+      if (count > 0)
+        Note(e_, Quoted(text) + " is cut at the " + edges + (count > 1 ? " edges" : " edge") +
+                     " of the page");
+    }
     try {
       s_.Print(text, lineEnd);
     } catch (const Failure& failure) {
-      if (!outcome_.printFailed) outcome_.failure = failure.what();
-      outcome_.printFailed = true;
+      Note(e_, Quoted(text) + " is not printed: " + failure.what());
       throw;
     }
   }
@@ -282,6 +350,7 @@ class CardPrinter {
   const ShelfRecord& card_;
   const std::int16_t z_;
   ShelfCardOutcome outcome_;
+  int e_ = 0;  // the element being printed
   double W_ = 0, PH_ = 0;
   std::string T_, M_, secondLine_;
   bool hidePrice_ = false;

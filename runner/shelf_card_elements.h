@@ -2,21 +2,22 @@
 // The eight text elements of one shelf card, placed and sized by the card's own layout
 // table: each element's text is fitted to its box height and to the page width, then
 // placed at its layout position or centred. A step the printer or the data cannot do is
-// skipped and the card goes on with the next one.
+// skipped and the card goes on with the next one; what that cost the card is reported.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/print_surface.h"
 #include "runner/request_files.h"
 
 namespace corvel {
 
+// What of a card did not reach the page whole, one line per element and cause: a text
+// cut at an edge of the page or left off below it, a text that fits no font size, a
+// cell that is no usable number, a text the printer failed to print, a card that ran
+// onto a second page. Empty for a card printed whole.
 struct ShelfCardOutcome {
-  // The card ran onto a second page: nothing more may be printed in this run.
-  bool reachedSecondPage = false;
-  // A text could not be printed (the document could not be started or written).
-  bool printFailed = false;
-  std::string failure;  // the first print failure's reason
+  std::vector<std::string> problems;
 };
 
 // Prints the elements of `card` with layout `layoutNumber` (1..3) on the current page of

@@ -28,6 +28,19 @@ void Try(Step&& step) {
   }
 }
 
+// One line for the caller: how many cards were not printed whole, the first few
+// problems by card and element, and how many more there were.
+std::string Summary(int cutCards, std::size_t cards, const std::vector<std::string>& problems) {
+  constexpr std::size_t kShown = 3;
+  std::string line = std::to_string(cutCards) + " of " + std::to_string(cards) +
+                     " shelf cards were not printed whole: ";
+  for (std::size_t i = 0; i < problems.size() && i < kShown; ++i)
+    line += (i ? "; " : "") + problems[i];
+  if (problems.size() > kShown)
+    line += "; and " + std::to_string(problems.size() - kShown) + " more";
+  return line;
+}
+
 }  // namespace
 
 void PrintShelfCards(RunContext& run) {
@@ -43,8 +56,9 @@ void PrintShelfCards(RunContext& run) {
 
   const std::vector<ShelfRecord> cards = LoadShelfRecords(run);
 
-  int failedCards = 0;
-  std::string firstFailure;
+  // Every card is printed; what did not reach the page whole is reported after the last.
+  int cutCards = 0;
+  std::vector<std::string> problems;
   for (std::size_t n = 0; n < cards.size(); ++n) {
     Try([&] {
       const bool cassetteAsked = TrimSpaces(cards.front().Layout(9, 3, z)) == "C";
@@ -56,26 +70,18 @@ void PrintShelfCards(RunContext& run) {
     });
 
     ShelfCardOutcome outcome = PrintShelfCardElements(surface, cards[n], z);
-    if (outcome.reachedSecondPage) {
-      // What the card printed so far still goes out; the rest of the run is dropped.
-      Try([&] { surface.EndDoc(); });
-      throw EndRun{kExitFailed,
-                   "shelf card " + std::to_string(n + 1) +
-                       " ran onto a second page; the remaining cards were not printed"};
-    }
     try {
       surface.EndDoc();
     } catch (const Failure& failure) {
-      outcome.printFailed = true;
-      if (outcome.failure.empty()) outcome.failure = failure.what();
+      outcome.problems.push_back(std::string("was not printed: ") + failure.what());
       Try([&] { surface.AbortDoc(); });
     }
-    if (outcome.printFailed && failedCards++ == 0) firstFailure = outcome.failure;
+    if (outcome.problems.empty()) continue;
+    ++cutCards;
+    for (const std::string& problem : outcome.problems)
+      problems.push_back("card " + std::to_string(n + 1) + " " + problem);
   }
-  if (failedCards > 0) {
-    throw EndRun{kExitFailed, std::to_string(failedCards) + " of " + std::to_string(cards.size()) +
-                                  " shelf cards could not be printed: " + firstFailure};
-  }
+  if (cutCards > 0) throw EndRun{kExitFailed, Summary(cutCards, cards.size(), problems)};
 }
 
 }  // namespace corvel

@@ -88,8 +88,6 @@ TEST(Dispatch, SelectsJobAndRunState) {
       {"z", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       {"  44 ", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
       {"44.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
-      {"65.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 66, 0, "", 0},
-      {"50", "", true, 1, 0, true, Job::Sheet, 1, 1, 50, 0, "", 0},
       {"1S", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       {"40000", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
       // Shelf requests: no dialog unless "Display" is True; copies run the job again.
@@ -101,7 +99,6 @@ TEST(Dispatch, SelectsJobAndRunState) {
       {"S2", "maybe", true, 2, F, false, Job::None, 0, 1, 0, 0, "", 0},
       {"S", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 0, "S ", A5},
       {"S12", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 1, "S1", A5},
-      {"SA", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 0, "SA", A5},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -166,6 +163,63 @@ TEST(Dispatch, PageSizeOfferedToTheDialogAndThePrinter) {
     EXPECT_DOUBLE_EQ(harness.dialog.seen.pageWidthMm, c.widthMm);
     EXPECT_DOUBLE_EQ(harness.dialog.seen.pageHeightMm, c.heightMm);
   }
+}
+
+// Settings texts of any length: no stack-bound parsing, no locale.
+TEST(Dispatch, PageSizesAndSheetTypesFromText) {
+  using Size = std::optional<std::pair<double, double>>;
+  const std::string digits30k(30000, '1');
+  const struct {
+    std::string text;
+    Size size;
+  } sizes[] = {
+      {" 62.5X30\t", Size{{62.5, 30}}},
+      {"10000x0.5", Size{{10000, 0.5}}},
+      {"10001x5", {}},
+      {"0x5", {}},
+      {"62.x30", {}},
+      {"62,5x30", {}},
+      {digits30k + "x40", {}},
+  };
+  for (const auto& c : sizes)
+    EXPECT_EQ(ParsePageSizeMm(c.text), c.size) << c.text.substr(0, 20);
+
+  const std::string long40k(40000, '4');
+  const struct {
+    std::string text;
+    std::optional<std::int16_t> type;  // nothing: not a number
+    bool overflows = false;
+  } types[] = {
+      {" +44 ", 44},       {"44.5", 44},        {"65.5", 66},        {".5e2", 50},
+      {"1e", {}},          {"4 4", {}},         {"&H2C", {}},        {"1e-400", 0},
+      {"40000", {}, true}, {long40k, {}, true}, {long40k + "x", {}},
+  };
+  for (const auto& c : types) {
+    SCOPED_TRACE(c.text.substr(0, 20));
+    if (c.overflows) {
+      EXPECT_THROW(ReadSheetType(c.text), OverflowError);
+    } else {
+      EXPECT_EQ(ReadSheetType(c.text), c.type);
+    }
+  }
+}
+
+// With "Display" True and several copies, a failed copy does not drop the later ones;
+// its failure is the run's outcome after the last.
+TEST(Dispatch, EveryShelfCopyRunsAfterAFailedOne) {
+  Harness harness("S2", true, 3);
+  harness.settings.Save(kPrinterSection, "Display", "True");
+  int copy = 0;
+  harness.jobBody = [&copy](RunContext& run) {
+    run.surface.Print("card", true);
+    if (++copy == 1) throw EndRun{kExitFailed, "card 1 element 4 cut"};
+    run.surface.EndDoc();
+  };
+  const RunOutcome outcome = harness.Run();
+  EXPECT_EQ(harness.calls.size(), 3u);
+  EXPECT_EQ(outcome.exitCode, kExitFailed);
+  EXPECT_EQ(outcome.reason, "copy 1 of 3: card 1 element 4 cut");
+  EXPECT_EQ(harness.surface->EndedDocuments(), 2);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
+#include <fstream>
 
 #include "common/errors.h"
 #include "common/text.h"
@@ -109,8 +111,56 @@ TEST(LoadRequests, SomethingElseInTheFilesPlaceHugeFileOrNoFolderIsAFailure) {
   EXPECT_THROW(LoadBarcodeRequests(data.run), IoError) << "a named pipe, without waiting";
   QDir(data.folder).mkdir("ShelfPrint");
   EXPECT_THROW(LoadShelfRecords(data.run), IoError) << "a folder";
-  data.settings.Save(kRunnerSection, "Path", data.folder.toStdString() + "/no/such/folder");
-  EXPECT_THROW(LoadBarcodeRequests(data.run), IoError);
+}
+
+// The message names the file or folder at fault and why; permissions only bind a user
+// other than root.
+TEST(LoadRequests, OpeningFailuresNameTheCause) {
+  const bool root = ::geteuid() == 0;
+  const struct {
+    const char* path;    // "Path" below the data folder
+    mode_t folderMode;   // 0: as created
+    bool writeRequest;   // a Barprint of one record, mode 0
+    const char* reason;  // part of the message
+  } cases[] = {
+      {"/no/such", 0, false, "/no/such (setting Quorrel/Path) does not exist"},
+      {"/plain", 0, false, "/plain (setting Quorrel/Path) is not a folder"},
+      {"/locked", 0555, false, "is missing and cannot be created: no permission to write in"},
+      {"/locked", 0755, true, "no permission to read request file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    if (root && (c.folderMode || c.writeRequest)) continue;
+    DataFolder data;
+    const QString folder = data.folder + c.path;
+    test::WriteFile(data.folder + "/plain", "x");
+    QDir().mkpath(data.folder + "/locked");
+    if (c.writeRequest) {
+      test::WriteFile(folder + "/Barprint", test::BarprintBytes(test::NumberedRows(1)));
+      ::chmod((folder + "/Barprint").toLocal8Bit().constData(), 0);
+    }
+    if (c.folderMode) ::chmod(folder.toLocal8Bit().constData(), c.folderMode);
+    data.settings.Save(kRunnerSection, "Path", folder.toStdString());
+    try {
+      LoadBarcodeRequests(data.run);
+      ADD_FAILURE() << "opened";
+    } catch (const IoError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+    }
+  }
+}
+
+// A suite writing its folder name in its single-byte code page: the settings store reads
+// "caf\xE9" as "café"; the folder on disk is the one in the suite's bytes.
+TEST(LoadRequests, PathInTheSuitesCodePageFindsItsFolder) {
+  DataFolder data;
+  const std::string folder = data.folder.toStdString() + "/caf\xE9";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  const QByteArray request = test::BarprintBytes(test::NumberedRows(2));
+  std::ofstream(folder + "/Barprint", std::ios::binary).write(request.constData(), request.size());
+  data.settings.Save(kRunnerSection, "Path", Cp1252ToUtf8(folder));
+  EXPECT_EQ(LoadBarcodeRequests(data.run).records.size(), 2u);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Cp1252ToUtf8(folder))));
 }
 
 TEST(LoadShelfRecords, CountsAndLimit) {

@@ -17,11 +17,12 @@ using Settings = std::map<std::string, std::string>;
 // Requests "Item 1".. priced "$1.00".. with codes 400638100001C, 400638100002C, ...
 struct SheetRun : test::DataFolder {
   SheetRun(int requests, std::int16_t type, const Settings& values = {},
-           const std::vector<std::string>& codes = {}, const QByteArray& shelf = {}) {
+           const std::vector<std::string>& codes = {}, const QByteArray& shelf = {},
+           int strayBytes = 0) {
     auto rows = test::NumberedRows(requests, 400638100001LL);
     for (std::size_t i = 0; i < codes.size(); ++i)
       rows[i].code = codes[i];
-    test::WriteFile(Barprint(), test::BarprintBytes(rows));
+    test::WriteFile(Barprint(), test::BarprintBytes(rows) + QByteArray(strayBytes, ' '));
     if (!shelf.isNull()) test::WriteFile(ShelfPrint(), shelf);
     for (const auto& [key, value] : values)
       settings.Save(kRunnerSection, key, value);
@@ -61,6 +62,7 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
     Settings settings;
     int requests;
     std::vector<std::vector<int>> sheets;
+    int strayBytes = 0;  // after the last record
   } cases[] = {
       // clang-format off
       {44, {}, 3, {Cycle(1, 22, 3)}},    // half a sheet
@@ -69,12 +71,12 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
       {99, {{"numofrows", "13"}, {"numofcolumns", "5"}}, 5, {Cycle(1, 32, 5)}},
       // Until a sheet ends on the last request.
       {99, grid65, 5, {Cycle(1, 32, 5), Cycle(3, 32, 5), Cycle(5, 32, 5), Cycle(2, 32, 5), Cycle(4, 32, 5)}},
-      {99, grid65, 130, {Cycle(1, 65, 130), Cycle(66, 65, 130)}},
+      {99, grid65, 130, {Cycle(1, 65, 130), Cycle(66, 65, 130)}, 7},
       // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.type) + " with " + std::to_string(c.requests));
-    SheetRun sheet(c.requests, c.type, c.settings);
+    SheetRun sheet(c.requests, c.type, c.settings, {}, {}, c.strayBytes);
     EXPECT_EQ(sheet.exitCode, 0);
     std::vector<std::vector<int>> sheets;  // the request of every label, from " Item 7"
     for (const RecordedOp& op : sheet.surface.Texts()) {

@@ -43,7 +43,7 @@ constexpr int kLeft = 0, kTop = 1, kHeight = 2;
 TEST(ShelfCardTest, PriceFormsAndUnitWord) {
   const std::tuple<const char*, std::int16_t, std::vector<std::string>> cases[] = {
       // clang-format off
-      {"12.5", 0, {"$12.50", "ea"}}, {"12.5", -1, {"$12.50", "Kg"}}, {"12.5", 1, {"$12.50", "ea"}},
+      {"12.5", 1, {"$12.50", "ea"}}, {"12.5", -1, {"$12.50", "Kg"}},
       {"0.5", 0, {"50c"}},  // "0c" reads as 0: no unit word
       {"0.75", -1, {"75c", "Kg"}}, {"0.999", 0, {"99.9c", "ea"}}, {"0.00", -1, {}}, {"0", 0, {"0"}},
       {"$3.40", 0, {"$3.40", "ea"}}, {"Special", 0, {"Special"}},
@@ -81,19 +81,16 @@ TEST(ShelfCardTest, SizingAndPlacement) {
       // Split at the first space, each line in half the box (120: size 4); the second
       // line centred with room for a hyphen.
       {"layout 2 splits", Card(3, "Fresh Bread Rolls", box, 2), {{"Fresh", 4200, 1000, 4}, {"Bread Rolls", 4080, 1096, 4}}},
-      {"layout 3 splits", Card(3, "Fresh Bread Rolls", box, 3), {{"Fresh", 4200, 1000, 4}, {"Bread Rolls", 4080, 1096, 4}}},
       {"layout 1 never splits", Card(3, "Fresh Bread Rolls", box, 1), {{"Fresh Bread Rolls", 4320 - 810, 1000, 9}}},
       {"no space: second line only, double size, half a line lower", Card(3, "Baguette", box, 2),
        {{"Baguette", 4320 - 360, 1048, 8}}},
       {"small page: no split, half box", Card(3, "Fresh Bread Rolls", top100, 2),
        {{"Fresh Bread Rolls", 3960, 100, 4}}, 8640, 1800},
-      {"small page halves every box", Card(1, "Hello", top100), {{"Hello", 4320 - 120, 100, 4}}, 8640, 1800},
       {"empty Left centres", Card(1, "Hello", box), {{"Hello", 4320 - 270, 1000, 9}}},
       {"Left within 0.9 W", Card(1, "Hello", {{kLeft, "7300"}, box[0], box[1]}), {{"Hello", 7300, 1000, 9}}},
       {"Left beyond 0.9 W keeps the cursor", Card(1, "Hello", {{kLeft, "7400"}, box[0], box[1]}), {{"Hello", 1234, 1000, 9}}},
       // 2700 > 0.95 x 2400: shrunk to 7 and moved down by 30 x 2 / 2.
       {"shrunk to the width", Card(1, wide, box), {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}, 2400},
-      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}), {}},
       {"zero height", Card(1, "Hello", {{kTop, "100"}, {kHeight, "0"}}), {}},
       {"box taller than any font", Card(1, "Hello", {{kLeft, "0"}, {kTop, "0"}, {kHeight, "5000"}}),
        {{"Hello", 0, 0, PrintSurface::kLargestFontSize - 1}}, 200000, 200000},
@@ -103,8 +100,9 @@ TEST(ShelfCardTest, SizingAndPlacement) {
     SCOPED_TRACE(c.name);
     RecordingSurface surface(c.pageWidth, c.pageHeight);
     surface.SetCurrentX(1234);
-    PrintShelfCardElements(surface, test::MakeShelfRecord(c.card),
-                           std::int16_t(c.card.cells.front().z));
+    const ShelfCardOutcome outcome = PrintShelfCardElements(surface, test::MakeShelfRecord(c.card),
+                                                            std::int16_t(c.card.cells.front().z));
+    EXPECT_EQ(outcome.problems, std::vector<std::string>{}) << "a Height of 0 leaves it out";
     const auto p = Printed(surface);
     ASSERT_EQ(p.size(), c.printed.size());
     for (std::size_t i = 0; i < p.size(); ++i) {
@@ -114,6 +112,43 @@ TEST(ShelfCardTest, SizingAndPlacement) {
       EXPECT_DOUBLE_EQ(p[i].y, y) << text;
       EXPECT_EQ(p[i].font.size, size) << text;
     }
+  }
+}
+
+// What does not reach the page whole is printed as far as it goes and reported by
+// element; the other elements print as usual.
+TEST(ShelfCardTest, ReportsWhatDidNotReachThePage) {
+  const struct {
+    const char* name;
+    ShelfCard card;
+    std::string problem;  // the first reported
+  } cases[] = {
+      // clang-format off
+      {"price far above the page", Card(4, "12.5", {{kTop, "-1e308"}, {kHeight, "4"}}),
+       "element 4 (price) \"$12.50\" is cut at the top edge of the page"},
+      // The largest font, narrowed to the page, moves down by half the size change; its
+      // centring counts a space beyond the narrowed width.
+      {"description box beyond any font", Card(3, "Fresh", {{kTop, "0"}, {kHeight, "1e308"}}),
+       "element 3 (description) \"Fresh\" is cut at the bottom and left edges of the page"},
+      {"left of the page", Card(1, "Hello", {{kLeft, "-500"}, {kTop, "100"}, {kHeight, "8"}}),
+       "element 1 \"Hello\" is cut at the left edge of the page"},
+      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}),
+       "element 1 \"Hello\" is left off: it would end below the lowest line of the page"},
+      {"negative box", Card(1, "Hello", {{kTop, "100"}, {kHeight, "-4"}}),
+       "element 1 \"Hello\" fits no font size in its box (Height \"-4\") and is left off"},
+      {"top beyond any number", Card(1, "Hello", {{kTop, "1e999"}, {kHeight, "8"}}),
+       "element 1 cell Top \"1e999\" is beyond any number"},
+      {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kTop, "100"}, {kHeight, "8"}}),
+       "element 1 cell Colour \"1e12\" is no colour"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingSurface surface;
+    const ShelfCardOutcome outcome = PrintShelfCardElements(surface, test::MakeShelfRecord(c.card),
+                                                            std::int16_t(c.card.cells.front().z));
+    ASSERT_FALSE(outcome.problems.empty());
+    EXPECT_EQ(outcome.problems.front(), c.problem);
   }
 }
 
@@ -207,7 +242,7 @@ TEST(ShelfCardsRunTest, RunsThatEndWithAFailure) {
     EXPECT_EQ(rig.Setting("Cassett"), "(absent)") << "refused before anything else";
   }
   {
-    SCOPED_TRACE("a card reaching a second page is sent and ends the run");
+    SCOPED_TRACE("a card reaching a second page is sent; the later cards still print");
     // The description's first line has no bottom check: with a negative element-5
     // height its box moves below the page.
     ShelfCard card = Card(3, "First", {{kTop, "3000"}, {kHeight, "100"}});
@@ -218,8 +253,9 @@ TEST(ShelfCardsRunTest, RunsThatEndWithAFailure) {
     ShelfRun rig;
     PagingSurface surface;
     EXPECT_NE(rig.Run({card, second}, "S1", &surface), 0);
-    EXPECT_EQ(PrintedTexts(surface), std::vector<std::string>{"First"}) << "no price after it";
-    EXPECT_EQ(surface.EndedDocuments(), 1);
+    EXPECT_EQ(PrintedTexts(surface), (std::vector<std::string>{"First", "Second"}))
+        << "no price after either";
+    EXPECT_EQ(surface.EndedDocuments(), 2);
   }
   {
     SCOPED_TRACE("a failed print skips its step; the run goes on and reports it");
