@@ -150,8 +150,8 @@ constexpr std::array<std::array<Element, 8>, 3> kDefaultLayouts = {{
       {4800, 100, true},
       {9600, 14, false},
       {10300, 10, false},
-      {10800, 10, false},
-      {11300, 8, false}}},
+      {10700, 10, false},
+      {11000, 8, false}}},
     // 3: user-defined card, 105 x 148 mm by default (about 5950 x 8400 twips)
     {{{200, 12, true},
       {700, 10, false},
