@@ -579,7 +579,10 @@ void IniSettingsStore::SaveMany(std::string_view section,
   // Other processes read-modify-write the same file: hold the lock for the whole update.
   const std::string lockPath = path_ + ".lock";
   FileDescriptor lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-  if (lock.get() < 0) ThrowIo("write", lockPath, errno);
+  if (lock.get() < 0) {
+    throw IoError("cannot write " + path_ + ": cannot open its lock file " + lockPath + ": " +
+                  Cause(lockPath, errno));
+  }
   LockWithin(lock.get(), lockPath, path_, lockWait_);
 
   std::string old;
