@@ -102,8 +102,8 @@ bool MagnitudeIsLarge(std::string_view number) {
   const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
   const std::size_t first = mantissa.find_first_of("123456789");
   if (first == std::string_view::npos) return false;
-  // Power of ten of the first significant digit, before the exponent (saturated: the
-  // digits alone decide only when the exponent is small).
+  // The power of ten of the first significant digit, plus the exponent (held at a
+  // billion so that an absurdly long one cannot overflow).
   long long power = first < point ? static_cast<long long>(point - first) - 1
                                   : -static_cast<long long>(first - point);
   if (e != std::string_view::npos) {
