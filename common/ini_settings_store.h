@@ -9,8 +9,11 @@
 // - A write changes only the line of that key (or appends it to its section, or
 //   appends the section); every other line, comment, order and line ending stays.
 // - Safe under concurrent writers: read-modify-write under flock() on a lock file
-//   beside it, written to a temporary file and renamed over the old one.
+//   beside it, written to a temporary file and renamed over the old one. A writer waits
+//   a bounded time for a lock another program holds, then fails naming the lock file.
+// - Memory stays proportionate to the file: the file's text and a compact index.
 // - UTF-8; a line that is not valid UTF-8 is read as Windows-1252.
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -20,7 +23,10 @@ namespace corvel {
 
 class IniSettingsStore : public SettingsStore {
  public:
-  explicit IniSettingsStore(std::string path);
+  // How long a writer waits for a lock another program holds before it fails.
+  static constexpr std::chrono::milliseconds kLockWait{5000};
+
+  explicit IniSettingsStore(std::string path, std::chrono::milliseconds lockWait = kLockWait);
 
   // The per-user file path described above.
   static std::string DefaultPath();
@@ -41,6 +47,7 @@ class IniSettingsStore : public SettingsStore {
   bool Refresh() const;
 
   std::string path_;
+  std::chrono::milliseconds lockWait_;
   std::shared_ptr<Cache> cache_;
 };
 

@@ -1,12 +1,17 @@
 #include "common/number_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
+#include <system_error>
 
 #include "common/errors.h"
+
+// Every conversion here goes through std::from_chars and std::to_chars, which always use
+// the period and never look at the C locale: the window toolkit sets the user's locale at
+// start-up, and under a decimal-comma locale strtod would read "1.235" as 1 and printf
+// would write "1,5".
 
 namespace corvel {
 namespace {
@@ -53,6 +58,15 @@ struct Decimal {
   int exponent = 0;    // value = 0.d1d2d3... x 10^exponent
 };
 
+// `value` written by to_chars into `buffer`, as the C library writes it in the C locale
+// with the given format and precision.
+std::string_view WriteChars(char (&buffer)[400], double value, std::chars_format format,
+                            int precision) {
+  const std::to_chars_result r =
+      std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
+  return std::string_view(buffer, r.ptr - buffer);
+}
+
 Decimal ToDecimal(double value) {
   Decimal d;
   d.negative = std::signbit(value);
@@ -61,22 +75,47 @@ Decimal ToDecimal(double value) {
   char buffer[400];
   if (magnitude < 1e15) {
     // 15 significant digits, so the noise of binary fractions (2.675, 3.0149999...)
-    // does not decide a rounding.
-    std::snprintf(buffer, sizeof buffer, "%.14e", magnitude);
-    std::string_view text(buffer);
+    // does not decide a rounding: "2.67500000000000e+00".
+    const std::string_view text = WriteChars(buffer, magnitude, std::chars_format::scientific, 14);
     const std::size_t e = text.find('e');
     for (char c : text.substr(0, e))
       if (c != '.') d.digits.push_back(c);
-    d.exponent = std::atoi(buffer + e + 1) + 1;
+    const bool negativeExponent = text[e + 1] == '-';
+    int exponent = 0;
+    std::from_chars(text.data() + e + 2, text.data() + text.size(), exponent);
+    d.exponent = (negativeExponent ? -exponent : exponent) + 1;
   } else {
     // Large values are whole numbers: every digit of the double counts (codes).
-    std::snprintf(buffer, sizeof buffer, "%.0f", magnitude);
-    d.digits = buffer;
+    d.digits = WriteChars(buffer, magnitude, std::chars_format::fixed, 0);
     d.exponent = static_cast<int>(d.digits.size());
   }
   while (!d.digits.empty() && d.digits.back() == '0')
     d.digits.pop_back();
   return d;
+}
+
+// For a decimal number that from_chars found out of range: whether it is too large
+// (rather than too small). Judged on the power of ten of its first significant digit.
+bool MagnitudeIsLarge(std::string_view number) {
+  const std::size_t e = number.find('e');
+  const std::string_view mantissa = number.substr(0, e);
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const std::size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) return false;
+  // The power of ten of the first significant digit, plus the exponent (held at a
+  // billion so that an absurdly long one cannot overflow).
+  long long power = first < point ? static_cast<long long>(point - first) - 1
+                                  : -static_cast<long long>(first - point);
+  if (e != std::string_view::npos) {
+    std::size_t i = e + 1;
+    const bool negativeExponent = i < number.size() && number[i] == '-';
+    if (i < number.size() && (number[i] == '+' || number[i] == '-')) ++i;
+    long long exponent = 0;
+    for (; i < number.size(); ++i)
+      exponent = std::min(exponent * 10 + (number[i] - '0'), 1'000'000'000LL);
+    power += negativeExponent ? -exponent : exponent;
+  }
+  return power > 0;
 }
 
 // Rounds to `decimals` places, a half away from zero; returns integer and fraction
@@ -130,7 +169,7 @@ double ReadLeadingNumber(std::string_view text) {
     return negative ? -value : value;
   }
 
-  // Collect the longest prefix that forms a decimal number, in C syntax for strtod.
+  // Collect the longest prefix that forms a decimal number, in the syntax from_chars reads.
   std::string number;
   bool sawDigit = false;
   for (; pos < s.size() && s[pos] >= '0' && s[pos] <= '9'; ++pos, sawDigit = true)
@@ -150,8 +189,14 @@ double ReadLeadingNumber(std::string_view text) {
       exponent.push_back(s[p++]);
     if (p > digitsStart) number += exponent;
   }
-  const double value = std::strtod(number.c_str(), nullptr);
-  if (std::isinf(value)) throw OverflowError("number too large: " + std::string(text));
+  double value = 0;
+  const std::from_chars_result r =
+      std::from_chars(number.data(), number.data() + number.size(), value);
+  if (r.ec == std::errc::result_out_of_range) {
+    // Beyond the range of a double: too small reads as 0, too large is an overflow.
+    if (MagnitudeIsLarge(number)) throw OverflowError("number too large: " + std::string(text));
+    value = 0;
+  }
   return negative ? -value : value;
 }
 
@@ -159,10 +204,11 @@ std::string GeneralNumber(double value) {
   if (value == 0) return "0";
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15G", value);
-  std::string text = buffer;
-  // "%G" writes two-digit exponents at least, as wanted ("1E+15", "1E-05").
+  // As printf's "%.15G" writes it in the C locale: two-digit exponents at least
+  // ("1E+15", "1E-05"), exponent form outside 1E-4 <= |v| < 1E15.
+  char buffer[400];
+  std::string text(WriteChars(buffer, value, std::chars_format::general, 15));
+  std::replace(text.begin(), text.end(), 'e', 'E');
   return text;
 }
 

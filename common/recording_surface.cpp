@@ -1,6 +1,7 @@
 #include "common/recording_surface.h"
 
 #include "common/errors.h"
+#include "common/number_text.h"
 #include "common/text.h"
 
 namespace corvel {
@@ -19,7 +20,7 @@ void RecordingSurface::SetFontName(std::string_view name) {
 
 void RecordingSurface::SetFontSize(double points) {
   if (!(points >= 1 && points <= kLargestFontSize))
-    throw PrintError("font size out of range: " + std::to_string(points));
+    throw PrintError("font size out of range: " + GeneralNumber(points));
   font_.size = points;
 }
 

@@ -2,7 +2,6 @@
 #include "common/text.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace corvel {
 
@@ -22,8 +21,7 @@ namespace {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
+           return AsciiLower(x) == AsciiLower(y);
          });
 }
 

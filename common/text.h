@@ -38,4 +38,10 @@ std::string Utf8ToCp1252(std::string_view utf8);
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 
+// An ASCII letter in lower case; other bytes as they are. std::tolower follows the user's
+// locale: under Turkish it leaves 'I' as it is, and Latin-9 locales change high bytes.
+inline char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 }  // namespace corvel

@@ -16,6 +16,8 @@
 #include <cmath>
 
 #include "common/errors.h"
+#include "common/number_text.h"
+#include "common/text.h"
 #include "platform/pdf_file_names.h"
 #include "platform/printing.h"
 
@@ -75,8 +77,7 @@ bool IsPlainSlotName(std::string_view name) {
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
+           return AsciiLower(x) == AsciiLower(y);
          });
 }
 
@@ -232,7 +233,7 @@ void QtPrintSurface::SetFontName(std::string_view name) {
 
 void QtPrintSurface::SetFontSize(double points) {
   if (!(points >= 1 && points <= kLargestFontSize)) {
-    throw PrintError("Font size " + std::to_string(points) + " is outside 1 to " +
+    throw PrintError("Font size " + GeneralNumber(points) + " is outside 1 to " +
                      std::to_string(static_cast<int>(kLargestFontSize)) + " points");
   }
   fontSize_ = points;

@@ -66,7 +66,7 @@ std::string CellText(const QJsonValue& value, const std::string& where) {
 
 std::string Lower(std::string text) {
   for (char& c : text)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    c = AsciiLower(c);
   return text;
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors, and runs every test; then
-# does the same with the address and undefined-behaviour sanitizers. Ends with ctest's
-# summary.
+# Installs what is missing, builds with warnings as errors, and runs every test, once as
+# is and once under a decimal-comma locale; then does the same with the address and
+# undefined-behaviour sanitizers. Ends with ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -13,6 +13,15 @@ echo "== build (warnings are errors)"
 scripts/build.sh build -DCORVEL_WERROR=ON
 echo "== tests"
 ctest --test-dir build -j "$(nproc)" --timeout 600
+
+echo "== tests under a decimal-comma locale (de_DE.UTF-8)"
+# Numbers must read and write the same whatever the user's locale. The locale is
+# generated into a private folder, so the system's locales stay as they are.
+locales=$(mktemp -d)
+trap 'rm -rf "$locales"' EXIT
+localedef -i de_DE -f UTF-8 "$locales/de_DE.UTF-8" || [ -e "$locales/de_DE.UTF-8/LC_NUMERIC" ]
+LOCPATH=$locales LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 \
+  ctest --test-dir build -j "$(nproc)" --timeout 600
 
 echo "== build with address and undefined-behaviour sanitizers"
 scripts/build.sh build-sanitize -DCORVEL_SANITIZE=ON -DCORVEL_BENCH=OFF \

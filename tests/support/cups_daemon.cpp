@@ -93,7 +93,9 @@ void CupsDaemon::Stop() {
 }
 
 int CupsDaemon::RunClient(const QString& program, const QStringList& args, QString* output) const {
-  const RunResult result = RunProgram(program, args, {}, {"CUPS_SERVER=" + Socket()}, 30000);
+  // The client's answers are read in English ("scheduler is running"), whatever the locale.
+  const RunResult result =
+      RunProgram(program, args, {}, {"CUPS_SERVER=" + Socket(), "LC_ALL=C"}, 30000);
   if (output) *output = QString::fromUtf8(result.out + result.err);
   return result.finished ? result.exitCode : -1;
 }

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <clocale>
+#include <cstdlib>
 
 namespace corvel::test {
 namespace {
@@ -37,6 +39,22 @@ QString BuiltProgram(const QString& name) {
   for (const QString& sub : {QString("/station/"), QString("/runner/"), QString("/tools/")})
     if (QFile::exists(build + sub + name)) return build + sub + name;
   return build + "/" + name;
+}
+
+QStringList DecimalCommaLocale() {
+  static const QStringList env = [] {
+    const QStringList names = {"LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8"};
+    if (locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr)) {
+      freelocale(german);
+      const QString path = qEnvironmentVariable("LOCPATH");
+      return path.isEmpty() ? names : QStringList{"LOCPATH=" + path} + names;
+    }
+    const QString folder = MakeTempFolder();
+    QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", folder + "/de_DE.UTF-8"});
+    if (!QFile::exists(folder + "/de_DE.UTF-8/LC_NUMERIC")) return QStringList();
+    return QStringList{"LOCPATH=" + folder} + names;
+  }();
+  return env;
 }
 
 RunResult RunProgram(const QString& program, const QStringList& args, const QByteArray& input,

@@ -16,6 +16,11 @@ QString MakeTempFolder();
 // Path of a program built by this project ("tarewise", "sheetwise", "corvel").
 QString BuiltProgram(const QString& name);
 
+// Environment entries ("LOCPATH=...", "LANG=...", "LC_ALL=...") that select a decimal-comma
+// locale, de_DE.UTF-8: the one the environment already offers, or one generated once per
+// process with localedef into a temporary folder. Empty when neither works.
+QStringList DecimalCommaLocale();
+
 struct RunResult {
   int exitCode = -1;
   bool finished = false;  // false: it did not end within the time limit (and was killed)

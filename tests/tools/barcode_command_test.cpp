@@ -84,16 +84,20 @@ TEST(BarcodeCommand, JsonlSessionAnswersEveryLineInOrder) {
 }
 
 TEST(BarcodeCommand, ArgumentsAndDescription) {
-  const std::tuple<QStringList, int, const char*> rows[] = {
-      {{"4006381333932"}, 0, "computed would be 1"},
-      {{}, 2, ""},
-      {{"1", "--pdf", "/nonexistent-folder/x.pdf"}, 1, ""},
-      {{"1", "--dpi", "300dpi"}, 2, ""},
+  const QStringList german = test::DecimalCommaLocale();
+  ASSERT_FALSE(german.isEmpty()) << "no de_DE.UTF-8 locale and no localedef (package locales)";
+  const std::tuple<QStringList, int, const char*, QStringList> rows[] = {
+      {{"4006381333932"}, 0, "computed would be 1", {}},
+      {{}, 2, "", {}},
+      {{"1", "--pdf", "/nonexistent-folder/x.pdf"}, 1, "", {}},
+      {{"1", "--dpi", "300dpi"}, 2, "", {}},
+      // Under a decimal-comma locale this code once came out as 0006381333935.
+      {{"4006381333931"}, 0, "data digits:  400638133393\n", german},
   };
-  for (const auto& [args, exitCode, outPart] : rows) {
-    SCOPED_TRACE(args.join(' ').toStdString());
+  for (const auto& [args, exitCode, outPart, env] : rows) {
+    SCOPED_TRACE((env.join(' ') + " " + args.join(' ')).toStdString());
     const test::RunResult run =
-        test::RunProgram(test::BuiltProgram("corvel"), QStringList{"barcode"} + args);
+        test::RunProgram(test::BuiltProgram("corvel"), QStringList{"barcode"} + args, {}, env);
     EXPECT_EQ(run.exitCode, exitCode) << run.err.constData();
     EXPECT_TRUE(run.out.contains(outPart)) << run.out.constData();
   }
