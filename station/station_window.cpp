@@ -8,7 +8,6 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <cmath>
-#include <limits>
 
 #include "common/errors.h"
 #include "common/number_text.h"
