@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "Usage: tarewise [--help | --version]\n"
     "The scale label station: one window for picking products, weighing and printing\n"
     "labels. Start it in the folder that holds (or is to hold) the product file \"pdlist\";\n"
-    "its settings are in section [Zebra] of ~/.config/Corvel/Corvel.ini.\n"
+    "its settings are in section [Zebra] of ${XDG_CONFIG_HOME:-~/.config}/Corvel/Corvel.ini.\n"
     "  --help     print this text and exit\n"
     "  --version  print the version and exit\n";
 
