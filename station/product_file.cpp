@@ -161,6 +161,17 @@ CommitResult NotSaved(const ProductRecord& stored, ProductBox box, const IoError
   return result;
 }
 
+// True when a failed write left record n and the file length as they were (a file that
+// could not be opened for writing at all).
+bool Unchanged(const RecordFile& file, std::uint64_t n, std::uint64_t lengthBefore,
+               const RecordBytes& bytesBefore) {
+  try {
+    return file.Length() == lengthBefore && file.Read(n) == bytesBefore;
+  } catch (const IoError&) {
+    return false;
+  }
+}
+
 // Puts record n and the file length back as they were before a failed write: the file
 // is cut back to its old length (a record that was being appended goes), and the part
 // of the record that lay within the file gets its old bytes. False when that fails too.
@@ -228,7 +239,8 @@ void WriteProductRecord(ProductStation& station, std::uint64_t n, const ProductR
   try {
     station.file.Write(n, record.Bytes());
   } catch (const IoError& error) {
-    if (!PutBack(station.file.Path(), n, lengthBefore, bytesBefore)) {
+    if (!Unchanged(station.file, n, lengthBefore, bytesBefore) &&
+        !PutBack(station.file.Path(), n, lengthBefore, bytesBefore)) {
       throw IoError(std::string(error.what()) + "; the file could not be put back as it was");
     }
     throw;
