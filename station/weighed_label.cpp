@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "common/errors.h"
-
 #include "common/number_text.h"
 #include "common/text.h"
 #include "station/label_barcode.h"
