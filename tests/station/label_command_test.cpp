@@ -125,7 +125,7 @@ TEST(StationCommands, TarewiseHelpVersionAndUnreadableSettings) {
         test::RunProgram("/bin/sh", args, {},
                          {"XDG_CONFIG_HOME=" + config, "HOME=" + folder,
                           "CORVEL_PRINT_DIALOG=accept", "QT_QPA_PLATFORM=offscreen"},
-                         runs ? 3000 : 30000);
+                         runs ? 5000 : 30000);
     EXPECT_EQ(run.finished, !runs) << run.err.toStdString();
     if (runs) {
       EXPECT_TRUE(run.err.contains("The settings could not be read")) << run.err.toStdString();
