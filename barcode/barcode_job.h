@@ -32,6 +32,20 @@ struct BarcodeJob {
   std::string DataDigits;        // the 12 data digits as prepared (before any EAN-8 re-split)
 };
 
+// The digits of a code number, by the one rule both programs use. The number is first
+// made whole as the format "00000" makes it (a fraction rounded half away from zero), and
+// every threshold is judged on that whole number, so the thresholds and the digits taken
+// always agree: up to 99 999 999 999 (eleven digits) the last 12 digits are all data and
+// no check digit came with the code ('*'); above it the last 13 digits are taken and the
+// 13th is the check digit that came with the code. A minus sign reads as 0.
+struct CodeDigits {
+  double whole = 0;        // the whole number whose digits were taken
+  std::string data;        // the 12 data digits
+  char checkMarker = '*';  // '*', or the digit that came with the code as its check digit
+};
+
+CodeDigits SplitCodeDigits(double value);
+
 // Fills the digit fields, CheckMarker, CheckDigit(Text), UpcEDigits, IsUpcE and IsEan8
 // from a code field of up to 14 characters. Never rejects input: text without a number
 // is code 0. A minus sign left among the digits reads as 0 in the digit fields, as it

@@ -83,26 +83,32 @@ void CompressToUpcE(BarcodeJob& job) {
   job.IsUpcE = true;
 }
 
-void PrepareBarcodeDigits(BarcodeJob& job, std::string_view codeField, bool allowUpcE,
-                          bool allowEan8) {
-  const double value = ReadLeadingNumber(codeField);
+CodeDigits SplitCodeDigits(double value) {
   const std::string formatted = FormatNumber(value, "00000");
-  const double whole = WholeValue(formatted, std::round(value));
+  CodeDigits digits;
+  digits.whole = WholeValue(formatted, std::round(value));
   const std::string padded = "00000000000000" + formatted;
-
-  std::string data;
-  if (whole <= kLargestWithoutCheckDigit) {
-    data = LastChars(padded, 12);
-    job.CheckMarker = '*';
+  if (digits.whole <= kLargestWithoutCheckDigit) {
+    digits.data = LastChars(padded, 12);
+    digits.checkMarker = '*';
   } else {
     const std::string last13 = LastChars(padded, 13);
-    data = last13.substr(0, 12);
-    job.CheckMarker = DigitAt(last13, 12);
+    digits.data = last13.substr(0, 12);
+    digits.checkMarker = DigitAt(last13, 12);
   }
   // A negative number leaves a minus sign among the digits; it is encoded as 0, so the
   // digit texts show 0 too and the printed number matches the bars.
-  for (char& c : data)
+  for (char& c : digits.data)
     c = DigitAt(std::string_view(&c, 1), 0);
+  return digits;
+}
+
+void PrepareBarcodeDigits(BarcodeJob& job, std::string_view codeField, bool allowUpcE,
+                          bool allowEan8) {
+  const CodeDigits digits = SplitCodeDigits(ReadLeadingNumber(codeField));
+  const double whole = digits.whole;
+  const std::string& data = digits.data;
+  job.CheckMarker = digits.checkMarker;
   job.DataDigits = data;
 
   job.LeadPair = data.substr(0, 2);

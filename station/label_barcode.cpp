@@ -42,22 +42,16 @@ bool PrepareLabelBarcode(BarcodeJob& job, std::string_view codeText, std::string
   const double code = ReadLeadingNumber(codeText);
   if (!(code > 0)) return false;
 
-  std::string padded(14, '0');
-  padded.append(FormatNumber(code, "00000"));
-  std::string data;
-  if (code > 99999999999.0) {
-    const std::string last13 = LastChars(padded, 13);
-    job.CheckMarker = last13[12];
-    data = last13.substr(0, 12);
-  } else {
-    data = LastChars(padded, 12);
-    job.CheckMarker = '*';
-  }
+  // The encoder's rule: a code with a fraction is judged on the whole number whose
+  // digits it gives (9 999.4 is item 9999; 99 999 999 999.4 keeps all eleven digits).
+  const CodeDigits digits = SplitCodeDigits(code);
+  const std::string& data = digits.data;
+  job.CheckMarker = digits.checkMarker;
   job.IsUpcE = false;
   job.IsEan8 = false;
   job.UpcEDigits.clear();
 
-  if (code > 9999) {
+  if (digits.whole > 9999) {
     job.LeadPair = data.substr(0, 2);
     job.FirstDigit = data.substr(0, 1);
     job.LeftFirst = data.substr(1, 1);

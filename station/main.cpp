@@ -1,27 +1,77 @@
 // tarewise: the scale label station. One window; its working directory holds the
 // product file "pdlist", and its settings are in section "Zebra" of the settings store.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
 
 #include "common/clock.h"
 #include "common/ini_settings_store.h"
+#include "corvel_version.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tarewise [--help | --version]\n"
+    "The scale label station: one window for picking products, weighing and printing\n"
+    "labels. Start it in the folder that holds (or is to hold) the product file \"pdlist\";\n"
+    "its settings are in section [Zebra] of ${XDG_CONFIG_HOME:-~/.config}/Corvel/Corvel.ini.\n"
+    "  --help     print this text and exit\n"
+    "  --version  print the version and exit\n";
+
+// --help and --version answer before anything else happens: no window, no display
+// needed, no file created. Returns the exit status, or -1 to go on and start.
+int AnswerCommandLine(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("tarewise %s\n", CORVEL_VERSION);
+      return 0;
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (const int status = AnswerCommandLine(argc, argv); status >= 0) return status;
   QApplication app(argc, argv);
+  // What Qt did not take for itself is no option of ours.
+  if (argc > 1) {
+    std::fprintf(stderr, "tarewise: unknown argument \"%s\" (see tarewise --help)\n", argv[1]);
+    return 2;
+  }
   corvel::SetUpFonts();
 
   corvel::IniSettingsStore settings(corvel::IniSettingsStore::DefaultPath());
   corvel::QtMessageBoxes messages;
   corvel::SystemClock clock;
   // Labels are 60 x 40 mm PDF pages unless "PdfPageSize" in section "Zebra" says otherwise.
-  const corvel::PrinterTarget target =
-      corvel::ChoosePrinterTarget(settings, "Zebra", "tarewise", 60, 40);
+  // Settings that cannot be read (Corvel.ini a folder or unreadable, its folder a file)
+  // must not keep the station from starting: labels then go where they go without
+  // settings, and the window says what is wrong.
+  std::string settingsProblem;
+  corvel::PrinterTarget target;
+  try {
+    target = corvel::ChoosePrinterTarget(settings, "Zebra", "tarewise", 60, 40);
+  } catch (const std::exception& error) {
+    settingsProblem = error.what();
+    target =
+        corvel::ChoosePrinterTarget(corvel::MemorySettingsStore(), "Zebra", "tarewise", 60, 40);
+  }
 
   corvel::StationWindow window(corvel::StationServices{
       settings, messages, clock, target, [target] { return corvel::MakePrintSurface(target); }});
+  if (!settingsProblem.empty()) window.ReportSettingsProblem(settingsProblem);
 
   // The scale link polls the port stored as "COMPORT" from the first tick on.
   corvel::ScaleLink scaleLink(window, *window.Timer1, settings, window.PortNumber());

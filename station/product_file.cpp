@@ -1,5 +1,9 @@
 #include "station/product_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <fstream>
@@ -69,6 +73,27 @@ int DescriptionLine(ProductBox box) {
   }
 }
 
+// The typed text made to fit a description field without losing what was typed: a box
+// shows the field's padding, so a click behind it or End puts the cursor after up to 24
+// spaces, and text typed there would be cut off. Padding gives way first (trailing
+// spaces, then the longest run of spaces), then the text is cut to the field.
+std::string FitDescription(std::string_view typed) {
+  std::string text(typed);
+  if (CharCount(text) <= kDescriptionLength) return text;
+  text.erase(text.find_last_not_of(' ') + 1);
+  while (CharCount(text) > kDescriptionLength) {
+    std::size_t longestAt = 0, longest = 0;
+    for (std::size_t at = text.find("  "); at != std::string::npos; at = text.find("  ", at)) {
+      const std::size_t end = std::min(text.find_first_not_of(' ', at), text.size());
+      if (end - at >= longest) longestAt = at, longest = end - at;
+      at = end;
+    }
+    if (longest < 2) break;
+    text.erase(longestAt, 1);
+  }
+  return text;
+}
+
 const std::string& StoredText(const ProductBoxTexts& texts, ProductBox box) {
   switch (box) {
     case ProductBox::Code:
@@ -136,6 +161,41 @@ CommitResult NotSaved(const ProductRecord& stored, ProductBox box, const IoError
   return result;
 }
 
+// True when a failed write left record n and the file length as they were (a file that
+// could not be opened for writing at all).
+bool Unchanged(const RecordFile& file, std::uint64_t n, std::uint64_t lengthBefore,
+               const RecordBytes& bytesBefore) {
+  try {
+    return file.Length() == lengthBefore && file.Read(n) == bytesBefore;
+  } catch (const IoError&) {
+    return false;
+  }
+}
+
+// Puts record n and the file length back as they were before a failed write: the file
+// is cut back to its old length (a record that was being appended goes), and the part
+// of the record that lay within the file gets its old bytes. False when that fails too.
+bool PutBack(const std::string& path, std::uint64_t n, std::uint64_t lengthBefore,
+             const RecordBytes& bytesBefore) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::ftruncate(fd, static_cast<off_t>(lengthBefore)) == 0;
+  const std::uint64_t start = (n - 1) * kProductRecordLength;
+  std::size_t done = 0;
+  const std::size_t keep = lengthBefore > start
+                               ? std::min<std::uint64_t>(lengthBefore - start, kProductRecordLength)
+                               : 0;
+  while (ok && done < keep) {
+    const ssize_t put =
+        ::pwrite(fd, bytesBefore.data() + done, keep - done, static_cast<off_t>(start + done));
+    if (put < 0 && errno == EINTR) continue;
+    ok = put > 0;
+    if (ok) done += static_cast<std::size_t>(put);
+  }
+  ok = ::close(fd) == 0 && ok;
+  return ok;
+}
+
 }  // namespace
 
 LoadResult LoadProductFile(ProductStation& station) {
@@ -171,7 +231,20 @@ LoadResult LoadProductFile(ProductStation& station) {
 }
 
 void WriteProductRecord(ProductStation& station, std::uint64_t n, const ProductRecord& record) {
-  station.file.Write(n, record.Bytes());
+  // A write can fail half way (a full disk takes the first bytes of a new record and
+  // refuses the rest); the file is then put back as it was, so a failed write changes
+  // nothing, in the file as in the table.
+  const std::uint64_t lengthBefore = station.file.Length();
+  const RecordBytes bytesBefore = station.file.Read(n);
+  try {
+    station.file.Write(n, record.Bytes());
+  } catch (const IoError& error) {
+    if (!Unchanged(station.file, n, lengthBefore, bytesBefore) &&
+        !PutBack(station.file.Path(), n, lengthBefore, bytesBefore)) {
+      throw IoError(std::string(error.what()) + "; the file could not be put back as it was");
+    }
+    throw;
+  }
   if (station.table.size() <= n) station.table.resize(n + 1);
   station.table[n] = record;
 }
@@ -198,9 +271,9 @@ ProductBoxTexts BoxTextsOf(const ProductRecord& record) {
   const float tare = record.Tare();
   texts.tare = FormatNumber(std::isfinite(tare) ? tare : 0.0, "#0.000");
   texts.shelfLife = std::to_string(record.ShelfLifeDays());
-  texts.description1 = record.Description(1);
-  texts.description2 = record.Description(2);
-  texts.description3 = record.Description(3);
+  texts.description1 = record.ShownDescription(1);
+  texts.description2 = record.ShownDescription(2);
+  texts.description3 = record.ShownDescription(3);
   texts.nonWeighed = record.NonWeighed();
   return texts;
 }
@@ -217,8 +290,10 @@ CommitResult CommitProductBox(ProductStation& station, ProductBox box, std::stri
   ProductRecord changed = stored;
 
   if (const int line = DescriptionLine(box)) {
-    if (text == TrimSpaces(stored.Description(line))) return result;
-    changed.SetDescription(line, text);
+    // Passing through without typing leaves the field as stored, zero bytes included.
+    const std::string shown = stored.ShownDescription(line);
+    if (text == shown || text == TrimSpaces(shown)) return result;
+    changed.SetDescription(line, FitDescription(text));
   } else {
     const std::optional<double> typed = ReadValue(text);
     if (!typed) return Refused(stored, box, text);

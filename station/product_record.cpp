@@ -23,7 +23,7 @@ void ProductRecord::SetDescription(int line, std::string_view utf8) {
 
 std::string ProductRecord::SelectorName(std::uint64_t n) const {
   for (int line = 1; line <= 3; ++line) {
-    std::string name = TrimSpaces(Description(line));
+    std::string name = TrimSpaces(ShownDescription(line));
     if (!name.empty()) return name;
   }
   return std::to_string(n);

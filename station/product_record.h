@@ -25,6 +25,12 @@
 
 namespace corvel {
 
+// A text field as a box shows it: up to its first zero byte. Zero bytes in a box would be
+// invisible characters the cursor can stand behind, and typing there would be lost.
+inline std::string ShownText(std::string_view text) {
+  return std::string(text.substr(0, text.find('\0')));
+}
+
 inline constexpr std::size_t kProductRecordLength = 150;
 inline constexpr std::size_t kDescriptionLength = 24;
 
@@ -58,14 +64,17 @@ class ProductRecord {
 
   // Description lines 1..3 as UTF-8, all 24 characters including padding.
   std::string Description(int line) const;
+  // What a box shows of description line 1..3: the text up to its first zero byte. A
+  // line the station never wrote is zero bytes and shows empty.
+  std::string ShownDescription(int line) const { return ShownText(Description(line)); }
   // Stores `utf8` cut to 24 characters or padded with spaces.
   void SetDescription(int line, std::string_view utf8);
 
   float Tare() const { return GetFloat32(bytes_, 100); }
   void SetTare(float kilograms) { PutFloat32(bytes_, 100, kilograms); }
 
-  // The name of the product in the selector: the first description line that is not
-  // empty once its spaces are trimmed, trimmed; else the record number `n` as text.
+  // The name of the product in the selector: the first description line whose shown
+  // text is not empty once its spaces are trimmed, trimmed; else the record number `n`.
   std::string SelectorName(std::uint64_t n) const;
 
   bool operator==(const ProductRecord&) const = default;

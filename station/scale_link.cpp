@@ -1,12 +1,35 @@
 #include "station/scale_link.h"
 
 #include <exception>
+#include <limits>
 
 #include "common/errors.h"
+#include "common/number_text.h"
 #include "station/scale_frame.h"
 #include "station/station_window.h"
 
 namespace corvel {
+
+PortChoice PortNumberFromText(std::string_view text) {
+  PortChoice choice;
+  double value = 0;
+  try {
+    value = ReadLeadingNumber(text);
+  } catch (const OverflowError&) {
+    choice.problem = "its number is too large for a port number";
+    return choice;
+  }
+  const double rounded = RoundHalfEven(value);
+  if (!(rounded <= std::numeric_limits<int>::max())) {
+    choice.problem = GeneralNumber(value) + " is too large for a port number";
+  } else if (!(rounded >= 1)) {
+    choice.problem = "port numbers start at 1";
+    if (rounded >= std::numeric_limits<int>::min()) choice.number = static_cast<int>(rounded);
+  } else {
+    choice.number = static_cast<int>(rounded);
+  }
+  return choice;
+}
 
 ScaleLink::ScaleLink(ScaleView& view, QTimer& timer1, const SettingsStore& settings, int portNumber,
                      QObject* parent)
@@ -22,9 +45,17 @@ void ScaleLink::OnTimerTick() {
   if (state_ != State::Idle) return;  // polls never overlap on the line
   const QString port = QStringLiteral("COM%1").arg(portNumber_);
   if (!line_.IsOpen()) {
-    const QString device = SerialDeviceForPort(settings_, portNumber_);
+    QString device;
+    try {
+      device = SerialDeviceForPort(settings_, portNumber_);
+    } catch (const std::exception& error) {
+      // Unreadable settings switch polling off and say why; they never end the program.
+      Fail(QStringLiteral("off: the device of %1 cannot be read from the settings: %2")
+               .arg(port, QString::fromStdString(error.what())));
+      return;
+    }
     if (device.isEmpty()) {
-      Fail(QStringLiteral("off: port number %1 names no serial port").arg(portNumber_));
+      Fail(NoPortMessage());
       return;
     }
     try {
@@ -46,6 +77,23 @@ void ScaleLink::OnTimerTick() {
     return;
   }
   StartWait(State::WaitingForAck);
+}
+
+QString ScaleLink::NoPortMessage() const {
+  // The port number came from "COMPORT" (read at start-up, or saved from "On COM" as it
+  // was left): name the key and what is wrong with its text, not the number it gave.
+  try {
+    if (const auto stored = settings_.Get("Zebra", "COMPORT")) {
+      const PortChoice choice = PortNumberFromText(*stored);
+      if (choice.number == portNumber_ && !choice.problem.empty()) {
+        return QStringLiteral("off: \"COMPORT\" (On COM) is \"%1\": %2")
+            .arg(QString::fromStdString(*stored), QString::fromStdString(choice.problem));
+      }
+    }
+  } catch (const std::exception&) {
+    // An unreadable store is reported by the window; the number is all there is here.
+  }
+  return QStringLiteral("off: port number %1 names no serial port").arg(portNumber_);
 }
 
 void ScaleLink::OnScalesConnectedClicked(bool checked) {

@@ -16,6 +16,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <string>
+#include <string_view>
 
 #include "common/settings_store.h"
 #include "platform/serial_line.h"
@@ -24,6 +26,15 @@
 namespace corvel {
 
 class StationWindow;
+
+// The serial port number a text gives ("COMPORT", the "On COM" box): its leading number
+// rounded to the nearest whole number, halves to even. A number below 1 names no port;
+// one beyond the range of a port number gives 0. `problem` then says what is wrong.
+struct PortChoice {
+  int number = 0;
+  std::string problem;  // empty when `number` can name a port
+};
+PortChoice PortNumberFromText(std::string_view text);
 
 class ScaleLink : public QObject {
   Q_OBJECT
@@ -68,6 +79,7 @@ class ScaleLink : public QObject {
   void ReadFrame();
   void EndPoll();
   void Fail(const QString& message);
+  QString NoPortMessage() const;
 
   ScaleView& view_;
   QTimer& timer1_;

@@ -8,11 +8,11 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <cmath>
-#include <limits>
 
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "station/label_layout.h"
+#include "station/scale_link.h"
 
 namespace corvel {
 namespace {
@@ -60,13 +60,9 @@ double ValueOf(const QString& text) {
   }
 }
 
-// A port number from "On COM": nearest whole number, halves to even; 0 when it does
-// not fit (the scale link then reports the port it cannot open).
-int PortNumberOf(const QString& text) {
-  const double rounded = RoundHalfEven(ValueOf(text));
-  if (!(rounded >= std::numeric_limits<int>::min() && rounded <= std::numeric_limits<int>::max()))
-    return 0;
-  return static_cast<int>(rounded);
+// A text from a file or the settings as a box shows it: up to its first zero byte.
+QString Shown(const std::string& text) {
+  return ToQ(ShownText(text));
 }
 
 }  // namespace
@@ -228,13 +224,15 @@ void StationWindow::StartUp() {
   for (const char* entry : kResetEntries)
     List1->addItem(entry);
 
-  Guarded("The settings could not be read", [&] {
-    Text5->setText(ToQ(services_.settings.GetOr(kStationSection, "Storename1", "Storename")));
-    Text12->setText(ToQ(services_.settings.GetOr(kStationSection, "Storename12", " ")));
+  try {
+    Text5->setText(Shown(services_.settings.GetOr(kStationSection, "Storename1", "Storename")));
+    Text12->setText(Shown(services_.settings.GetOr(kStationSection, "Storename12", " ")));
     const QString port = ToQ(services_.settings.GetOr(kStationSection, "COMPORT", "1"));
     Text11->setText(ToQ(GeneralNumber(ValueOf(port))));
-    portNumber_ = PortNumberOf(port);
-  });
+    portNumber_ = PortNumberFromText(FromQ(port)).number;
+  } catch (const std::exception& error) {
+    ReportSettingsProblem(error.what());
+  }
 
   LoadResult loaded;
   Guarded("The product file could not be loaded", [&] { loaded = LoadProductFile(products_); });
@@ -310,8 +308,16 @@ void StationWindow::SetScaleStatus(const QString& text) {
 void StationWindow::UpdateStatusLine() {
   QString text = "Labels go to " + ToQ(services_.target.Describe());
   if (!scaleStatus_.isEmpty()) text += "\nScale: " + scaleStatus_;
+  if (!settingsProblem_.isEmpty()) text += "\nSettings: " + settingsProblem_;
   StatusLine->setText(text);
   StatusLine->setToolTip(text);
+}
+
+void StationWindow::ReportSettingsProblem(const std::string& problem) {
+  if (!settingsProblem_.isEmpty()) return;  // told once
+  settingsProblem_ = ToQ(problem);
+  UpdateStatusLine();
+  services_.messages.Inform("The settings could not be read: " + problem, "tarewise");
 }
 
 void StationWindow::Guarded(const std::string& what, const std::function<void()>& action) {
@@ -345,16 +351,19 @@ void StationWindow::LostFocus(QLineEdit* box) {
   if (box == Text4) return Text4_LostFocus();
   if (box == Text11) return Text11_LostFocus();
   if (box == Text13) return Text13_LostFocus();
-  if (box == Text5) {
-    return Guarded("The store name was not saved", [&] {
-      services_.settings.Save(kStationSection, "Storename1", FromQ(Text5->text()));
-    });
-  }
-  if (box == Text12) {
-    return Guarded("The store name was not saved", [&] {
-      services_.settings.Save(kStationSection, "Storename12", FromQ(Text12->text()));
-    });
-  }
+  if (box == Text5) return SaveStoreName(Text5, "Storename1");
+  if (box == Text12) return SaveStoreName(Text12, "Storename12");
+}
+
+void StationWindow::SaveStoreName(QLineEdit* box, const char* key) {
+  Guarded("The store name was not saved", [&] {
+    const std::string text = FromQ(box->text());
+    // Passing through a box that shows a stored name up to a zero byte keeps the name
+    // as stored; anything typed is saved.
+    const std::optional<std::string> stored = services_.settings.Get(kStationSection, key);
+    if (stored && *stored != text && ShownText(*stored) == text) return;
+    services_.settings.Save(kStationSection, key, text);
+  });
 }
 
 void StationWindow::CommitProduct(QLineEdit* box, ProductBox field) {
@@ -377,7 +386,7 @@ void StationWindow::Text13_LostFocus() {
 }
 
 void StationWindow::Text11_LostFocus() {
-  portNumber_ = PortNumberOf(Text11->text());
+  portNumber_ = PortNumberFromText(FromQ(Text11->text())).number;
   Guarded("The port number was not saved",
           [&] { services_.settings.Save(kStationSection, "COMPORT", FromQ(Text11->text())); });
   emit portNumberChanged(portNumber_);

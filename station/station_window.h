@@ -82,6 +82,10 @@ class StationWindow : public QMainWindow, public ScaleView {
   const BarcodeJob& Job() const { return job_; }
   const PrinterTarget& Target() const { return services_.target; }
 
+  // Says once, in a message and on the status line, that the settings cannot be read
+  // (the station then works with the defaults and saves nothing that fails).
+  void ReportSettingsProblem(const std::string& problem);
+
   // The boxes as label printing reads them, at this moment.
   LabelBoxes CurrentLabelBoxes() const;
 
@@ -114,6 +118,7 @@ class StationWindow : public QMainWindow, public ScaleView {
   void List1_DblClick(QListWidgetItem* item);
   void LostFocus(QLineEdit* box);
   void CommitProduct(QLineEdit* box, ProductBox field);
+  void SaveStoreName(QLineEdit* box, const char* key);
   void Text4_LostFocus();
   void Text11_LostFocus();
   void Text13_LostFocus();
@@ -129,6 +134,7 @@ class StationWindow : public QMainWindow, public ScaleView {
   std::unique_ptr<PrintSurface> surface_;
   int portNumber_ = 1;
   QString scaleStatus_;
+  QString settingsProblem_;
 };
 
 }  // namespace corvel

@@ -1,7 +1,9 @@
 #include "station/weighed_label.h"
 
+#include <chrono>
 #include <cmath>
 
+#include "common/errors.h"
 #include "common/number_text.h"
 #include "common/text.h"
 #include "station/label_barcode.h"
@@ -12,6 +14,25 @@ namespace {
 
 constexpr const char* kLabelFont = "Tahoma";
 
+// A layout font size that reads as 0 or less (a stored text that is no number) leaves its
+// element off the label; the rest of the label prints.
+bool Printable(double size) {
+  return size > 0;
+}
+
+// The use-by date `days` after `now`, fractions of a day counted. A date past the year
+// 9999 has no true short form, so the label is refused rather than printed with a wrong one.
+LocalTime UseByTime(LocalTime now, double days) {
+  using namespace std::chrono;
+  const double ms = std::round(days * 86400000.0);
+  const LocalTime limit{local_days{year{10000} / January / 1}};
+  if (!(ms < static_cast<double>((limit - now).count()))) {
+    throw PrintError("a shelf life of " + GeneralNumber(days) +
+                     " days puts the use-by date past the year 9999");
+  }
+  return now + milliseconds(static_cast<long long>(ms));
+}
+
 // Left edge of a text centred at c: c - (width rounded, halves to even) div 2.
 double CentredX(PrintSurface& surface, std::string_view text, double centre) {
   const double width = RoundHalfEven(surface.TextWidth(text));
@@ -21,6 +42,7 @@ double CentredX(PrintSurface& surface, std::string_view text, double centre) {
 // The usual sequence of one text element: font, size, top, measure, x, print.
 void PrintCentred(PrintSurface& surface, std::string_view text, double size, double top,
                   double centre, bool notLeftOfZero) {
+  if (!Printable(size)) return;
   surface.SetFontName(kLabelFont);
   surface.SetFontSize(size);
   surface.SetCurrentY(top);
@@ -34,7 +56,8 @@ void PrintCentred(PrintSurface& surface, std::string_view text, double size, dou
 void PrintStoreLine(PrintSurface& surface, std::string_view text, double size, double top,
                     double centre) {
   surface.SetFontName(kLabelFont);
-  surface.SetBold(true);
+  surface.SetBold(true);  // on for what follows, even when this line is left off
+  if (!Printable(size)) return;
   surface.SetFontSize(size);
   surface.SetCurrentY(top);
   surface.SetCurrentX(CentredX(surface, text, centre));
@@ -43,6 +66,7 @@ void PrintStoreLine(PrintSurface& surface, std::string_view text, double size, d
 
 void PrintRightAligned(PrintSurface& surface, std::string_view text, double size, double top,
                        double rightEdge) {
+  if (!Printable(size)) return;
   surface.SetFontName(kLabelFont);
   surface.SetFontSize(size);
   surface.SetCurrentY(top);
@@ -62,13 +86,17 @@ void PrintLabel(const LabelBoxes& boxes, const LabelLayout& layout, PrintSurface
     job.ModuleWidth = layout.BarcodeWidth;
     job.BarHeight = layout.BarcodeHeight;
     DrawBarPattern(job, surface, layout.BarcodeLefte, layout.BarcodeTop, BarOrigin::AfterZero);
-    surface.SetFontName(kLabelFont);
-    surface.SetFontSize(layout.BarcodeFontSize);
-    const std::string number = MakeBarcodeNumberText(job);
-    surface.SetBold(true);
-    surface.SetCurrentY(layout.BarcodeFontTop);
-    surface.SetCurrentX(CentredX(surface, number, layout.BarcodeFontCenter));
-    surface.Print(number, true);
+    if (Printable(layout.BarcodeFontSize)) {
+      surface.SetFontName(kLabelFont);
+      surface.SetFontSize(layout.BarcodeFontSize);
+      const std::string number = MakeBarcodeNumberText(job);
+      surface.SetBold(true);
+      surface.SetCurrentY(layout.BarcodeFontTop);
+      surface.SetCurrentX(CentredX(surface, number, layout.BarcodeFontCenter));
+      surface.Print(number, true);
+    } else {
+      surface.SetBold(true);  // as the number would have left it
+    }
   }
 
   PrintCentred(surface, TrimSpaces(FixedText(boxes.description1, 32)), layout.DescriptionSize1,
@@ -83,8 +111,8 @@ void PrintLabel(const LabelBoxes& boxes, const LabelLayout& layout, PrintSurface
                false);
 
   const double shelfLife = ReadLeadingNumber(boxes.shelfLife);
-  if (shelfLife > 0) {
-    const std::string useBy = FormatShortDate(AddDays(now, shelfLife));
+  if (shelfLife > 0 && Printable(layout.UseDateSize)) {
+    const std::string useBy = FormatShortDate(UseByTime(now, shelfLife));
     surface.SetCurrentY(layout.UseDateTop);
     surface.SetFontName(kLabelFont);
     surface.SetFontSize(layout.UseDateSize);
@@ -103,23 +131,27 @@ void PrintLabel(const LabelBoxes& boxes, const LabelLayout& layout, PrintSurface
                  layout.Storecenter2);
 
   // The price starts at "Pricecenter"; one wider than 500 twips ends 500 to its right.
-  surface.SetFontName(kLabelFont);
-  surface.SetFontSize(layout.PriceSize);
-  surface.SetCurrentY(layout.PriceTop);
-  const double overhang = std::max(0.0, surface.TextWidth(figures.priceText) - 500);
-  surface.SetCurrentX(layout.Pricecenter - overhang);
-  if (ReadLeadingNumber(figures.priceText) > 0) surface.Print(figures.priceText, true);
+  if (Printable(layout.PriceSize)) {
+    surface.SetFontName(kLabelFont);
+    surface.SetFontSize(layout.PriceSize);
+    surface.SetCurrentY(layout.PriceTop);
+    const double overhang = std::max(0.0, surface.TextWidth(figures.priceText) - 500);
+    surface.SetCurrentX(layout.Pricecenter - overhang);
+    if (ReadLeadingNumber(figures.priceText) > 0) surface.Print(figures.priceText, true);
+  }
 
   if (weight > 0 && unitPrice > 0) {
     PrintRightAligned(surface, FormatNumber(unitPrice, "#0.00"), layout.PricePerKgSize,
                       layout.PricePerKgTop, layout.PricePerKgcenter);
   }
 
-  surface.SetFontName(kLabelFont);
-  surface.SetFontSize(layout.ProductIdSize);
-  surface.SetCurrentY(layout.ProductIdTop);
-  surface.SetCurrentX(layout.ProductIdcenter);
-  surface.Print("#" + boxes.itemNumber, true);
+  if (Printable(layout.ProductIdSize)) {
+    surface.SetFontName(kLabelFont);
+    surface.SetFontSize(layout.ProductIdSize);
+    surface.SetCurrentY(layout.ProductIdTop);
+    surface.SetCurrentX(layout.ProductIdcenter);
+    surface.Print("#" + boxes.itemNumber, true);
+  }
 
   surface.EndDoc();
 }

@@ -40,8 +40,10 @@ struct LabelFigures {
 LabelFigures WorkOutLabelFigures(const LabelBoxes& boxes);
 
 // Prints one label as one document on `surface`, using `job` for the symbol. Reads the
-// layout from `settings` first (and writes it back). On any failure the unfinished
-// document is thrown away (nothing of it is printed) and the failure is rethrown.
+// layout from `settings` first (and writes it back). An element whose font size reads as
+// 0 or less is left off. A use-by date past the year 9999 is a failure. On any failure
+// the unfinished document is thrown away (nothing of it is printed) and the failure is
+// rethrown.
 void PrintWeighedLabel(const LabelBoxes& boxes, SettingsStore& settings, PrintSurface& surface,
                        const Clock& clock, BarcodeJob& job);
 

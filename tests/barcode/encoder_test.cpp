@@ -83,6 +83,7 @@ TEST(PrepareAndBuild, DigitsCheckDigitAndPattern) {
       {"54006381333931", false, false, "400638133393 1 1 EAN-13 95"},
       // Reading the text: the rounded value decides the threshold; a minus reads as 0.
       {"99999999999.5", false, false, "010000000000 0 7 EAN-13 95"},
+      {"99999999999.4", false, false, "099999999999 * 3 EAN-13 95"},
       {"-5", false, false, "000000000005 * 5 EAN-13 95"},
   };
   for (const Case& c : cases) {

@@ -3,8 +3,11 @@
 // and label symbols answered by ops "price_check" and "label".
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include "corvel_version.h"
 
 #include "tests/station/station_test_support.h"
 #include "tests/support/pdf_tools.h"
@@ -47,19 +50,19 @@ TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
       {
           {"1234", "27", "5.50", false, "027123400550", "271234005509"},
           {"1234", "27", "5.50", true, "027123420550", "271234205503"},
-          {"7", "20", "12.35", true, "020000741235", "200007412350"},     // rounded, not cut
-          {"9999", "20", "1.00", false, "020999900100", "209999001009"},  // largest embedded
+          {"7", "20", "12.35", true, "020000741235", "200007412350"},  // rounded, not cut
           {"9998.7", "20", "0.00", false, "020999900000", "209999000002"},
+          // Judged on the rounded code, as the encoder judges it: 9999.4 is the largest
+          // embedded item, 99999999999.4 is all data.
+          {"9999.4", "20", "1.00", false, "020999900100", "209999001009"},
+          {"99999999999.4", "20", "1.00", false, "099999999999", "999999999993"},
           {"10000", "20", "5.50", false, "000000010000", "100007"},  // smallest own code
-          {"12345678901", "20", "1.00", false, "012345678901", "123456789012"},
           {"100000000005", "20", "1.00", false, "010000000000", "100000000005"},
           {"1234567890128", "20", "1.00", false, "123456789012", "1234567890128"},
-          {"1234567890125", "20", "1.00", false, "123456789012", "1234567890125"},  // kept
           {"1", "20", "123.45", true, "020000152345", "200001523458"},    // loses leading digit
           {"1", "20", "1000.00", false, "020000100000", "200001000003"},  // overflows
           {"1", "20", "-3.00", false, "020000100000", "200001000003"},
           {"1", "2", "0.00", false, "020000100000", "200001000003"},  // short flag: default
-          {"1", "29", "0.00", false, "029000100000", "290001000004"},
           {"0", "20", "1.00", false, "", ""},
           {"-5", "20", "1.00", false, "", ""},
       };
@@ -94,12 +97,46 @@ TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
     ASSERT_EQ(a["HasBarcode"].toBool(), *dataDigits != 0);
     if (!*dataDigits) continue;
     EXPECT_EQ(a["DataDigits"].toString().toStdString(), dataDigits);
-    EXPECT_EQ(a["FirstDigit"].toString() + a["LeftFirst"].toString(), a["LeadPair"].toString());
-    EXPECT_EQ(a["LeftRest"].toString().size(), 5);
-    EXPECT_EQ(a["RightDigits"].toString().size(), 5);
     EXPECT_EQ(a["CheckDigit"].toInt(), std::string(numberText).back() - '0');
     EXPECT_EQ(a["Pattern"].toString().size(), 117);
     EXPECT_EQ(a["BarcodeNumberText"].toString().toStdString(), numberText);
+  }
+}
+
+// tarewise answers --help and --version at once: no window, no file. With settings it
+// cannot read it still starts (it is running when stopped) and says what is wrong.
+TEST(StationCommands, TarewiseHelpVersionAndUnreadableSettings) {
+  const std::tuple<const char*, const char*, const char*, bool, const char*> rows[] = {
+      // {argument, spoilt settings path, made a 'd'irectory or 'f'ile, runs, says}
+      {"--help", "", "", false, "Usage: tarewise"},
+      {"--version", "", "", false, "tarewise " CORVEL_VERSION "\n"},
+      {"", "Corvel/Corvel.ini", "d", true, "Corvel.ini"},
+      {"", "Corvel", "f", true, "Corvel"},
+  };
+  for (const auto& [argument, spoilt, kind, runs, says] : rows) {
+    SCOPED_TRACE(std::string(argument) + spoilt);
+    const QString folder = test::MakeTempFolder(), config = folder + "/config";
+    QDir().mkpath(config);
+    if (*kind == 'd') QDir().mkpath(config + "/" + spoilt);
+    if (*kind == 'f') test::WriteAllBytes(config + "/" + spoilt, {'x'});
+    QStringList args = {"-c", "cd \"$0\" && exec \"$@\"", folder, test::BuiltProgram("tarewise")};
+    if (*argument) args << argument;
+    const test::RunResult run =
+        test::RunProgram("/bin/sh", args, {},
+                         {"XDG_CONFIG_HOME=" + config, "HOME=" + folder,
+                          "CORVEL_PRINT_DIALOG=accept", "QT_QPA_PLATFORM=offscreen"},
+                         runs ? 5000 : 30000);
+    EXPECT_EQ(run.finished, !runs) << run.err.toStdString();
+    if (runs) {
+      EXPECT_TRUE(run.err.contains("The settings could not be read")) << run.err.toStdString();
+      EXPECT_TRUE(run.err.contains(says)) << run.err.toStdString();
+      continue;
+    }
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.startsWith(says)) << run.out.toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"config"});
+    EXPECT_TRUE(QDir(config).isEmpty());
   }
 }
 

@@ -2,6 +2,10 @@
 // short last records and the 5000-product limits. The edit rules are
 // tested through the window (station_window_test.cpp).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
 
 #include "common/errors.h"
 #include "station/product_file.h"
@@ -72,21 +76,73 @@ TEST(ProductFile, MoreThan5000RecordsLoadTheFirst5000AndKeepTheRest) {
   }
 }
 
-// A write that fails (here: a full disk) is reported and leaves the table as the file is.
-TEST(ProductFile, FailedWritesAreReportedAndChangeNothing) {
-  const QString path = test::MakeTempFolder() + "/pdlist";
-  test::WriteAllBytes(path, test::ProductFileBytes(2));
-  ProductStation station(path.toStdString());
-  LoadProductFile(station);
-  station.selected = 2;
-  const RecordBytes before = station.table[2].Bytes();
-  station.file = RecordFile("/dev/full", kProductRecordLength);
-  const CommitResult result = CommitProductBox(station, ProductBox::Description1, "Changed");
-  EXPECT_FALSE(result.written);
-  EXPECT_FALSE(result.message.empty());
-  EXPECT_EQ(station.table[2].Bytes(), before);
-  EXPECT_THROW(AddNewItem(station), IoError);
-  EXPECT_EQ(station.Count(), 2u);
+// A write the file system refuses half way (a full disk; here a file size limit a few
+// bytes above the file, so the first bytes of the record go in) is reported, and file
+// and table stay as they were.
+TEST(ProductFile, FailedWritesLeaveTheFileAsItWas) {
+  using Act = std::function<std::string(ProductStation&)>;  // what the operator is told
+  const auto reported = [](const std::function<void()>& act) -> std::string {
+    try {
+      act();
+    } catch (const IoError& error) {
+      return error.what();
+    }
+    return "";
+  };
+  const std::tuple<const char*, int, Act> rows[] = {
+      // {what, file length, the write}
+      {"first start", 0, [&](auto& s) { return reported([&] { LoadProductFile(s); }); }},
+      {"Add New Item", 450, [&](auto& s) { return reported([&] { AddNewItem(s); }); }},
+      // A short last record (400 bytes: three records, the third cut) overwritten
+      // and extended at once.
+      {"edit", 400,
+       [](auto& s) {
+         s.selected = 3;
+         return CommitProductBox(s, ProductBox::Description1, "Changed").message;
+       }},
+  };
+  for (const auto& [what, length, act] : rows) {
+    SCOPED_TRACE(what);
+    const QString path = test::MakeTempFolder() + "/pdlist";
+    RecordBytes original = test::ProductFileBytes(3);
+    original.resize(static_cast<std::size_t>(length));
+    test::WriteAllBytes(path, original);
+    ProductStation station(path.toStdString());
+    if (length > 0) LoadProductFile(station);
+    const ProductStation loaded = station;
+
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = static_cast<rlim_t>(length + 46);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const std::string message = act(station);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_NE(message, "");
+    EXPECT_EQ(ReadAllBytes(path), original);
+    EXPECT_TRUE(station.table == loaded.table);
+  }
+}
+
+// The selector names a product by the first description line that shows something (up
+// to its first zero byte, spaces trimmed), else by its record number.
+TEST(ProductFile, SelectorNames) {
+  const std::tuple<std::string, std::string, const char*> rows[] = {
+      // {line 1, line 2 (each followed by zero bytes; line 3 all zero bytes), name}
+      {"", "", "7"},
+      {"", "Ham", "Ham"},
+      {"        ", "  Beef  ", "Beef"},
+      {std::string("Lamb\0xyz", 8), "", "Lamb"},
+  };
+  for (const auto& [line1, line2, name] : rows) {
+    RecordBytes bytes(150, 0);
+    std::copy(line1.begin(), line1.end(), bytes.begin() + 24);
+    std::copy(line2.begin(), line2.end(), bytes.begin() + 48);
+    EXPECT_EQ(ProductRecord(bytes).SelectorName(7), name) << line1 << "|" << line2;
+  }
 }
 
 }  // namespace

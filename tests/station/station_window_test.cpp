@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "common/recording_surface.h"
+#include "station/scale_link.h"
 #include "station/station_window.h"
 #include "tests/station/station_test_support.h"
 #include "tests/support/test_env.h"
@@ -76,20 +77,15 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
     return QFont();
   };
   const std::tuple<const char*, QFont, double, bool> fonts[] = {
-      {"Scale", captionFont("Scale"), 18, true},   {"Text4", w->Text4->font(), 18, true},
-      {"On COM", captionFont("On COM"), 8, true},  {"Text11", w->Text11->font(), 8, true},
-      {"Command2", w->Command2->font(), 12, true}, {"Command1", w->Command1->font(), 13.5, true},
-      {"Check3", w->Check3->font(), 8, true},      {"Check4", w->Check4->font(), 8, false},
-      {"Price", captionFont("Price"), 8, false},   {"Code", captionFont("Code"), 8, false}};
+      {"Scale", captionFont("Scale"), 18, true},
+      {"On COM", captionFont("On COM"), 8, true},
+      {"Command1", w->Command1->font(), 13.5, true},
+      {"Price", captionFont("Price"), 8, false}};
   for (const auto& [name, font, points, bold] : fonts) {
     EXPECT_EQ(font.pointSizeF(), points) << name;
     EXPECT_EQ(font.bold(), bold) << name;
   }
-  ASSERT_EQ(w->List1->count(), 2);
-  EXPECT_EQ(w->List1->item(0)->text(), "Reset Default 6 X 4");
-  EXPECT_EQ(w->List1->item(1)->text(), "Reset Default 4 X 2.9");
   EXPECT_TRUE(w->Timer1->isActive());
-  EXPECT_EQ(w->Timer1->interval(), 400);
   EXPECT_EQ(QApplication::focusWidget(), w->Check4);
   EXPECT_EQ(ReadAllBytes(productPath).size(), 150u);
   EXPECT_FALSE(store.Get("Zebra", "Storename1").has_value()) << "nothing saved at start-up";
@@ -97,14 +93,6 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
   w->SetScaleStatus("no answer on /dev/ttyS0");
   EXPECT_TRUE(w->StatusLine->text().contains(QString::fromStdString(PrinterTarget{}.Describe())));
   EXPECT_TRUE(w->StatusLine->text().contains("no answer on /dev/ttyS0"));
-}
-
-TEST_F(StationWindowTest, SelectingAProductShowsItsFields) {
-  auto w = OpenWith(3);
-  w->Combo1->setCurrentIndex(2);
-  ExpectBoxes(
-      {w->Text8, w->Text1, w->Text3, w->Text9, w->Text10, w->Text2, w->Text6},
-      {"3", "3000", "3.99", "0.015", "3", "Item 3                  ", "Line two 3              "});
 }
 
 // Leaving a product box commits it to the product shown (record 2, from byte 150): the
@@ -117,12 +105,11 @@ TEST_F(StationWindowTest, LeavingABoxCommitsIt) {
       {&StationWindow::Text3, "2.456", "2.46", [](auto& f) { PutInt64(f, 160, 24600); }},
       {&StationWindow::Text3, "free", "0.00", [](auto& f) { PutInt64(f, 160, 0); }},
       {&StationWindow::Text9, "0.1234", "0.123", [](auto& f) { PutFloat32(f, 250, 0.123f); }},
-      {&StationWindow::Text10, "7.5", "7.5", [](auto& f) { PutInt16(f, 172, 8); }},  // to even
-      {&StationWindow::Text10, "6.5", "6.5", [](auto& f) { PutInt16(f, 172, 6); }},
+      {&StationWindow::Text10, "6.5", "6.5", [](auto& f) { PutInt16(f, 172, 6); }},  // to even
       {&StationWindow::Text2, "abcdefghijklmnopqrstuvwxyz12", "abcdefghijklmnopqrstuvwxyz12",
        [](auto& f) { PutTextField(f, 174, 24, "abcdefghijklmnopqrstuvwx"); }},
-      {&StationWindow::Text2, "Item 2                  ", "Item 2                  ",
-       [](auto& f) { PutTextField(f, 174, 24, "Item 2"); }},
+      {&StationWindow::Text6, "Sliced", "Sliced",
+       [](auto& f) { PutTextField(f, 198, 24, "Sliced"); }},
       {&StationWindow::Text1, "1e15", "2000", {}},
       {&StationWindow::Text1, "1e999", "2000", {}},
       {&StationWindow::Text3, "-1e300", "2.99", {}},
@@ -140,6 +127,65 @@ TEST_F(StationWindowTest, LeavingABoxCommitsIt) {
     if (edit) edit(expected);
     EXPECT_EQ(ReadAllBytes(productPath), expected);
     EXPECT_EQ(messages.messages.size(), edit ? 0u : 1u);
+  }
+}
+
+// Description lines show up to their first zero byte (lines 2 and 3 of a product the
+// station creates are all zero bytes). Whatever is typed, wherever the cursor was put,
+// is stored; passing through without typing leaves the bytes as they are.
+TEST_F(StationWindowTest, TypingIsNeverLost) {
+  enum Cursor { PassThrough, End, ClickAtRight };
+  const std::tuple<QLineEdit * StationWindow::*, int, Cursor, const char*, const char*> rows[] = {
+      // {box, field offset, cursor, typed, stored (nullptr: bytes unchanged)}
+      {&StationWindow::Text6, 48, End, " off the bone", "Ham off the bone"},
+      {&StationWindow::Text6, 48, PassThrough, "", nullptr},
+      {&StationWindow::Text7, 72, ClickAtRight, "Thin", "Thin"},
+      {&StationWindow::Text7, 72, PassThrough, "", nullptr},
+      // Behind the padding of line 1: the padding gives way to what was typed.
+      {&StationWindow::Text2, 24, End, "Fresh", "Product            Fresh"},
+  };
+  RecordBytes original = test::NewItemRecord("Product");
+  std::copy_n("Ham", 3, original.begin() + 48);  // then zero bytes
+  for (const auto& [member, offset, cursor, typed, stored] : rows) {
+    SCOPED_TRACE(std::to_string(offset) + typed);
+    test::WriteAllBytes(productPath, original);
+    auto w = Open();
+    EXPECT_EQ(w->Text6->text(), "Ham");
+    EXPECT_EQ(w->Text7->text(), "");
+    QLineEdit* box = (*w).*member;
+    if (cursor == ClickAtRight)
+      QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 4, box->height() / 2));
+    else
+      box->setFocus(Qt::TabFocusReason);
+    if (cursor == End) QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClicks(box, typed);
+    QTest::keyClick(box, Qt::Key_Tab);
+    RecordBytes expected = original;
+    if (stored) PutTextField(expected, static_cast<std::size_t>(offset), 24, stored);
+    EXPECT_EQ(ReadAllBytes(productPath), expected);
+    EXPECT_TRUE(messages.messages.empty());
+  }
+}
+
+// Selecting a product shows its fields. "Non Weighed" is the 16-bit flag at offset 18:
+// only FFFF hex shows ticked, showing it writes nothing, and a click writes FFFF hex or 0.
+TEST_F(StationWindowTest, SelectingAProductShowsItsFieldsAndFlag) {
+  for (const auto& [flag, ticked, afterClick] :
+       {std::tuple<int, bool, int>{-1, true, 0}, {1, false, -1}, {0, false, -1}}) {
+    SCOPED_TRACE(flag);
+    RecordBytes file = test::ProductFileBytes(2);
+    PutInt16(file, 150 + 18, static_cast<std::int16_t>(flag));
+    test::WriteAllBytes(productPath, file);
+    auto w = Open();
+    w->Combo1->setCurrentIndex(1);
+    ExpectBoxes({w->Text8, w->Text1, w->Text3, w->Text9, w->Text10, w->Text2, w->Text6},
+                {"2", "2000", "2.99", "0.015", "2", "Item 2                  ",
+                 "Line two 2              "});
+    EXPECT_EQ(w->Check1->isChecked(), ticked);
+    EXPECT_EQ(ReadAllBytes(productPath), file);
+    QTest::mouseClick(w->Check1, Qt::LeftButton);
+    PutInt16(file, 150 + 18, static_cast<std::int16_t>(afterClick));
+    EXPECT_EQ(ReadAllBytes(productPath), file);
   }
 }
 
@@ -190,35 +236,61 @@ TEST_F(StationWindowTest, ResetListAsksFirst) {
 // "On COM" shows the stored port's leading number; leaving it stores the text as typed
 // and takes the number rounded, halves to even. The store name lines save separately.
 TEST_F(StationWindowTest, PortAndStoreNameSettings) {
-  const std::tuple<const char*, const char*, const char*, int> ports[] = {
-      // {stored "COMPORT", shown at start-up, typed, port number then}
-      {"3abc", "3", "2.5 x", 2},
-      {"none", "0", "3.5", 4},
-      {"2", "2", "COM5", 0}};
-  for (const auto& [stored, shown, typed, port] : ports) {
+  const std::tuple<const char*, const char*, const char*, int, const char*> ports[] = {
+      // {stored "COMPORT", shown at start-up, typed, port number then, the first poll
+      // says ("": not polled)}
+      {"3abc", "3", "2.5 x", 2, ""},
+      {"none", "0", "3.5", 4, "\"COMPORT\" (On COM) is \"none\": port numbers start at 1"},
+      {"1e20", "1E+20", "7", 7, "\"COMPORT\" (On COM) is \"1e20\": 1E+20 is too large"},
+      {"2", "2", "COM5", 0, ""}};
+  for (const auto& [stored, shown, typed, port, says] : ports) {
     SCOPED_TRACE(typed);
     store.Save("Zebra", "COMPORT", stored);
     auto w = Open();
     EXPECT_EQ(w->Text11->text(), shown);
+    if (*says) {
+      ScaleLink link(*w, *w->Timer1, store, w->PortNumber());
+      link.OnTimerTick();
+      EXPECT_TRUE(w->StatusLine->text().contains(says)) << w->StatusLine->text().toStdString();
+    }
     TypeAndLeave(w->Text11, typed);
     EXPECT_EQ(w->PortNumber(), port);
     EXPECT_EQ(store.Get("Zebra", "COMPORT"), typed);
   }
+  // Store names show up to a zero byte; passing through keeps them as stored.
+  const std::string corner("Corner Shop\0\0", 13);
+  store.Save("Zebra", "Storename1", corner);
+  store.Save("Zebra", "Storename12", std::string("Main\0", 5));
   auto w = Open();
-  TypeAndLeave(w->Text12, "Main Street");
+  EXPECT_EQ(w->Text5->text(), "Corner Shop");
+  w->Text5->setFocus(Qt::TabFocusReason);
+  w->Text12->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(w->Text12, Qt::Key_End);
+  QTest::keyClicks(w->Text12, " Street");
+  QTest::keyClick(w->Text12, Qt::Key_Tab);
   EXPECT_EQ(store.Get("Zebra", "Storename12"), "Main Street");
-  EXPECT_FALSE(store.Get("Zebra", "Storename1").has_value());
+  EXPECT_EQ(store.Get("Zebra", "Storename1"), corner);
 }
 
+// The rule of a box runs whenever it loses the focus, typed into or not (a weight the
+// scale wrote, passed through, is rewritten too).
 TEST_F(StationWindowTest, FlagAndWeightBoxRules) {
   auto w = Open();
-  const std::tuple<QLineEdit*, const char*, const char*> cases[] = {
-      {w->Text13, "35", "20"},        {w->Text13, "27.9", "27"}, {w->Text13, "19", "20"},
-      {w->Text13, "29", "29"},        {w->Text13, "x", "20"},    {w->Text4, "2", "2.000"},
-      {w->Text4, "1.235 KG", "1.235"}};
-  for (const auto& [box, typed, shown] : cases) {
-    SCOPED_TRACE(typed);
-    TypeAndLeave(box, typed);
+  const std::tuple<QLineEdit*, const char*, bool, const char*> cases[] = {
+      // {box, text, typed (false: put there, then passed through), shown afterwards}
+      {w->Text13, "35", true, "20"},         {w->Text13, "27.9", true, "27"},
+      {w->Text13, "19", true, "20"},         {w->Text13, "29", true, "29"},
+      {w->Text13, "x", true, "20"},          {w->Text4, "2", true, "2.000"},
+      {w->Text4, "1.235 KG", false, "1.235"}};
+  for (const auto& [box, text, typed, shown] : cases) {
+    SCOPED_TRACE(text);
+    if (typed) {
+      TypeAndLeave(box, text);
+    } else {
+      box->setText(text);
+      box->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(box, Qt::Key_Tab);
+    }
     EXPECT_EQ(box->text(), shown);
   }
 }
