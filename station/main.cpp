@@ -20,8 +20,14 @@ int main(int argc, char** argv) {
   const corvel::PrinterTarget target =
       corvel::ChoosePrinterTarget(settings, "Zebra", "tarewise", 60, 40);
 
-  corvel::StationWindow window(corvel::StationServices{
-      settings, messages, clock, target, [target] { return corvel::MakePrintSurface(target); }});
+  corvel::StationServices services{settings, messages, clock, target,
+                                   [target] { return corvel::MakePrintSurface(target); }};
+  // Labels are sent by a worker thread: the window and the scale never wait for the
+  // print server, and the status line tells what became of the last label.
+  services.makeBackgroundSurface = [target](corvel::PrintStatus status) {
+    return corvel::MakeBackgroundPrintSurface(target, std::move(status));
+  };
+  corvel::StationWindow window(std::move(services));
 
   // The scale link polls the port stored as "COMPORT" from the first tick on.
   corvel::ScaleLink scaleLink(window, *window.Timer1, settings, window.PortNumber());
