@@ -71,9 +71,77 @@ Http Connect(std::string& server, std::string& why) {
   return Http(http);
 }
 
-std::string Option(const cups_dest_t* dest, const char* name) {
-  const char* value = cupsGetOption(name, dest->num_options, dest->options);
-  return value ? value : "";
+// Bounds every exchange on one connection, whatever libcups waits for inside it (its
+// own waits can be a minute, and a failed exchange may be retried): a watchdog thread
+// shuts the connection's socket down once an exchange has lasted kPrintServerTimeoutMs,
+// so the call fails at once.
+class Watchdog {
+ public:
+  explicit Watchdog(http_t* http) : http_(http), thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+  // One exchange: from construction to destruction.
+  class Exchange {
+   public:
+    explicit Exchange(Watchdog& dog) : dog_(dog) { dog_.Arm(true); }
+    ~Exchange() { dog_.Arm(false); }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+   private:
+    Watchdog& dog_;
+  };
+
+ private:
+  void Arm(bool on) {
+    {
+      const std::lock_guard lock(mutex_);
+      armed_ = on;
+      deadline_ =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(kPrintServerTimeoutMs);
+    }
+    wake_.notify_all();
+  }
+  void Watch() {
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+      if (!armed_) {
+        wake_.wait(lock);
+      } else if (std::chrono::steady_clock::now() < deadline_) {
+        wake_.wait_until(lock, deadline_);
+      } else {
+        // Also ends the reconnections libcups may try while the exchange lasts.
+        const int fd = httpGetFd(http_);
+        if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+        wake_.wait_for(lock, std::chrono::milliseconds(50));
+      }
+    }
+  }
+
+  http_t* http_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool armed_ = false;
+  bool stop_ = false;
+  std::chrono::steady_clock::time_point deadline_;
+  std::thread thread_;
+};
+
+// The queue's URI on the server it is reached through.
+std::string QueueUri(const std::string& queue) {
+  char uri[1024];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                   "/printers/%s", queue.c_str());
+  return uri;
 }
 
 QueueMedia FromSize(const cups_size_t& size) {
@@ -159,8 +227,14 @@ PrintServerState ProbePrintServer(std::string* defaultQueue) {
   const Http http = Connect(server, why);
   if (!http) return PrintServerState::Absent;
   cups_dest_t* dests = nullptr;
-  const int count = cupsGetDests2(http.get(), &dests);
-  const ipp_status_t status = cupsLastError();
+  int count = 0;
+  ipp_status_t status = IPP_STATUS_OK;
+  {
+    Watchdog dog(http.get());
+    const Watchdog::Exchange exchange(dog);
+    count = cupsGetDests2(http.get(), &dests);
+    status = cupsLastError();
+  }
   // "" stands for the default queue; without one, the first queue stands in for it.
   std::string chosen = count > 0 ? dests[0].name : "";
   for (int i = 0; i < count; ++i) {
@@ -179,6 +253,7 @@ PrintServerState ProbePrintServer(std::string* defaultQueue) {
 struct CupsQueue::Impl {
   std::string server;
   Http http;
+  std::unique_ptr<Watchdog> dog;  // stopped before the connection closes
   Dest dest;
   Info info;
   std::optional<std::vector<std::string>> slots;
@@ -194,25 +269,59 @@ CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()),
   impl_->http = Connect(impl_->server, why);
   const std::string shownName = name.empty() ? std::string("the default printer") : name;
   if (!impl_->http) throw PrintError("cannot reach " + shownName + ": " + why);
-  impl_->dest.reset(
-      cupsGetNamedDest(impl_->http.get(), name.empty() ? nullptr : name.c_str(), nullptr));
-  if (!impl_->dest) {
-    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND || cupsLastError() == IPP_STATUS_OK) {
-      throw PrintError(name.empty()
-                           ? "the print server " + impl_->server + " has no default printer"
-                           : "the print server " + impl_->server + " has no printer " + name);
+  impl_->dog = std::make_unique<Watchdog>(impl_->http.get());
+  const Watchdog::Exchange exchange(*impl_->dog);
+  std::string queue = name;
+  if (queue.empty()) {
+    const char* fallback = cupsGetDefault2(impl_->http.get());
+    if (!fallback) {
+      if (cupsLastError() > IPP_STATUS_ERROR_NOT_FOUND) {
+        throw PrintError("cannot reach the default printer: the print server " + impl_->server +
+                         " does not answer (" + LastError() + ")");
+      }
+      throw PrintError("the print server " + impl_->server + " has no default printer");
     }
-    throw PrintError("cannot reach " + shownName + ": the print server " + impl_->server +
+    queue = fallback;
+  }
+  if (!PrinterAttributes(queue)) {
+    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+      throw PrintError("the print server " + impl_->server + " has no printer " + queue);
+    }
+    throw PrintError("cannot reach printer " + queue + ": the print server " + impl_->server +
                      " does not answer (" + LastError() + ")");
   }
+  // The destination is made here, not looked up: looking up may open connections of
+  // libcups' own that no time limit covers.
+  impl_->dest.reset(cupsGetDestWithURI(queue.c_str(), QueueUri(queue).c_str()));
+  if (!impl_->dest) impl_->Fail(queue, "cannot make a destination for printer " + queue);
   name_ = impl_->dest->name;
+  const Watchdog::Exchange asking(*impl_->dog);
   impl_->info.reset(cupsCopyDestInfo(impl_->http.get(), impl_->dest.get()));
   if (!impl_->info) impl_->Fail(name_, "cannot read the printer's capabilities: " + LastError());
 }
 
 CupsQueue::~CupsQueue() = default;
 
+std::unique_ptr<ipp_t, void (*)(ipp_t*)> CupsQueue::PrinterAttributes(const std::string& queue) {
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               QueueUri(queue).c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  static const char* const wanted[] = {"printer-state", "printer-is-accepting-jobs",
+                                       "printer-state-message"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                wanted);
+  ipp_t* response = cupsDoRequest(impl_->http.get(), request, "/");
+  if (response && cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+    ippDelete(response);
+    response = nullptr;
+  }
+  return {response, &ippDelete};
+}
+
 QueueMedia CupsQueue::DefaultMedia() {
+  const Watchdog::Exchange exchange(*impl_->dog);
   cups_size_t size{};
   if (!cupsGetDestMediaDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(),
                                CUPS_MEDIA_FLAGS_DEFAULT, &size) ||
@@ -224,6 +333,7 @@ QueueMedia CupsQueue::DefaultMedia() {
 
 std::optional<QueueMedia> CupsQueue::MediaOfSize(double widthMm, double heightMm) {
   for (const auto& [w, h] : {std::pair{widthMm, heightMm}, std::pair{heightMm, widthMm}}) {
+    const Watchdog::Exchange exchange(*impl_->dog);
     cups_size_t size{};
     if (cupsGetDestMediaBySize(impl_->http.get(), impl_->dest.get(), impl_->info.get(),
                                static_cast<int>(std::lround(w * 100)),
@@ -242,6 +352,7 @@ const std::vector<std::string>& CupsQueue::InputSlots() {
   // The driver's own tray names, from the queue's PPD.
   FILE* ppd = std::tmpfile();
   if (ppd) {
+    const Watchdog::Exchange exchange(*impl_->dog);
     const std::string resource = "/printers/" + name_ + ".ppd";
     if (cupsGetFd(impl_->http.get(), resource.c_str(), fileno(ppd)) == HTTP_STATUS_OK) {
       std::string text;
@@ -254,6 +365,7 @@ const std::vector<std::string>& CupsQueue::InputSlots() {
     std::fclose(ppd);
   }
   if (impl_->slots->empty()) {
+    const Watchdog::Exchange exchange(*impl_->dog);
     // A queue without a PPD (driverless): its IPP media sources.
     ipp_attribute_t* sources = cupsFindDestSupported(impl_->http.get(), impl_->dest.get(),
                                                      impl_->info.get(), "media-source");
@@ -270,13 +382,22 @@ const std::vector<std::string>& CupsQueue::InputSlots() {
 int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots) {
   http_t* http = impl_->http.get();
   // The queue's state now: a paused or refusing queue is named, not fed.
-  if (Dest fresh{cupsGetNamedDest(http, name_.c_str(), nullptr)}) {
-    const std::string message = Option(fresh.get(), "printer-state-message");
+  std::optional<Watchdog::Exchange> exchange(std::in_place, *impl_->dog);
+  if (const auto state = PrinterAttributes(name_)) {
+    const auto text = [&](const char* attribute) -> std::string {
+      ipp_attribute_t* found = ippFindAttribute(state.get(), attribute, IPP_TAG_ZERO);
+      const char* value = found ? ippGetString(found, 0, nullptr) : nullptr;
+      return value ? value : "";
+    };
+    const std::string message = text("printer-state-message");
     const std::string because = message.empty() ? std::string() : ": " + message;
-    if (Option(fresh.get(), "printer-is-accepting-jobs") == "false") {
+    ipp_attribute_t* accepting =
+        ippFindAttribute(state.get(), "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+    if (accepting && !ippGetBoolean(accepting, 0)) {
       impl_->Fail(name_, "printer " + name_ + " is not accepting jobs" + because);
     }
-    if (Option(fresh.get(), "printer-state") == "5") {
+    ipp_attribute_t* printerState = ippFindAttribute(state.get(), "printer-state", IPP_TAG_ENUM);
+    if (printerState && ippGetInteger(printerState, 0) == IPP_PSTATE_STOPPED) {
       impl_->Fail(name_, "printer " + name_ + " is paused" + because);
     }
   } else {
@@ -322,21 +443,25 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
 
   int jobId = 0;
   const char* title = job.title.empty() ? "document" : job.title.c_str();
+  exchange.emplace(*impl_->dog);
   if (cupsCreateDestJob(http, impl_->dest.get(), impl_->info.get(), &jobId, title, count, options) >
           IPP_STATUS_OK_EVENTS_COMPLETE ||
       jobId <= 0) {
     impl_->Fail(name_, "printer " + name_ + " refused the job: " + LastError());
   }
+  exchange.emplace(*impl_->dog);
   if (cupsStartDestDocument(http, impl_->dest.get(), impl_->info.get(), jobId, title,
                             CUPS_FORMAT_PDF, 0, nullptr, 1) != HTTP_STATUS_CONTINUE) {
     impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + LastError());
   }
   char block[65536];
   for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+    exchange.emplace(*impl_->dog);
     if (cupsWriteRequestData(http, block, got) != HTTP_STATUS_CONTINUE) {
       impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + LastError());
     }
   }
+  exchange.emplace(*impl_->dog);
   if (cupsFinishDestDocument(http, impl_->dest.get(), impl_->info.get()) >
       IPP_STATUS_OK_EVENTS_COMPLETE) {
     impl_->Fail(name_, "printer " + name_ + " did not take the document: " + LastError());
@@ -356,6 +481,7 @@ JobState CupsQueue::Query(int jobId) {
                                        "job-printer-state-message"};
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
                 wanted);
+  const Watchdog::Exchange exchange(*impl_->dog);
   const Ipp response{cupsDoRequest(impl_->http.get(), request, "/")};
   if (!response || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
     impl_->Fail(name_, "cannot ask about job " + std::to_string(jobId) + ": " + LastError());

@@ -19,6 +19,8 @@
 
 #include "common/printer_target.h"
 
+struct _ipp_s;  // libcups' ipp_t
+
 namespace corvel {
 
 // How long one exchange with the print server may take before it counts as failed.
@@ -93,6 +95,11 @@ class CupsQueue {
   JobState Query(int jobId);
 
  private:
+  // The queue's state attributes; nothing when the server does not answer or has no
+  // such queue (cupsLastError says which).
+  std::unique_ptr<::_ipp_s, void (*)(::_ipp_s*)> PrinterAttributes(
+      const std::string& queue);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::string name_;

@@ -9,7 +9,7 @@
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QPrinter>
+#include <QPdfWriter>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -25,6 +25,7 @@ namespace {
 
 constexpr double kTwipsPerPoint = 20;
 constexpr double kTwipsPerMm = 1440 / 25.4;
+constexpr int kResolutionDpi = 1200;  // as a high-resolution QPrinter writes PDF
 
 QColor ColourFromBgr(std::int32_t colour) {
   return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
@@ -45,13 +46,15 @@ QString WorkFileName(const QString& folder) {
 }  // namespace
 
 QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
-    : target_(std::move(target)), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    : target_(std::move(target)), metrics_(std::make_unique<QPdfWriter>(QString())) {
   // A file size limit then shows as a write error, reported as such, instead of ending
   // the program.
   static const bool xfszIgnored = (std::signal(SIGXFSZ, SIG_IGN), true);
   (void)xfszIgnored;
-  // Every document is a PDF: written into the folder, or sent to the queue as one.
-  printer_->setOutputFormat(QPrinter::PdfFormat);
+  // Every document is a PDF, written by QPdfWriter: into the folder, or sent to the
+  // queue as one. (QPrinter is not used: it asks the print server for its default
+  // printer without any time limit.)
+  metrics_->setResolution(kResolutionDpi);
   if (target_.kind == PrinterTarget::Kind::CupsQueue) {
     sender_ = std::make_unique<QueueSender>(target_, std::move(status));
   }
@@ -63,6 +66,7 @@ QtPrintSurface::~QtPrintSurface() {
   // A document still open here was never completed: it is not sent.
   if (open_) {
     painter_.end();
+    writer_.reset();
     QFile::remove(workFile_);
   }
 }
@@ -98,14 +102,11 @@ QtPrintSurface::PagePlan QtPrintSurface::PlanPage() const {
 void QtPrintSurface::ResolvePage() const {
   if (pageResolved_ || open_) return;
   pagePlan_ = PlanPage();
-  printer_->setFullPage(true);
-  printer_->setPageSize(
-      QPageSize(pagePlan_.sizeMm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
-  printer_->setPageOrientation(pagePlan_.landscape ? QPageLayout::Landscape
-                                                   : QPageLayout::Portrait);
-  printer_->setPageMargins(pagePlan_.marginsMm, QPageLayout::Millimeter);
-  // The painter's origin is the corner of the printable area.
-  printer_->setFullPage(pagePlan_.marginsMm.isNull());
+  // The painter's origin is the corner of the printable area (inside the margins).
+  layout_ = QPageLayout(
+      QPageSize(pagePlan_.sizeMm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch),
+      pagePlan_.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, pagePlan_.marginsMm,
+      QPageLayout::Millimeter);
   pageResolved_ = true;
 }
 
@@ -155,17 +156,17 @@ void QtPrintSurface::SetStrikethrough(bool on) {
 }
 
 double QtPrintSurface::TextWidth(std::string_view text) {
-  return QFontMetricsF(font_, printer_.get()).horizontalAdvance(Text(text));
+  return QFontMetricsF(font_, metrics_.get()).horizontalAdvance(Text(text));
 }
 
 double QtPrintSurface::TextHeight(std::string_view) {
-  return QFontMetricsF(font_, printer_.get()).lineSpacing();
+  return QFontMetricsF(font_, metrics_.get()).lineSpacing();
 }
 
 void QtPrintSurface::Print(std::string_view text, bool lineEnd) {
   PrepareToDraw();
   const QString line = Text(text);
-  const QFontMetricsF metrics(font_, printer_.get());
+  const QFontMetricsF metrics(font_, metrics_.get());
   painter_.setFont(font_);
   painter_.setPen(ColourFromBgr(textColour_));
   if (!line.isEmpty()) painter_.drawText(QPointF(x_, y_ + metrics.ascent()), line);
@@ -194,7 +195,7 @@ void QtPrintSurface::PrepareToDraw() {
   // Pages asked for are started only when something is drawn on them, so a new page
   // requested right after the last drawing leaves no blank page.
   for (; pendingPages_ > 0; --pendingPages_) {
-    if (!printer_->newPage()) throw PrintError("Cannot start a new page on " + target_.Describe());
+    if (!writer_->newPage()) throw PrintError("Cannot start a new page on " + target_.Describe());
   }
 }
 
@@ -212,12 +213,14 @@ void QtPrintSurface::BeginDocument() {
     folder = QDir::tempPath();
   }
   workFile_ = WorkFileName(folder);
-  printer_->setOutputFileName(workFile_);
-  if (!painter_.begin(printer_.get())) {
+  writer_ = std::make_unique<QPdfWriter>(workFile_);
+  writer_->setResolution(kResolutionDpi);
+  writer_->setCreator(Text(target_.program));
+  if (!writer_->setPageLayout(layout_) || !painter_.begin(writer_.get())) {
     QFile::remove(workFile_);
     throw PrintError("Cannot start printing on " + target_.Describe());
   }
-  const double scale = printer_->resolution() / 1440.0;
+  const double scale = writer_->resolution() / 1440.0;
   painter_.scale(scale, scale);
   painter_.setRenderHint(QPainter::Antialiasing, false);
   open_ = true;
@@ -242,6 +245,7 @@ void QtPrintSurface::EndDoc() {
     return;
   }
   const bool ended = painter_.end();
+  writer_.reset();  // closes the file
   open_ = false;
   ResetDocumentState();
   if (!ended || !IsCompletePdf(workFile_)) {
@@ -311,6 +315,7 @@ void QtPrintSurface::FinishPdf() {
 void QtPrintSurface::AbortDoc() {
   if (open_) {
     painter_.end();
+    writer_.reset();
     open_ = false;
     QFile::remove(workFile_);
   }
@@ -326,12 +331,12 @@ void QtPrintSurface::ResetDocumentState() {
 
 double QtPrintSurface::PageWidth() const {
   ResolvePage();
-  return printer_->pageLayout().paintRect(QPageLayout::Millimeter).width() * kTwipsPerMm;
+  return layout_.paintRect(QPageLayout::Millimeter).width() * kTwipsPerMm;
 }
 
 double QtPrintSurface::PageHeight() const {
   ResolvePage();
-  return printer_->pageLayout().paintRect(QPageLayout::Millimeter).height() * kTwipsPerMm;
+  return layout_.paintRect(QPageLayout::Millimeter).height() * kTwipsPerMm;
 }
 
 void QtPrintSurface::SetPaperBin(int bin) {

@@ -21,6 +21,7 @@
 // printer's own). On a CUPS queue the bin of a document becomes the queue's tray
 // option (see ChooseInputSlot). PaperBin() always returns the number last set.
 #include <QFont>
+#include <QPageLayout>
 #include <QPainter>
 #include <QString>
 #include <map>
@@ -34,7 +35,7 @@
 #include "common/printer_target.h"
 #include "platform/cups_queue.h"
 
-class QPrinter;
+class QPdfWriter;
 
 namespace corvel {
 
@@ -101,7 +102,8 @@ class QtPrintSurface : public PrintSurface {
   void ResetDocumentState();
 
   PrinterTarget target_;
-  std::unique_ptr<QPrinter> printer_;
+  std::unique_ptr<QPdfWriter> metrics_;  // the device text is measured on (never written)
+  std::unique_ptr<QPdfWriter> writer_;   // the open document's
   std::unique_ptr<QueueSender> sender_;  // CUPS queue only
   QPainter painter_;
   QString workFile_;  // the file the open document is written to
@@ -124,6 +126,7 @@ class QtPrintSurface : public PrintSurface {
   int orientation_ = 0;  // 0: the target's own orientation
   mutable bool pageResolved_ = false;
   mutable PagePlan pagePlan_;
+  mutable QPageLayout layout_;
 };
 
 }  // namespace corvel

@@ -115,7 +115,7 @@ TEST_F(CupsPrintTest, DocumentsArePrintedOnTheQueuesMediaAndRequestIt) {
     int paperSize;  // 0: the queue's own
     int orientation;
     int copies;
-    QSizeF pagePt;  // as fed, either way round
+    QSizeF pagePt;  // as fed
     const char* paper;
   } rows[] = {
       {"RollLabel", "Roll", 0, 0, 1, {170.08, 113.39}, "LABEL60X40"},
@@ -140,8 +140,9 @@ TEST_F(CupsPrintTest, DocumentsArePrintedOnTheQueuesMediaAndRequestIt) {
     ASSERT_TRUE(daemon_->WaitForCompletedJobs(row.queue, before + 1));
     const QString out = daemon_->OutputFile(row.queue);
     const QSizeF page = PageSizePt(out);
-    EXPECT_NEAR(std::min(page.width(), page.height()), row.pagePt.width(), 1);
-    EXPECT_NEAR(std::max(page.width(), page.height()), row.pagePt.height(), 1);
+    const auto [shorter, longer] = std::minmax(row.pagePt.width(), row.pagePt.height());
+    EXPECT_NEAR(std::min(page.width(), page.height()), shorter, 1);
+    EXPECT_NEAR(std::max(page.width(), page.height()), longer, 1);
     EXPECT_EQ(PjlValue(out, "PAPER"), row.paper);
     EXPECT_EQ(test::PdfPageCount(out), row.copies);
     const auto words = test::PdfWords(out);
@@ -187,7 +188,9 @@ TEST_F(CupsPrintTest, QueuesThatCannotPrintAreNamed) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    if (!row.setUp.isEmpty()) ASSERT_EQ(daemon_->RunClient(row.setUp[0], row.setUp.mid(1)), 0);
+    if (!row.setUp.isEmpty()) {
+      ASSERT_EQ(daemon_->RunClient(row.setUp[0], row.setUp.mid(1)), 0);
+    }
     QtPrintSurface surface(Queue(row.queue));
     try {
       surface.Print("x", true);

@@ -51,7 +51,7 @@ TEST(InputSlotTest, ChoosesExplicitThenCommonNames) {
       {"CommonNamesInPreferenceOrder", 1, {"Tray1", "top"}, "top"},
       {"CassetteFallsBackToTray1", 14, {"Auto", "Tray1"}, "Tray1"},
       {"AutomaticHasNoName", 7, {"Auto", "Tray1"}, ""},
-      {"IppNamesMatchDriverNames", 2, {"auto", "tray-1", "tray-2"}, "tray-2"},
+      {"IppNamesMatchDriverNames", 3, {"auto", "tray-1", "tray-3"}, "tray-3"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

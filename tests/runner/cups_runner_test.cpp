@@ -99,7 +99,8 @@ TEST_F(CupsRunner, ServerDownOrFrozenEndsTheRunWithAReason) {
     ConfigureRollRun(row.fault == Fault::FrozenDuring ? 400 : 3);
     QProcess runner;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& entry : site.Env("accept") << daemon.ClientEnvironment())
+    const QStringList entries = site.Env("accept") << daemon.ClientEnvironment();
+    for (const QString& entry : entries)
       env.insert(entry.section('=', 0, 0), entry.section('=', 1));
     runner.setProcessEnvironment(env);
     if (row.fault == Fault::Stopped) daemon.Stop();

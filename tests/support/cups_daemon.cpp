@@ -141,18 +141,19 @@ QByteArray PageSizes(
     const std::vector<std::tuple<const char*, const char*, double, double>>& sizes) {
   QByteArray ppd =
       "*JCLOpenUI *PageSize/Page Size: PickOne\n*OrderDependency: 100 JCLSetup *PageSize\n";
-  ppd += QByteArray("*DefaultPageSize: ") + std::get<0>(sizes.front()) + "\n";
+  const QByteArray first = QByteArray(std::get<0>(sizes.front())).split('/').front();
+  ppd += "*DefaultPageSize: " + first + "\n";
   for (const auto& [name, pjl, w, h] : sizes)
     ppd += QByteArray("*PageSize ") + name + ": \"@PJL SET PAPER=" + pjl + "<0A>\"\n";
   ppd +=
       "*JCLCloseUI: *PageSize\n*OpenUI *PageRegion: PickOne\n*OrderDependency: 100 AnySetup "
       "*PageRegion\n";
-  ppd += QByteArray("*DefaultPageRegion: ") + std::get<0>(sizes.front()) + "\n";
+  ppd += "*DefaultPageRegion: " + first + "\n";
   for (const auto& [name, pjl, w, h] : sizes)
     ppd += QByteArray("*PageRegion ") + name + ": \"\"\n";
   ppd += "*CloseUI: *PageRegion\n";
-  ppd += QByteArray("*DefaultImageableArea: ") + std::get<0>(sizes.front()) + "\n";
-  ppd += QByteArray("*DefaultPaperDimension: ") + std::get<0>(sizes.front()) + "\n";
+  ppd += "*DefaultImageableArea: " + first + "\n";
+  ppd += "*DefaultPaperDimension: " + first + "\n";
   for (const auto& [name, pjl, w, h] : sizes) {
     const QByteArray dims = QByteArray::number(w, 'f', 2) + " " + QByteArray::number(h, 'f', 2);
     ppd += QByteArray("*ImageableArea ") + name + ": \"0 0 " + dims + "\"\n";
