@@ -323,6 +323,26 @@ std::unique_ptr<ipp_t, void (*)(ipp_t*)> CupsQueue::PrinterAttributes(const std:
 QueueMedia CupsQueue::DefaultMedia() {
   const Watchdog::Exchange exchange(*impl_->dog);
   cups_size_t size{};
+  // The media the queue names as its default, by its own name: asked for as a
+  // "closest size" libcups may answer with another size when the default has no margins.
+  ipp_attribute_t* named =
+      cupsFindDestDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(), "media");
+  const char* name = named ? ippGetString(named, 0, nullptr) : nullptr;
+  if (const pwg_media_t* pwg = name ? pwgMediaForPWG(name) : nullptr) {
+    QueueMedia media;
+    media.name = name;
+    media.widthMm = pwg->width / 100.0;
+    media.heightMm = pwg->length / 100.0;
+    // Its margins, when the queue reports that very size.
+    if (cupsGetDestMediaByName(impl_->http.get(), impl_->dest.get(), impl_->info.get(), name,
+                               CUPS_MEDIA_FLAGS_DEFAULT, &size) &&
+        std::abs(size.width - pwg->width) <= 100 && std::abs(size.length - pwg->length) <= 100) {
+      QueueMedia reported = FromSize(size);
+      reported.name = name;
+      return reported;
+    }
+    return media;
+  }
   if (!cupsGetDestMediaDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(),
                                CUPS_MEDIA_FLAGS_DEFAULT, &size) ||
       size.width <= 0 || size.length <= 0) {

@@ -140,7 +140,8 @@ TEST_F(CupsPrintTest, DocumentsArePrintedOnTheQueuesMediaAndRequestIt) {
     ASSERT_TRUE(daemon_->WaitForCompletedJobs(row.queue, before + 1));
     const QString out = daemon_->OutputFile(row.queue);
     const QSizeF page = PageSizePt(out);
-    const auto [shorter, longer] = std::minmax(row.pagePt.width(), row.pagePt.height());
+    const double shorter = std::min(row.pagePt.width(), row.pagePt.height());
+    const double longer = std::max(row.pagePt.width(), row.pagePt.height());
     EXPECT_NEAR(std::min(page.width(), page.height()), shorter, 1);
     EXPECT_NEAR(std::max(page.width(), page.height()), longer, 1);
     EXPECT_EQ(PjlValue(out, "PAPER"), row.paper);

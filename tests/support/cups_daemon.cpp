@@ -185,7 +185,8 @@ QByteArray CupsDaemon::OfficePpd() {
 
 bool CupsDaemon::AddQueueWithPpd(const QString& name, const QByteArray& ppd, bool makeDefault,
                                  QString* error) {
-  const QString path = root_->filePath("ppd/" + name + ".ppd");
+  // Not in the scheduler's own ppd folder, where it keeps its copy.
+  const QString path = root_->filePath("log/" + name + "-source.ppd");
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(ppd) != ppd.size()) {
     if (error) *error = "cannot write " + path;
