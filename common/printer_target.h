@@ -17,6 +17,16 @@ struct PrinterTarget {
   double pageWidthMm = 0;
   double pageHeightMm = 0;
   bool landscape = false;
+  // CupsQueue: the media chosen in the print dialog, as fed, in millimetres (0 x 0: the
+  // queue's default media).
+  double mediaWidthMm = 0;
+  double mediaHeightMm = 0;
+  // PdfFolder: the file chosen in the print dialog; documents are named after it
+  // instead of getting sortable names (empty: sortable names).
+  std::string pdfFile;
+  // PdfFolder: chosen because the machine has no printer at all (the first document
+  // says where the files go).
+  bool fallback = false;
   int copies = 1;  // copies of each document made by the printer (CupsQueue only)
   // The queue's InputSlot choice for a paper bin number, as the program's settings name
   // it ("InputSlot267=Tray2"); an empty choice means the queue's default tray. Bins

@@ -1,11 +1,11 @@
 // Choosing where a program's documents go, and making the surface that prints there.
 #include <QDir>
-#include <QPrinterInfo>
 #include <QString>
 #include <map>
 #include <string>
 #include <string_view>
 
+#include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
 
@@ -61,12 +61,12 @@ std::string DefaultPdfFolder() {
 }
 
 bool HavePrinters() {
-  return !QPrinterInfo::availablePrinters().isEmpty();
+  return ProbePrintServer() == PrintServerState::HasPrinters;
 }
 
 PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_view section,
                                   std::string_view program, double defaultPageWidthMm,
-                                  double defaultPageHeightMm) {
+                                  double defaultPageHeightMm, std::string_view jobPrinterKey) {
   PrinterTarget target;
   target.program = std::string(program);
   target.pageWidthMm = defaultPageWidthMm;
@@ -84,24 +84,42 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
     target.pdfFolder = folder;
     return target;
   }
-  const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
-  if (!printers.isEmpty()) {
-    target.kind = PrinterTarget::Kind::CupsQueue;
-    target.queue = settings.Get(section, "PrinterName").value_or("");
-    // Printers but no default queue: the first printer stands in for the default.
-    if (target.queue.empty() && QPrinterInfo::defaultPrinter().isNull()) {
-      target.queue = printers.first().printerName().toStdString();
-    }
+  std::string queue;
+  if (!jobPrinterKey.empty()) queue = settings.Get(section, jobPrinterKey).value_or("");
+  if (queue.empty()) queue = settings.Get(section, "PrinterName").value_or("");
+  target.kind = PrinterTarget::Kind::CupsQueue;
+  if (!queue.empty()) {
+    // A named printer is used as named: when it cannot be reached, printing fails and
+    // says so; nothing goes elsewhere.
+    target.queue = queue;
     return target;
   }
+  switch (ProbePrintServer(&target.queue)) {
+    case PrintServerState::HasPrinters:
+      return target;
+    case PrintServerState::Silent:
+      // A server that does not answer: printing on it fails within the bounded wait
+      // and says why.
+      return target;
+    case PrintServerState::Absent:
+    case PrintServerState::NoPrinters:
+      break;
+  }
   target.kind = PrinterTarget::Kind::PdfFolder;
+  target.queue.clear();
   target.pdfFolder = DefaultPdfFolder();
+  target.fallback = true;
   QDir().mkpath(QString::fromStdString(target.pdfFolder));
   return target;
 }
 
 std::unique_ptr<PrintSurface> MakePrintSurface(const PrinterTarget& target) {
   return std::make_unique<QtPrintSurface>(target);
+}
+
+std::unique_ptr<PrintSurface> MakeBackgroundPrintSurface(const PrinterTarget& target,
+                                                         PrintStatus status) {
+  return std::make_unique<QtPrintSurface>(target, std::move(status));
 }
 
 }  // namespace corvel

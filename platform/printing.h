@@ -1,5 +1,6 @@
 #pragma once
 // Printer targets and print surfaces on Qt (QPainter over QPrinter, in twips).
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,23 +14,39 @@ namespace corvel {
 // The fallback PDF folder used when a machine has no printer at all: $HOME/Corvel/PDF.
 std::string DefaultPdfFolder();
 
-// True when CUPS knows at least one printer.
+// True when the print server answers and has at least one printer.
 bool HavePrinters();
 
 // The target for a program from its own settings section ("Zebra" for the station,
-// "Printer" for the runner): key "PdfFolder" names a PDF folder; otherwise key
-// "PrinterName" names a CUPS queue, or the system default queue is used; when there is
-// no printer at all, DefaultPdfFolder(). Page size of PDF documents from key
+// "Printer" for the runner): key "PdfFolder" names a PDF folder; otherwise the queue
+// named by `jobPrinterKey` (when given and set), else by "PrinterName", is used as
+// named, without asking the print server (printing on a queue that cannot be reached
+// fails and says so); with no name the print server's default queue is used. Only when
+// no name is set and there is no print server, or it has no printer, documents go to
+// DefaultPdfFolder() (`fallback` set). Page size of PDF documents from key
 // "PdfPageSize" ("60x40" millimetres) when present, else `defaultPageWidthMm` x
-// `defaultPageHeightMm`.
+// `defaultPageHeightMm`. Asking the print server waits at most kPrintServerTimeoutMs
+// (platform/cups_queue.h).
 PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_view section,
                                   std::string_view program, double defaultPageWidthMm = 0,
-                                  double defaultPageHeightMm = 0);
+                                  double defaultPageHeightMm = 0,
+                                  std::string_view jobPrinterKey = {});
 
 // A print surface that prints documents to `target`. Each document becomes one print
 // job (or one PDF file, written under a temporary name and renamed when complete, so an
 // abandoned document leaves nothing). PDF names sort in printing order, across runs too.
+// On a queue, EndDoc returns when the print server has the job and throws PrintError
+// when it cannot be sent.
 std::unique_ptr<PrintSurface> MakePrintSurface(const PrinterTarget& target);
+
+// The fate of the last document sent by a background surface: a text for people
+// ("queued on printer labels (job 12)", "printing ...", "held: ...", "refused: ...")
+// and whether it will not be printed. Called on a worker thread.
+using PrintStatus = std::function<void(const std::string& text, bool refused)>;
+// As MakePrintSurface, but documents for a queue are sent in order by a worker thread,
+// so EndDoc never waits for the print server; `status` tells what became of them.
+std::unique_ptr<PrintSurface> MakeBackgroundPrintSurface(const PrinterTarget& target,
+                                                         PrintStatus status);
 
 // Loads "Tahoma" from Debian's fonts-wine (outside fontconfig's folders) so that it is
 // used by name; call once after the QGuiApplication exists. Returns false when the font

@@ -104,12 +104,20 @@ bool QtPrintDialog::Run(PrinterTarget& target, int& copies) {
   if (printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty()) {
     target.kind = PrinterTarget::Kind::CupsQueue;
     target.queue = printer.printerName().toStdString();
+    // The paper chosen under Properties (the queue's default unless changed) is the
+    // page documents are laid out on and the media requested.
+    const QSizeF paper = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+    target.mediaWidthMm = paper.width();
+    target.mediaHeightMm = paper.height();
   } else {
     const QString file = printer.outputFileName();
     const QFileInfo info(file);
     if (file.isEmpty() || file.endsWith('/') || info.isDir()) return false;
     target.kind = PrinterTarget::Kind::PdfFolder;
     target.pdfFolder = info.absolutePath().toStdString();
+    // The documents are named after the chosen file.
+    target.pdfFile = info.absoluteFilePath().toStdString();
+    target.fallback = false;
   }
   copies = std::max(1, printer.copyCount());
   return true;

@@ -41,8 +41,10 @@ class QtMessageBoxes : public MessageBoxes {
 
 class QtPrintDialog : public PrintDialog {
  public:
-  // Chosen PDF output becomes a PDF folder target at the chosen file's folder (each
-  // document is its own file there); a folder given as the output file is refused
+  // The target's queue is preselected. A chosen queue comes back with the paper chosen
+  // under Properties as its media. Chosen PDF output becomes a PDF folder target whose
+  // documents are named after the chosen file (the first gets the name, later ones
+  // "-2", "-3" ... before its extension); a folder given as the output file is refused
   // (reported as Cancel). The target's own copies are left as they are: the caller
   // makes the copies it is given.
   bool Run(PrinterTarget& target, int& copies) override;

@@ -1,19 +1,20 @@
 #include "platform/qt_print_surface.h"
 
 #include <unistd.h>
+
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QPrinter>
-#include <QPrinterInfo>
-#include <QProcess>
-#include <QTemporaryFile>
+#include <QPdfWriter>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 
 #include "common/errors.h"
 #include "common/number_text.h"
@@ -26,78 +27,10 @@ namespace {
 
 constexpr double kTwipsPerPoint = 20;
 constexpr double kTwipsPerMm = 1440 / 25.4;
+constexpr int kResolutionDpi = 1200;  // as a high-resolution QPrinter writes PDF
 
 QColor ColourFromBgr(std::int32_t colour) {
   return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-}
-
-QPrinter::PaperSource PaperSourceForBin(int bin) {
-  switch (bin) {
-    case 1:
-      return QPrinter::Upper;
-    case 2:
-      return QPrinter::Lower;
-    case 3:
-      return QPrinter::Middle;
-    case 4:
-      return QPrinter::Manual;
-    case 5:
-      return QPrinter::Envelope;
-    case 6:
-      return QPrinter::EnvelopeManual;
-    case 7:
-      return QPrinter::Auto;
-    case 8:
-      return QPrinter::Tractor;
-    case 9:
-      return QPrinter::SmallFormat;
-    case 10:
-      return QPrinter::LargeFormat;
-    case 11:
-      return QPrinter::LargeCapacity;
-    case 14:
-      return QPrinter::Cassette;
-    case 15:
-      return QPrinter::FormSource;
-    default:
-      return QPrinter::CustomSource;
-  }
-}
-
-// Slot names lp may receive unquoted: printable ASCII without the characters its option
-// parser reads as quoting, escaping or separating values.
-bool IsPlainSlotName(std::string_view name) {
-  if (name.empty()) return false;
-  return std::all_of(name.begin(), name.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte > ' ' && byte < 0x7F &&
-           std::string_view("'\"\\,={}").find(c) == std::string_view::npos;
-  });
-}
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return AsciiLower(x) == AsciiLower(y);
-         });
-}
-
-struct CommonSlots {
-  int bin;
-  std::vector<std::string> names;
-};
-
-const std::vector<CommonSlots>& CommonSlotTable() {
-  static const std::vector<CommonSlots> table = {
-      {1, {"Upper", "Top", "Tray1"}},
-      {2, {"Lower", "Bottom", "Tray2"}},
-      {3, {"Middle", "Tray3"}},
-      {4, {"Manual", "ManualFeed"}},
-      {5, {"Envelope"}},
-      {8, {"Tractor"}},
-      {11, {"LargeCapacity"}},
-      {14, {"Cassette", "Tray1"}},
-  };
-  return table;
 }
 
 QString Text(std::string_view text) {
@@ -114,70 +47,19 @@ QString WorkFileName(const QString& folder) {
 
 }  // namespace
 
-std::vector<std::string> ParseInputSlots(std::string_view lpoptionsOutput) {
-  std::vector<std::string> found;
-  std::string_view rest = lpoptionsOutput;
-  while (!rest.empty()) {
-    const std::size_t lineEnd = std::min(rest.find('\n'), rest.size());
-    const std::string_view line = rest.substr(0, lineEnd);
-    rest.remove_prefix(std::min(lineEnd + 1, rest.size()));
-    // "Keyword/Text: choices" or "Keyword: choices"; the text may hold colons, the
-    // choices cannot.
-    const std::size_t keywordEnd = line.find_first_of("/:");
-    const std::size_t colon = line.rfind(':');
-    if (keywordEnd == std::string_view::npos || colon == std::string_view::npos ||
-        line.substr(0, keywordEnd) != "InputSlot") {
-      continue;
-    }
-    std::string_view choices = line.substr(colon + 1);
-    while (!choices.empty()) {
-      const std::size_t start = choices.find_first_not_of(" \t\r");
-      if (start == std::string_view::npos) break;
-      choices.remove_prefix(start);
-      const std::size_t end = std::min(choices.find_first_of(" \t\r"), choices.size());
-      std::string_view choice = choices.substr(0, end);
-      choices.remove_prefix(end);
-      if (!choice.empty() && choice.front() == '*') choice.remove_prefix(1);
-      if (IsPlainSlotName(choice)) found.emplace_back(choice);
-    }
-    break;
+QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
+    : target_(std::move(target)), metrics_(std::make_unique<QPdfWriter>(QString())) {
+  // A file size limit then shows as a write error, reported as such, instead of ending
+  // the program.
+  static const bool xfszIgnored = (std::signal(SIGXFSZ, SIG_IGN), true);
+  (void)xfszIgnored;
+  // Every document is a PDF, written by QPdfWriter: into the folder, or sent to the
+  // queue as one. (QPrinter is not used: it asks the print server for its default
+  // printer without any time limit.)
+  metrics_->setResolution(kResolutionDpi);
+  if (target_.kind == PrinterTarget::Kind::CupsQueue) {
+    sender_ = std::make_unique<QueueSender>(target_, std::move(status));
   }
-  return found;
-}
-
-std::vector<std::string> CommonSlotNames(int bin) {
-  for (const CommonSlots& row : CommonSlotTable()) {
-    if (row.bin == bin) return row.names;
-  }
-  return {};
-}
-
-std::string ChooseInputSlot(int bin, const std::map<int, std::string>& explicitSlots,
-                            const std::vector<std::string>& offered) {
-  const auto offeredAs = [&](std::string_view name) -> std::string {
-    for (const std::string& slot : offered) {
-      if (SameNameIgnoringCase(slot, name)) return slot;
-    }
-    return {};
-  };
-  if (const auto entry = explicitSlots.find(bin); entry != explicitSlots.end()) {
-    return entry->second.empty() ? std::string() : offeredAs(entry->second);
-  }
-  for (const std::string& name : CommonSlotNames(bin)) {
-    if (std::string slot = offeredAs(name); !slot.empty()) return slot;
-  }
-  return {};
-}
-
-QtPrintSurface::QtPrintSurface(PrinterTarget target)
-    : target_(std::move(target)), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
-  if (target_.kind == PrinterTarget::Kind::PdfFolder) {
-    printer_->setOutputFormat(QPrinter::PdfFormat);
-    printer_->setFullPage(true);
-  } else if (!target_.queue.empty()) {
-    printer_->setPrinterName(Text(target_.queue));
-  }
-  ApplyPageLayout();
   SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
   UpdateFont();
 }
@@ -186,33 +68,48 @@ QtPrintSurface::~QtPrintSurface() {
   // A document still open here was never completed: it is not sent.
   if (open_) {
     painter_.end();
+    writer_.reset();
     QFile::remove(workFile_);
   }
 }
 
-void QtPrintSurface::ApplyPageLayout() {
-  const bool pdf = target_.kind == PrinterTarget::Kind::PdfFolder;
+QtPrintSurface::PagePlan QtPrintSurface::PlanPage() const {
+  const bool queue = target_.kind == PrinterTarget::Kind::CupsQueue;
   const bool haveOwnSize = target_.pageWidthMm > 0 && target_.pageHeightMm > 0;
-  const QPageSize ownSize(QSizeF(target_.pageWidthMm, target_.pageHeightMm), QPageSize::Millimeter,
-                          QString(), QPageSize::ExactMatch);
+  const QSizeF ownSize(target_.pageWidthMm, target_.pageHeightMm);
   // Paper size codes are the programs' stored numbers (9 A4, 11 A5, 1 Letter, ...);
   // 256 and codes Qt does not know mean the target's own size.
   const QPageSize::PageSizeId known =
       paperSize_ > 0 && paperSize_ != kPaperUser ? QPageSize::id(paperSize_) : QPageSize::Custom;
+  PagePlan plan;
+  plan.landscape = orientation_ == kLandscape || (orientation_ == 0 && !queue && target_.landscape);
   if (known != QPageSize::Custom) {
-    printer_->setPageSize(QPageSize(known));
-  } else if (pdf) {
-    printer_->setPageSize(haveOwnSize ? ownSize : QPageSize(QPageSize::A4));
-  } else if (paperSize_ == kPaperUser && haveOwnSize) {
-    printer_->setPageSize(ownSize);
+    plan.sizeMm = QPageSize(known).size(QPageSize::Millimeter);
+  } else if (!queue || (paperSize_ == kPaperUser && haveOwnSize)) {
+    plan.sizeMm = haveOwnSize ? ownSize : QPageSize(QPageSize::A4).size(QPageSize::Millimeter);
+  } else if (target_.mediaWidthMm > 0 && target_.mediaHeightMm > 0) {
+    plan.sizeMm = QSizeF(target_.mediaWidthMm, target_.mediaHeightMm);
+  } else if (const std::optional<QueueMedia> media = sender_->DefaultMedia()) {
+    plan.sizeMm = QSizeF(media->widthMm, media->heightMm);
+    plan.marginsMm = QMarginsF(media->leftMm, media->topMm, media->rightMm, media->bottomMm);
+    plan.mediaName = media->name;
+  } else {
+    // The queue has not answered yet (a background sender): the target's own size,
+    // requested by size when the document is sent.
+    plan.sizeMm = haveOwnSize ? ownSize : QPageSize(QPageSize::A4).size(QPageSize::Millimeter);
   }
-  if (orientation_ == kLandscape || (orientation_ == 0 && pdf && target_.landscape)) {
-    printer_->setPageOrientation(QPageLayout::Landscape);
-  } else if (orientation_ == kPortrait || pdf) {
-    printer_->setPageOrientation(QPageLayout::Portrait);
-  }
-  if (pdf) printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-  printer_->setPaperSource(PaperSourceForBin(paperBin_));
+  return plan;
+}
+
+void QtPrintSurface::ResolvePage() const {
+  if (pageResolved_ || open_) return;
+  pagePlan_ = PlanPage();
+  // The painter's origin is the corner of the printable area (inside the margins).
+  layout_ = QPageLayout(
+      QPageSize(pagePlan_.sizeMm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch),
+      pagePlan_.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, pagePlan_.marginsMm,
+      QPageLayout::Millimeter);
+  pageResolved_ = true;
 }
 
 void QtPrintSurface::UpdateFont() {
@@ -261,17 +158,17 @@ void QtPrintSurface::SetStrikethrough(bool on) {
 }
 
 double QtPrintSurface::TextWidth(std::string_view text) {
-  return QFontMetricsF(font_, printer_.get()).horizontalAdvance(Text(text));
+  return QFontMetricsF(font_, metrics_.get()).horizontalAdvance(Text(text));
 }
 
 double QtPrintSurface::TextHeight(std::string_view) {
-  return QFontMetricsF(font_, printer_.get()).lineSpacing();
+  return QFontMetricsF(font_, metrics_.get()).lineSpacing();
 }
 
 void QtPrintSurface::Print(std::string_view text, bool lineEnd) {
   PrepareToDraw();
   const QString line = Text(text);
-  const QFontMetricsF metrics(font_, printer_.get());
+  const QFontMetricsF metrics(font_, metrics_.get());
   painter_.setFont(font_);
   painter_.setPen(ColourFromBgr(textColour_));
   if (!line.isEmpty()) painter_.drawText(QPointF(x_, y_ + metrics.ascent()), line);
@@ -300,41 +197,49 @@ void QtPrintSurface::PrepareToDraw() {
   // Pages asked for are started only when something is drawn on them, so a new page
   // requested right after the last drawing leaves no blank page.
   for (; pendingPages_ > 0; --pendingPages_) {
-    if (!printer_->newPage()) throw PrintError("Cannot start a new page on " + target_.Describe());
+    if (!writer_->newPage()) throw PrintError("Cannot start a new page on " + target_.Describe());
   }
 }
 
 void QtPrintSurface::BeginDocument() {
   documentBin_ = paperBin_;
-  ApplyPageLayout();
+  pageResolved_ = false;  // a background sender may have learnt the queue's media since
+  ResolvePage();
+  QString folder;
   if (target_.kind == PrinterTarget::Kind::PdfFolder) {
-    const QString folder = Text(target_.pdfFolder);
+    folder = Text(target_.pdfFolder);
     if (folder.isEmpty() || !QDir().mkpath(folder)) {
       throw PrintError("Cannot create the PDF folder \"" + target_.pdfFolder + "\"");
     }
-    workFile_ = WorkFileName(folder);
   } else {
-    const QPrinterInfo queue = target_.queue.empty()
-                                   ? QPrinterInfo::defaultPrinter()
-                                   : QPrinterInfo::printerInfo(Text(target_.queue));
-    if (queue.isNull() || printer_->outputFormat() != QPrinter::NativeFormat) {
-      throw PrintError("Cannot print: " + target_.Describe() + " is not available");
-    }
-    QTemporaryFile file(QDir::temp().filePath("corvel-job-XXXXXX.prn"));
-    if (!file.open()) throw PrintError("Cannot create a temporary print file");
-    file.setAutoRemove(false);
-    workFile_ = file.fileName();
+    folder = QDir::tempPath();
   }
-  printer_->setOutputFileName(workFile_);
-  if (!painter_.begin(printer_.get())) {
+  workFile_ = WorkFileName(folder);
+  writer_ = std::make_unique<QPdfWriter>(workFile_);
+  writer_->setResolution(kResolutionDpi);
+  writer_->setCreator(Text(target_.program));
+  if (!writer_->setPageLayout(layout_) || !painter_.begin(writer_.get())) {
     QFile::remove(workFile_);
     throw PrintError("Cannot start printing on " + target_.Describe());
   }
-  const double scale = printer_->resolution() / 1440.0;
+  const double scale = writer_->resolution() / 1440.0;
   painter_.scale(scale, scale);
   painter_.setRenderHint(QPainter::Antialiasing, false);
   open_ = true;
 }
+
+namespace {
+
+// True when `file` holds a whole PDF document: it ends with the end-of-file marker the
+// writer puts last, so a write cut short by a full disk or a size limit is caught.
+bool IsCompletePdf(const QString& file) {
+  QFile pdf(file);
+  if (!pdf.open(QIODevice::ReadOnly) || pdf.size() < 64) return false;
+  pdf.seek(pdf.size() - 32);
+  return pdf.read(32).contains("%%EOF");
+}
+
+}  // namespace
 
 void QtPrintSurface::EndDoc() {
   if (!open_) {
@@ -342,27 +247,65 @@ void QtPrintSurface::EndDoc() {
     return;
   }
   const bool ended = painter_.end();
+  writer_.reset();  // closes the file
   open_ = false;
   ResetDocumentState();
-  if (!ended) {
+  if (!ended || !IsCompletePdf(workFile_)) {
     QFile::remove(workFile_);
-    throw PrintError("Cannot complete the document on " + target_.Describe());
+    throw PrintError("Cannot complete the document on " + target_.Describe() +
+                     ": it was not written completely (is the disk full?)");
   }
   if (target_.kind == PrinterTarget::Kind::PdfFolder) {
     FinishPdf();
-  } else {
-    SubmitToQueue();
+    return;
   }
+  QueueJob job;
+  job.pdfFile = workFile_.toStdString();
+  job.title = target_.program.empty() ? "document" : target_.program;
+  job.copies = std::max(1, target_.copies);
+  job.media = pagePlan_.mediaName;
+  job.mediaWidthMm = pagePlan_.sizeMm.width();
+  job.mediaHeightMm = pagePlan_.sizeMm.height();
+  job.paperBin = documentBin_;
+  sender_->Send(std::move(job));
 }
 
 void QtPrintSurface::FinishPdf() {
   const QDir folder(Text(target_.pdfFolder));
+  if (!target_.pdfFile.empty()) {
+    // The file chosen in the print dialog, numbered after it for later documents.
+    const QFileInfo chosen(Text(target_.pdfFile));
+    QString path = chosen.absoluteFilePath();
+    if (documentsWritten_ > 0) {
+      const QString suffix = chosen.suffix().isEmpty() ? QString() : "." + chosen.suffix();
+      path = chosen.absolutePath() + "/" + chosen.completeBaseName() + "-" +
+             QString::number(documentsWritten_ + 1) + suffix;
+    }
+    if (std::rename(QFile::encodeName(workFile_).constData(),
+                    QFile::encodeName(path).constData()) == 0) {
+      ++documentsWritten_;
+      lastPdfFile_ = path;
+      return;
+    }
+    QFile::remove(workFile_);
+    throw PrintError("Cannot write the PDF file " + path.toStdString());
+  }
   for (int attempt = 0; attempt < 1000; ++attempt) {
     const QString path = folder.filePath(Text(NextPdfFileName(target_.program)));
     // QFile::rename never replaces an existing file: a name taken by another process
     // is skipped for the next one.
     if (QFile::rename(workFile_, path)) {
       lastPdfFile_ = path;
+      ++documentsWritten_;
+      if (target_.fallback) {
+        // Once per program: where the documents of a machine without a printer went.
+        static bool told = false;
+        if (!told) {
+          told = true;
+          std::fprintf(stderr, "%s: no printer on this machine; documents go to %s\n",
+                       target_.program.c_str(), target_.pdfFolder.c_str());
+        }
+      }
       return;
     }
     if (!QFile::exists(path)) break;
@@ -371,59 +314,10 @@ void QtPrintSurface::FinishPdf() {
   throw PrintError("Cannot write the PDF file in " + target_.pdfFolder);
 }
 
-void QtPrintSurface::SubmitToQueue() {
-  QStringList args;
-  if (!target_.queue.empty()) args << "-d" << Text(target_.queue);
-  args << "-n" << QString::number(std::max(1, target_.copies));
-  args << "-t" << (target_.program.empty() ? QStringLiteral("document") : Text(target_.program));
-  if (const std::string slot = InputSlotForDocument(); !slot.empty()) {
-    args << "-o" << QStringLiteral("InputSlot=%1").arg(Text(slot));
-  }
-  args << "--" << workFile_;
-  QProcess lp;
-  lp.start(QStringLiteral("lp"), args);
-  const bool finished = lp.waitForStarted(10000) && lp.waitForFinished(60000);
-  const bool sent = finished && lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0;
-  const QString error = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
-  QFile::remove(workFile_);
-  if (!sent) {
-    throw PrintError("Cannot send the document to " + target_.Describe() +
-                     (error.isEmpty() ? std::string() : ": " + error.toStdString()));
-  }
-}
-
-std::string QtPrintSurface::InputSlotForDocument() {
-  const auto entry = target_.inputSlots.find(documentBin_);
-  const bool decided = entry != target_.inputSlots.end() ? entry->second.empty()
-                                                         : CommonSlotNames(documentBin_).empty();
-  // Bins that can only mean the default tray need no question to CUPS.
-  if (decided) return {};
-  return ChooseInputSlot(documentBin_, target_.inputSlots, QueueInputSlots());
-}
-
-const std::vector<std::string>& QtPrintSurface::QueueInputSlots() {
-  if (!queueSlots_) {
-    QStringList args;
-    if (!target_.queue.empty()) args << "-p" << Text(target_.queue);
-    args << "-l";
-    QProcess lpoptions;
-    lpoptions.start(QStringLiteral("lpoptions"), args);
-    const bool finished = lpoptions.waitForStarted(10000) && lpoptions.waitForFinished(30000);
-    if (!finished) {
-      lpoptions.kill();
-      lpoptions.waitForFinished(5000);
-    }
-    // A queue whose options cannot be read prints from its default tray.
-    queueSlots_ = finished && lpoptions.exitStatus() == QProcess::NormalExit
-                      ? ParseInputSlots(lpoptions.readAllStandardOutput().toStdString())
-                      : std::vector<std::string>();
-  }
-  return *queueSlots_;
-}
-
 void QtPrintSurface::AbortDoc() {
   if (open_) {
     painter_.end();
+    writer_.reset();
     open_ = false;
     QFile::remove(workFile_);
   }
@@ -438,26 +332,27 @@ void QtPrintSurface::ResetDocumentState() {
 }
 
 double QtPrintSurface::PageWidth() const {
-  return printer_->pageLayout().paintRect(QPageLayout::Millimeter).width() * kTwipsPerMm;
+  ResolvePage();
+  return layout_.paintRect(QPageLayout::Millimeter).width() * kTwipsPerMm;
 }
 
 double QtPrintSurface::PageHeight() const {
-  return printer_->pageLayout().paintRect(QPageLayout::Millimeter).height() * kTwipsPerMm;
+  ResolvePage();
+  return layout_.paintRect(QPageLayout::Millimeter).height() * kTwipsPerMm;
 }
 
 void QtPrintSurface::SetPaperBin(int bin) {
   paperBin_ = bin;
-  if (!open_) ApplyPageLayout();
 }
 
 void QtPrintSurface::SetPaperSize(int code) {
   paperSize_ = code;
-  if (!open_) ApplyPageLayout();
+  pageResolved_ = false;
 }
 
 void QtPrintSurface::SetOrientation(int orientation) {
   orientation_ = orientation;
-  if (!open_) ApplyPageLayout();
+  pageResolved_ = false;
 }
 
 }  // namespace corvel

@@ -3,18 +3,25 @@
 // is one twip; fonts are set by pixel size (points x 20) under that scale.
 //
 // PDF folder: each document is written under a hidden temporary name in the folder and
-// renamed to its sortable name (platform/pdf_file_names.h) when EndDoc completes it.
-// CUPS queue: the document is rendered on the queue's page layout into a temporary file
-// and handed to the queue with `lp` when EndDoc completes it (copies as a job option),
-// so an abandoned document never reaches the printer.
+// renamed to its sortable name (platform/pdf_file_names.h) when EndDoc completes it; a
+// file name chosen in the print dialog names the documents instead (the first gets the
+// name, later ones "-2", "-3" ... before its extension). A document that was not
+// written completely (a full disk, a file size limit) is removed and EndDoc throws.
+// CUPS queue: each document is rendered as a PDF on the page the queue reports (its
+// default media with its margins; the media chosen in the print dialog; A5/A4 for the
+// paper size codes; the target's own size for the user-defined size 256) and sent as
+// one job requesting that media, so the printer prints it at full size. Sending is
+// done by a QueueSender (platform/cups_queue.h): at once, or from a worker thread when
+// the surface is made with a status callback. An abandoned document never reaches
+// the printer.
 //
 // Paper bins use the numbers the programs store (1 upper, 2 lower, 3 middle, 4 manual,
 // 5 envelope, 6 envelope manual, 7 automatic, 8 tractor, 9 small format, 10 large
 // format, 11 large capacity, 14 cassette, 15 form source; 256 and above are the
-// printer's own). Qt does not pass a paper source on to CUPS, so on a CUPS queue the
-// bin of a document becomes the queue's InputSlot option on the lp command (see
-// ChooseInputSlot). PaperBin() always returns the number last set.
+// printer's own). On a CUPS queue the bin of a document becomes the queue's tray
+// option (see ChooseInputSlot). PaperBin() always returns the number last set.
 #include <QFont>
+#include <QPageLayout>
 #include <QPainter>
 #include <QString>
 #include <map>
@@ -26,38 +33,17 @@
 
 #include "common/print_surface.h"
 #include "common/printer_target.h"
+#include "platform/cups_queue.h"
 
-class QPrinter;
+class QPdfWriter;
 
 namespace corvel {
 
-// The InputSlot choices of a queue from the output of `lpoptions -l`, the line
-// "InputSlot/Media Source: *Auto Tray1 Tray2" (the '*' marks the default). Empty when
-// the queue has no such option. Choices holding characters that lp would read as
-// quoting or separators are left out.
-std::vector<std::string> ParseInputSlots(std::string_view lpoptionsOutput);
-
-// The queue's common slot names for a standard bin number, in order of preference:
-//   1 upper: Upper, Top, Tray1        2 lower: Lower, Bottom, Tray2
-//   3 middle: Middle, Tray3           4 manual: Manual, ManualFeed
-//   5 envelope: Envelope              8 tractor: Tractor
-//   11 large capacity: LargeCapacity  14 cassette: Cassette, Tray1
-// Other numbers (7 automatic among them) have none.
-std::vector<std::string> CommonSlotNames(int bin);
-
-// The InputSlot to request for `bin` on a queue offering `offered`, or "" for no option
-// (the queue's default tray):
-// 1. an entry for the bin in `explicitSlots` decides alone: its choice when the queue
-//    offers it, else no option (an empty entry asks for the default tray);
-// 2. otherwise the first of CommonSlotNames(bin) the queue offers;
-// 3. otherwise no option.
-// Names match in any letter case; the result is spelt as the queue spells it.
-std::string ChooseInputSlot(int bin, const std::map<int, std::string>& explicitSlots,
-                            const std::vector<std::string>& offered);
-
 class QtPrintSurface : public PrintSurface {
  public:
-  explicit QtPrintSurface(PrinterTarget target);
+  // `status`, for a queue target: send from a worker thread and report there (see
+  // QueueSender); without it documents are sent before EndDoc returns.
+  explicit QtPrintSurface(PrinterTarget target, QueueSender::Status status = {});
   ~QtPrintSurface() override;
 
   void SetFontName(std::string_view name) override;
@@ -98,24 +84,31 @@ class QtPrintSurface : public PrintSurface {
   const QString& LastPdfFile() const { return lastPdfFile_; }
 
  private:
-  void ApplyPageLayout();
+  // The page of the next document and the media it asks for.
+  struct PagePlan {
+    QSizeF sizeMm;  // as fed (portrait when landscape is false)
+    bool landscape = false;
+    QMarginsF marginsMm;
+    std::string mediaName;  // the queue's own name for it, when known
+  };
+  PagePlan PlanPage() const;
+  // Sets the printer's page for the next document when a setting changed.
+  void ResolvePage() const;
   void UpdateFont();
   // Begins the document if needed and emits pages requested with NewPage.
   void PrepareToDraw();
   void BeginDocument();
   void FinishPdf();
-  void SubmitToQueue();
-  // The InputSlot for the document's bin on the target queue ("" for none).
-  std::string InputSlotForDocument();
-  // The queue's InputSlot choices, asked of CUPS once per surface.
-  const std::vector<std::string>& QueueInputSlots();
   void ResetDocumentState();
 
   PrinterTarget target_;
-  std::unique_ptr<QPrinter> printer_;
+  std::unique_ptr<QPdfWriter> metrics_;  // the device text is measured on (never written)
+  std::unique_ptr<QPdfWriter> writer_;   // the open document's
+  std::unique_ptr<QueueSender> sender_;  // CUPS queue only
   QPainter painter_;
   QString workFile_;  // the file the open document is written to
   QString lastPdfFile_;
+  int documentsWritten_ = 0;
 
   std::string fontName_ = "Arial";
   double fontSize_ = 10;
@@ -129,9 +122,11 @@ class QtPrintSurface : public PrintSurface {
   bool open_ = false;
   int paperBin_ = 7;
   int documentBin_ = 7;  // the bin when the open document began
-  std::optional<std::vector<std::string>> queueSlots_;
   int paperSize_ = 0;    // 0: the target's own page size
   int orientation_ = 0;  // 0: the target's own orientation
+  mutable bool pageResolved_ = false;
+  mutable PagePlan pagePlan_;
+  mutable QPageLayout layout_;
 };
 
 }  // namespace corvel

@@ -65,11 +65,24 @@ bool ReadBoolSetting(const SettingsStore& settings, std::string_view section, st
   return *value;
 }
 
+// The key naming the printer of a job, read before "PrinterName": a shop with a roll
+// printer and a page printer routes each job to its own.
+std::string_view JobPrinterKey(std::string_view selector) {
+  if (selector == "Z") return "PrinterNameZ";
+  if (selector == "P") return "PrinterNameP";
+  if (selector == "P20") return "PrinterNameP20";
+  if (selector == "S1") return "PrinterNameS1";
+  if (selector == "S2") return "PrinterNameS2";
+  if (selector == "S3") return "PrinterNameS3";
+  if (selector.find('S') == 0) return {};
+  return "PrinterNameSheet";
+}
+
 // The printer target for the job, with the job's page size for PDF documents.
 PrinterTarget TargetFor(const SettingsStore& settings, std::string_view selector) {
   const JobPageDefault page = PageDefaultFor(selector);
-  PrinterTarget target =
-      ChoosePrinterTarget(settings, kPrinterSection, kProgram, page.widthMm, page.heightMm);
+  PrinterTarget target = ChoosePrinterTarget(settings, kPrinterSection, kProgram, page.widthMm,
+                                             page.heightMm, JobPrinterKey(selector));
   if (const auto text = settings.Get(kPrinterSection, page.key)) {
     const auto size = ParsePageSizeMm(*text);
     if (!size)

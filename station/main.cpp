@@ -69,8 +69,14 @@ int main(int argc, char** argv) {
         corvel::ChoosePrinterTarget(corvel::MemorySettingsStore(), "Zebra", "tarewise", 60, 40);
   }
 
-  corvel::StationWindow window(corvel::StationServices{
-      settings, messages, clock, target, [target] { return corvel::MakePrintSurface(target); }});
+  corvel::StationServices services{settings, messages, clock, target,
+                                   [target] { return corvel::MakePrintSurface(target); }};
+  // Labels are sent by a worker thread: the window and the scale never wait for the
+  // print server, and the status line tells what became of the last label.
+  services.makeBackgroundSurface = [target](corvel::PrintStatus status) {
+    return corvel::MakeBackgroundPrintSurface(target, std::move(status));
+  };
+  corvel::StationWindow window(std::move(services));
   if (!settingsProblem.empty()) window.ReportSettingsProblem(settingsProblem);
 
   // The scale link polls the port stored as "COMPORT" from the first tick on.

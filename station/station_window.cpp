@@ -74,6 +74,8 @@ StationWindow::StationWindow(StationServices services, QWidget* parent)
 }
 
 StationWindow::~StationWindow() {
+  // Stops the background sender before anything it reports to goes.
+  surface_.reset();
   // The boxes outlive this object's members while the base class deletes them, and a
   // box that has the focus loses it then: no edit rule may run on a half-destroyed window.
   for (QLineEdit* box : findChildren<QLineEdit*>())
@@ -287,6 +289,14 @@ void StationWindow::SetScalesConnected(bool checked) {
 
 void StationWindow::PrintWeighedLabel() {
   try {
+    if (!surface_ && services_.makeBackgroundSurface) {
+      // Sent off the window's thread: the window never waits for the print server.
+      surface_ = services_.makeBackgroundSurface([this](const std::string& text, bool refused) {
+        QMetaObject::invokeMethod(
+            this, [this, shown = ToQ(text), refused] { LabelStatus(shown, refused); },
+            Qt::QueuedConnection);
+      });
+    }
     if (!surface_) {
       if (!services_.makeSurface) throw PrintError("no printer is set up for labels");
       surface_ = services_.makeSurface();
@@ -307,6 +317,7 @@ void StationWindow::SetScaleStatus(const QString& text) {
 
 void StationWindow::UpdateStatusLine() {
   QString text = "Labels go to " + ToQ(services_.target.Describe());
+  if (!lastLabel_.isEmpty()) text += "; last label: " + lastLabel_;
   if (!scaleStatus_.isEmpty()) text += "\nScale: " + scaleStatus_;
   if (!settingsProblem_.isEmpty()) text += "\nSettings: " + settingsProblem_;
   StatusLine->setText(text);
@@ -318,6 +329,12 @@ void StationWindow::ReportSettingsProblem(const std::string& problem) {
   settingsProblem_ = ToQ(problem);
   UpdateStatusLine();
   services_.messages.Inform("The settings could not be read: " + problem, "tarewise");
+}
+
+void StationWindow::LabelStatus(const QString& text, bool refused) {
+  lastLabel_ = text;
+  UpdateStatusLine();
+  if (refused) services_.messages.Inform("The label was not printed: " + FromQ(text), "tarewise");
 }
 
 void StationWindow::Guarded(const std::string& what, const std::function<void()>& action) {

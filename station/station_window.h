@@ -39,6 +39,11 @@ struct StationServices {
   // Makes the surface labels are printed on; called once, at the first label.
   std::function<std::unique_ptr<PrintSurface>()> makeSurface;
   std::string productFile = kProductFileName;
+  // When set, used instead: a surface that sends labels in the background and tells
+  // what became of the last one through the callback (on any thread).
+  std::function<std::unique_ptr<PrintSurface>(
+      std::function<void(const std::string& text, bool refused)>)>
+      makeBackgroundSurface = nullptr;
 };
 
 class StationWindow : public QMainWindow, public ScaleView {
@@ -124,6 +129,8 @@ class StationWindow : public QMainWindow, public ScaleView {
   void Text13_LostFocus();
   void ShowSelected();
   void UpdateStatusLine();
+  // The fate of the last label sent in the background; a refusal is also a message.
+  void LabelStatus(const QString& text, bool refused);
 
   // Runs `action`; a failure becomes a message to the operator, starting with `what`.
   void Guarded(const std::string& what, const std::function<void()>& action);
@@ -135,6 +142,7 @@ class StationWindow : public QMainWindow, public ScaleView {
   int portNumber_ = 1;
   QString scaleStatus_;
   QString settingsProblem_;
+  QString lastLabel_;
 };
 
 }  // namespace corvel

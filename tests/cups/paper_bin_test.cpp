@@ -1,5 +1,5 @@
-// Paper bins reach a CUPS queue as its InputSlot option: the queue's PPD turns the
-// chosen slot into the PJL line "@PJL SET MEDIASOURCE=..." in front of the job.
+// Paper bins reach a CUPS queue as its tray option, found over the local socket: the
+// queue's PPD turns the chosen slot into "@PJL SET MEDIASOURCE=..." in front of the job.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -17,23 +17,23 @@ namespace {
 
 using Slots = std::vector<std::string>;
 
-TEST(InputSlotTest, ParsesTheQueueChoices) {
+TEST(InputSlotTest, ParsesThePpdChoices) {
   struct Row {
     const char* name;
-    const char* output;
+    const char* ppd;
     Slots expected;
   } rows[] = {
       {"AmongOtherOptions",
-       "PageSize/Page Size: *A4 Letter\nInputSlot/Media Source: *Auto Tray1 Tray2\nDuplex: None\n",
+       "*PageSize A4/A4: \"\"\n*DefaultInputSlot: Auto\n*InputSlot Auto/Automatic: \"\"\n"
+       "*InputSlot Tray1: \"x\"\r\n*InputSlot Tray2/Tray 2: \"y\"\n",
        {"Auto", "Tray1", "Tray2"}},
-      {"ColonInTextCrLf", "InputSlot/Source: rear: Upper *Lower\r\n", {"Upper", "Lower"}},
-      {"LookalikeKeyword", "InputSlots/Slots: *Auto Tray1\nMyInputSlot: Tray2\n", {}},
-      {"NoChoices", "InputSlot/Media Source:\n", {}},
-      {"UnsafeChoicesLeftOut", "InputSlot: *Auto a,b x'y {c} Tray1\n", {"Auto", "Tray1"}},
+      {"LookalikesAndUnsafeLeftOut",
+       "*InputSlots A/B: \"\"\n*%InputSlot X: \"\"\n *InputSlot Y: \"\"\n*InputSlot a,b/x: \"\"\n",
+       {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_EQ(ParseInputSlots(row.output), row.expected);
+    EXPECT_EQ(ParsePpdInputSlots(row.ppd), row.expected);
   }
 }
 
@@ -51,6 +51,7 @@ TEST(InputSlotTest, ChoosesExplicitThenCommonNames) {
       {"CommonNamesInPreferenceOrder", 1, {"Tray1", "top"}, "top"},
       {"CassetteFallsBackToTray1", 14, {"Auto", "Tray1"}, "Tray1"},
       {"AutomaticHasNoName", 7, {"Auto", "Tray1"}, ""},
+      {"IppNamesMatchDriverNames", 3, {"auto", "tray-1", "tray-3"}, "tray-3"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -76,24 +77,6 @@ TEST(InputSlotTest, TargetTakesTheSectionsInputSlotKeys) {
   EXPECT_EQ(ChoosePrinterTarget(settings, "Printer", "sheetwise").inputSlots, expected);
 }
 
-// A PPD for a file queue with four trays, the default one automatic.
-bool WriteTrayPpd(const QString& path) {
-  QFile generic("/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd");
-  QFile ppd(path);
-  if (!generic.open(QIODevice::ReadOnly) || !ppd.open(QIODevice::WriteOnly)) return false;
-  ppd.write(generic.readAll());
-  ppd.write(
-      "\n*JCLOpenUI *InputSlot/Media Source: PickOne\n"
-      "*OrderDependency: 100 JCLSetup *InputSlot\n"
-      "*DefaultInputSlot: Auto\n"
-      "*InputSlot Auto/Automatic: \"@PJL SET MEDIASOURCE=AUTO<0A>\"\n"
-      "*InputSlot Tray1/Tray 1: \"@PJL SET MEDIASOURCE=TRAY1<0A>\"\n"
-      "*InputSlot Tray2/Tray 2: \"@PJL SET MEDIASOURCE=TRAY2<0A>\"\n"
-      "*InputSlot Manual/Manual Feed: \"@PJL SET MEDIASOURCE=MANUAL<0A>\"\n"
-      "*JCLCloseUI: *InputSlot\n");
-  return ppd.error() == QFile::NoError;
-}
-
 // The tray named in the PJL header of the queue's last job.
 std::string PrintedTray(const QString& file) {
   QFile output(file);
@@ -105,32 +88,15 @@ std::string PrintedTray(const QString& file) {
 
 TEST(PaperBinCupsTest, BinSelectsTheQueueTray) {
   if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
-  // The CUPS library in this process keeps the first scheduler it talked to.
-  if (!qEnvironmentVariableIsEmpty("CUPS_SERVER")) {
-    GTEST_SKIP() << "another scheduler is in use in this process; run this test alone";
-  }
   test::CupsDaemon daemon;
   QString error;
   ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
-  daemon.SetClientEnvironment();
-  // lpoptions fetches a queue's PPD over the scheduler's TCP port, which this private
-  // scheduler does not open; its configuration folder holds the PPD readably instead.
-  const QString serverRoot = QFileInfo(daemon.Socket()).path();
-  qputenv("CUPS_SERVERROOT", serverRoot.toUtf8());
-  const struct ServerRootGuard {
-    ~ServerRootGuard() { qunsetenv("CUPS_SERVERROOT"); }
-  } serverRootGuard;
-  const QString ppd = serverRoot + "/tmp/trays.ppd";
-  ASSERT_TRUE(WriteTrayPpd(ppd));
-  QString out;
-  ASSERT_EQ(
-      daemon.RunClient(
-          "lpadmin", {"-p", "Trays", "-E", "-v", "file://" + daemon.OutputFile("Trays"), "-P", ppd},
-          &out),
-      0)
-      << out.toStdString();
+  ASSERT_TRUE(daemon.AddQueueWithPpd("Trays", test::CupsDaemon::OfficePpd(), false, &error))
+      << error.toStdString();
+  daemon.SetClientEnvironment();  // the scheduler's unix socket
   SetUpFonts();
 
+  const QString serverRoot = QFileInfo(daemon.Socket()).path();
   const QString ini = serverRoot + "/tmp/Corvel.ini";
   {
     QFile file(ini);

@@ -31,18 +31,22 @@ TEST(ChoosePrinterTarget, PdfFolderKeyAndPageSize) {
   }
 }
 
-TEST(ChoosePrinterTarget, NoPrinterFallsBackToTheDefaultPdfFolder) {
+TEST(ChoosePrinterTarget, NoPrintServerFallsBackOnlyWithoutAName) {
   if (HavePrinters()) GTEST_SKIP() << "this machine has printers; the fallback is not used";
-  MemorySettingsStore settings;
-  settings.Save("Printer", "PrinterName", "Zebra");  // names a queue that is not there
   const QString expected = QDir::homePath() + "/Corvel/PDF";
   QDir(expected).removeRecursively();
-  const PrinterTarget target = ChoosePrinterTarget(settings, "Printer", "sheetwise");
-  EXPECT_EQ(target.kind, PrinterTarget::Kind::PdfFolder);
-  EXPECT_EQ(target.pdfFolder, expected.toStdString());
-  EXPECT_EQ(DefaultPdfFolder(), expected.toStdString());
+  MemorySettingsStore settings;
+  const PrinterTarget fallback = ChoosePrinterTarget(settings, "Printer", "sheetwise");
+  EXPECT_EQ(fallback.kind, PrinterTarget::Kind::PdfFolder);
+  EXPECT_TRUE(fallback.fallback);
+  EXPECT_EQ(fallback.pdfFolder, expected.toStdString());
   EXPECT_TRUE(QFileInfo(expected).isDir());
-  EXPECT_EQ(target.pageWidthMm, 0);  // A4
+  EXPECT_EQ(fallback.pageWidthMm, 0);  // A4
+  // A named printer stays named: printing on it fails and says so.
+  settings.Save("Printer", "PrinterName", "Zebra");
+  const PrinterTarget named = ChoosePrinterTarget(settings, "Printer", "sheetwise");
+  EXPECT_EQ(named.kind, PrinterTarget::Kind::CupsQueue);
+  EXPECT_EQ(named.queue, "Zebra");
 }
 
 TEST(UnattendedPrintAnswer, Parse) {

@@ -1,30 +1,135 @@
-// One run through a private CUPS scheduler: a list-page request reaches the default
-// queue as print jobs, and the queue's PDF output decodes to the request codes.
+// The programs through a private CUPS scheduler: roll labels and weighed labels come out
+// on the 60 x 40 mm label and scan at the printer's 203 dpi; a print server that is down
+// or frozen ends the run within the bounded wait, with a reason and a failure status,
+// and nothing goes to a PDF folder instead.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include "platform/cups_queue.h"
 #include "tests/runner/runner_fixture.h"
+#include "tests/station/station_test_support.h"
 #include "tests/support/cups_daemon.h"
 
 namespace corvel {
 namespace {
 
-TEST(CupsRunner, ListPageReachesTheDefaultQueue) {
-  if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
-  test::CupsDaemon daemon;
-  QString error;
-  ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
-  ASSERT_TRUE(daemon.AddPdfQueue("Labels", true, &error)) << error.toStdString();
+class CupsRunner : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
+    QString error;
+    ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
+    ASSERT_TRUE(daemon.AddQueueWithPpd("Roll", test::CupsDaemon::RollLabelPpd(), false, &error))
+        << error.toStdString();
+    ASSERT_TRUE(daemon.AddQueueWithPpd("Office", test::CupsDaemon::OfficePpd(), true, &error))
+        << error.toStdString();
+  }
+  // Rows with codes, a roll job routed to the roll printer, the office queue the default.
+  void ConfigureRollRun(int labels) {
+    rows = test::NumberedRows(labels);
+    test::WriteFile(site.data + "/Barprint", test::BarprintBytes(rows));
+    site.Configure("Z", /*pdfFolder=*/false);
+    IniSettingsStore settings((site.config + "/Corvel/Corvel.ini").toStdString());
+    settings.Save("Printer", "PrinterNameZ", "Roll");
+  }
+  QStringList FallbackPdfs() const {
+    return test::ListPdfFiles(QDir::home().filePath("Corvel/PDF"));
+  }
 
-  const test::Installation site;
-  const auto rows = test::NumberedRows(3);
-  test::WriteFile(site.data + "/Barprint", test::BarprintBytes(rows));
-  site.Configure("P", /*pdfFolder=*/false);
-  const test::RunResult run = site.Sheetwise("accept:2", {daemon.ClientEnvironment()});
+  test::CupsDaemon daemon;
+  test::Installation site;
+  std::vector<test::RequestRow> rows;
+};
+
+TEST_F(CupsRunner, RollLabelsAreLabelSizedAndScanAt203Dpi) {
+  ConfigureRollRun(2);
+  const test::RunResult run = site.Sheetwise("accept", {daemon.ClientEnvironment()});
   ASSERT_TRUE(run.finished);
   ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-  ASSERT_TRUE(daemon.WaitForCompletedJobs("Labels", 1));
-  EXPECT_EQ(daemon.CompletedJobs("Labels"), 1) << "list pages ignore copies: one job";
-  EXPECT_EQ(test::DecodedCodes(daemon.OutputFile("Labels")), test::RowCodes(rows, 0, 3));
+  ASSERT_TRUE(daemon.WaitForCompletedJobs("Roll", 2));
+  EXPECT_EQ(daemon.CompletedJobs("Office"), 0);
+  // The last job: the second label, 60 x 40 mm (prints on 203 dpi thermal dots).
+  const QImage label = test::RasterisePdf(daemon.OutputFile("Roll"), 203);
+  EXPECT_NEAR(label.width(), 60 / 25.4 * 203, 2);
+  EXPECT_NEAR(label.height(), 40 / 25.4 * 203, 2);
+  EXPECT_EQ(test::DecodeBarcodes(label), test::RowCodes(rows, 1, 2));
+}
+
+TEST_F(CupsRunner, WeighedLabelIsLabelSizedAndScansAt203Dpi) {
+  const QString folder = test::MakeTempFolder();
+  test::WriteAllBytes(folder + "/pdlist", test::ProductFileBytes(2));
+  {
+    IniSettingsStore settings((site.config + "/Corvel/Corvel.ini").toStdString());
+    settings.Save("Zebra", "PrinterName", "Roll");
+  }
+  const test::RunResult run =
+      test::RunProgram(test::BuiltProgram("corvel"),
+                       {"label", "--pdlist", folder + "/pdlist", "--record", "2", "--weight",
+                        "1.015", "--date", "2026-12-06"},
+                       {}, site.Env("accept") << daemon.ClientEnvironment());
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  ASSERT_TRUE(daemon.WaitForCompletedJobs("Roll", 1));
+  const QImage label = test::RasterisePdf(daemon.OutputFile("Roll"), 203);
+  EXPECT_NEAR(label.width(), 60 / 25.4 * 203, 2);
+  EXPECT_NEAR(label.height(), 40 / 25.4 * 203, 2);
+  const QStringList codes = test::DecodeBarcodes(label);
+  ASSERT_EQ(codes.size(), 1);
+  EXPECT_TRUE(codes.front().startsWith("0202000")) << codes.front().toStdString();
+}
+
+TEST_F(CupsRunner, ServerDownOrFrozenEndsTheRunWithAReason) {
+  enum class Fault { Stopped, FrozenBefore, FrozenDuring };
+  struct Row {
+    const char* name;
+    Fault fault;
+  } rows_[] = {
+      {"Stopped", Fault::Stopped},
+      {"FrozenBefore", Fault::FrozenBefore},
+      {"FrozenDuring", Fault::FrozenDuring},
+  };
+  for (const Row& row : rows_) {
+    SCOPED_TRACE(row.name);
+    if (row.fault != Fault::Stopped) {
+      daemon.Thaw();
+    }
+    ConfigureRollRun(row.fault == Fault::FrozenDuring ? 400 : 3);
+    QProcess runner;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QStringList entries = site.Env("accept") << daemon.ClientEnvironment();
+    for (const QString& entry : entries)
+      env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    runner.setProcessEnvironment(env);
+    if (row.fault == Fault::Stopped) daemon.Stop();
+    if (row.fault == Fault::FrozenBefore) daemon.Freeze();
+    QElapsedTimer took;
+    took.start();
+    runner.start(test::BuiltProgram("sheetwise"), {});
+    ASSERT_TRUE(runner.waitForStarted());
+    if (row.fault == Fault::FrozenDuring) {
+      // Frozen once the first label has reached the printer.
+      while (!QFile::exists(daemon.OutputFile("Roll")) && took.elapsed() < 30000)
+        QThread::msleep(5);
+      daemon.Freeze();
+    }
+    const bool ended = runner.waitForFinished(4 * kPrintServerTimeoutMs + 10000);
+    if (!ended) runner.kill();
+    ASSERT_TRUE(ended) << "still running after " << took.elapsed() << " ms";
+    const QString err = QString::fromUtf8(runner.readAllStandardError()).trimmed();
+    EXPECT_EQ(runner.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith("sheetwise: ") && !err.contains('\n')) << err.toStdString();
+    EXPECT_TRUE(err.contains("Roll")) << err.toStdString();
+    EXPECT_TRUE(FallbackPdfs().isEmpty());
+    if (row.fault == Fault::Stopped) {
+      QString error;
+      ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
+      ASSERT_TRUE(daemon.AddQueueWithPpd("Roll", test::CupsDaemon::RollLabelPpd(), false, &error));
+    }
+  }
+  daemon.Thaw();
 }
 
 }  // namespace

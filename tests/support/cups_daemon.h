@@ -37,6 +37,22 @@ class CupsDaemon {
   // Adds a queue on the Generic PDF driver whose jobs are written to OutputFile(name);
   // `makeDefault` makes it the default destination.
   bool AddPdfQueue(const QString& name, bool makeDefault = true, QString* error = nullptr);
+  // Adds a queue on a PPD of our own (RollLabelPpd, OfficePpd) whose jobs are written as
+  // PDF files to OutputFile(name).
+  bool AddQueueWithPpd(const QString& name, const QByteArray& ppd, bool makeDefault = false,
+                       QString* error = nullptr);
+  // A 60 x 40 mm roll-label printer (its only and default media, no margins).
+  static QByteArray RollLabelPpd();
+  // An office printer: A4 (default), A5 and A6, no margins; trays Auto (default), Tray1,
+  // Tray2, Manual, each named in the job's PJL header ("@PJL SET MEDIASOURCE=...", as the
+  // paper, "@PJL SET PAPER=...").
+  static QByteArray OfficePpd();
+
+  // Stops (SIGSTOP) and resumes (SIGCONT) the scheduler: a print server that takes
+  // connections and never answers.
+  void Freeze() const;
+  void Thaw() const;
+
   // The file the queue's last job was written to (each job replaces it).
   QString OutputFile(const QString& queue) const {
     return root_ ? root_->filePath("out/" + queue + ".pdf") : QString();

@@ -1,0 +1,713 @@
+#include "platform/cups_queue.h"
+
+#include <cups/cups.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "common/errors.h"
+#include "common/text.h"
+
+namespace corvel {
+namespace {
+
+// Returning 0 ends a wait that has lasted kPrintServerTimeoutMs: the call fails.
+int EndWait(http_t*, void*) {
+  return 0;
+}
+
+struct HttpCloser {
+  void operator()(http_t* http) const { httpClose(http); }
+};
+using Http = std::unique_ptr<http_t, HttpCloser>;
+
+struct DestFree {
+  void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
+};
+using Dest = std::unique_ptr<cups_dest_t, DestFree>;
+
+struct InfoFree {
+  void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
+};
+using Info = std::unique_ptr<cups_dinfo_t, InfoFree>;
+
+struct IppFree {
+  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+};
+using Ipp = std::unique_ptr<ipp_t, IppFree>;
+
+std::string LastError() {
+  const char* text = cupsLastErrorString();
+  return text && *text ? text : "no answer";
+}
+
+// The server libcups is pointed at, read afresh (CUPS_SERVER may have changed).
+std::string ServerName() {
+  cupsSetServer(nullptr);
+  const char* server = cupsServer();
+  return server ? server : "localhost";
+}
+
+// Connects to the print server; nothing when nothing listens there.
+Http Connect(std::string& server, std::string& why) {
+  server = ServerName();
+  http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                              kPrintServerTimeoutMs, nullptr);
+  if (!http) {
+    why = "no print server answers at " + server + " (" + LastError() + ")";
+    return nullptr;
+  }
+  httpSetTimeout(http, kPrintServerTimeoutMs / 1000.0, EndWait, nullptr);
+  return Http(http);
+}
+
+// Bounds every exchange on one connection, whatever libcups waits for inside it (its
+// own waits can be a minute, and a failed exchange may be retried): a watchdog thread
+// shuts the connection's socket down once an exchange has lasted kPrintServerTimeoutMs,
+// so the call fails at once.
+class Watchdog {
+ public:
+  explicit Watchdog(http_t* http) : http_(http), thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+  // One exchange: from construction to destruction.
+  class Exchange {
+   public:
+    explicit Exchange(Watchdog& dog) : dog_(dog) { dog_.Arm(true); }
+    ~Exchange() { dog_.Arm(false); }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+   private:
+    Watchdog& dog_;
+  };
+
+ private:
+  void Arm(bool on) {
+    {
+      const std::lock_guard lock(mutex_);
+      armed_ = on;
+      deadline_ =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(kPrintServerTimeoutMs);
+    }
+    wake_.notify_all();
+  }
+  void Watch() {
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+      if (!armed_) {
+        wake_.wait(lock);
+      } else if (std::chrono::steady_clock::now() < deadline_) {
+        wake_.wait_until(lock, deadline_);
+      } else {
+        // Also ends the reconnections libcups may try while the exchange lasts.
+        const int fd = httpGetFd(http_);
+        if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+        wake_.wait_for(lock, std::chrono::milliseconds(50));
+      }
+    }
+  }
+
+  http_t* http_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool armed_ = false;
+  bool stop_ = false;
+  std::chrono::steady_clock::time_point deadline_;
+  std::thread thread_;
+};
+
+// The queue's URI on the server it is reached through.
+std::string QueueUri(const std::string& queue) {
+  char uri[1024];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                   "/printers/%s", queue.c_str());
+  return uri;
+}
+
+QueueMedia FromSize(const cups_size_t& size) {
+  QueueMedia media;
+  media.name = size.media;
+  media.widthMm = size.width / 100.0;
+  media.heightMm = size.length / 100.0;
+  media.leftMm = size.left / 100.0;
+  media.rightMm = size.right / 100.0;
+  media.topMm = size.top / 100.0;
+  media.bottomMm = size.bottom / 100.0;
+  return media;
+}
+
+// Letters and digits only, lower case: "Tray1", "tray-1" and "TRAY_1" are one name.
+std::string SlotKey(std::string_view name) {
+  std::string key;
+  for (const char c : name) {
+    const char lower = AsciiLower(c);
+    if ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9')) key += lower;
+  }
+  return key;
+}
+
+// Slot names that can travel as one job option value: printable ASCII without quoting,
+// escaping or separating characters.
+bool IsPlainSlotName(std::string_view name) {
+  if (name.empty()) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte > ' ' && byte < 0x7F &&
+           std::string_view("'\"\\,={}").find(c) == std::string_view::npos;
+  });
+}
+
+struct CommonSlots {
+  int bin;
+  std::vector<std::string> names;
+};
+
+const std::vector<CommonSlots>& CommonSlotTable() {
+  static const std::vector<CommonSlots> table = {
+      {1, {"Upper", "Top", "Tray1"}},
+      {2, {"Lower", "Bottom", "Tray2"}},
+      {3, {"Middle", "Tray3"}},
+      {4, {"Manual", "ManualFeed"}},
+      {5, {"Envelope"}},
+      {8, {"Tractor"}},
+      {11, {"LargeCapacity"}},
+      {14, {"Cassette", "Tray1"}},
+  };
+  return table;
+}
+
+}  // namespace
+
+std::string JobState::Describe() const {
+  std::string text;
+  switch (stage) {
+    case Stage::Queued:
+      text = "queued";
+      break;
+    case Stage::Held:
+      text = "held";
+      break;
+    case Stage::Printing:
+      text = "printing";
+      break;
+    case Stage::Printed:
+      text = "printed";
+      break;
+    case Stage::Stopped:
+      text = "stopped";
+      break;
+  }
+  if (!reason.empty() && stage != Stage::Printed) text += ": " + reason;
+  return text;
+}
+
+PrintServerState ProbePrintServer(std::string* defaultQueue) {
+  std::string server, why;
+  const Http http = Connect(server, why);
+  if (!http) return PrintServerState::Absent;
+  cups_dest_t* dests = nullptr;
+  int count = 0;
+  ipp_status_t status = IPP_STATUS_OK;
+  {
+    Watchdog dog(http.get());
+    const Watchdog::Exchange exchange(dog);
+    count = cupsGetDests2(http.get(), &dests);
+    status = cupsLastError();
+  }
+  // "" stands for the default queue; without one, the first queue stands in for it.
+  std::string chosen = count > 0 ? dests[0].name : "";
+  for (int i = 0; i < count; ++i) {
+    if (dests[i].is_default) chosen.clear();
+  }
+  cupsFreeDests(count, dests);
+  if (count > 0) {
+    if (defaultQueue) *defaultQueue = chosen;
+    return PrintServerState::HasPrinters;
+  }
+  // No printers is answered with "not found"; a wait that ended is a server error.
+  return status > IPP_STATUS_ERROR_NOT_FOUND ? PrintServerState::Silent
+                                             : PrintServerState::NoPrinters;
+}
+
+struct CupsQueue::Impl {
+  std::string server;
+  Http http;
+  std::unique_ptr<Watchdog> dog;  // stopped before the connection closes
+  Dest dest;
+  Info info;
+  std::optional<std::vector<std::string>> slots;
+
+  // Fails with the reason, naming the queue.
+  [[noreturn]] void Fail(const std::string& queue, const std::string& what) const {
+    throw PrintError(what + " (printer " + queue + ", print server " + server + ")");
+  }
+};
+
+CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()), name_(name) {
+  std::string why;
+  impl_->http = Connect(impl_->server, why);
+  const std::string shownName = name.empty() ? std::string("the default printer") : name;
+  if (!impl_->http) throw PrintError("cannot reach " + shownName + ": " + why);
+  impl_->dog = std::make_unique<Watchdog>(impl_->http.get());
+  const Watchdog::Exchange exchange(*impl_->dog);
+  std::string queue = name;
+  if (queue.empty()) {
+    const char* fallback = cupsGetDefault2(impl_->http.get());
+    if (!fallback) {
+      if (cupsLastError() > IPP_STATUS_ERROR_NOT_FOUND) {
+        throw PrintError("cannot reach the default printer: the print server " + impl_->server +
+                         " does not answer (" + LastError() + ")");
+      }
+      throw PrintError("the print server " + impl_->server + " has no default printer");
+    }
+    queue = fallback;
+  }
+  if (!PrinterAttributes(queue)) {
+    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+      throw PrintError("the print server " + impl_->server + " has no printer " + queue);
+    }
+    throw PrintError("cannot reach printer " + queue + ": the print server " + impl_->server +
+                     " does not answer (" + LastError() + ")");
+  }
+  // The destination is made here, not looked up: looking up may open connections of
+  // libcups' own that no time limit covers.
+  impl_->dest.reset(cupsGetDestWithURI(queue.c_str(), QueueUri(queue).c_str()));
+  if (!impl_->dest) impl_->Fail(queue, "cannot make a destination for printer " + queue);
+  name_ = impl_->dest->name;
+  const Watchdog::Exchange asking(*impl_->dog);
+  impl_->info.reset(cupsCopyDestInfo(impl_->http.get(), impl_->dest.get()));
+  if (!impl_->info) impl_->Fail(name_, "cannot read the printer's capabilities: " + LastError());
+}
+
+CupsQueue::~CupsQueue() = default;
+
+std::unique_ptr<ipp_t, void (*)(ipp_t*)> CupsQueue::PrinterAttributes(const std::string& queue) {
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               QueueUri(queue).c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  static const char* const wanted[] = {"printer-state", "printer-is-accepting-jobs",
+                                       "printer-state-message"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                wanted);
+  ipp_t* response = cupsDoRequest(impl_->http.get(), request, "/");
+  if (response && cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+    ippDelete(response);
+    response = nullptr;
+  }
+  return {response, &ippDelete};
+}
+
+QueueMedia CupsQueue::DefaultMedia() {
+  const Watchdog::Exchange exchange(*impl_->dog);
+  cups_size_t size{};
+  // The media the queue names as its default, by its own name: asked for as a
+  // "closest size" libcups may answer with another size when the default has no margins.
+  ipp_attribute_t* named =
+      cupsFindDestDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(), "media");
+  const char* name = named ? ippGetString(named, 0, nullptr) : nullptr;
+  if (const pwg_media_t* pwg = name ? pwgMediaForPWG(name) : nullptr) {
+    QueueMedia media;
+    media.name = name;
+    media.widthMm = pwg->width / 100.0;
+    media.heightMm = pwg->length / 100.0;
+    // Its margins, when the queue reports that very size.
+    if (cupsGetDestMediaByName(impl_->http.get(), impl_->dest.get(), impl_->info.get(), name,
+                               CUPS_MEDIA_FLAGS_DEFAULT, &size) &&
+        std::abs(size.width - pwg->width) <= 100 && std::abs(size.length - pwg->length) <= 100) {
+      QueueMedia reported = FromSize(size);
+      reported.name = name;
+      return reported;
+    }
+    return media;
+  }
+  if (!cupsGetDestMediaDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(),
+                               CUPS_MEDIA_FLAGS_DEFAULT, &size) ||
+      size.width <= 0 || size.length <= 0) {
+    impl_->Fail(name_, "the printer reports no default paper size");
+  }
+  return FromSize(size);
+}
+
+std::optional<QueueMedia> CupsQueue::MediaOfSize(double widthMm, double heightMm) {
+  for (const auto& [w, h] : {std::pair{widthMm, heightMm}, std::pair{heightMm, widthMm}}) {
+    const Watchdog::Exchange exchange(*impl_->dog);
+    cups_size_t size{};
+    if (cupsGetDestMediaBySize(impl_->http.get(), impl_->dest.get(), impl_->info.get(),
+                               static_cast<int>(std::lround(w * 100)),
+                               static_cast<int>(std::lround(h * 100)), CUPS_MEDIA_FLAGS_DEFAULT,
+                               &size) &&
+        std::abs(size.width / 100.0 - w) <= 1 && std::abs(size.length / 100.0 - h) <= 1) {
+      return FromSize(size);
+    }
+  }
+  return std::nullopt;
+}
+
+const std::vector<std::string>& CupsQueue::InputSlots() {
+  if (impl_->slots) return *impl_->slots;
+  impl_->slots.emplace();
+  // The driver's own tray names, from the queue's PPD.
+  FILE* ppd = std::tmpfile();
+  if (ppd) {
+    const Watchdog::Exchange exchange(*impl_->dog);
+    const std::string resource = "/printers/" + name_ + ".ppd";
+    if (cupsGetFd(impl_->http.get(), resource.c_str(), fileno(ppd)) == HTTP_STATUS_OK) {
+      std::string text;
+      std::rewind(ppd);
+      char block[8192];
+      for (std::size_t got; (got = std::fread(block, 1, sizeof block, ppd)) > 0;)
+        text.append(block, got);
+      *impl_->slots = ParsePpdInputSlots(text);
+    }
+    std::fclose(ppd);
+  }
+  if (impl_->slots->empty()) {
+    const Watchdog::Exchange exchange(*impl_->dog);
+    // A queue without a PPD (driverless): its IPP media sources.
+    ipp_attribute_t* sources = cupsFindDestSupported(impl_->http.get(), impl_->dest.get(),
+                                                     impl_->info.get(), "media-source");
+    for (int i = 0; sources && i < ippGetCount(sources); ++i) {
+      if (const char* source = ippGetString(sources, i, nullptr);
+          source && IsPlainSlotName(source)) {
+        impl_->slots->emplace_back(source);
+      }
+    }
+  }
+  return *impl_->slots;
+}
+
+int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots) {
+  http_t* http = impl_->http.get();
+  // The queue's state now: a paused or refusing queue is named, not fed.
+  std::optional<Watchdog::Exchange> exchange(std::in_place, *impl_->dog);
+  if (const auto state = PrinterAttributes(name_)) {
+    const auto text = [&](const char* attribute) -> std::string {
+      ipp_attribute_t* found = ippFindAttribute(state.get(), attribute, IPP_TAG_ZERO);
+      const char* value = found ? ippGetString(found, 0, nullptr) : nullptr;
+      return value ? value : "";
+    };
+    const std::string message = text("printer-state-message");
+    const std::string because = message.empty() ? std::string() : ": " + message;
+    ipp_attribute_t* accepting =
+        ippFindAttribute(state.get(), "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+    if (accepting && !ippGetBoolean(accepting, 0)) {
+      impl_->Fail(name_, "printer " + name_ + " is not accepting jobs" + because);
+    }
+    ipp_attribute_t* printerState = ippFindAttribute(state.get(), "printer-state", IPP_TAG_ENUM);
+    if (printerState && ippGetInteger(printerState, 0) == IPP_PSTATE_STOPPED) {
+      impl_->Fail(name_, "printer " + name_ + " is paused" + because);
+    }
+  } else {
+    impl_->Fail(name_, "printer " + name_ + " does not answer: " + LastError());
+  }
+
+  FILE* file = std::fopen(job.pdfFile.c_str(), "rb");
+  if (!file) impl_->Fail(name_, "cannot read the document " + job.pdfFile);
+  const std::unique_ptr<FILE, int (*)(FILE*)> closer(file, &std::fclose);
+
+  std::string media = job.media;
+  if (media.empty() && job.mediaWidthMm > 0 && job.mediaHeightMm > 0) {
+    if (const auto found = MediaOfSize(job.mediaWidthMm, job.mediaHeightMm)) {
+      media = found->name;
+    } else {
+      // Not among the queue's sizes: ask for it as a custom size.
+      char custom[64];
+      std::snprintf(custom, sizeof custom, "Custom.%.2fx%.2fmm", job.mediaWidthMm,
+                    job.mediaHeightMm);
+      media = custom;
+    }
+  }
+  cups_option_t* options = nullptr;
+  int count = 0;
+  if (!media.empty()) count = cupsAddOption("media", media.c_str(), count, &options);
+  if (job.copies > 1) count = cupsAddIntegerOption("copies", job.copies, count, &options);
+  const auto entry = explicitSlots.find(job.paperBin);
+  const bool asksForTray = entry != explicitSlots.end() ? !entry->second.empty()
+                                                        : !CommonSlotNames(job.paperBin).empty();
+  if (asksForTray) {
+    const std::string slot = ChooseInputSlot(job.paperBin, explicitSlots, InputSlots());
+    if (!slot.empty()) {
+      const bool ipp = std::islower(static_cast<unsigned char>(slot.front())) &&
+                       slot.find('-') != std::string::npos;
+      count = cupsAddOption(ipp ? "media-source" : "InputSlot", slot.c_str(), count, &options);
+    }
+  }
+  const struct OptionsFree {
+    int& count;
+    cups_option_t*& options;
+    ~OptionsFree() { cupsFreeOptions(count, options); }
+  } optionsFree{count, options};
+
+  int jobId = 0;
+  const char* title = job.title.empty() ? "document" : job.title.c_str();
+  exchange.emplace(*impl_->dog);
+  if (cupsCreateDestJob(http, impl_->dest.get(), impl_->info.get(), &jobId, title, count, options) >
+          IPP_STATUS_OK_EVENTS_COMPLETE ||
+      jobId <= 0) {
+    impl_->Fail(name_, "printer " + name_ + " refused the job: " + LastError());
+  }
+  exchange.emplace(*impl_->dog);
+  if (cupsStartDestDocument(http, impl_->dest.get(), impl_->info.get(), jobId, title,
+                            CUPS_FORMAT_PDF, 0, nullptr, 1) != HTTP_STATUS_CONTINUE) {
+    impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + LastError());
+  }
+  char block[65536];
+  for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+    exchange.emplace(*impl_->dog);
+    if (cupsWriteRequestData(http, block, got) != HTTP_STATUS_CONTINUE) {
+      impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + LastError());
+    }
+  }
+  exchange.emplace(*impl_->dog);
+  if (cupsFinishDestDocument(http, impl_->dest.get(), impl_->info.get()) >
+      IPP_STATUS_OK_EVENTS_COMPLETE) {
+    impl_->Fail(name_, "printer " + name_ + " did not take the document: " + LastError());
+  }
+  return jobId;
+}
+
+JobState CupsQueue::Query(int jobId) {
+  char uri[1024];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                   "/jobs/%d", jobId);
+  ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  static const char* const wanted[] = {"job-state", "job-state-reasons",
+                                       "job-printer-state-message"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                wanted);
+  const Watchdog::Exchange exchange(*impl_->dog);
+  const Ipp response{cupsDoRequest(impl_->http.get(), request, "/")};
+  if (!response || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+    impl_->Fail(name_, "cannot ask about job " + std::to_string(jobId) + ": " + LastError());
+  }
+  JobState state;
+  ipp_attribute_t* stateAttr = ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM);
+  const int value = stateAttr ? ippGetInteger(stateAttr, 0) : IPP_JSTATE_PENDING;
+  std::string reasons;
+  if (ipp_attribute_t* found =
+          ippFindAttribute(response.get(), "job-state-reasons", IPP_TAG_KEYWORD)) {
+    for (int i = 0; i < ippGetCount(found); ++i) {
+      const char* reason = ippGetString(found, i, nullptr);
+      if (!reason || std::strcmp(reason, "none") == 0 || std::strcmp(reason, "job-printing") == 0 ||
+          std::strcmp(reason, "job-incoming") == 0 ||
+          std::strcmp(reason, "job-completed-successfully") == 0) {
+        continue;
+      }
+      reasons += (reasons.empty() ? "" : ", ") + std::string(reason);
+    }
+  }
+  if (ipp_attribute_t* message =
+          ippFindAttribute(response.get(), "job-printer-state-message", IPP_TAG_TEXT)) {
+    if (const char* text = ippGetString(message, 0, nullptr); text && *text) {
+      state.reason = text;
+    }
+  }
+  if (state.reason.empty()) state.reason = reasons;
+  switch (value) {
+    case IPP_JSTATE_HELD:
+      state.stage = JobState::Stage::Held;
+      break;
+    case IPP_JSTATE_PROCESSING:
+      state.stage = JobState::Stage::Printing;
+      break;
+    case IPP_JSTATE_COMPLETED:
+      state.stage = JobState::Stage::Printed;
+      break;
+    case IPP_JSTATE_STOPPED:
+    case IPP_JSTATE_CANCELED:
+    case IPP_JSTATE_ABORTED:
+      state.stage = JobState::Stage::Stopped;
+      if (state.reason.empty())
+        state.reason = value == IPP_JSTATE_CANCELED ? "cancelled" : "aborted";
+      break;
+    default:
+      state.stage = JobState::Stage::Queued;
+  }
+  return state;
+}
+
+struct QueueSender::Worker {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<QueueJob> jobs;
+  std::optional<QueueMedia> media;
+  bool stop = false;
+  std::thread thread;
+};
+
+QueueSender::QueueSender(PrinterTarget target, Status status) : target_(std::move(target)) {
+  if (!status) return;
+  worker_ = std::make_unique<Worker>();
+  Worker& w = *worker_;
+  worker_->thread = std::thread([this, &w, status] {
+    std::unique_ptr<CupsQueue> queue;
+    const auto open = [&] {
+      if (!queue) queue = std::make_unique<CupsQueue>(target_.queue);
+      return queue.get();
+    };
+    try {
+      QueueMedia media = open()->DefaultMedia();
+      const std::lock_guard lock(w.mutex);
+      w.media = std::move(media);
+    } catch (const std::exception&) {
+      queue.reset();  // asked again with the first document
+    }
+    std::unique_lock lock(w.mutex);
+    while (true) {
+      w.wake.wait(lock, [&] { return w.stop || !w.jobs.empty(); });
+      if (w.stop) break;
+      QueueJob job = std::move(w.jobs.front());
+      w.jobs.pop_front();
+      lock.unlock();
+      int jobId = 0;
+      std::string where;
+      try {
+        CupsQueue* q = open();
+        jobId = q->Submit(job, target_.inputSlots);
+        where = " on printer " + q->Name() + " (job " + std::to_string(jobId) + ")";
+        status("queued" + where, false);
+      } catch (const std::exception& error) {
+        queue.reset();
+        status(std::string("refused: ") + error.what(), true);
+      }
+      std::remove(job.pdfFile.c_str());
+      // Follows the job until it ends or the next document comes.
+      std::string last = "queued";
+      lock.lock();
+      while (jobId > 0 && !w.stop && w.jobs.empty()) {
+        w.wake.wait_for(lock, std::chrono::milliseconds(500),
+                        [&] { return w.stop || !w.jobs.empty(); });
+        if (w.stop || !w.jobs.empty()) break;
+        lock.unlock();
+        JobState state;
+        try {
+          state = queue->Query(jobId);
+        } catch (const std::exception&) {
+          queue.reset();
+          lock.lock();
+          break;
+        }
+        if (const std::string text = state.Describe(); text != last) {
+          last = text;
+          status(text + where, state.stage == JobState::Stage::Stopped);
+        }
+        lock.lock();
+        if (state.Final()) break;
+      }
+    }
+    for (const QueueJob& dropped : w.jobs)
+      std::remove(dropped.pdfFile.c_str());
+  });
+}
+
+QueueSender::~QueueSender() {
+  if (worker_) {
+    {
+      const std::lock_guard lock(worker_->mutex);
+      worker_->stop = true;
+    }
+    worker_->wake.notify_all();
+    worker_->thread.join();
+  }
+}
+
+std::optional<QueueMedia> QueueSender::DefaultMedia() {
+  if (worker_) {
+    const std::lock_guard lock(worker_->mutex);
+    return worker_->media;
+  }
+  if (!media_) {
+    try {
+      if (!queue_) queue_ = std::make_unique<CupsQueue>(target_.queue);
+      media_ = queue_->DefaultMedia();
+    } catch (...) {
+      queue_.reset();
+      throw;
+    }
+  }
+  return media_;
+}
+
+void QueueSender::Send(QueueJob job) {
+  if (worker_) {
+    {
+      const std::lock_guard lock(worker_->mutex);
+      worker_->jobs.push_back(std::move(job));
+    }
+    worker_->wake.notify_all();
+    return;
+  }
+  try {
+    if (!queue_) queue_ = std::make_unique<CupsQueue>(target_.queue);
+    queue_->Submit(job, target_.inputSlots);
+  } catch (...) {
+    std::remove(job.pdfFile.c_str());
+    queue_.reset();
+    throw;
+  }
+  std::remove(job.pdfFile.c_str());
+}
+
+std::vector<std::string> ParsePpdInputSlots(std::string_view ppd) {
+  std::vector<std::string> found;
+  constexpr std::string_view kKey = "*InputSlot ";
+  for (std::size_t at = 0; (at = ppd.find(kKey, at)) != std::string_view::npos; at += kKey.size()) {
+    if (at > 0 && ppd[at - 1] != '\n' && ppd[at - 1] != '\r') continue;
+    std::string_view rest = ppd.substr(at + kKey.size());
+    rest = rest.substr(0, rest.find_first_of("/:\r\n"));
+    if (IsPlainSlotName(rest)) found.emplace_back(rest);
+  }
+  return found;
+}
+
+std::vector<std::string> CommonSlotNames(int bin) {
+  for (const CommonSlots& row : CommonSlotTable()) {
+    if (row.bin == bin) return row.names;
+  }
+  return {};
+}
+
+std::string ChooseInputSlot(int bin, const std::map<int, std::string>& explicitSlots,
+                            const std::vector<std::string>& offered) {
+  const auto offeredAs = [&](std::string_view name) -> std::string {
+    for (const std::string& slot : offered) {
+      if (SlotKey(slot) == SlotKey(name) && !SlotKey(name).empty()) return slot;
+    }
+    return {};
+  };
+  if (const auto entry = explicitSlots.find(bin); entry != explicitSlots.end()) {
+    return entry->second.empty() ? std::string() : offeredAs(entry->second);
+  }
+  for (const std::string& name : CommonSlotNames(bin)) {
+    if (std::string slot = offeredAs(name); !slot.empty()) return slot;
+  }
+  return {};
+}
+
+}  // namespace corvel

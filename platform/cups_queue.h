@@ -1,0 +1,160 @@
+#pragma once
+// The print server side of printing, through libcups: finding a queue, its media and
+// trays, sending a finished PDF document as one job, and asking what became of a job.
+//
+// Bounded waits: every exchange with the print server (connecting, each request, each
+// answer, each block of document data) waits at most kPrintServerTimeoutMs. A server
+// that does not answer in that time (stopped with SIGSTOP, a dead network link) makes
+// the call fail with PrintError naming the reason, so nothing ever hangs on it.
+//
+// The server is the one libcups is pointed at (CUPS_SERVER, client.conf, else the local
+// socket or localhost); a local socket, TCP and a remote server behave alike.
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/printer_target.h"
+
+struct _ipp_s;  // libcups' ipp_t
+
+namespace corvel {
+
+// How long one exchange with the print server may take before it counts as failed.
+inline constexpr int kPrintServerTimeoutMs = 5000;
+
+// A page size offered by a queue, in millimetres, with its unprintable margins. Width
+// and height are as the queue reports them (a 60 x 40 mm label is 60 wide, 40 high).
+struct QueueMedia {
+  std::string name;  // the media name requested with a job ("iso_a5_148x210mm", ...)
+  double widthMm = 0, heightMm = 0;
+  double leftMm = 0, rightMm = 0, topMm = 0, bottomMm = 0;
+};
+
+// What can be found out about the print server without printing.
+enum class PrintServerState {
+  Absent,      // nothing listens where the server should be: no print server
+  Silent,      // it takes the connection but does not answer in time
+  NoPrinters,  // it answers and has no queue
+  HasPrinters  // it answers and has at least one queue
+};
+// Asks the print server (a bounded wait). With printers, `queue` receives the queue
+// documents go to when none is named: "" when the server has a default queue, else the
+// first queue's name.
+PrintServerState ProbePrintServer(std::string* queue = nullptr);
+
+// What became of a job, for people.
+struct JobState {
+  enum class Stage { Queued, Held, Printing, Printed, Stopped } stage = Stage::Queued;
+  std::string reason;  // the printer's message or the job's state reasons, when any
+  bool Final() const { return stage == Stage::Printed || stage == Stage::Stopped; }
+  // "queued", "held: ...", "printing", "printed", "stopped: ..."
+  std::string Describe() const;
+};
+
+// A document ready to be sent: a complete PDF file and how to print it.
+struct QueueJob {
+  std::string pdfFile;
+  std::string title;
+  int copies = 1;
+  // The media to request: a name the queue reported, or (empty name) a size looked up
+  // among the queue's media (width and height of the paper as fed, in millimetres).
+  std::string media;
+  double mediaWidthMm = 0, mediaHeightMm = 0;
+  int paperBin = 7;  // the program's bin number (qt_print_surface.h)
+};
+
+// One queue on the print server, over one connection. Not shared between threads.
+class CupsQueue {
+ public:
+  // Connects and finds the queue ("" for the server's default queue). Throws PrintError
+  // when there is no server, it does not answer, or it has no such queue.
+  explicit CupsQueue(const std::string& name);
+  ~CupsQueue();
+  CupsQueue(const CupsQueue&) = delete;
+  CupsQueue& operator=(const CupsQueue&) = delete;
+
+  // The queue's name (the default queue's real name when none was given).
+  const std::string& Name() const { return name_; }
+
+  // The queue's default media. Throws PrintError when the queue reports none.
+  QueueMedia DefaultMedia();
+  // The queue's media of this size (within a millimetre, either way round), or nothing.
+  std::optional<QueueMedia> MediaOfSize(double widthMm, double heightMm);
+  // The tray choices of the queue: its driver's InputSlot choices, else the IPP
+  // media-source values it supports.
+  const std::vector<std::string>& InputSlots();
+
+  // Sends the document as one job (after checking the queue is neither paused nor
+  // refusing jobs, so the message can name that). Returns the job id. Throws PrintError.
+  int Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots);
+  // The job's state now. Throws PrintError when the server does not answer.
+  JobState Query(int jobId);
+
+ private:
+  // The queue's state attributes; nothing when the server does not answer or has no
+  // such queue (cupsLastError says which).
+  std::unique_ptr<::_ipp_s, void (*)(::_ipp_s*)> PrinterAttributes(
+      const std::string& queue);
+
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string name_;
+};
+
+// Sends finished documents to one queue, in the order given.
+// - Without a status callback Send returns when the server has the job, or throws
+//   PrintError with the reason (the runner and the commands).
+// - With one, a worker thread sends them and Send returns at once (the station): the
+//   callback, called on the worker thread, tells the fate of the last document sent
+//   (queued, printing, held, printed, or refused with the reason; `refused` is true
+//   when the document will not be printed).
+class QueueSender {
+ public:
+  using Status = std::function<void(const std::string& text, bool refused)>;
+  explicit QueueSender(PrinterTarget target, Status status = {});
+  ~QueueSender();
+  QueueSender(const QueueSender&) = delete;
+  QueueSender& operator=(const QueueSender&) = delete;
+
+  // The queue's default media. At once: asked of the server (throws PrintError). From
+  // the worker: asked when the sender starts; nothing until it has answered.
+  std::optional<QueueMedia> DefaultMedia();
+  // Sends the document; its PDF file is removed once sent or refused.
+  void Send(QueueJob job);
+
+ private:
+  struct Worker;
+  PrinterTarget target_;
+  std::unique_ptr<CupsQueue> queue_;  // the synchronous sender's connection
+  std::optional<QueueMedia> media_;
+  std::unique_ptr<Worker> worker_;
+};
+
+// The InputSlot choices in a queue's PPD text: the lines "*InputSlot Name/Text: ...".
+// Choices holding quoting or separator characters are left out.
+std::vector<std::string> ParsePpdInputSlots(std::string_view ppd);
+
+// The queue's common slot names for a standard bin number, in order of preference:
+//   1 upper: Upper, Top, Tray1        2 lower: Lower, Bottom, Tray2
+//   3 middle: Middle, Tray3           4 manual: Manual, ManualFeed
+//   5 envelope: Envelope              8 tractor: Tractor
+//   11 large capacity: LargeCapacity  14 cassette: Cassette, Tray1
+// Other numbers (7 automatic among them) have none.
+std::vector<std::string> CommonSlotNames(int bin);
+
+// The tray to request for `bin` on a queue offering `offered`, or "" for the queue's
+// default tray:
+// 1. an entry for the bin in `explicitSlots` decides alone: its choice when the queue
+//    offers it, else the default tray (an empty entry asks for the default tray);
+// 2. otherwise the first of CommonSlotNames(bin) the queue offers;
+// 3. otherwise the default tray.
+// Names match ignoring letter case, blanks, '-' and '_' ("Tray1" is IPP's "tray-1");
+// the result is spelt as the queue spells it.
+std::string ChooseInputSlot(int bin, const std::map<int, std::string>& explicitSlots,
+                            const std::vector<std::string>& offered);
+
+}  // namespace corvel
