@@ -61,7 +61,8 @@ void PrintShelfCards(RunContext& run) {
   std::vector<std::string> problems;
   for (std::size_t n = 0; n < cards.size(); ++n) {
     Try([&] {
-      const bool cassetteAsked = TrimSpaces(cards.front().Layout(9, 3, z)) == "C";
+      const bool cassetteAsked =
+          TrimSpaces(cards.front().Layout(kPaperSourceX, kPaperSourceY, z)) == "C";
       surface.SetPaperBin(cassetteAsked ? cassette : rearTray);
     });
     Try([&] { surface.SetPaperSize(run.state.ShelfPaperSize); });
