@@ -39,7 +39,6 @@ ShelfCard Card(int e, const std::string& text, std::vector<std::pair<int, std::s
     card.cells.push_back({e, y, z, value});
   return card;
 }
-constexpr int kLeft = 0, kTop = 1, kHeight = 2;
 
 TEST(ShelfCardTest, PriceFormsAndUnitWord) {
   const std::tuple<const char*, std::int16_t, std::vector<std::string>> cases[] = {
@@ -53,7 +52,7 @@ TEST(ShelfCardTest, PriceFormsAndUnitWord) {
   for (const auto& [price, byWeight, printed] : cases) {
     RecordingSurface surface;
     const ShelfCard card =
-        Card(4, price, {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}, 1, byWeight);
+        Card(4, price, {{kRowLeft, "1000"}, {kRowTop, "500"}, {kRowHeight, "4"}}, 1, byWeight);
     PrintShelfCardElements(surface, test::MakeShelfRecord(card), 1);
     EXPECT_EQ(PrintedTexts(surface), printed) << price;
   }
@@ -104,8 +103,8 @@ TEST(ShelfCardFit, SizesAndPositions) {
 }
 
 TEST(ShelfCardTest, SizingAndPlacement) {
-  const std::vector<std::pair<int, std::string>> box = {{kTop, "1000"}, {kHeight, "8"}};
-  const std::vector<std::pair<int, std::string>> top100 = {{kTop, "100"}, {kHeight, "8"}};
+  const std::vector<std::pair<int, std::string>> box = {{kRowTop, "1000"}, {kRowHeight, "8"}};
+  const std::vector<std::pair<int, std::string>> top100 = {{kRowTop, "100"}, {kRowHeight, "8"}};
   const std::string wide(30, 'W');
   const struct {
     const char* name;
@@ -116,12 +115,12 @@ TEST(ShelfCardTest, SizingAndPlacement) {
       // clang-format off
       // Box 120 fits size 4 (96 high). The price moves left by half of " ea" at size 2
       // (60); the unit word follows at half size, its bottom on the price's (500 + 96).
-      {"unit word on the price bottom", Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}),
+      {"unit word on the price bottom", Card(4, "12.5", {{kRowLeft, "1000"}, {kRowTop, "500"}, {kRowHeight, "4"}}),
        {{"$12.50", 970, 500, 4}, {"ea", 970 + 240, 548, 2}}},
       // Box 45 fits size 1 only: half of it is refused, so " ea" is measured at size 1.
-      {"unit word under a price of size 1", Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "1.5"}}),
+      {"unit word under a price of size 1", Card(4, "12.5", {{kRowLeft, "1000"}, {kRowTop, "500"}, {kRowHeight, "1.5"}}),
        {{"$12.50", 985, 500, 1}, {"ea", 1045, 500, 1}}},
-      {"unit word, price at the left edge", Card(4, "12.5", {{kLeft, "10"}, {kTop, "500"}, {kHeight, "4"}}),
+      {"unit word, price at the left edge", Card(4, "12.5", {{kRowLeft, "10"}, {kRowTop, "500"}, {kRowHeight, "4"}}),
        {{"$12.50", 0, 500, 4}, {"ea", 240, 548, 2}}},
       // Split at the first space, each line in half the box (120: size 4); the second
       // line centred with room for a hyphen.
@@ -133,7 +132,7 @@ TEST(ShelfCardTest, SizingAndPlacement) {
        {{"Fresh Bread Rolls", 3960, 100, 4}}, 8640, 1800},
       // 2700 > 0.95 x 2400: shrunk to 7 and moved down by 30 x 2 / 2.
       {"shrunk to the width", Card(1, wide, box), {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}, 2400},
-      {"zero height", Card(1, "Hello", {{kTop, "100"}, {kHeight, "0"}}), {}},
+      {"zero height", Card(1, "Hello", {{kRowTop, "100"}, {kRowHeight, "0"}}), {}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -164,19 +163,19 @@ TEST(ShelfCardTest, ReportsWhatDidNotReachThePage) {
     std::string problem;  // the first reported
   } cases[] = {
       // clang-format off
-      {"price far above the page", Card(4, "12.5", {{kTop, "-1e308"}, {kHeight, "4"}}),
+      {"price far above the page", Card(4, "12.5", {{kRowTop, "-1e308"}, {kRowHeight, "4"}}),
        "element 4 (price) \"$12.50\" is cut at the top edge of the page"},
       // The largest font, narrowed to the page, moves down by half the size change; its
       // centring counts a space beyond the narrowed width.
-      {"description box beyond any font", Card(3, "Fresh", {{kTop, "0"}, {kHeight, "1e308"}}),
+      {"description box beyond any font", Card(3, "Fresh", {{kRowTop, "0"}, {kRowHeight, "1e308"}}),
        "element 3 (description) \"Fresh\" is cut at the bottom and left edges of the page"},
-      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}),
+      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kRowTop, "5600"}, {kRowHeight, "8"}}),
        "element 1 \"Hello\" is left off: it would end below the lowest line of the page"},
-      {"negative box", Card(1, "Hello", {{kTop, "100"}, {kHeight, "-4"}}),
+      {"negative box", Card(1, "Hello", {{kRowTop, "100"}, {kRowHeight, "-4"}}),
        "element 1 \"Hello\" fits no font size in its box (Height \"-4\") and is left off"},
-      {"top beyond any number", Card(1, "Hello", {{kTop, "1e999"}, {kHeight, "8"}}),
+      {"top beyond any number", Card(1, "Hello", {{kRowTop, "1e999"}, {kRowHeight, "8"}}),
        "element 1 cell Top \"1e999\" is beyond any number"},
-      {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kTop, "100"}, {kHeight, "8"}}),
+      {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kRowTop, "100"}, {kRowHeight, "8"}}),
        "element 1 cell Colour \"1e12\" is no colour"},
       // clang-format on
   };
@@ -194,7 +193,7 @@ TEST(ShelfCardTest, ReportsWhatDidNotReachThePage) {
 // halved: size 4). Element 1 checks the font cells too.
 TEST(ShelfCardTest, ElementsAfterAUnitWordGetHalfBoxes) {
   for (const auto& [price, size] : {std::pair{"12.5", 4}, {"0.5", 9}, {"0.00", 9}}) {
-    ShelfCard card = Card(4, price, {{kTop, "100"}, {kHeight, "4"}});
+    ShelfCard card = Card(4, price, {{kRowTop, "100"}, {kRowHeight, "4"}});
     card.texts[0] = "Top";
     card.texts[4] = "Extra";
     card.texts[7] = "Last";
@@ -256,8 +255,9 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     const int z = c.code[1] - '0';
     std::vector<ShelfCard> cards;
     for (const char* name : {"Apples", "Pears", "Plums"}) {
-      cards.push_back(Card(1, name, {{kTop, "100"}, {kHeight, "8"}}, z));
-      cards.back().cells.push_back({9, 3, z, cards.size() == 1 ? c.source : "C"});
+      cards.push_back(Card(1, name, {{kRowTop, "100"}, {kRowHeight, "8"}}, z));
+      cards.back().cells.push_back(
+          {kPaperSourceX, kPaperSourceY, z, cards.size() == 1 ? c.source : "C"});
     }
     EXPECT_EQ(rig.Run(cards, c.code), 0);
     EXPECT_EQ(PrintedTexts(rig.surface), (std::vector<std::string>{"Apples", "Pears", "Plums"}));
@@ -272,7 +272,7 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
 }
 
 TEST(ShelfCardsRunTest, RunsThatEndWithAFailure) {
-  const ShelfCard apples = Card(1, "Apples", {{kTop, "100"}, {kHeight, "8"}});
+  const ShelfCard apples = Card(1, "Apples", {{kRowTop, "100"}, {kRowHeight, "8"}});
   for (const char* code : {"S", "S0", "S4"}) {
     ShelfRun rig;
     EXPECT_NE(rig.Run({apples}, code), 0) << code;
@@ -283,7 +283,7 @@ TEST(ShelfCardsRunTest, RunsThatEndWithAFailure) {
     SCOPED_TRACE("a card reaching a second page is sent; the later cards still print");
     // The description's first line has no bottom check: with a negative element-5
     // height its box moves below the page.
-    ShelfCard card = Card(3, "First", {{kTop, "3000"}, {kHeight, "100"}});
+    ShelfCard card = Card(3, "First", {{kRowTop, "3000"}, {kRowHeight, "100"}});
     card.texts[3] = "12.5";
     card.cells.insert(card.cells.end(), {{5, 2, 1, "-100"}, {4, 1, 1, "100"}, {4, 2, 1, "4"}});
     ShelfCard second = card;
