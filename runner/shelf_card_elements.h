@@ -22,8 +22,9 @@ struct ShelfCardOutcome {
 };
 
 // A step of a card that the printer or the data cannot do is skipped and the card goes on
-// with its next step: this is the one place such a failure is swallowed. Whoever meets
-// the failure reports what it cost the card (ShelfCardOutcome) before throwing.
+// with its next step: this is the one place such a failure is swallowed. Where it costs
+// the card a text or a cell, whoever meets the failure reports it (ShelfCardOutcome)
+// before throwing.
 template <class Step>
 void SkipIfItFails(Step&& step) {
   try {
