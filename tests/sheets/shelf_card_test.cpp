@@ -40,24 +40,6 @@ ShelfCard Card(int e, const std::string& text, std::vector<std::pair<int, std::s
   return card;
 }
 
-TEST(ShelfCardTest, PriceFormsAndUnitWord) {
-  const std::tuple<const char*, std::int16_t, std::vector<std::string>> cases[] = {
-      // clang-format off
-      {"12.5", 1, {"$12.50", "ea"}}, {"12.5", -1, {"$12.50", "Kg"}},
-      {"0.5", 0, {"50c"}},  // "0c" reads as 0: no unit word
-      {"0.75", -1, {"75c", "Kg"}}, {"0.999", 0, {"99.9c", "ea"}}, {"0.00", -1, {}}, {"0", 0, {"0"}},
-      {"$3.40", 0, {"$3.40", "ea"}}, {"Special", 0, {"Special"}},
-      // clang-format on
-  };
-  for (const auto& [price, byWeight, printed] : cases) {
-    RecordingSurface surface;
-    const ShelfCard card =
-        Card(4, price, {{kRowLeft, "1000"}, {kRowTop, "500"}, {kRowHeight, "4"}}, 1, byWeight);
-    PrintShelfCardElements(surface, test::MakeShelfRecord(card), 1);
-    EXPECT_EQ(PrintedTexts(surface), printed) << price;
-  }
-}
-
 // The fitting and placing rules on their own, at their boundaries.
 TEST(ShelfCardFit, SizesAndPositions) {
   using namespace shelf_card;
@@ -87,13 +69,19 @@ TEST(ShelfCardFit, SizesAndPositions) {
   using Lines = std::pair<std::string, std::string>;
   EXPECT_EQ(SplitAtFirstSpace("Fresh Bread Rolls"), Lines("Fresh", "Bread Rolls"));
   EXPECT_EQ(SplitAtFirstSpace("Baguette"), Lines("", "Baguette"));
-  // The unit word follows a price that reads as a number from its second character.
-  for (const auto& [price, byWeight, word] : {std::tuple{"$12.50", 0, "ea"},
-                                              {"$12.50", -1, "Kg"},
-                                              {"50c", 0, ""},
-                                              {"75c", -1, "Kg"},
-                                              {"Special", 0, ""}})
-    EXPECT_EQ(UnitWord(price, std::int16_t(byWeight)), word) << price;
+  // The printed price ("0c" reads as 0, so 0.5 has no unit word), and the unit word after
+  // a price that reads as a number from its second character.
+  for (const auto& [price, text, unit] : {std::tuple{"12.5", "$12.50", "ea"},
+                                          {"0.5", "50c", ""},
+                                          {"0.75", "75c", "ea"},
+                                          {"0.999", "99.9c", "ea"},
+                                          {"0", "0", ""},
+                                          {"$3.40", "$3.40", "ea"},
+                                          {"Special", "Special", ""}}) {
+    EXPECT_EQ(ShelfPriceText(price), text);
+    EXPECT_EQ(UnitWord(text, 0), unit) << text;
+  }
+  EXPECT_EQ(UnitWord("75c", -1), "Kg");
   // Edges crossed by more than half a twip, in the order top, bottom, left, right.
   for (const auto& [x, y, edges] : {std::tuple{-0.5, 0.0, ""},
                                     {-0.6, 0.0, "left"},
