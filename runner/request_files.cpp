@@ -4,14 +4,19 @@
 
 namespace corvel {
 namespace {
-constexpr std::size_t kCodeOffset = 0, kCodeWidth = 14;
-constexpr std::size_t kDescriptionOffset = 14, kDescriptionWidth = 32;
-constexpr std::size_t kPriceOffset = 46, kPriceWidth = 18;
-constexpr std::size_t kSpareOffset = 64;
+using Barcode = BarcodeRequestRecord;
+constexpr std::size_t kCodeOffset = 0;
+constexpr std::size_t kDescriptionOffset = kCodeOffset + Barcode::kCodeWidth;
+constexpr std::size_t kPriceOffset = kDescriptionOffset + Barcode::kDescriptionWidth;
+constexpr std::size_t kSpareOffset = kPriceOffset + Barcode::kPriceWidth;
+static_assert(kSpareOffset + 2 == Barcode::kLength);
 
-constexpr std::size_t kTextWidth = 30;
-constexpr std::size_t kByWeightOffset = 270;
-constexpr std::size_t kLayoutOffset = 272;
+constexpr std::size_t kTextWidth = ShelfRecord::kCellWidth;
+constexpr std::size_t kByWeightOffset = ShelfRecord::kTextCount * kTextWidth;
+constexpr std::size_t kLayoutOffset = kByWeightOffset + 2;
+// Layout cells x 0..10, y 0..10 for each layout.
+static_assert(kLayoutOffset + kTextWidth * 11 * 11 * ShelfRecord::kLayoutCount ==
+              ShelfRecord::kLength);
 
 std::size_t TextOffset(int k) {
   if (k < 0 || k > 8) throw std::out_of_range("shelf text index outside 0..8");

@@ -1,7 +1,6 @@
 #include "runner/request_writer.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,11 +18,7 @@
 
 namespace corvel {
 namespace {
-constexpr std::size_t kCellWidth = 30;
-
-// The layout parameters (y) by name.
-constexpr std::array<std::string_view, 9> kCellNames = {
-    "left", "top", "height", "colour", "italic", "bold", "fontName", "underline", "strikethrough"};
+constexpr std::size_t kCellWidth = ShelfRecord::kCellWidth;
 
 // Checks that `utf8` fits a field of `width` single-byte characters: refused with a
 // message naming `where`, or passed on to be cut by the record when `cut` is set.
@@ -88,26 +83,26 @@ void ApplyLayouts(ShelfRecord& record, const QJsonValue& layouts, bool cut,
   for (auto z = byNumber.begin(); z != byNumber.end(); ++z) {
     const int number = z.key().toInt();
     const std::string at = where + " layout " + z.key().toStdString();
-    if (number < 1 || number > 3 || !z.value().isObject())
+    if (number < 1 || number > ShelfRecord::kLayoutCount || !z.value().isObject())
       throw RequestInputError(at + ": layouts are numbered 1 to 3 and hold objects");
     const QJsonObject layout = z.value().toObject();
     if (layout.contains("paperSource"))
       record.SetLayout(
-          9, 3, number,
+          kPaperSourceX, kPaperSourceY, number,
           Fit(ValueText(layout["paperSource"], at), kCellWidth, cut, at, "paperSource"));
     const QJsonObject elements = layout["elements"].toObject();
     for (auto e = elements.begin(); e != elements.end(); ++e) {
       const int element = e.key().toInt();
       const std::string cellAt = at + " element " + e.key().toStdString();
-      if (element < 1 || element > 8 || !e.value().isObject())
+      if (element < 1 || element > ShelfRecord::kElementCount || !e.value().isObject())
         throw RequestInputError(cellAt + ": elements are numbered 1 to 8 and hold objects");
       const QJsonObject cells = e.value().toObject();
       for (auto cell = cells.begin(); cell != cells.end(); ++cell) {
         const std::string name = cell.key().toStdString();
-        const auto found = std::find(kCellNames.begin(), kCellNames.end(), name);
-        if (found == kCellNames.end())
+        const auto found = std::find(kLayoutRowNames.begin(), kLayoutRowNames.end(), name);
+        if (found == kLayoutRowNames.end())
           throw RequestInputError(cellAt + ": unknown cell \"" + name + "\"");
-        const int y = static_cast<int>(found - kCellNames.begin());
+        const int y = static_cast<int>(found - kLayoutRowNames.begin());
         record.SetLayout(element, y, number,
                          Fit(CellText(cell.value(), cellAt), kCellWidth, cut, cellAt, name));
       }
@@ -118,9 +113,10 @@ void ApplyLayouts(ShelfRecord& record, const QJsonValue& layouts, bool cut,
 BarcodeRequestRecord MakeBarcode(const std::string& code, const std::string& description,
                                  const std::string& price, bool cut, const std::string& where) {
   BarcodeRequestRecord record;
-  record.SetCode(Fit(code, 14, cut, where, "code"));
-  record.SetDescription(Fit(description, 32, cut, where, "description"));
-  record.SetPrice(Fit(price, 18, cut, where, "price"));
+  using Record = BarcodeRequestRecord;
+  record.SetCode(Fit(code, Record::kCodeWidth, cut, where, "code"));
+  record.SetDescription(Fit(description, Record::kDescriptionWidth, cut, where, "description"));
+  record.SetPrice(Fit(price, Record::kPriceWidth, cut, where, "price"));
   return record;
 }
 
@@ -133,35 +129,36 @@ struct Element {
 
 // Elements 1..8 of each layout: two heading lines, the description, the price with its
 // unit word, and four small lines below; elements left blank are centred.
-constexpr std::array<std::array<Element, 8>, 3> kDefaultLayouts = {{
-    // 1: A5 landscape (about 11900 x 8400 twips)
-    {{{300, 16, true},
-      {900, 12, false},
-      {1700, 40, true},
-      {3600, 90, true},
-      {6500, 12, false},
-      {7000, 10, false},
-      {7400, 10, false},
-      {7800, 8, false}}},
-    // 2: A5 portrait (about 8400 x 11900 twips)
-    {{{300, 16, true},
-      {900, 12, false},
-      {1700, 40, true},
-      {4800, 100, true},
-      {9600, 14, false},
-      {10300, 10, false},
-      {10700, 10, false},
-      {11000, 8, false}}},
-    // 3: user-defined card, 105 x 148 mm by default (about 5950 x 8400 twips)
-    {{{200, 12, true},
-      {700, 10, false},
-      {1300, 30, true},
-      {3300, 70, true},
-      {6600, 10, false},
-      {7100, 8, false},
-      {7500, 8, false},
-      {7900, 6, false}}},
-}};
+constexpr std::array<std::array<Element, ShelfRecord::kElementCount>, ShelfRecord::kLayoutCount>
+    kDefaultLayouts = {{
+        // 1: A5 landscape (about 11900 x 8400 twips)
+        {{{300, 16, true},
+          {900, 12, false},
+          {1700, 40, true},
+          {3600, 90, true},
+          {6500, 12, false},
+          {7000, 10, false},
+          {7400, 10, false},
+          {7800, 8, false}}},
+        // 2: A5 portrait (about 8400 x 11900 twips)
+        {{{300, 16, true},
+          {900, 12, false},
+          {1700, 40, true},
+          {4800, 100, true},
+          {9600, 14, false},
+          {10300, 10, false},
+          {10700, 10, false},
+          {11000, 8, false}}},
+        // 3: user-defined card, 105 x 148 mm by default (about 5950 x 8400 twips)
+        {{{200, 12, true},
+          {700, 10, false},
+          {1300, 30, true},
+          {3300, 70, true},
+          {6600, 10, false},
+          {7100, 8, false},
+          {7500, 8, false},
+          {7900, 6, false}}},
+    }};
 
 std::vector<std::string> ParseCsvRow(std::string_view csv, std::size_t& pos, bool& ok) {
   std::vector<std::string> fields;
@@ -197,37 +194,19 @@ std::vector<std::string> ParseCsvRow(std::string_view csv, std::size_t& pos, boo
   return fields;
 }
 
-// A field in quotes with its padding trimmed; control characters, zero bytes included,
-// show as \xNN (always two digits), so every byte of a record can be seen, and a quote
-// or backslash in the text is escaped, so the quotes still mark where the field ends.
-std::string Quoted(const std::string& field) {
-  std::string out = "\"";
-  for (const char c : TrimSpaces(field)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-      out += hex;
-    } else {
-      if (c == '"' || c == '\\') out += '\\';
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 }  // namespace
 
 ShelfRecord DefaultShelfLayouts() {
   ShelfRecord record = BlankShelfRecord();
-  for (int z = 1; z <= 3; ++z) {
-    for (int e = 1; e <= 8; ++e) {
+  for (int z = 1; z <= ShelfRecord::kLayoutCount; ++z) {
+    for (int e = 1; e <= ShelfRecord::kElementCount; ++e) {
       const Element& element = kDefaultLayouts[z - 1][e - 1];
-      record.SetLayout(e, 1, z, std::to_string(element.top));
-      record.SetLayout(e, 2, z, std::to_string(element.height));
-      record.SetLayout(e, 5, z, element.bold ? "x" : "");
-      record.SetLayout(e, 6, z, "Tahoma");
+      record.SetLayout(e, kRowTop, z, std::to_string(element.top));
+      record.SetLayout(e, kRowHeight, z, std::to_string(element.height));
+      record.SetLayout(e, kRowBold, z, element.bold ? "x" : "");
+      record.SetLayout(e, kRowFontName, z, "Tahoma");
     }
-    record.SetLayout(9, 3, z, "R");
+    record.SetLayout(kPaperSourceX, kPaperSourceY, z, "R");
   }
   return record;
 }
@@ -278,7 +257,9 @@ RequestDescription ParseRequestJson(std::string_view json, bool cut) {
       const QJsonObject card = cards[i].toObject();
       ShelfRecord record = base;
       const QJsonArray texts = card["texts"].toArray();
-      if (texts.size() > 9) throw RequestInputError(where + ": at most 9 texts");
+      if (texts.size() > ShelfRecord::kTextCount)
+        throw RequestInputError(where + ": at most " + std::to_string(ShelfRecord::kTextCount) +
+                                " texts");
       for (qsizetype k = 0; k < texts.size(); ++k) {
         const std::string field = "text" + std::to_string(k + 1);
         record.SetText(static_cast<int>(k),
@@ -308,9 +289,9 @@ RequestDescription ParseRequestCsv(std::string_view csv, bool cut) {
         (name.size() == 5 && name.rfind("text", 0) == 0 && name[4] >= '1' && name[4] <= '9');
     if (!known) throw RequestInputError("CSV header: unknown column \"" + name + "\"");
   }
-  std::array<int, 9> textColumns{};
+  std::array<int, ShelfRecord::kTextCount> textColumns{};
   bool anyShelf = column("byweight") >= 0;
-  for (int k = 0; k < 9; ++k) {
+  for (int k = 0; k < ShelfRecord::kTextCount; ++k) {
     textColumns[k] = column("text" + std::to_string(k + 1));
     anyShelf = anyShelf || textColumns[k] >= 0;
   }
@@ -336,7 +317,7 @@ RequestDescription ParseRequestCsv(std::string_view csv, bool cut) {
                                               field(column("price")), cut, where));
     if (anyShelf) {
       ShelfRecord record = base;
-      for (int k = 0; k < 9; ++k)
+      for (int k = 0; k < ShelfRecord::kTextCount; ++k)
         record.SetText(
             k, Fit(field(textColumns[k]), kCellWidth, cut, where, "text" + std::to_string(k + 1)));
       record.SetByWeight(ByWeightValue(TrimSpaces(field(column("byweight"))), where));
@@ -373,74 +354,6 @@ void WriteRequestFiles(const std::string& folder, const RequestDescription& requ
                      request.shelf.value_or(std::vector<ShelfRecord>{}));
   WriteRequestFile(folder + std::string(kBarcodeRequestName),
                    request.barcodes.value_or(std::vector<BarcodeRequestRecord>{}));
-}
-
-std::string DumpRequests(const std::string& folder, bool layouts) {
-  std::string out;
-  const auto describe = [&](const std::string& path, std::size_t length, QByteArray& bytes) {
-    QFile file(QString::fromStdString(path));
-    if (!file.exists()) {
-      out += path + ": missing\n";
-      return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-      out += path + ": " + file.errorString().toStdString() + "\n";
-      return false;
-    }
-    bytes = file.readAll();
-    const std::size_t records = static_cast<std::size_t>(bytes.size()) / length;
-    const std::size_t rest = static_cast<std::size_t>(bytes.size()) % length;
-    out += path + ": " + std::to_string(records) + (records == 1 ? " record" : " records") + " (" +
-           std::to_string(bytes.size()) + " bytes" +
-           (rest ? ", " + std::to_string(rest) + " trailing bytes not read" : std::string()) +
-           ")\n";
-    return true;
-  };
-
-  QByteArray bytes;
-  if (describe(folder + std::string(kBarcodeRequestName), BarcodeRequestRecord::kLength, bytes)) {
-    const std::size_t n = static_cast<std::size_t>(bytes.size()) / BarcodeRequestRecord::kLength;
-    for (std::size_t i = 0; i < n; ++i) {
-      BarcodeRequestRecord record;
-      const auto* start = reinterpret_cast<const std::uint8_t*>(bytes.constData()) +
-                          i * BarcodeRequestRecord::kLength;
-      record.bytes.assign(start, start + BarcodeRequestRecord::kLength);
-      out += "  " + std::to_string(i + 1) + "  code " + Quoted(record.Code()) + "  description " +
-             Quoted(record.Description()) + "  price " + Quoted(record.Price()) + "\n";
-    }
-  }
-  if (describe(folder + std::string(kShelfRequestName), ShelfRecord::kLength, bytes)) {
-    const std::size_t n = static_cast<std::size_t>(bytes.size()) / ShelfRecord::kLength;
-    for (std::size_t i = 0; i < n; ++i) {
-      ShelfRecord record;
-      const auto* start =
-          reinterpret_cast<const std::uint8_t*>(bytes.constData()) + i * ShelfRecord::kLength;
-      record.bytes.assign(start, start + ShelfRecord::kLength);
-      out += "  " + std::to_string(i + 1) + "  " +
-             (record.ByWeight() == -1 ? "by weight" : "by the piece") + " (" +
-             std::to_string(record.ByWeight()) + ")";
-      for (int k = 0; k < 9; ++k) {
-        if (!TrimSpaces(record.Text(k)).empty())
-          out += "  text" + std::to_string(k + 1) + " " + Quoted(record.Text(k));
-      }
-      out += "\n";
-      if (!layouts) continue;
-      for (int z = 1; z <= 3; ++z) {
-        out += "     layout " + std::to_string(z) + ": paperSource " +
-               Quoted(record.Layout(9, 3, z)) + "\n";
-        for (int e = 1; e <= 8; ++e) {
-          std::string cells;
-          for (int y = 0; y < 9; ++y) {
-            const std::string cell = record.Layout(e, y, z);
-            if (!TrimSpaces(cell).empty())
-              cells += " " + std::string(kCellNames[y]) + "=" + Quoted(cell);
-          }
-          if (!cells.empty()) out += "       element " + std::to_string(e) + ":" + cells + "\n";
-        }
-      }
-    }
-  }
-  return out;
 }
 
 }  // namespace corvel

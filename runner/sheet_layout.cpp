@@ -70,53 +70,46 @@ double Mm(double millimetres) {
   return millimetres * kSheetTwipsPerMm;
 }
 
+// A built-in sheet type: the sheet, its grid and its fonts (lengths in millimetres).
+struct SheetPreset {
+  std::int16_t type;
+  double widthMm, heightMm;
+  int rows, columns;
+  double leftMarginMm, columnGapMm, topMarginMm;
+  double numberLineSize, descriptionSize, priceSize;
+  std::int16_t moduleWidth, barHeight;
+  bool priceOnOwnLine;
+};
+
+// clang-format off
+constexpr SheetPreset kSheetPresets[] = {
+//  type  width height rows cols left gap top  number descr price module bar  price on own line
+    {44,  206,  294,   11,  4,   6,   0,  7,   8,     10,   12,   22,    600, true},
+    {65,  204,  294,   13,  5,   2,   2,  9,   6,     8,    8,    20,    600, true},
+    {84,  202,  294,   21,  4,   2,   5,  14,  4,     6,    6,    20,    300, false},
+};
+// clang-format on
+
+// A type without a preset keeps the base values and so has no grid.
 void LoadBuiltIn(SheetLayout& layout, std::int16_t sheetType) {
   layout.centreBarcode = true;
   layout.centreText = true;
-  switch (sheetType) {
-    case 44:
-      layout.pageHeight = Mm(294);
-      layout.rows = 11;
-      layout.columns = 4;
-      layout.leftMargin = Mm(6);
-      layout.columnGap = Mm(0);
-      layout.rowGap = Mm(0);
-      layout.topMargin = Mm(7);
-      layout.numberLineSize = 8;
-      layout.descriptionSize = 10;
-      layout.priceSize = 12;
-      layout.priceOnOwnLine = true;
-      break;
-    case 65:
-      layout.pageWidth = Mm(204);
-      layout.rows = 13;
-      layout.columns = 5;
-      layout.leftMargin = Mm(2);
-      layout.columnGap = Mm(2);
-      layout.rowGap = Mm(0);
-      layout.topMargin = Mm(9);
-      layout.numberLineSize = 6;
-      layout.descriptionSize = 8;
-      layout.priceSize = 8;
-      layout.moduleWidth = 20;
-      layout.priceOnOwnLine = true;
-      break;
-    case 84:
-      layout.pageWidth = Mm(202);
-      layout.pageHeight = Mm(294);
-      layout.rows = 21;
-      layout.columns = 4;
-      layout.leftMargin = Mm(2);
-      layout.columnGap = Mm(5);
-      layout.rowGap = Mm(0);
-      layout.topMargin = Mm(14);
-      layout.numberLineSize = 4;
-      layout.descriptionSize = 6;
-      layout.priceSize = 6;
-      layout.moduleWidth = 20;
-      layout.barHeight = 300;
-      layout.priceOnOwnLine = false;
-      break;
+  for (const SheetPreset& preset : kSheetPresets) {
+    if (preset.type != sheetType) continue;
+    layout.pageWidth = Mm(preset.widthMm);
+    layout.pageHeight = Mm(preset.heightMm);
+    layout.rows = preset.rows;
+    layout.columns = preset.columns;
+    layout.leftMargin = Mm(preset.leftMarginMm);
+    layout.columnGap = Mm(preset.columnGapMm);
+    layout.rowGap = 0;
+    layout.topMargin = Mm(preset.topMarginMm);
+    layout.numberLineSize = preset.numberLineSize;
+    layout.descriptionSize = preset.descriptionSize;
+    layout.priceSize = preset.priceSize;
+    layout.moduleWidth = preset.moduleWidth;
+    layout.barHeight = preset.barHeight;
+    layout.priceOnOwnLine = preset.priceOnOwnLine;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/errors.h"
 #include "common/print_surface.h"
 #include "runner/request_files.h"
 
@@ -19,6 +20,18 @@ namespace corvel {
 struct ShelfCardOutcome {
   std::vector<std::string> problems;
 };
+
+// A step of a card that the printer or the data cannot do is skipped and the card goes on
+// with its next step: this is the one place such a failure is swallowed. Where it costs
+// the card a text or a cell, whoever meets the failure reports it (ShelfCardOutcome)
+// before throwing.
+template <class Step>
+void SkipIfItFails(Step&& step) {
+  try {
+    step();
+  } catch (const Failure&) {
+  }
+}
 
 // Prints the elements of `card` with layout `layoutNumber` (1..3) on the current page of
 // `surface`; paper, bin and ending the document are the caller's. The page size is read

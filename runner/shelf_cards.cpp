@@ -20,14 +20,6 @@ std::int16_t ReadBinSetting(SettingsStore& settings, const char* key, const char
   return bin;
 }
 
-template <class Step>
-void Try(Step&& step) {
-  try {
-    step();
-  } catch (const Failure&) {
-  }
-}
-
 // One line for the caller: how many cards were not printed whole, the first few
 // problems by card and element, and how many more there were.
 std::string Summary(int cutCards, std::size_t cards, const std::vector<std::string>& problems) {
@@ -60,12 +52,13 @@ void PrintShelfCards(RunContext& run) {
   int cutCards = 0;
   std::vector<std::string> problems;
   for (std::size_t n = 0; n < cards.size(); ++n) {
-    Try([&] {
-      const bool cassetteAsked = TrimSpaces(cards.front().Layout(9, 3, z)) == "C";
+    SkipIfItFails([&] {
+      const bool cassetteAsked =
+          TrimSpaces(cards.front().Layout(kPaperSourceX, kPaperSourceY, z)) == "C";
       surface.SetPaperBin(cassetteAsked ? cassette : rearTray);
     });
-    Try([&] { surface.SetPaperSize(run.state.ShelfPaperSize); });
-    Try([&] {
+    SkipIfItFails([&] { surface.SetPaperSize(run.state.ShelfPaperSize); });
+    SkipIfItFails([&] {
       surface.SetOrientation(run.state.ShelfLayoutCode == "S1" ? kLandscape : kPortrait);
     });
 
@@ -74,7 +67,7 @@ void PrintShelfCards(RunContext& run) {
       surface.EndDoc();
     } catch (const Failure& failure) {
       outcome.problems.push_back(std::string("was not printed: ") + failure.what());
-      Try([&] { surface.AbortDoc(); });
+      SkipIfItFails([&] { surface.AbortDoc(); });
     }
     if (outcome.problems.empty()) continue;
     ++cutCards;

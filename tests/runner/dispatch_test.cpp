@@ -68,37 +68,34 @@ struct Harness {
 TEST(Dispatch, SelectsJobAndRunState) {
   const int A5 = kPaperA5, U = kPaperUser, F = kExitFailed, C = kExitCancelled;
   const struct {
-    std::string selector;  // empty: key absent
-    std::string display;   // empty: key absent
-    bool accept;
-    int copies, exitCode;
-    bool dialogShown;
-    Job job;
-    int calls, runCopies, sheetType, layoutNumber;
-    std::string layoutCode;
-    int paperSize;
+    std::string selector;      // empty: key absent
+    std::string display = "";  // empty: key absent
+    bool accept = true;
+    int copies = 1, exitCode = 0;
+    bool dialogShown = true;
+    Job job = Job::None;
+    int calls = 0, runCopies = 1, sheetType = 0, layoutNumber = 0;
+    std::string layoutCode = "";
+    int paperSize = 0;
   } cases[] = {
       // clang-format off
       // Barcode requests: the dialog always comes first.
-      {"", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
-      {"", "", false, 1, C, true, Job::None, 0, 1, 0, 0, "", 0},
-      {"Z", "", true, 3, 0, true, Job::Roll, 1, 3, 0, 0, "", 0},
-      {"P", "", true, 2, 0, true, Job::Page10, 1, 2, 0, 0, "", 0},
-      {"P20", "", true, 1, 0, true, Job::Page20, 1, 1, 0, 0, "", 0},
-      {"z", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
-      {"  44 ", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
-      {"44.5", "", true, 1, 0, true, Job::Sheet, 1, 1, 44, 0, "", 0},
-      {"1S", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
-      {"40000", "", true, 1, F, true, Job::None, 0, 1, 0, 0, "", 0},
+      {.selector = "", .exitCode = F},
+      {.selector = "", .accept = false, .exitCode = C},
+      {.selector = "Z", .copies = 3, .job = Job::Roll, .calls = 1, .runCopies = 3},
+      {.selector = "P", .copies = 2, .job = Job::Page10, .calls = 1, .runCopies = 2},
+      {.selector = "P20", .job = Job::Page20, .calls = 1},
+      {.selector = "z", .exitCode = F},
+      {.selector = "1S", .exitCode = F},
+      {.selector = "  44 ", .job = Job::Sheet, .calls = 1, .sheetType = 44},
       // Shelf requests: no dialog unless "Display" is True; copies run the job again.
-      {"S3", "", true, 5, 0, false, Job::Shelf, 1, 1, 0, 3, "S3", U},
-      {"S3", "True", true, 2, 0, true, Job::Shelf, 2, 2, 0, 3, "S3", U},
-      {"S2", "True", false, 2, C, true, Job::None, 0, 1, 0, 0, "", 0},
-      {"S1", "False", true, 4, 0, false, Job::Shelf, 1, 1, 0, 1, "S1", A5},
-      {"S2", "true", true, 2, 0, true, Job::Shelf, 2, 2, 0, 2, "S2", A5},
-      {"S2", "maybe", true, 2, F, false, Job::None, 0, 1, 0, 0, "", 0},
-      {"S", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 0, "S ", A5},
-      {"S12", "", true, 1, 0, false, Job::Shelf, 1, 1, 0, 1, "S1", A5},
+      {.selector = "S3", .copies = 5, .dialogShown = false, .job = Job::Shelf, .calls = 1, .layoutNumber = 3, .layoutCode = "S3", .paperSize = U},
+      {.selector = "S3", .display = "True", .copies = 2, .job = Job::Shelf, .calls = 2, .runCopies = 2, .layoutNumber = 3, .layoutCode = "S3", .paperSize = U},
+      {.selector = "S2", .display = "true", .accept = false, .copies = 2, .exitCode = C},
+      {.selector = "S1", .display = "False", .copies = 4, .dialogShown = false, .job = Job::Shelf, .calls = 1, .layoutNumber = 1, .layoutCode = "S1", .paperSize = A5},
+      {.selector = "S2", .display = "maybe", .exitCode = F, .dialogShown = false},
+      {.selector = "S", .dialogShown = false, .job = Job::Shelf, .calls = 1, .layoutCode = "S ", .paperSize = A5},
+      {.selector = "S12", .dialogShown = false, .job = Job::Shelf, .calls = 1, .layoutNumber = 1, .layoutCode = "S1", .paperSize = A5},
       // clang-format on
   };
   for (const auto& c : cases) {

@@ -61,11 +61,6 @@ TEST(RealPrintDialog, OkPrintsOnTheJobsPageCancelEnds) {
     EXPECT_EQ(outcome.exitCode, c.accept ? kExitPrinted : kExitCancelled) << outcome.reason;
     const QStringList pdfs = test::ListPdfFiles(pdf);
     ASSERT_EQ(pdfs.size(), c.documents);
-    QStringList codes;
-    for (const QString& file : pdfs)
-      codes << test::DecodedCodes(file);
-    codes.sort();
-    EXPECT_EQ(codes, test::RowCodes(rows, 0, c.accept ? 2 : 0));
     if (!pdfs.isEmpty()) {  // the job's page size survives the dialog
       const QImage page = test::RasterisePdf(pdfs[0], 72);
       EXPECT_NEAR(page.width(), c.widthPoints, 1);

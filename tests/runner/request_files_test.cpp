@@ -94,8 +94,6 @@ TEST(LoadRequests, EmptyPathEndsEveryReaderBeforeOpeningAnything) {
   EXPECT_EQ(data.Ends(LoadBarcodes), kExitNothingToPrint);
   EXPECT_EQ(data.Ends(LoadShelf), kExitNothingToPrint);
   EXPECT_EQ(data.Ends(LoadRollRequests), kExitNothingToPrint);
-  EXPECT_EQ(data.Ends(RollLabelJob), kExitNothingToPrint);
-  EXPECT_EQ(data.Ends([](RunContext& run) { PageJob(run, 20); }), kExitNothingToPrint);
   EXPECT_TRUE(data.surface.Ops().empty());
 }
 

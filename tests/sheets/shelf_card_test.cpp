@@ -6,6 +6,7 @@
 
 #include "runner/jobs.h"
 #include "runner/shelf_card_elements.h"
+#include "runner/shelf_card_fit.h"
 #include "tests/runner/runner_fixture.h"
 
 namespace corvel {
@@ -38,29 +39,60 @@ ShelfCard Card(int e, const std::string& text, std::vector<std::pair<int, std::s
     card.cells.push_back({e, y, z, value});
   return card;
 }
-constexpr int kLeft = 0, kTop = 1, kHeight = 2;
 
-TEST(ShelfCardTest, PriceFormsAndUnitWord) {
-  const std::tuple<const char*, std::int16_t, std::vector<std::string>> cases[] = {
-      // clang-format off
-      {"12.5", 1, {"$12.50", "ea"}}, {"12.5", -1, {"$12.50", "Kg"}},
-      {"0.5", 0, {"50c"}},  // "0c" reads as 0: no unit word
-      {"0.75", -1, {"75c", "Kg"}}, {"0.999", 0, {"99.9c", "ea"}}, {"0.00", -1, {}}, {"0", 0, {"0"}},
-      {"$3.40", 0, {"$3.40", "ea"}}, {"Special", 0, {"Special"}},
-      // clang-format on
-  };
-  for (const auto& [price, byWeight, printed] : cases) {
-    RecordingSurface surface;
-    const ShelfCard card =
-        Card(4, price, {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}, 1, byWeight);
-    PrintShelfCardElements(surface, test::MakeShelfRecord(card), 1);
-    EXPECT_EQ(PrintedTexts(surface), printed) << price;
+// The fitting and placing rules on their own, at their boundaries.
+TEST(ShelfCardFit, SizesAndPositions) {
+  using namespace shelf_card;
+  RecordingSurface surface;
+  const auto fit = [](FontFit f) { return std::pair(f.size, f.fits); };
+  // Heights: 24 twips a point; a text must be strictly lower than its box.
+  EXPECT_EQ(fit(FitToHeight(surface, "Hello", 120)), std::pair(4.0, true));
+  EXPECT_EQ(fit(FitToHeight(surface, "Hello", 121)), std::pair(5.0, true));
+  EXPECT_EQ(fit(FitToHeight(surface, "Hello", 24)), std::pair(0.0, false));
+  EXPECT_EQ(fit(FitToHeight(surface, "Hello", 1e9)),
+            std::pair(PrintSurface::kLargestFontSize - 1, true));
+  // Widths: 10 twips a point and character, measured at the surface's size first.
+  for (const auto& [limit, size, fits] :
+       {std::tuple{500.0, 10.0, true}, {499.0, 9.0, true}, {50.0, 0.0, false}}) {
+    surface.SetFontSize(10);
+    EXPECT_EQ(fit(ShrinkToWidth(surface, "WWWWW", 10, limit)), std::pair(size, fits)) << limit;
   }
+  // Left: the cell while the text ends within 0.9 of the page (inclusive), else centred.
+  EXPECT_EQ(LeftOfText(std::nullopt, 500, 540, 8640), 4050);
+  EXPECT_EQ(LeftOfText(7276, 500, 540, 8640), 7276);
+  EXPECT_EQ(LeftOfText(7277, 500, 540, 8640), std::nullopt);
+  // Top: raised by half of `raise` unless it would end at or below 0.975 of the page.
+  EXPECT_EQ(TopOfText(1000, 96, 60, 5760), 970);
+  EXPECT_EQ(TopOfText(5519, 96, 60, 5760), 5489);
+  EXPECT_EQ(TopOfText(5520, 96, 60, 5760), 5520);
+  EXPECT_EQ(TopOfText(9000, 96, 60, 5760), 5520);
+  using Lines = std::pair<std::string, std::string>;
+  EXPECT_EQ(SplitAtFirstSpace("Fresh Bread Rolls"), Lines("Fresh", "Bread Rolls"));
+  EXPECT_EQ(SplitAtFirstSpace("Baguette"), Lines("", "Baguette"));
+  // The printed price ("0c" reads as 0, so 0.5 has no unit word), and the unit word after
+  // a price that reads as a number from its second character.
+  for (const auto& [price, text, unit] : {std::tuple{"12.5", "$12.50", "ea"},
+                                          {"0.5", "50c", ""},
+                                          {"0.75", "75c", "ea"},
+                                          {"0.999", "99.9c", "ea"},
+                                          {"0", "0", ""},
+                                          {"$3.40", "$3.40", "ea"},
+                                          {"Special", "Special", ""}}) {
+    EXPECT_EQ(ShelfPriceText(price), text);
+    EXPECT_EQ(UnitWord(text, 0), unit) << text;
+  }
+  EXPECT_EQ(UnitWord("75c", -1), "Kg");
+  // Edges crossed by more than half a twip, in the order top, bottom, left, right.
+  for (const auto& [x, y, edges] : {std::tuple{-0.5, 0.0, ""},
+                                    {-0.6, 0.0, "left"},
+                                    {950.0, -10.0, "top and right"},
+                                    {-10.0, 950.0, "bottom and left"}})
+    EXPECT_EQ(CutEdges(x, y, 100, 100, 1000, 1000), edges) << x << ", " << y;
 }
 
 TEST(ShelfCardTest, SizingAndPlacement) {
-  const std::vector<std::pair<int, std::string>> box = {{kTop, "1000"}, {kHeight, "8"}};
-  const std::vector<std::pair<int, std::string>> top100 = {{kTop, "100"}, {kHeight, "8"}};
+  const std::vector<std::pair<int, std::string>> box = {{kRowTop, "1000"}, {kRowHeight, "8"}};
+  const std::vector<std::pair<int, std::string>> top100 = {{kRowTop, "100"}, {kRowHeight, "8"}};
   const std::string wide(30, 'W');
   const struct {
     const char* name;
@@ -71,12 +103,12 @@ TEST(ShelfCardTest, SizingAndPlacement) {
       // clang-format off
       // Box 120 fits size 4 (96 high). The price moves left by half of " ea" at size 2
       // (60); the unit word follows at half size, its bottom on the price's (500 + 96).
-      {"unit word on the price bottom", Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "4"}}),
+      {"unit word on the price bottom", Card(4, "12.5", {{kRowLeft, "1000"}, {kRowTop, "500"}, {kRowHeight, "4"}}),
        {{"$12.50", 970, 500, 4}, {"ea", 970 + 240, 548, 2}}},
       // Box 45 fits size 1 only: half of it is refused, so " ea" is measured at size 1.
-      {"unit word under a price of size 1", Card(4, "12.5", {{kLeft, "1000"}, {kTop, "500"}, {kHeight, "1.5"}}),
+      {"unit word under a price of size 1", Card(4, "12.5", {{kRowLeft, "1000"}, {kRowTop, "500"}, {kRowHeight, "1.5"}}),
        {{"$12.50", 985, 500, 1}, {"ea", 1045, 500, 1}}},
-      {"unit word, price at the left edge", Card(4, "12.5", {{kLeft, "10"}, {kTop, "500"}, {kHeight, "4"}}),
+      {"unit word, price at the left edge", Card(4, "12.5", {{kRowLeft, "10"}, {kRowTop, "500"}, {kRowHeight, "4"}}),
        {{"$12.50", 0, 500, 4}, {"ea", 240, 548, 2}}},
       // Split at the first space, each line in half the box (120: size 4); the second
       // line centred with room for a hyphen.
@@ -86,14 +118,9 @@ TEST(ShelfCardTest, SizingAndPlacement) {
        {{"Baguette", 4320 - 360, 1048, 8}}},
       {"small page: no split, half box", Card(3, "Fresh Bread Rolls", top100, 2),
        {{"Fresh Bread Rolls", 3960, 100, 4}}, 8640, 1800},
-      {"empty Left centres", Card(1, "Hello", box), {{"Hello", 4320 - 270, 1000, 9}}},
-      {"Left within 0.9 W", Card(1, "Hello", {{kLeft, "7300"}, box[0], box[1]}), {{"Hello", 7300, 1000, 9}}},
-      {"Left beyond 0.9 W keeps the cursor", Card(1, "Hello", {{kLeft, "7400"}, box[0], box[1]}), {{"Hello", 1234, 1000, 9}}},
       // 2700 > 0.95 x 2400: shrunk to 7 and moved down by 30 x 2 / 2.
       {"shrunk to the width", Card(1, wide, box), {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}, 2400},
-      {"zero height", Card(1, "Hello", {{kTop, "100"}, {kHeight, "0"}}), {}},
-      {"box taller than any font", Card(1, "Hello", {{kLeft, "0"}, {kTop, "0"}, {kHeight, "5000"}}),
-       {{"Hello", 0, 0, PrintSurface::kLargestFontSize - 1}}, 200000, 200000},
+      {"zero height", Card(1, "Hello", {{kRowTop, "100"}, {kRowHeight, "0"}}), {}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -124,21 +151,19 @@ TEST(ShelfCardTest, ReportsWhatDidNotReachThePage) {
     std::string problem;  // the first reported
   } cases[] = {
       // clang-format off
-      {"price far above the page", Card(4, "12.5", {{kTop, "-1e308"}, {kHeight, "4"}}),
+      {"price far above the page", Card(4, "12.5", {{kRowTop, "-1e308"}, {kRowHeight, "4"}}),
        "element 4 (price) \"$12.50\" is cut at the top edge of the page"},
       // The largest font, narrowed to the page, moves down by half the size change; its
       // centring counts a space beyond the narrowed width.
-      {"description box beyond any font", Card(3, "Fresh", {{kTop, "0"}, {kHeight, "1e308"}}),
+      {"description box beyond any font", Card(3, "Fresh", {{kRowTop, "0"}, {kRowHeight, "1e308"}}),
        "element 3 (description) \"Fresh\" is cut at the bottom and left edges of the page"},
-      {"left of the page", Card(1, "Hello", {{kLeft, "-500"}, {kTop, "100"}, {kHeight, "8"}}),
-       "element 1 \"Hello\" is cut at the left edge of the page"},
-      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kTop, "5600"}, {kHeight, "8"}}),
+      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kRowTop, "5600"}, {kRowHeight, "8"}}),
        "element 1 \"Hello\" is left off: it would end below the lowest line of the page"},
-      {"negative box", Card(1, "Hello", {{kTop, "100"}, {kHeight, "-4"}}),
+      {"negative box", Card(1, "Hello", {{kRowTop, "100"}, {kRowHeight, "-4"}}),
        "element 1 \"Hello\" fits no font size in its box (Height \"-4\") and is left off"},
-      {"top beyond any number", Card(1, "Hello", {{kTop, "1e999"}, {kHeight, "8"}}),
+      {"top beyond any number", Card(1, "Hello", {{kRowTop, "1e999"}, {kRowHeight, "8"}}),
        "element 1 cell Top \"1e999\" is beyond any number"},
-      {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kTop, "100"}, {kHeight, "8"}}),
+      {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kRowTop, "100"}, {kRowHeight, "8"}}),
        "element 1 cell Colour \"1e12\" is no colour"},
       // clang-format on
   };
@@ -156,7 +181,7 @@ TEST(ShelfCardTest, ReportsWhatDidNotReachThePage) {
 // halved: size 4). Element 1 checks the font cells too.
 TEST(ShelfCardTest, ElementsAfterAUnitWordGetHalfBoxes) {
   for (const auto& [price, size] : {std::pair{"12.5", 4}, {"0.5", 9}, {"0.00", 9}}) {
-    ShelfCard card = Card(4, price, {{kTop, "100"}, {kHeight, "4"}});
+    ShelfCard card = Card(4, price, {{kRowTop, "100"}, {kRowHeight, "4"}});
     card.texts[0] = "Top";
     card.texts[4] = "Extra";
     card.texts[7] = "Last";
@@ -218,8 +243,9 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     const int z = c.code[1] - '0';
     std::vector<ShelfCard> cards;
     for (const char* name : {"Apples", "Pears", "Plums"}) {
-      cards.push_back(Card(1, name, {{kTop, "100"}, {kHeight, "8"}}, z));
-      cards.back().cells.push_back({9, 3, z, cards.size() == 1 ? c.source : "C"});
+      cards.push_back(Card(1, name, {{kRowTop, "100"}, {kRowHeight, "8"}}, z));
+      cards.back().cells.push_back(
+          {kPaperSourceX, kPaperSourceY, z, cards.size() == 1 ? c.source : "C"});
     }
     EXPECT_EQ(rig.Run(cards, c.code), 0);
     EXPECT_EQ(PrintedTexts(rig.surface), (std::vector<std::string>{"Apples", "Pears", "Plums"}));
@@ -234,7 +260,7 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
 }
 
 TEST(ShelfCardsRunTest, RunsThatEndWithAFailure) {
-  const ShelfCard apples = Card(1, "Apples", {{kTop, "100"}, {kHeight, "8"}});
+  const ShelfCard apples = Card(1, "Apples", {{kRowTop, "100"}, {kRowHeight, "8"}});
   for (const char* code : {"S", "S0", "S4"}) {
     ShelfRun rig;
     EXPECT_NE(rig.Run({apples}, code), 0) << code;
@@ -245,7 +271,7 @@ TEST(ShelfCardsRunTest, RunsThatEndWithAFailure) {
     SCOPED_TRACE("a card reaching a second page is sent; the later cards still print");
     // The description's first line has no bottom check: with a negative element-5
     // height its box moves below the page.
-    ShelfCard card = Card(3, "First", {{kTop, "3000"}, {kHeight, "100"}});
+    ShelfCard card = Card(3, "First", {{kRowTop, "3000"}, {kRowHeight, "100"}});
     card.texts[3] = "12.5";
     card.cells.insert(card.cells.end(), {{5, 2, 1, "-100"}, {4, 1, 1, "100"}, {4, 2, 1, "4"}});
     ShelfCard second = card;
