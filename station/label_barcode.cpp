@@ -22,6 +22,11 @@ std::string LabelCodeText(std::string_view codeBox) {
   return FixedText(codeBox, 14);
 }
 
+std::string FlagBoxText(double typed) {
+  const double flag = std::floor(typed);
+  return GeneralNumber(flag >= 20 && flag <= 29 ? flag : 20);
+}
+
 int PriceCheckDigit(std::string_view fourDigits) {
   int digits[4] = {0, 0, 0, 0};
   for (std::size_t i = 0; i < 4 && i < fourDigits.size(); ++i)

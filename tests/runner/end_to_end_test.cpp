@@ -4,6 +4,7 @@
 
 #include <QDir>
 
+#include "common/settings_sections.h"
 #include "corvel_version.h"
 #include "tests/runner/runner_fixture.h"
 
@@ -75,7 +76,7 @@ TEST(EndToEnd, FailedRunsPrintNothingAndNameTheReasonOnStandardError) {
     site.Configure(c.type);
     if (!c.setting.first.empty()) {
       IniSettingsStore((site.config + "/Corvel/Corvel.ini").toStdString())
-          .Save("Quorrel", c.setting.first, c.setting.second);
+          .Save(kRunnerSection, c.setting.first, c.setting.second);
     }
     test::WriteFile(site.data + "/Barprint", c.barprint);
     const test::RunResult run = site.Sheetwise(c.dialog);

@@ -8,6 +8,7 @@
 
 #include "common/errors.h"
 #include "common/recording_surface.h"
+#include "common/settings_sections.h"
 #include "station/label_layout.h"
 #include "station/weighed_label.h"
 #include "tests/station/station_test_support.h"
@@ -107,11 +108,11 @@ TEST_F(WeighedLabel, BoldCarriesOverFromTheLabelBefore) {
 // A failure abandons the label: an overflowing layout value before anything is drawn,
 // a use-by date past the year 9999 half way; the unfinished document is thrown away.
 TEST_F(WeighedLabel, FailuresAbandonTheWholeLabel) {
-  store.Save("Zebra", "WeightTop", "40000");
+  store.Save(kStationSection, "WeightTop", "40000");
   EXPECT_THROW(Print(HamBoxes()), OverflowError);
   EXPECT_TRUE(surface.Ops().empty());
-  EXPECT_FALSE(store.Get("Zebra", "DateTop").has_value()) << "no layout written back";
-  store.Save("Zebra", "WeightTop", "750");
+  EXPECT_FALSE(store.Get(kStationSection, "DateTop").has_value()) << "no layout written back";
+  store.Save(kStationSection, "WeightTop", "750");
   EXPECT_THROW(Print(HamBoxes("3000000")), PrintError);
   EXPECT_EQ(surface.EndedDocuments(), 0);
   EXPECT_EQ(surface.AbortedDocuments(), 1);
@@ -134,8 +135,8 @@ TEST_F(WeighedLabel, ElementsWithoutAFontSizeAreLeftOff) {
   boxes.description2 = "Sliced";
   Print(boxes);
   const std::vector<Text> whole = texts(surface);
-  EXPECT_EQ(store.Keys("Zebra").size(), 40u) << "an empty store gets the Absent set";
-  EXPECT_EQ(store.Get("Zebra", "UseDatecenter"), "2100");
+  EXPECT_EQ(store.Keys(kStationSection).size(), 40u) << "an empty store gets the Absent set";
+  EXPECT_EQ(store.Get(kStationSection, "UseDatecenter"), "2100");
   const std::tuple<const char*, const char*, const char*> rows[] = {
       // {key, value, the text left off}
       {"DescriptionSize2", "none", "Sliced"},
@@ -146,11 +147,11 @@ TEST_F(WeighedLabel, ElementsWithoutAFontSizeAreLeftOff) {
       {"ProductIdSize", "0", "#1"}};
   for (const auto& [key, value, leftOff] : rows) {
     SCOPED_TRACE(key);
-    const std::string kept = *store.Get("Zebra", key);
-    store.Save("Zebra", key, value);
+    const std::string kept = *store.Get(kStationSection, key);
+    store.Save(kStationSection, key, value);
     RecordingSurface fresh;
     PrintWeighedLabel(boxes, store, fresh, clock, job);
-    store.Save("Zebra", key, kept);
+    store.Save(kStationSection, key, kept);
     std::vector<Text> expected = whole;
     const std::string gone = leftOff;
     std::erase_if(expected, [&](const Text& t) { return std::get<0>(t) == gone; });
@@ -186,7 +187,7 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
       {"ProductIdcenter", "351"},     {"ProductIdSize", "3"}};
   std::vector<std::string> keys;
   for (const auto& [key, value] : values) {
-    store.Save("Zebra", key, value);
+    store.Save(kStationSection, key, value);
     keys.emplace_back(key);
   }
   EXPECT_EQ(keys, LabelLayoutKeys());
@@ -236,7 +237,7 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
   EXPECT_EQ(bars.back().x2, 671 + 95 * 23);
   EXPECT_EQ(surface.Ops().back().kind, RecordedOp::Kind::EndDoc);
   for (const auto& [key, value] : values)
-    EXPECT_EQ(store.Get("Zebra", key), value) << "written back as read";
+    EXPECT_EQ(store.Get(kStationSection, key), value) << "written back as read";
 }
 
 }  // namespace
