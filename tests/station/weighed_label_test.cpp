@@ -9,6 +9,7 @@
 #include "common/errors.h"
 #include "common/recording_surface.h"
 #include "common/settings_sections.h"
+#include "station/label_barcode.h"
 #include "station/label_layout.h"
 #include "station/weighed_label.h"
 #include "tests/station/station_test_support.h"
@@ -31,6 +32,20 @@ class WeighedLabel : public ::testing::Test {
 // Which of the weight, price per kilogram and price lines a label has, the price the
 // symbol carries ("": no symbol), the item number's place, and the packing and use-by
 // dates ("": none) as the clock gives them.
+// The FLAG box keeps a whole number 20..29; the fraction goes before the range is judged.
+TEST(FlagBox, WholeNumberFromTwentyToTwentyNine) {
+  const struct {
+    double typed;
+    const char* shown;
+  } rows[] = {{.typed = 29.9, .shown = "29"},
+              {.typed = 19.99, .shown = "20"},
+              {.typed = 30, .shown = "20"},
+              {.typed = -25, .shown = "20"},
+              {.typed = NAN, .shown = "20"}};
+  for (const auto& row : rows)
+    EXPECT_EQ(FlagBoxText(row.typed), row.shown) << row.typed;
+}
+
 TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
   struct Case {
     const char* name;
