@@ -98,10 +98,17 @@ TEST(PrepareAndBuild, DigitsCheckDigitAndPattern) {
 
 // The station's path: EAN-13 only, the check digit decided from CheckMarker.
 TEST(StationVariant, CheckDigitFromMarker) {
-  const std::tuple<const char*, int, int> rows[] = {
-      {"12345000007", 6, 6},     // '*': computed by both
-      {"123456789015", 5, 2},    // twelve digits: the station keeps the 5
-      {"4006381333932", 2, 2}};  // thirteen digits: used unverified
+  const struct {
+    const char* code;
+    int stationCheck, runnerCheck;
+  } rows[] = {
+      // '*': computed by both.
+      {.code = "12345000007", .stationCheck = 6, .runnerCheck = 6},
+      // Twelve digits: FromMarker keeps the 5 that came with the code.
+      {.code = "123456789015", .stationCheck = 5, .runnerCheck = 2},
+      // Thirteen digits: used unverified.
+      {.code = "4006381333932", .stationCheck = 2, .runnerCheck = 2},
+  };
   for (const auto& [code, stationCheck, runnerCheck] : rows) {
     BarcodeJob station, runner;
     PrepareBarcodeDigits(station, code, false, true);
