@@ -64,52 +64,25 @@ TEST(IniDocumentTest, ChangeTouchesOnlyThatLine) {
     std::string value;
     std::string after;
   };
+  // clang-format off
   const Row rows[] = {
-      {.before = two,
-       .section = "Z",
-       .key = "C",
-       .value = " D:\\x, y; \"z\" # = ",
+      {.before = two, .section = "Z", .key = "C", .value = " D:\\x, y; \"z\" # = ",
        .after = "; c\r\n[Z]\r\nC= D:\\x, y; \"z\" # = \r\n\r\n[Q]\r\nP=C:\\D\r\n"},
-      {.before = two,
-       .section = "Z",
-       .key = "S",
-       .value = "Shop",
+      {.before = two, .section = "Z", .key = "S", .value = "Shop",
        .after = "; c\r\n[Z]\r\nC=1\r\nS=Shop\r\n\r\n[Q]\r\nP=C:\\D\r\n"},
-      {.before = two,
-       .section = "New",
-       .key = "k",
-       .value = "v",
-       .after = two + "[New]\r\nk=v\r\n"},
-      {.before = "[A]\n  k = old\nz=1\n",
-       .section = "A",
-       .key = "k",
-       .value = "new",
-       .after = "[A]\n  k =new\nz=1\n"},
+      {.before = two, .section = "New", .key = "k", .value = "v", .after = two + "[New]\r\nk=v\r\n"},
+      {.before = "[A]\n  k = old\nz=1\n", .section = "A", .key = "k", .value = "new", .after = "[A]\n  k =new\nz=1\n"},
       {.before = "[A]\nk=1", .section = "A", .key = "j", .value = "2", .after = "[A]\nk=1\nj=2\n"},
       {.before = "[A]\nk=1", .section = "A", .key = "k", .value = "22", .after = "[A]\nk=22"},
       // Most lines end in LF, so the new ones do.
-      {.before = "[A]\r\nk=1\n\n",
-       .section = "B",
-       .key = "j",
-       .value = "2",
-       .after = "[A]\r\nk=1\n\n[B]\nj=2\n"},
+      {.before = "[A]\r\nk=1\n\n", .section = "B", .key = "j", .value = "2", .after = "[A]\r\nk=1\n\n[B]\nj=2\n"},
       // A Windows-1252 line that changes becomes UTF-8; the others stay as they are.
-      {.before = "[A]\nCaf\xE9=\xE9\nb=\xE9\n",
-       .section = "A",
-       .key = "Caf\xC3\xA9",
-       .value = "\xE2\x82\xAC",
+      {.before = "[A]\nCaf\xE9=\xE9\nb=\xE9\n", .section = "A", .key = "Caf\xC3\xA9", .value = "\xE2\x82\xAC",
        .after = "[A]\nCaf\xC3\xA9=\xE2\x82\xAC\nb=\xE9\n"},
-      {.before = "\xEF\xBB\xBF[A]\n",
-       .section = "",
-       .key = "top",
-       .value = "1",
-       .after = "\xEF\xBB\xBFtop=1\n[A]\n"},
-      {.before = "[A]\n;k=1\n",
-       .section = "A",
-       .key = "k",
-       .value = "2",
-       .after = "[A]\nk=2\n;k=1\n"},
+      {.before = "\xEF\xBB\xBF[A]\n", .section = "", .key = "top", .value = "1", .after = "\xEF\xBB\xBFtop=1\n[A]\n"},
+      {.before = "[A]\n;k=1\n", .section = "A", .key = "k", .value = "2", .after = "[A]\nk=2\n;k=1\n"},
   };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(row.before + " + " + row.key);
     std::string out;
