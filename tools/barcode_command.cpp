@@ -65,7 +65,8 @@ int Usage(const char* problem) {
 }
 
 const char* SymbologyName(const BarcodeJob& job) {
-  return job.IsUpcE ? "UPC-E" : job.IsEan8 ? "EAN-8" : "EAN-13";
+  constexpr const char* kNames[] = {"EAN-13", "EAN-8", "UPC-E"};  // in Symbology's order
+  return kNames[static_cast<int>(SymbologyOf(job))];
 }
 
 // The number as a scanner reads it back.
