@@ -8,7 +8,6 @@ namespace corvel {
 namespace {
 
 using barcode_detail::DigitAt;
-using barcode_detail::DigitValue;
 
 constexpr std::string_view kStartGuard = "1-1-1";
 constexpr std::string_view kCentreGuard = "-1-1-1-1-1";

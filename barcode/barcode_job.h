@@ -46,6 +46,41 @@ struct CodeDigits {
 
 CodeDigits SplitCodeDigits(double value);
 
+enum class Symbology { Ean13, Ean8, UpcE };
+
+// The modules of a symbol from the first bar of the start guard to the last of the end
+// guard (no quiet zone).
+constexpr int SymbolModules(Symbology symbology) {
+  switch (symbology) {
+    case Symbology::Ean8:
+      return 67;
+    case Symbology::UpcE:
+      return 51;
+    case Symbology::Ean13:
+      break;
+  }
+  return 95;
+}
+
+// The symbology the job's flags select: UPC-E before EAN-8, else EAN-13.
+constexpr Symbology SymbologyOf(const BarcodeJob& job) {
+  return job.IsUpcE ? Symbology::UpcE : job.IsEan8 ? Symbology::Ean8 : Symbology::Ean13;
+}
+
+inline int SymbolModules(const BarcodeJob& job) {
+  return SymbolModules(SymbologyOf(job));
+}
+
+// The numeric value of one character: '0'..'9' give 0..9, anything else 0 (the way a
+// non-digit is encoded in the bars).
+inline int DigitValue(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : 0;
+}
+
+// A digit string read as a number and written back: leading zeros dropped, "0" for
+// nothing but zeros (or nothing at all).
+std::string WithoutLeadingZeros(std::string_view digits);
+
 // Fills the digit fields, CheckMarker, CheckDigit(Text), UpcEDigits, IsUpcE and IsEan8
 // from a code field of up to 14 characters. Never rejects input: text without a number
 // is code 0. A minus sign left among the digits reads as 0 in the digit fields, as it
@@ -62,8 +97,12 @@ void CompressToUpcE(BarcodeJob& job);
 
 // How BuildBarPattern comes by the check digit.
 enum class CheckDigitSource {
-  Prepared,    // sheetwise: CheckDigit as PrepareBarcodeDigits left it; EAN-13, EAN-8, UPC-E
-  FromMarker,  // tarewise: EAN-13 only; CheckDigit set here from CheckMarker ('*': computed)
+  // CheckDigit as PrepareBarcodeDigits left it; the symbol the flags select (EAN-13,
+  // EAN-8 or UPC-E).
+  Prepared,
+  // Always EAN-13 over the digit groups as they stand; CheckDigit is set here from
+  // CheckMarker ('*': computed over the groups, else that digit, unverified).
+  FromMarker,
 };
 
 // Builds Pattern from the digit fields. Whatever the fields hold, the pattern has the
@@ -80,12 +119,16 @@ bool UpcEParityIsOdd(std::int16_t checkDigit, std::int16_t position);
 
 // Where the first bar starts relative to the x handed in.
 enum class BarOrigin {
-  AtX,        // sheetwise: the first bar starts at x
-  AfterZero,  // tarewise: x + printed width of "0" in the current font + 20
+  AtX,        // the first bar starts at x
+  AfterZero,  // at x + the printed width of "0" in the surface's current font + 20 twips
 };
 
 // Draws job.Pattern as black bars, ModuleWidth per module and BarHeight high, top at
-// `top`; then sets the font to "Times New Roman" 12. Spaces are not drawn.
+// `top`. Spaces are not drawn.
+//
+// Leaves behind: the surface's font name set to "Times New Roman" and its size to 12,
+// whatever they were before (bold, italic and the print position are not touched).
+// Callers that print after the bars without choosing a font print in that font.
 void DrawBarPattern(const BarcodeJob& job, PrintSurface& surface, double x, double top,
                     BarOrigin origin = BarOrigin::AtX);
 

@@ -13,7 +13,7 @@ void DrawBarPattern(const BarcodeJob& job, PrintSurface& surface, double x, doub
   bool bar = true;
   // Widths stand at every other character; the "-" between them are skipped.
   for (std::size_t i = 0; i < job.Pattern.size(); i += 2) {
-    const double width = barcode_detail::DigitValue(job.Pattern[i]) * module;
+    const double width = DigitValue(job.Pattern[i]) * module;
     // A zero width has no bar to draw (the surface would still mark a line of dots).
     if (bar && width != 0) surface.FillRect(runningX, top, runningX + width, bottom, 0);
     bar = !bar;

@@ -7,12 +7,12 @@
 #include "barcode/barcode_job.h"
 #include "barcode/symbology_tables.h"
 #include "common/number_text.h"
+#include "common/text.h"
 
 namespace corvel {
 namespace {
 
 using barcode_detail::DigitAt;
-using barcode_detail::DigitValue;
 
 // Codes up to this value carry no check digit: all their digits are data.
 constexpr double kLargestWithoutCheckDigit = 99999999999.0;
@@ -37,10 +37,6 @@ double WholeValue(const std::string& formatted, double fallback) {
   const char* last = first + formatted.size();
   if (std::from_chars(first, last, value).ec != std::errc()) return fallback;
   return value;
-}
-
-std::string LastChars(const std::string& text, std::size_t n) {
-  return text.size() <= n ? text : text.substr(text.size() - n);
 }
 
 }  // namespace
@@ -101,6 +97,11 @@ CodeDigits SplitCodeDigits(double value) {
   for (char& c : digits.data)
     c = DigitAt(std::string_view(&c, 1), 0);
   return digits;
+}
+
+std::string WithoutLeadingZeros(std::string_view digits) {
+  const std::size_t first = digits.find_first_not_of('0');
+  return first == std::string_view::npos ? "0" : std::string(digits.substr(first));
 }
 
 void PrepareBarcodeDigits(BarcodeJob& job, std::string_view codeField, bool allowUpcE,

@@ -9,11 +9,6 @@ namespace corvel::barcode_detail {
 // drawn from number set B for this FirstDigit text.
 bool Ean13LeftDigitIsSetB(std::string_view firstDigit, int position);
 
-// The numeric value of one character: '0'..'9' give 0..9, anything else 0.
-inline int DigitValue(char c) {
-  return c >= '0' && c <= '9' ? c - '0' : 0;
-}
-
 // The character at 0-based `index` of a digit field, '0' when the field is shorter or
 // the character is not a digit, so a short or damaged field still yields a whole symbol.
 inline char DigitAt(std::string_view field, std::size_t index) {

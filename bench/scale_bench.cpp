@@ -21,6 +21,7 @@
 
 #include "common/clock.h"
 #include "common/dialogs.h"
+#include "common/settings_sections.h"
 #include "common/settings_store.h"
 #include "platform/printing.h"
 #include "platform/scale_simulator.h"
@@ -100,7 +101,7 @@ void BM_ScalePollAt9600(benchmark::State& state) {
   scale.Start();
 
   corvel::MemorySettingsStore settings;
-  settings.Save("Zebra", "COM1", scale.DevicePath());
+  settings.Save(corvel::kStationSection, "COM1", scale.DevicePath());
   QuietMessages messages;
   corvel::SystemClock clock;
   corvel::PrinterTarget target;

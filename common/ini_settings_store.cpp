@@ -13,13 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
 
 #include "common/errors.h"
+#include "common/file_descriptor.h"
+#include "common/ini_document.h"
 #include "common/number_text.h"
 #include "common/text.h"
 
@@ -27,260 +28,10 @@ namespace corvel {
 
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
 // A cached parse is trusted only once the file's modification time lies this far before
 // the moment it was read. Closer than that, a later rewrite could reuse the inode and get
 // the same size and the same (coarse) timestamp, and the change would go unnoticed.
 constexpr std::int64_t kRacyMarginNs = 2'000'000'000;
-
-// ---------------------------------------------------------------------------------------
-// The file as lines. Lines are positions in the file's bytes, never copies, so a large
-// file costs little more than its own size.
-
-struct LineSpan {
-  std::size_t start = 0;         // of the line's text
-  std::size_t length = 0;        // of the text, without the line ending
-  std::size_t endingLength = 0;  // 2 for CR LF, 1 for LF, 0 for a last line without one
-};
-
-// Calls `visit` with every line of `bytes`, in order. Only CR LF and LF end a line.
-template <typename Visit>
-void ForEachLine(std::string_view bytes, Visit&& visit) {
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t lf = bytes.find('\n', start);
-    if (lf == std::string_view::npos) {
-      visit(LineSpan{start, bytes.size() - start, 0});
-      return;
-    }
-    std::size_t end = lf;
-    if (end > start && bytes[end - 1] == '\r') --end;
-    visit(LineSpan{start, end - start, lf + 1 - end});
-    start = lf + 1;
-  }
-}
-
-// Text to store, as UTF-8. Bytes that are not UTF-8 are taken as Windows-1252, as they
-// would be read back, so the file stays UTF-8 and an unchanged value is seen as such.
-std::string AsUtf8(std::string_view text) {
-  return IsValidUtf8(text) ? std::string(text) : Cp1252ToUtf8(text);
-}
-
-// A line's text as UTF-8: the bytes themselves, or their Windows-1252 reading kept in
-// `storage`.
-std::string_view LineAsUtf8(std::string_view raw, std::string& storage) {
-  if (IsValidUtf8(raw)) return raw;
-  storage = Cp1252ToUtf8(raw);
-  return storage;
-}
-
-// ---------------------------------------------------------------------------------------
-// What a line means
-
-enum class LineKind { Blank, Comment, Section, Entry, Other };
-
-struct LineMeaning {
-  LineKind kind = LineKind::Other;
-  std::string_view name;   // the section name (Section) or the key (Entry)
-  std::string_view value;  // Entry only: everything after the first '='
-};
-
-// `text` is one line as UTF-8 without a byte order mark; the meaning points into it.
-LineMeaning ParseLine(std::string_view text) {
-  const std::string_view trimmed = TrimBlanks(text);
-  LineMeaning meaning;
-  if (trimmed.empty()) {
-    meaning.kind = LineKind::Blank;
-  } else if (trimmed.front() == ';' || trimmed.front() == '#') {
-    meaning.kind = LineKind::Comment;
-  } else if (trimmed.front() == '[' && trimmed.find(']') != std::string_view::npos) {
-    meaning.kind = LineKind::Section;
-    meaning.name = trimmed.substr(1, trimmed.find(']') - 1);
-  } else if (std::size_t eq = text.find('='); eq != std::string_view::npos) {
-    const std::string_view key = TrimBlanks(text.substr(0, eq));
-    if (!key.empty()) {
-      meaning.kind = LineKind::Entry;
-      meaning.name = key;
-      meaning.value = text.substr(eq + 1);
-    }
-  }
-  return meaning;
-}
-
-// ---------------------------------------------------------------------------------------
-// Reading: the whole file as UTF-8 and a sorted index of its entries
-
-// Part of the cached text. 32-bit offsets keep an entry at 24 bytes; larger files are
-// refused when read.
-struct TextSpan {
-  std::uint32_t start = 0;
-  std::uint32_t length = 0;
-};
-
-struct Entry {
-  TextSpan section;
-  TextSpan key;
-  TextSpan value;
-};
-
-std::string_view At(std::string_view text, TextSpan span) {
-  return text.substr(span.start, span.length);
-}
-
-// The file's bytes as UTF-8 without a leading byte order mark; lines that are not UTF-8
-// are read as Windows-1252.
-std::string FileAsUtf8(std::string bytes) {
-  if (std::string_view(bytes).starts_with(kUtf8Bom)) bytes.erase(0, kUtf8Bom.size());
-  if (IsValidUtf8(bytes)) return bytes;
-  std::string text;
-  text.reserve(bytes.size() + bytes.size() / 4);
-  ForEachLine(bytes, [&](const LineSpan& line) {
-    const std::string_view raw = std::string_view(bytes).substr(line.start, line.length);
-    if (IsValidUtf8(raw))
-      text += raw;
-    else
-      text += Cp1252ToUtf8(raw);
-    text.append(bytes, line.start + line.length, line.endingLength);
-  });
-  return text;
-}
-
-// Every entry of `text`, sorted by section, key and then place in the file, so the first
-// of several equal keys comes first.
-std::vector<Entry> IndexEntries(std::string_view text) {
-  std::vector<Entry> entries;
-  entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  const auto span = [&](std::string_view part) {
-    return TextSpan{static_cast<std::uint32_t>(part.data() - text.data()),
-                    static_cast<std::uint32_t>(part.size())};
-  };
-  TextSpan section;  // lines before the first header belong to the section ""
-  ForEachLine(text, [&](const LineSpan& line) {
-    const LineMeaning meaning = ParseLine(text.substr(line.start, line.length));
-    if (meaning.kind == LineKind::Section) section = span(meaning.name);
-    if (meaning.kind == LineKind::Entry)
-      entries.push_back({section, span(meaning.name), span(meaning.value)});
-  });
-  if (entries.size() < entries.capacity() / 2) entries.shrink_to_fit();  // mostly other lines
-  std::sort(entries.begin(), entries.end(), [text](const Entry& a, const Entry& b) {
-    if (const auto c = At(text, a.section) <=> At(text, b.section); c != 0) return c < 0;
-    if (const auto c = At(text, a.key) <=> At(text, b.key); c != 0) return c < 0;
-    return a.key.start < b.key.start;
-  });
-  return entries;
-}
-
-// ---------------------------------------------------------------------------------------
-// Writing: new values applied to the file's bytes in one pass
-
-// Where a key's line lies in the file.
-struct FoundLine {
-  std::size_t start = 0;
-  std::size_t length = 0;
-  bool utf8 = true;
-  std::string value;  // the value it holds now, as UTF-8
-};
-
-// The file with `values` (UTF-8 keys, each once) stored in `section`, into `out`. Only the
-// lines of those keys change; a missing key is added after the last line of its section
-// that is not blank or a comment (comments at a section's end usually describe the next
-// one), or in a new section at the end. False when every key already held its value.
-bool ApplyValues(std::string_view old, const std::string& section,
-                 const std::vector<std::pair<std::string, std::string>>& values, std::string& out) {
-  std::vector<std::optional<FoundLine>> found(values.size());
-  std::string current;  // the section of the line, "" before the first header
-  // Where new keys go (a byte offset), found in the section's first block; the file's
-  // lines before its first header are the section "".
-  std::optional<std::size_t> insertAt;
-  if (section.empty()) insertAt = 0;
-  bool insertAfterUnterminated = false;
-  bool blockEnded = false;
-  std::size_t crlf = 0, lf = 0;
-  std::string storage;
-  ForEachLine(old, [&](const LineSpan& line) {
-    crlf += line.endingLength == 2;
-    lf += line.endingLength == 1;
-    std::string_view raw = old.substr(line.start, line.length);
-    if (line.start == 0 && raw.starts_with(kUtf8Bom)) raw.remove_prefix(kUtf8Bom.size());
-    const std::string_view text = LineAsUtf8(raw, storage);
-    const LineMeaning meaning = ParseLine(text);
-    if (meaning.kind == LineKind::Section) current = meaning.name;
-    if (current != section) {
-      if (insertAt && meaning.kind == LineKind::Section) blockEnded = true;
-      return;
-    }
-    if (!blockEnded && meaning.kind != LineKind::Blank && meaning.kind != LineKind::Comment) {
-      insertAt = line.start + line.length + line.endingLength;
-      insertAfterUnterminated = line.endingLength == 0;
-    }
-    if (meaning.kind != LineKind::Entry) return;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      if (!found[i] && values[i].first == meaning.name) {
-        found[i] = FoundLine{line.start, line.length, text.data() == raw.data(),
-                             std::string(meaning.value)};
-        break;
-      }
-    }
-  });
-  const std::string ending = crlf > lf ? "\r\n" : "\n";
-
-  struct Edit {
-    std::size_t at = 0;
-    std::size_t erase = 0;
-    std::string text;
-  };
-  std::vector<Edit> edits;
-  std::string added;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    const auto& [key, value] = values[i];
-    if (!found[i]) {
-      added += key + "=" + value + ending;
-      continue;
-    }
-    if (found[i]->value == value) continue;
-    // The key part stays byte for byte; a Windows-1252 line becomes UTF-8 as a whole, so
-    // it stays one encoding (a byte order mark stays as it is).
-    const std::string_view line = old.substr(found[i]->start, found[i]->length);
-    std::string_view keyPart = line.substr(0, line.find('=') + 1);
-    std::string text;
-    if (found[i]->start == 0 && keyPart.starts_with(kUtf8Bom)) {
-      text = kUtf8Bom;
-      keyPart.remove_prefix(kUtf8Bom.size());
-    }
-    text += found[i]->utf8 ? std::string(keyPart) : Cp1252ToUtf8(keyPart);
-    edits.push_back({found[i]->start, found[i]->length, text + value});
-  }
-  if (!added.empty()) {
-    const bool unterminated = !old.empty() && old.back() != '\n';
-    if (!insertAt) {
-      edits.push_back(
-          {old.size(), 0, (unterminated ? ending : "") + "[" + section + "]" + ending + added});
-    } else if (*insertAt == 0) {
-      // A byte order mark stays at the very start of the file.
-      edits.push_back({old.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0, 0, added});
-    } else {
-      edits.push_back({*insertAt, 0, (insertAfterUnterminated ? ending : "") + added});
-    }
-  }
-  if (edits.empty()) return false;
-
-  std::stable_sort(edits.begin(), edits.end(),
-                   [](const Edit& a, const Edit& b) { return a.at < b.at; });
-  std::size_t size = old.size();
-  for (const Edit& edit : edits)
-    size += edit.text.size();
-  out.clear();
-  out.reserve(size);
-  std::size_t from = 0;
-  for (const Edit& edit : edits) {
-    out.append(old.substr(from, edit.at - from));
-    out += edit.text;
-    from = edit.at + edit.erase;
-  }
-  out.append(old.substr(from));
-  return true;
-}
 
 // ---------------------------------------------------------------------------------------
 // Files
@@ -333,26 +84,6 @@ void LockWithin(int lock, const std::string& lockPath, const std::string& path,
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now, reporting the error a delayed write may only show here.
-  int Close() {
-    int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
 
 // Reads the rest of the file; `sizeHint` (its size when opened) saves regrowing.
 std::string ReadAll(int fd, const std::string& path, off_t sizeHint) {
@@ -459,17 +190,7 @@ void CheckWritable(std::string_view section, std::string_view key, std::string_v
 struct IniSettingsStore::Cache {
   std::mutex mutex;
   std::optional<FileIdentity> identity;  // of the parsed file, when the parse may be reused
-  std::string text;                      // the file as UTF-8
-  std::vector<Entry> entries;            // its entries, sorted (IndexEntries)
-
-  // The first entry of the section at or after `key`.
-  std::vector<Entry>::const_iterator Find(std::string_view section, std::string_view key) const {
-    return std::lower_bound(
-        entries.begin(), entries.end(), std::pair(section, key),
-        [this](const Entry& entry, std::pair<std::string_view, std::string_view> wanted) {
-          return std::pair(At(text, entry.section), At(text, entry.key)) < wanted;
-        });
-  }
+  IniDocument document;                  // the file parsed
 };
 
 IniSettingsStore::IniSettingsStore(std::string path, std::chrono::milliseconds lockWait)
@@ -496,8 +217,7 @@ bool IniSettingsStore::Refresh() const {
   struct stat info;
   const auto forget = [&cache] {
     cache.identity.reset();
-    std::string().swap(cache.text);
-    std::vector<Entry>().swap(cache.entries);
+    cache.document.Clear();
   };
   if (::stat(path_.c_str(), &info) != 0) {
     if (errno != ENOENT) ThrowIo("read", path_, errno);
@@ -515,11 +235,10 @@ bool IniSettingsStore::Refresh() const {
   }
   if (::fstat(fd.get(), &info) != 0) ThrowIo("read", path_, errno);
   RefuseFolder("read", path_, info);
-  std::string text = FileAsUtf8(ReadAll(fd.get(), path_, info.st_size));
-  if (text.size() > std::numeric_limits<std::uint32_t>::max())
+  std::optional<IniDocument> document = IniDocument::Parse(ReadAll(fd.get(), path_, info.st_size));
+  if (!document)
     throw IoError("cannot read " + path_ + ": the file is too large for a settings file");
-  cache.entries = IndexEntries(text);
-  cache.text = std::move(text);
+  cache.document = std::move(*document);
   const FileIdentity identity(info);
   if (identity.mtimeNs + kRacyMarginNs < readAt) cache.identity = identity;
   return true;
@@ -529,26 +248,15 @@ std::optional<std::string> IniSettingsStore::Get(std::string_view section,
                                                  std::string_view key) const {
   std::lock_guard<std::mutex> guard(cache_->mutex);
   if (!Refresh()) return std::nullopt;
-  const Cache& cache = *cache_;
-  const auto found = cache.Find(section, key);
-  if (found == cache.entries.end() || At(cache.text, found->section) != section ||
-      At(cache.text, found->key) != key) {
-    return std::nullopt;
-  }
-  return std::string(At(cache.text, found->value));
+  const std::optional<std::string_view> value = cache_->document.Get(section, key);
+  if (!value) return std::nullopt;
+  return std::string(*value);
 }
 
 std::vector<std::string> IniSettingsStore::Keys(std::string_view section) const {
   std::lock_guard<std::mutex> guard(cache_->mutex);
   if (!Refresh()) return {};
-  const Cache& cache = *cache_;
-  std::vector<std::string> keys;
-  for (auto entry = cache.Find(section, "");
-       entry != cache.entries.end() && At(cache.text, entry->section) == section; ++entry) {
-    const std::string_view key = At(cache.text, entry->key);
-    if (keys.empty() || keys.back() != key) keys.emplace_back(key);
-  }
-  return keys;
+  return cache_->document.Keys(section);
 }
 
 void IniSettingsStore::Save(std::string_view section, std::string_view key,
@@ -601,7 +309,7 @@ void IniSettingsStore::SaveMany(std::string_view section,
   }
 
   std::string updated;
-  if (!ApplyValues(old, AsUtf8(section), wanted, updated)) {
+  if (!ApplyIniValues(old, AsUtf8(section), wanted, updated)) {
     return;  // leave the file, its time stamp and its readers' caches alone
   }
   std::string().swap(old);

@@ -30,7 +30,8 @@ std::string WithoutBlanks(std::string_view text) {
   return out;
 }
 
-int DigitValue(char c, int base) {
+// The value of `c` as a digit in `base` (letters of either case above 9), -1 when none.
+int DigitInBase(char c, int base) {
   int v = -1;
   if (c >= '0' && c <= '9')
     v = c - '0';
@@ -44,7 +45,7 @@ int DigitValue(char c, int base) {
 double ReadRadix(const std::string& s, std::size_t pos, int base) {
   double value = 0;
   for (; pos < s.size(); ++pos) {
-    const int d = DigitValue(s[pos], base);
+    const int d = DigitInBase(s[pos], base);
     if (d < 0) break;
     value = value * base + d;
   }

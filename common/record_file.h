@@ -4,6 +4,7 @@
 // Failures throw IoError with the path and the system's reason; nothing is swallowed.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/fixed_record.h"
 
@@ -25,6 +26,10 @@ class RecordFile {
   // Record n (from 1). A record that runs past the end of the file is completed with
   // zero bytes; one wholly past the end reads as all zeros.
   RecordBytes Read(std::uint64_t n) const;
+
+  // Records `first`..`last` (from 1; none when last < first) as Read gives them, in one
+  // pass over the file.
+  std::vector<RecordBytes> ReadRange(std::uint64_t first, std::uint64_t last) const;
 
   // Writes record n (from 1) in place, creating the file when missing; `record` must
   // be exactly RecordLength() bytes. The data is flushed before the file is closed.

@@ -1,13 +1,14 @@
 #include "platform/serial_line.h"
 
 #include "common/errors.h"
+#include "common/settings_sections.h"
 
 namespace corvel {
 
 QString SerialDeviceForPort(const SettingsStore& settings, int port) {
   if (port < 1) return {};
   const std::string key = "COM" + std::to_string(port);
-  if (const auto device = settings.Get("Zebra", key); device && !device->empty())
+  if (const auto device = settings.Get(kStationSection, key); device && !device->empty())
     return QString::fromStdString(*device);
   return QStringLiteral("/dev/ttyS%1").arg(static_cast<long long>(port) - 1);
 }

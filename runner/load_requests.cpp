@@ -15,7 +15,8 @@ namespace corvel {
 std::string DataFolder(const RunContext& run) {
   std::string folder = run.settings.GetOr(kRunnerSection, "Path", "");
   if (folder.empty())
-    throw EndRun{kExitNothingToPrint, "nothing to print: setting Quorrel/Path is empty"};
+    throw EndRun{kExitNothingToPrint,
+                 "nothing to print: setting " + std::string(kRunnerSection) + "/Path is empty"};
   // The settings store holds text; a suite in the single-byte code page names its
   // folder in those bytes ("caf\xE9"), which the store reads as "café". When only the
   // folder in the suite's bytes exists, that is the one meant.

@@ -2,13 +2,6 @@
 
 namespace corvel {
 namespace {
-// A digit string read as a number and written back: leading zeros dropped, "0" for
-// nothing but zeros.
-std::string WithoutLeadingZeros(const std::string& digits) {
-  const std::size_t first = digits.find_first_not_of('0');
-  return first == std::string::npos ? "0" : digits.substr(first);
-}
-
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }

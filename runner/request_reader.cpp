@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/errors.h"
+#include "common/settings_sections.h"
 #include "common/text.h"
 
 namespace corvel {
@@ -34,7 +35,8 @@ std::string OpenFailure(const std::string& path, int error) {
   const std::string folder =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   const std::string file = "request file " + Shown(path);
-  const std::string where = "the folder " + Shown(folder) + " (setting Quorrel/Path)";
+  const std::string where =
+      "the folder " + Shown(folder) + " (setting " + std::string(kRunnerSection) + "/Path)";
   switch (error) {
     case ENOENT:
       return "cannot open " + file + ": " + where + " does not exist";
@@ -60,40 +62,24 @@ RequestFileReader::RequestFileReader(const std::string& path, std::size_t record
   // exactly as it is. Read-only, so a request the suite made read-only still reads.
   // O_NONBLOCK so that a named pipe in the request's place cannot hang the run before
   // it is refused below; reads of a regular file are unaffected.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-  if (fd_ < 0) throw IoError(OpenFailure(path, errno));
+  file_ = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
+  if (!file_.valid()) throw IoError(OpenFailure(path, errno));
   struct stat info {};
-  if (::fstat(fd_, &info) != 0) {
-    const int error = errno;
-    ::close(fd_);
-    throw IoError(Reason("cannot read request file", path, error));
-  }
-  if (!S_ISREG(info.st_mode)) {
-    ::close(fd_);
+  if (::fstat(file_.get(), &info) != 0)
+    throw IoError(Reason("cannot read request file", path, errno));
+  if (!S_ISREG(info.st_mode))
     throw IoError("request file " + Shown(path) + " is not a regular file");
-  }
   length_ = static_cast<std::uint64_t>(info.st_size);
-}
-
-RequestFileReader::~RequestFileReader() {
-  if (fd_ >= 0) ::close(fd_);
 }
 
 RecordBytes RequestFileReader::Read(std::uint64_t n) const {
   if (n < 1 || n > WholeRecords())
     throw IoError("record " + std::to_string(n) + " is beyond the end of " + Shown(path_));
   RecordBytes record(recordLength_);
-  std::size_t done = 0;
-  const off_t start = static_cast<off_t>((n - 1) * recordLength_);
-  while (done < recordLength_) {
-    const ssize_t got =
-        ::pread(fd_, record.data() + done, recordLength_ - done, start + static_cast<off_t>(done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw IoError(Reason("cannot read request file", path_, errno));
-    if (got == 0)
-      throw IoError("request file " + Shown(path_) + " became shorter while it was read");
-    done += static_cast<std::size_t>(got);
-  }
+  const ssize_t got = file_.ReadAt(record.data(), recordLength_, (n - 1) * recordLength_);
+  if (got < 0) throw IoError(Reason("cannot read request file", path_, errno));
+  if (static_cast<std::size_t>(got) < recordLength_)
+    throw IoError("request file " + Shown(path_) + " became shorter while it was read");
   return record;
 }
 

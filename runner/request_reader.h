@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/file_descriptor.h"
 #include "common/fixed_record.h"
 
 namespace corvel {
@@ -13,9 +14,6 @@ class RequestFileReader {
   // Opens `path` for reading, creating it empty when missing. Throws IoError when it
   // cannot be opened or created (a missing folder) or is not a regular file.
   RequestFileReader(const std::string& path, std::size_t recordLength);
-  ~RequestFileReader();
-  RequestFileReader(const RequestFileReader&) = delete;
-  RequestFileReader& operator=(const RequestFileReader&) = delete;
 
   const std::string& Path() const { return path_; }
   std::uint64_t Length() const { return length_; }
@@ -31,7 +29,7 @@ class RequestFileReader {
   std::string path_;
   std::size_t recordLength_;
   std::uint64_t length_ = 0;
-  int fd_ = -1;
+  FileDescriptor file_;
 };
 
 }  // namespace corvel

@@ -8,13 +8,10 @@
 #include "barcode/barcode_job.h"
 #include "common/dialogs.h"
 #include "common/print_surface.h"
+#include "common/settings_sections.h"
 #include "common/settings_store.h"
 
 namespace corvel {
-
-// The settings sections the runner reads.
-inline constexpr std::string_view kRunnerSection = "Quorrel";
-inline constexpr std::string_view kPrinterSection = "Printer";
 
 // Process exit codes. Nothing in the shop's suite reads them; they let a caller or an
 // admin tell what happened without any message box.

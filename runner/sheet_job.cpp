@@ -31,12 +31,6 @@ StoreLines ReadStoreLines(const RunContext& run) {
   return {TrimSpaces(record.Text(0)), TrimSpaces(record.Text(1))};
 }
 
-int SymbolModules(const BarcodeJob& job) {
-  if (job.IsUpcE) return 51;
-  if (job.IsEan8) return 67;
-  return 95;
-}
-
 class SheetPrinter {
  public:
   SheetPrinter(RunContext& run, const SheetLayout& layout, CellSize cell, StoreLines store)

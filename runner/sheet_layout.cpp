@@ -3,19 +3,21 @@
 #include <optional>
 #include <string_view>
 
+#include "barcode/barcode_job.h"
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "common/print_surface.h"
+#include "common/settings_sections.h"
 
 namespace corvel {
 namespace {
 
-constexpr std::string_view kSection = "Quorrel";
+constexpr std::string_view kSection = kRunnerSection;
 
 // Module counts of the three symbols.
-constexpr int kEan13Modules = 95;
-constexpr int kEan8Modules = 67;
-constexpr int kUpcEModules = 51;
+constexpr int kEan13Modules = SymbolModules(Symbology::Ean13);
+constexpr int kEan8Modules = SymbolModules(Symbology::Ean8);
+constexpr int kUpcEModules = SymbolModules(Symbology::UpcE);
 
 std::string Setting(std::string_view key, std::string_view text) {
   return "setting Quorrel/" + std::string(key) + " \"" + std::string(text.substr(0, 40)) +

@@ -1,18 +1,12 @@
 #include "station/label_barcode.h"
 
+#include <cmath>
+
 #include "common/number_text.h"
 #include "common/text.h"
 
 namespace corvel {
 namespace {
-
-int DigitValue(char c) {
-  return c >= '0' && c <= '9' ? c - '0' : 0;
-}
-
-std::string LastChars(const std::string& text, std::size_t n) {
-  return text.size() <= n ? text : text.substr(text.size() - n);
-}
 
 // Weighted product of factor 2- and 5-: units digit of the product minus its tens
 // digit, plus 10 when negative.
@@ -26,6 +20,11 @@ int MinusWeighted(int digit, int factor) {
 
 std::string LabelCodeText(std::string_view codeBox) {
   return FixedText(codeBox, 14);
+}
+
+std::string FlagBoxText(double typed) {
+  const double flag = std::floor(typed);
+  return GeneralNumber(flag >= 20 && flag <= 29 ? flag : 20);
 }
 
 int PriceCheckDigit(std::string_view fourDigits) {
@@ -91,8 +90,7 @@ bool PrepareLabelBarcode(BarcodeJob& job, std::string_view codeText, std::string
 
 std::string MakeBarcodeNumberText(const BarcodeJob& job) {
   const std::string digits = job.LeadPair + job.LeftRest + job.RightDigits;
-  const std::size_t first = digits.find_first_not_of('0');
-  std::string text = first == std::string::npos ? "0" : digits.substr(first);
+  std::string text = WithoutLeadingZeros(digits);
   if (job.CheckMarker != '*')
     text += job.CheckMarker;
   else

@@ -25,6 +25,10 @@ std::string LabelCodeText(std::string_view codeBox);
 bool PrepareLabelBarcode(BarcodeJob& job, std::string_view codeText, std::string_view flagText,
                          std::string_view priceText, bool usePriceCheckDigit);
 
+// The text of the FLAG box for a number typed into it: a whole number from 20 to 29 is
+// kept (a fraction is dropped first); anything else, NaN included, becomes 20.
+std::string FlagBoxText(double typed);
+
 // The check digit of a four-digit price field (weights 2-, 2-, 3, 5-). A character
 // that is not a digit counts as 0.
 int PriceCheckDigit(std::string_view fourDigits);

@@ -104,7 +104,7 @@ LabelLayout LoadLabelLayout(SettingsStore& settings) {
         layout.*key.fraction = value;
     } catch (const OverflowError&) {
       throw OverflowError("Layout setting \"" + std::string(key.key) + "\" in section \"" +
-                          kStationSection + "\" holds \"" + text + "\", which is " +
+                          std::string(kStationSection) + "\" holds \"" + text + "\", which is " +
                           (key.whole ? "outside -32768..32767." : "beyond any number."));
     }
   }

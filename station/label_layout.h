@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "common/dialogs.h"
+#include "common/settings_sections.h"
 #include "common/settings_store.h"
 
 namespace corvel {
-
-inline constexpr const char* kStationSection = "Zebra";
 
 struct LabelLayout {
   std::int16_t WeightTop = 0, WeightCenter = 0, WeightSize = 0;

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
-#include <fstream>
 
 #include "common/errors.h"
+#include "common/file_descriptor.h"
 #include "common/number_text.h"
 #include "common/text.h"
 
@@ -24,22 +24,11 @@ std::uint64_t RoundedRecordCount(std::uint64_t length) {
 
 // Reads the first `records` records in one pass; a short last record is completed with
 // zero bytes.
-std::vector<ProductRecord> ReadRecords(const std::string& path, std::uint64_t records) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw IoError("cannot open the product file \"" + path + "\" for reading");
+std::vector<ProductRecord> ReadRecords(const RecordFile& file, std::uint64_t records) {
   std::vector<ProductRecord> result;
   result.reserve(records);
-  RecordBytes bytes(kProductRecordLength);
-  for (std::uint64_t n = 1; n <= records; ++n) {
-    std::fill(bytes.begin(), bytes.end(), 0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) throw IoError("cannot read the product file \"" + path + "\"");
-    result.emplace_back(bytes);
-    if (in.eof()) {
-      in.clear();
-      in.seekg(0, std::ios::end);
-    }
-  }
+  for (RecordBytes& bytes : file.ReadRange(1, records))
+    result.emplace_back(std::move(bytes));
   return result;
 }
 
@@ -177,22 +166,15 @@ bool Unchanged(const RecordFile& file, std::uint64_t n, std::uint64_t lengthBefo
 // of the record that lay within the file gets its old bytes. False when that fails too.
 bool PutBack(const std::string& path, std::uint64_t n, std::uint64_t lengthBefore,
              const RecordBytes& bytesBefore) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::ftruncate(fd, static_cast<off_t>(lengthBefore)) == 0;
+  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+  if (!file.valid()) return false;
+  bool ok = ::ftruncate(file.get(), static_cast<off_t>(lengthBefore)) == 0;
   const std::uint64_t start = (n - 1) * kProductRecordLength;
-  std::size_t done = 0;
   const std::size_t keep = lengthBefore > start
                                ? std::min<std::uint64_t>(lengthBefore - start, kProductRecordLength)
                                : 0;
-  while (ok && done < keep) {
-    const ssize_t put =
-        ::pwrite(fd, bytesBefore.data() + done, keep - done, static_cast<off_t>(start + done));
-    if (put < 0 && errno == EINTR) continue;
-    ok = put > 0;
-    if (ok) done += static_cast<std::size_t>(put);
-  }
-  ok = ::close(fd) == 0 && ok;
+  ok = ok && file.WriteAt(bytesBefore.data(), keep, start) == 0;
+  ok = file.Close() == 0 && ok;
   return ok;
 }
 
@@ -212,7 +194,7 @@ LoadResult LoadProductFile(ProductStation& station) {
   }
   const std::uint64_t count = RoundedRecordCount(length);
   const std::uint64_t loaded = std::min(count, kMaxProducts);
-  std::vector<ProductRecord> records = ReadRecords(station.file.Path(), loaded);
+  std::vector<ProductRecord> records = ReadRecords(station.file, loaded);
   for (std::uint64_t n = 1; n <= loaded; ++n) {
     result.entries.push_back(records[n - 1].SelectorName(n));
     station.table.push_back(std::move(records[n - 1]));

@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "common/number_text.h"
+#include "common/settings_sections.h"
 #include "station/scale_frame.h"
 #include "station/station_window.h"
 
@@ -83,7 +84,7 @@ QString ScaleLink::NoPortMessage() const {
   // The port number came from "COMPORT" (read at start-up, or saved from "On COM" as it
   // was left): name the key and what is wrong with its text, not the number it gave.
   try {
-    if (const auto stored = settings_.Get("Zebra", "COMPORT")) {
+    if (const auto stored = settings_.Get(kStationSection, "COMPORT")) {
       const PortChoice choice = PortNumberFromText(*stored);
       if (choice.number == portNumber_ && !choice.problem.empty()) {
         return QStringLiteral("off: \"COMPORT\" (On COM) is \"%1\": %2")

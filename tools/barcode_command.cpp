@@ -65,11 +65,8 @@ int Usage(const char* problem) {
 }
 
 const char* SymbologyName(const BarcodeJob& job) {
-  return job.IsUpcE ? "UPC-E" : job.IsEan8 ? "EAN-8" : "EAN-13";
-}
-
-int ModuleCount(const BarcodeJob& job) {
-  return job.IsUpcE ? 51 : job.IsEan8 ? 67 : 95;
+  constexpr const char* kNames[] = {"EAN-13", "EAN-8", "UPC-E"};  // in Symbology's order
+  return kNames[static_cast<int>(SymbologyOf(job))];
 }
 
 // The number as a scanner reads it back.
@@ -97,7 +94,7 @@ void PrintDescription(const Options& options, const BarcodeJob& job) {
     std::printf("check digit:  %d (given with the code; computed would be %d)\n", job.CheckDigit,
                 computed);
   std::printf("number:       %s\n", ReadableNumber(job).c_str());
-  std::printf("modules:      %d\n", ModuleCount(job));
+  std::printf("modules:      %d\n", SymbolModules(job));
   std::printf("pattern:      %s\n", job.Pattern.c_str());
 }
 
@@ -108,7 +105,7 @@ double TwipsToMm(double twips) {
 // Draws the symbol with its number centred under the bars into one PDF document in
 // `folder`; returns the PDF's path.
 QString DrawToPdfFolder(BarcodeJob& job, const QString& folder) {
-  const double symbolWidth = ModuleCount(job) * kModuleWidth;
+  const double symbolWidth = SymbolModules(job) * kModuleWidth;
   const double quiet = kQuietModules * kModuleWidth;
   PrinterTarget target;
   target.kind = PrinterTarget::Kind::PdfFolder;
@@ -120,7 +117,8 @@ QString DrawToPdfFolder(BarcodeJob& job, const QString& folder) {
 
   job.ModuleWidth = kModuleWidth;
   job.BarHeight = kBarHeight;
-  DrawBarPattern(job, *surface, quiet, kMarginTwips);  // leaves Times New Roman 12 set
+  DrawBarPattern(job, *surface, quiet,
+                 kMarginTwips);  // the number below prints in the Times New Roman 12 it leaves
   const std::string number = ReadableNumber(job);
   surface->SetCurrentX(quiet + (symbolWidth - surface->TextWidth(number)) / 2);
   surface->SetCurrentY(kMarginTwips + kBarHeight + 20);

@@ -19,6 +19,7 @@
 #include "common/number_text.h"
 #include "common/text.h"
 #include "platform/printing.h"
+#include "station/label_barcode.h"
 #include "station/label_layout.h"
 #include "station/product_file.h"
 #include "station/weighed_label.h"
@@ -54,15 +55,13 @@ int Usage(const std::string& problem) {
   return 2;
 }
 
-// The FLAG box keeps a whole number from 20 to 29; anything else becomes 20.
-std::string FlagBoxText(const std::string& typed) {
-  double flag = 20;
+// The FLAG box as the station keeps it; a number beyond any double becomes 20 too.
+std::string FlagOptionText(const std::string& typed) {
   try {
-    flag = std::floor(ReadLeadingNumber(typed));
+    return FlagBoxText(ReadLeadingNumber(typed));
   } catch (const OverflowError&) {
+    return FlagBoxText(20);
   }
-  if (flag < 20 || flag > 29) flag = 20;
-  return GeneralNumber(flag);
 }
 
 // A calendar date written YYYY-MM-DD (2026-02-29 is refused, 2028-02-29 taken).
@@ -171,7 +170,7 @@ int RunLabel(const std::vector<std::string>& args) {
     set("--item", boxes.itemNumber);
     if (flags.count("--non-weighed")) boxes.nonWeighed = true;
     boxes.usePriceCheckDigit = flags.count("--check-digit") > 0;
-    boxes.flag = FlagBoxText(values.count("--flag") ? values["--flag"] : "20");
+    boxes.flag = FlagOptionText(values.count("--flag") ? values["--flag"] : "20");
     boxes.storeName1 = values.count("--store1")
                            ? values["--store1"]
                            : settings.GetOr(kStationSection, "Storename1", "Storename");

@@ -98,10 +98,17 @@ TEST(PrepareAndBuild, DigitsCheckDigitAndPattern) {
 
 // The station's path: EAN-13 only, the check digit decided from CheckMarker.
 TEST(StationVariant, CheckDigitFromMarker) {
-  const std::tuple<const char*, int, int> rows[] = {
-      {"12345000007", 6, 6},     // '*': computed by both
-      {"123456789015", 5, 2},    // twelve digits: the station keeps the 5
-      {"4006381333932", 2, 2}};  // thirteen digits: used unverified
+  const struct {
+    const char* code;
+    int stationCheck, runnerCheck;
+  } rows[] = {
+      // '*': computed by both.
+      {.code = "12345000007", .stationCheck = 6, .runnerCheck = 6},
+      // Twelve digits: FromMarker keeps the 5 that came with the code.
+      {.code = "123456789015", .stationCheck = 5, .runnerCheck = 2},
+      // Thirteen digits: used unverified.
+      {.code = "4006381333932", .stationCheck = 2, .runnerCheck = 2},
+  };
   for (const auto& [code, stationCheck, runnerCheck] : rows) {
     BarcodeJob station, runner;
     PrepareBarcodeDigits(station, code, false, true);
@@ -141,7 +148,8 @@ bool EncodesEveryWay(const std::string& code) {
     const std::string where = "code field \"" + code + "\" flags " + std::to_string(flags);
     const bool ean13 = source == CheckDigitSource::FromMarker || (!job.IsUpcE && !job.IsEan8);
     EXPECT_EQ(job.Pattern.size(), ean13 ? 117u : job.IsUpcE ? 65u : 85u) << where;
-    EXPECT_EQ(ModuleCount(job.Pattern), ean13 ? 95 : job.IsUpcE ? 51 : 67) << where;
+    EXPECT_EQ(ModuleCount(job.Pattern), SymbolModules(ean13 ? Symbology::Ean13 : SymbologyOf(job)))
+        << where;
     EXPECT_EQ(job.DataDigits.find_first_not_of("0123456789"), std::string::npos) << where;
     EXPECT_TRUE(job.CheckDigit >= 0 && job.CheckDigit <= 9) << where;
   }

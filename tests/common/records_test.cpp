@@ -84,6 +84,11 @@ TEST(RecordFiles, CreateReadWrite) {
   RecordBytes expected(10, 0);
   std::fill(expected.begin(), expected.begin() + 5, 'x');
   EXPECT_EQ(file.Read(3), expected);
+  // A range reads in one pass what Read gives record by record.
+  EXPECT_EQ(file.ReadRange(2, 4),
+            (std::vector<RecordBytes>{RecordBytes(10, 0), expected, RecordBytes(10, 0)}));
+  EXPECT_TRUE(file.ReadRange(2, 1).empty());
+  EXPECT_EQ(OpenDescriptors(), descriptors);
   EXPECT_THROW(file.Write(1, RecordBytes(9, 0)), IoError);
   EXPECT_THROW(file.Read(0), IoError);
 }

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <tuple>
 
+#include "common/settings_sections.h"
 #include "common/settings_store.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
@@ -21,10 +22,10 @@ TEST(ChoosePrinterTarget, PdfFolderKeyAndPageSize) {
   for (const auto& [pageSize, width, height] : rows) {
     SCOPED_TRACE(pageSize ? pageSize : "absent");
     MemorySettingsStore settings;
-    settings.Save("Zebra", "PdfFolder", "/tmp/labels");
-    settings.Save("Printer", "PdfFolder", "/tmp/other");
-    if (pageSize) settings.Save("Zebra", "PdfPageSize", pageSize);
-    const PrinterTarget target = ChoosePrinterTarget(settings, "Zebra", "tarewise", 80, 50);
+    settings.Save(kStationSection, "PdfFolder", "/tmp/labels");
+    settings.Save(kPrinterSection, "PdfFolder", "/tmp/other");
+    if (pageSize) settings.Save(kStationSection, "PdfPageSize", pageSize);
+    const PrinterTarget target = ChoosePrinterTarget(settings, kStationSection, "tarewise", 80, 50);
     EXPECT_EQ(target.kind, PrinterTarget::Kind::PdfFolder);
     EXPECT_EQ(target.pdfFolder, "/tmp/labels");
     EXPECT_EQ(std::pair(target.pageWidthMm, target.pageHeightMm), std::pair(width, height));

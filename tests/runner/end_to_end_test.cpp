@@ -4,6 +4,7 @@
 
 #include <QDir>
 
+#include "common/settings_sections.h"
 #include "corvel_version.h"
 #include "tests/runner/runner_fixture.h"
 

@@ -10,6 +10,7 @@
 #include "common/errors.h"
 #include "common/ini_settings_store.h"
 #include "common/recording_surface.h"
+#include "common/settings_sections.h"
 #include "common/settings_store.h"
 #include "runner/request_files.h"
 #include "runner/run_state.h"
@@ -166,9 +167,9 @@ struct Installation {
   // The settings sheetwise reads, written by hand; no PDF folder: the default queue prints.
   void Configure(const std::string& type, bool pdfFolder = true) const {
     IniSettingsStore settings((config + "/Corvel/Corvel.ini").toStdString());
-    settings.Save("Quorrel", "Path", data.toStdString());
-    settings.Save("Quorrel", "Barcodetype", type);
-    if (pdfFolder) settings.Save("Printer", "PdfFolder", pdf.toStdString());
+    settings.Save(kRunnerSection, "Path", data.toStdString());
+    settings.Save(kRunnerSection, "Barcodetype", type);
+    if (pdfFolder) settings.Save(kPrinterSection, "PdfFolder", pdf.toStdString());
   }
 };
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "common/settings_sections.h"
 #include "platform/serial_line.h"
 #include "tests/serial/scale_test_support.h"
 #include "tests/support/test_env.h"
@@ -17,8 +18,8 @@ namespace {
 
 TEST(ScalePorts, PortNumbersNameTheirDevices) {
   MemorySettingsStore settings;
-  settings.Save("Zebra", "COM3", "/dev/ttyUSB0");
-  settings.Save("Zebra", "COM4", "");
+  settings.Save(kStationSection, "COM3", "/dev/ttyUSB0");
+  settings.Save(kStationSection, "COM4", "");
   const std::pair<int, const char*> rows[] = {
       {1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"}, {4, "/dev/ttyS3"}, {0, ""}};
   for (const auto& [port, device] : rows)
@@ -36,7 +37,7 @@ TEST(ScaleCommand, StationReadsTheSimulatorProcessUntilItVanishes) {
   ASSERT_TRUE(device.startsWith("/dev/")) << device.toStdString();
 
   MemorySettingsStore settings;
-  settings.Save("Zebra", "COM1", device.toStdString());
+  settings.Save(kStationSection, "COM1", device.toStdString());
   FakeStationView view;
   view.autoprint = true;
   QTimer timer1;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "common/settings_sections.h"
 #include "tests/serial/scale_test_support.h"
 
 namespace corvel::test {
@@ -160,7 +161,7 @@ TEST_F(ScaleLinkTest, PortNumberChangedDuringAPollEndsItQuietlyAndMovesToTheNewP
   ScaleSimulator second;
   second.Start();
   second.SetReadings(ParseScaleReading("2.000"));
-  settings.Save("Zebra", "COM2", second.DevicePath());
+  settings.Save(kStationSection, "COM2", second.DevicePath());
   scale.SetAnswerDelay(std::chrono::milliseconds(300));
   QTimer::singleShot(100, [&] { link->OnPortNumberChanged(2); });
   ASSERT_TRUE(Poll());
@@ -185,7 +186,7 @@ TEST_F(ScaleLinkTest, RefusedPortsSwitchPollingOffAndSayWhy) {
     SCOPED_TRACE(port);
     const bool held = path && std::string(path) == "SIM";
     const std::string device = held ? scale.DevicePath() : path ? path : "";
-    if (path) settings.Save("Zebra", "COM" + std::to_string(port), device);
+    if (path) settings.Save(kStationSection, "COM" + std::to_string(port), device);
     QSerialPort holder(QString::fromStdString(device));
     if (held) {
       ASSERT_TRUE(holder.open(QIODevice::ReadWrite));

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "common/clock.h"
+#include "common/settings_sections.h"
 #include "platform/printing.h"
 #include "station/station_window.h"
 #include "tests/serial/scale_test_support.h"
@@ -27,7 +28,7 @@ class ScaleStationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     scale.Start();
-    settings.Save("Zebra", "COM1", scale.DevicePath());
+    settings.Save(kStationSection, "COM1", scale.DevicePath());
     target.kind = PrinterTarget::Kind::PdfFolder;
     target.pdfFolder = (folder + "/labels").toStdString();
     target.program = "tarewise";

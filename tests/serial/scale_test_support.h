@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "common/errors.h"
+#include "common/settings_sections.h"
 #include "common/settings_store.h"
 #include "platform/scale_simulator.h"
 #include "station/scale_link.h"
@@ -59,7 +60,7 @@ class ScaleLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     scale.Start();
-    settings.Save("Zebra", "COM1", scale.DevicePath());
+    settings.Save(kStationSection, "COM1", scale.DevicePath());
     timer1.start(ScaleLink::kPollIntervalMs);
     link = std::make_unique<ScaleLink>(view, timer1, settings, 1);
   }

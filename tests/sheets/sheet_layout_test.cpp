@@ -4,6 +4,7 @@
 #include <map>
 
 #include "common/errors.h"
+#include "common/settings_sections.h"
 #include "runner/sheet_layout.h"
 
 namespace corvel {
@@ -15,7 +16,7 @@ using Strings = std::vector<std::string>;
 SheetLayout Load(std::int16_t type, const Settings& values = {}) {
   MemorySettingsStore settings;
   for (const auto& [key, value] : values)
-    settings.Save("Quorrel", key, value);
+    settings.Save(kRunnerSection, key, value);
   return LoadSheetLayout(settings, type);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "common/settings_sections.h"
 #include "runner/jobs.h"
 #include "runner/shelf_card_elements.h"
 #include "runner/shelf_card_fit.h"
@@ -220,7 +221,7 @@ struct ShelfRun : test::DataFolder {
     context.state.ShelfPaperSize = std::string(code) == "S3" ? kPaperUser : kPaperA5;
     return Ends([&](RunContext&) { PrintShelfCards(context); }).value_or(0);
   }
-  std::string Setting(const char* key) { return settings.GetOr("Printer", key, "(absent)"); }
+  std::string Setting(const char* key) { return settings.GetOr(kPrinterSection, key, "(absent)"); }
 };
 
 TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
@@ -238,7 +239,7 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.code) + " '" + c.source + "'");
     ShelfRun rig;
-    if (c.cassette) rig.settings.Save("Printer", "Cassett", c.cassette);
+    if (c.cassette) rig.settings.Save(kPrinterSection, "Cassett", c.cassette);
     rig.surface.SetPaperBin(15);
     const int z = c.code[1] - '0';
     std::vector<ShelfCard> cards;

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "common/recording_surface.h"
+#include "common/settings_sections.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
 #include "tests/station/station_test_support.h"
@@ -88,7 +89,7 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
   EXPECT_TRUE(w->Timer1->isActive());
   EXPECT_EQ(QApplication::focusWidget(), w->Check4);
   EXPECT_EQ(ReadAllBytes(productPath).size(), 150u);
-  EXPECT_FALSE(store.Get("Zebra", "Storename1").has_value()) << "nothing saved at start-up";
+  EXPECT_FALSE(store.Get(kStationSection, "Storename1").has_value()) << "nothing saved at start-up";
   EXPECT_TRUE(messages.messages.empty());
   w->SetScaleStatus("no answer on /dev/ttyS0");
   EXPECT_TRUE(w->StatusLine->text().contains(QString::fromStdString(PrinterTarget{}.Describe())));
@@ -220,7 +221,7 @@ TEST_F(StationWindowTest, AddNewItemOnAThreeProductFile) {
 TEST_F(StationWindowTest, ResetListAsksFirst) {
   for (const auto& [yes, row, useDateCentre] :
        {std::tuple{false, 0, "1"}, {true, 0, "2675"}, {true, 1, "1200"}}) {
-    store.Save("Zebra", "UseDatecenter", "1");
+    store.Save(kStationSection, "UseDatecenter", "1");
     messages.answerYes = yes;
     auto w = Open();
     const QPoint at = w->List1->visualItemRect(w->List1->item(row)).center();
@@ -229,7 +230,7 @@ TEST_F(StationWindowTest, ResetListAsksFirst) {
     ASSERT_FALSE(messages.questions.empty());
     EXPECT_EQ(messages.questions.back(),
               "Check Paper Size in Printer Properties Also|Are You Sure|No");
-    EXPECT_EQ(store.Get("Zebra", "UseDatecenter"), useDateCentre);
+    EXPECT_EQ(store.Get(kStationSection, "UseDatecenter"), useDateCentre);
   }
 }
 
@@ -245,7 +246,7 @@ TEST_F(StationWindowTest, PortAndStoreNameSettings) {
       {"2", "2", "COM5", 0, ""}};
   for (const auto& [stored, shown, typed, port, says] : ports) {
     SCOPED_TRACE(typed);
-    store.Save("Zebra", "COMPORT", stored);
+    store.Save(kStationSection, "COMPORT", stored);
     auto w = Open();
     EXPECT_EQ(w->Text11->text(), shown);
     if (*says) {
@@ -255,12 +256,12 @@ TEST_F(StationWindowTest, PortAndStoreNameSettings) {
     }
     TypeAndLeave(w->Text11, typed);
     EXPECT_EQ(w->PortNumber(), port);
-    EXPECT_EQ(store.Get("Zebra", "COMPORT"), typed);
+    EXPECT_EQ(store.Get(kStationSection, "COMPORT"), typed);
   }
   // Store names show up to a zero byte; passing through keeps them as stored.
   const std::string corner("Corner Shop\0\0", 13);
-  store.Save("Zebra", "Storename1", corner);
-  store.Save("Zebra", "Storename12", std::string("Main\0", 5));
+  store.Save(kStationSection, "Storename1", corner);
+  store.Save(kStationSection, "Storename12", std::string("Main\0", 5));
   auto w = Open();
   EXPECT_EQ(w->Text5->text(), "Corner Shop");
   w->Text5->setFocus(Qt::TabFocusReason);
@@ -268,8 +269,8 @@ TEST_F(StationWindowTest, PortAndStoreNameSettings) {
   QTest::keyClick(w->Text12, Qt::Key_End);
   QTest::keyClicks(w->Text12, " Street");
   QTest::keyClick(w->Text12, Qt::Key_Tab);
-  EXPECT_EQ(store.Get("Zebra", "Storename12"), "Main Street");
-  EXPECT_EQ(store.Get("Zebra", "Storename1"), corner);
+  EXPECT_EQ(store.Get(kStationSection, "Storename12"), "Main Street");
+  EXPECT_EQ(store.Get(kStationSection, "Storename1"), corner);
 }
 
 // The rule of a box runs whenever it loses the focus, typed into or not (a weight the

@@ -8,6 +8,8 @@
 
 #include "common/errors.h"
 #include "common/recording_surface.h"
+#include "common/settings_sections.h"
+#include "station/label_barcode.h"
 #include "station/label_layout.h"
 #include "station/weighed_label.h"
 #include "tests/station/station_test_support.h"
@@ -30,6 +32,20 @@ class WeighedLabel : public ::testing::Test {
 // Which of the weight, price per kilogram and price lines a label has, the price the
 // symbol carries ("": no symbol), the item number's place, and the packing and use-by
 // dates ("": none) as the clock gives them.
+// The FLAG box keeps a whole number 20..29; the fraction goes before the range is judged.
+TEST(FlagBox, WholeNumberFromTwentyToTwentyNine) {
+  const struct {
+    double typed;
+    const char* shown;
+  } rows[] = {{.typed = 29.9, .shown = "29"},
+              {.typed = 19.99, .shown = "20"},
+              {.typed = 30, .shown = "20"},
+              {.typed = -25, .shown = "20"},
+              {.typed = NAN, .shown = "20"}};
+  for (const auto& row : rows)
+    EXPECT_EQ(FlagBoxText(row.typed), row.shown) << row.typed;
+}
+
 TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
   struct Case {
     const char* name;
@@ -107,11 +123,11 @@ TEST_F(WeighedLabel, BoldCarriesOverFromTheLabelBefore) {
 // A failure abandons the label: an overflowing layout value before anything is drawn,
 // a use-by date past the year 9999 half way; the unfinished document is thrown away.
 TEST_F(WeighedLabel, FailuresAbandonTheWholeLabel) {
-  store.Save("Zebra", "WeightTop", "40000");
+  store.Save(kStationSection, "WeightTop", "40000");
   EXPECT_THROW(Print(HamBoxes()), OverflowError);
   EXPECT_TRUE(surface.Ops().empty());
-  EXPECT_FALSE(store.Get("Zebra", "DateTop").has_value()) << "no layout written back";
-  store.Save("Zebra", "WeightTop", "750");
+  EXPECT_FALSE(store.Get(kStationSection, "DateTop").has_value()) << "no layout written back";
+  store.Save(kStationSection, "WeightTop", "750");
   EXPECT_THROW(Print(HamBoxes("3000000")), PrintError);
   EXPECT_EQ(surface.EndedDocuments(), 0);
   EXPECT_EQ(surface.AbortedDocuments(), 1);
@@ -134,23 +150,27 @@ TEST_F(WeighedLabel, ElementsWithoutAFontSizeAreLeftOff) {
   boxes.description2 = "Sliced";
   Print(boxes);
   const std::vector<Text> whole = texts(surface);
-  EXPECT_EQ(store.Keys("Zebra").size(), 40u) << "an empty store gets the Absent set";
-  EXPECT_EQ(store.Get("Zebra", "UseDatecenter"), "2100");
-  const std::tuple<const char*, const char*, const char*> rows[] = {
-      // {key, value, the text left off}
-      {"DescriptionSize2", "none", "Sliced"},
-      {"StoreSize1", "-4", "Storename"},
-      {"BarcodeFontSize", "0", "201234015857"},
-      {"UseDateSize", "0", "9/12/26"},
-      {"PriceSize", "x", "15.85"},
-      {"ProductIdSize", "0", "#1"}};
+  EXPECT_EQ(store.Keys(kStationSection).size(), 40u) << "an empty store gets the Absent set";
+  EXPECT_EQ(store.Get(kStationSection, "UseDatecenter"), "2100");
+  const struct {
+    const char* key;
+    const char* value;
+    const char* leftOff;  // the text left off
+  } rows[] = {
+      {.key = "DescriptionSize2", .value = "none", .leftOff = "Sliced"},
+      {.key = "StoreSize1", .value = "-4", .leftOff = "Storename"},
+      {.key = "BarcodeFontSize", .value = "0", .leftOff = "201234015857"},
+      {.key = "UseDateSize", .value = "0", .leftOff = "9/12/26"},
+      {.key = "PriceSize", .value = "x", .leftOff = "15.85"},
+      {.key = "ProductIdSize", .value = "0", .leftOff = "#1"},
+  };
   for (const auto& [key, value, leftOff] : rows) {
     SCOPED_TRACE(key);
-    const std::string kept = *store.Get("Zebra", key);
-    store.Save("Zebra", key, value);
+    const std::string kept = *store.Get(kStationSection, key);
+    store.Save(kStationSection, key, value);
     RecordingSurface fresh;
     PrintWeighedLabel(boxes, store, fresh, clock, job);
-    store.Save("Zebra", key, kept);
+    store.Save(kStationSection, key, kept);
     std::vector<Text> expected = whole;
     const std::string gone = leftOff;
     std::erase_if(expected, [&](const Text& t) { return std::get<0>(t) == gone; });
@@ -186,7 +206,7 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
       {"ProductIdcenter", "351"},     {"ProductIdSize", "3"}};
   std::vector<std::string> keys;
   for (const auto& [key, value] : values) {
-    store.Save("Zebra", key, value);
+    store.Save(kStationSection, key, value);
     keys.emplace_back(key);
   }
   EXPECT_EQ(keys, LabelLayoutKeys());
@@ -195,20 +215,25 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
   boxes.description3 = "Three";
   Print(boxes);
 
-  // {text, top, size, reference x, 'c'entre / 'r'ight edge / 'l'eft edge / 'p'rice}
-  const std::tuple<const char*, double, double, double, char> expected[] = {
-      {"201234015857", 501.5, 7.5, 1051.5, 'c'},
-      {"Ham", 801, 14, 1301, 'c'},
-      {"Two", 1001, 15, 1302, 'c'},
-      {"Three", 1201, 16, 1303, 'c'},
-      {"6/12/26", 601, 5, 2001, 'c'},
-      {"9/12/26", 301, 4, 2601, 'c'},
-      {"1.220 kg", 701, 11, 3301, 'r'},
-      {"Storename", 3, 17, 1851, 'c'},
-      {" ", 161, 18, 1852, 'c'},
-      {"15.85", 1101, 12, 2801, 'p'},
-      {"12.99", 1401, 13, 2101, 'r'},
-      {"#1", 1421, 3, 351, 'l'}};
+  // Where the reference x stands: 'c'entre, 'r'ight edge, 'l'eft edge or 'p'rice.
+  const struct {
+    const char* text;
+    double top, size, x;
+    char rule;
+  } expected[] = {
+      {.text = "201234015857", .top = 501.5, .size = 7.5, .x = 1051.5, .rule = 'c'},
+      {.text = "Ham", .top = 801, .size = 14, .x = 1301, .rule = 'c'},
+      {.text = "Two", .top = 1001, .size = 15, .x = 1302, .rule = 'c'},
+      {.text = "Three", .top = 1201, .size = 16, .x = 1303, .rule = 'c'},
+      {.text = "6/12/26", .top = 601, .size = 5, .x = 2001, .rule = 'c'},
+      {.text = "9/12/26", .top = 301, .size = 4, .x = 2601, .rule = 'c'},
+      {.text = "1.220 kg", .top = 701, .size = 11, .x = 3301, .rule = 'r'},
+      {.text = "Storename", .top = 3, .size = 17, .x = 1851, .rule = 'c'},
+      {.text = " ", .top = 161, .size = 18, .x = 1852, .rule = 'c'},
+      {.text = "15.85", .top = 1101, .size = 12, .x = 2801, .rule = 'p'},
+      {.text = "12.99", .top = 1401, .size = 13, .x = 2101, .rule = 'r'},
+      {.text = "#1", .top = 1421, .size = 3, .x = 351, .rule = 'l'},
+  };
   const std::vector<RecordedOp> texts = surface.Texts();
   ASSERT_EQ(texts.size(), std::size(expected));
   for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -236,7 +261,7 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
   EXPECT_EQ(bars.back().x2, 671 + 95 * 23);
   EXPECT_EQ(surface.Ops().back().kind, RecordedOp::Kind::EndDoc);
   for (const auto& [key, value] : values)
-    EXPECT_EQ(store.Get("Zebra", key), value) << "written back as read";
+    EXPECT_EQ(store.Get(kStationSection, key), value) << "written back as read";
 }
 
 }  // namespace
