@@ -6,10 +6,10 @@
 #include <QTest>
 #include <functional>
 
-#include "common/recording_surface.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
 #include "tests/station/station_test_support.h"
+#include "tests/support/recording_surface.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {

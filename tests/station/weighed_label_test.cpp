@@ -7,10 +7,10 @@
 #include <map>
 
 #include "common/errors.h"
-#include "common/recording_surface.h"
 #include "station/label_layout.h"
 #include "station/weighed_label.h"
 #include "tests/station/station_test_support.h"
+#include "tests/support/recording_surface.h"
 
 namespace corvel {
 namespace {
