@@ -23,9 +23,9 @@
 #include "common/dialogs.h"
 #include "common/settings_store.h"
 #include "platform/printing.h"
-#include "platform/scale_simulator.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
+#include "tools/sim/scale_simulator.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "common/errors.h"
 #include "common/settings_store.h"
-#include "platform/scale_simulator.h"
 #include "station/scale_link.h"
 #include "station/scale_view.h"
+#include "tools/sim/scale_simulator.h"
 
 namespace corvel::test {
 
