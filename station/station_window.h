@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -108,6 +109,7 @@ class StationWindow : public QMainWindow, public ScaleView {
 
  private:
   void BuildControls();
+  void ConnectControls();
   void StartUp();
 
   void Combo1_Click(int index);
@@ -135,6 +137,8 @@ class StationWindow : public QMainWindow, public ScaleView {
   int portNumber_ = 1;
   QString scaleStatus_;
   QString settingsProblem_;
+  // The edit rule of each box that has one, run when the box loses the focus.
+  std::map<QLineEdit*, std::function<void()>> lostFocus_;
 };
 
 }  // namespace corvel
