@@ -34,28 +34,40 @@ TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
   struct Case {
     const char* name;
     std::function<void(LabelBoxes&)> change;
-    bool weightLine, pricePerKgLine, priceLine;
-    const char* embedded;
+    const char* embedded = "01585";  // the price the symbol carries; "": no symbol
+    bool weightLine = true, pricePerKgLine = true, priceLine = true;
     LocalTime now = MakeLocalTime(2026, 12, 6, 10);
     const char* packed = "6/12/26";
     const char* useBy = "";
   };
   const Case cases[] = {
-      {"Weighed", [](auto&) {}, true, true, true, "01585"},
-      {"NonWeighed", [](auto& b) { b.nonWeighed = true, b.price = "3.50"; }, false, false, true,
-       "00350"},
-      {"NegativeNetWeight", [](auto& b) { b.weight = "0.010 KG"; }, false, false, true, "01299"},
-      {"ZeroPrice", [](auto& b) { b.price = std::string("0"); }, true, false, false, "00000"},
-      {"NoCode", [](auto& b) { b.code = ""; }, true, true, true, ""},
-      {"ShelfLife", [](auto& b) { b.shelfLife = std::string("3"); }, true, true, true, "01585",
-       MakeLocalTime(2026, 12, 6, 10), "6/12/26", "9/12/26"},
-      {"NegativeShelfLife", [](auto& b) { b.shelfLife = "-2"; }, true, true, true, "01585"},
+      {.name = "Weighed", .change = [](auto&) {}},
+      {.name = "NonWeighed",
+       .change = [](auto& b) { b.nonWeighed = true, b.price = "3.50"; },
+       .embedded = "00350",
+       .weightLine = false,
+       .pricePerKgLine = false},
+      {.name = "NegativeNetWeight",
+       .change = [](auto& b) { b.weight = "0.010 KG"; },
+       .embedded = "01299",
+       .weightLine = false,
+       .pricePerKgLine = false},
+      {.name = "ZeroPrice",
+       .change = [](auto& b) { b.price = std::string("0"); },
+       .embedded = "00000",
+       .pricePerKgLine = false,
+       .priceLine = false},
+      {.name = "NoCode", .change = [](auto& b) { b.code = ""; }, .embedded = ""},
+      {.name = "ShelfLife", .change = [](auto& b) { b.shelfLife = "3"; }, .useBy = "9/12/26"},
+      {.name = "NegativeShelfLife", .change = [](auto& b) { b.shelfLife = "-2"; }},
       // A fraction of a day counts, and the date crosses midnight and the year's end.
-      {"PastMidnight", [](auto& b) { b.shelfLife = "0.5"; }, true, true, true, "01585",
-       MakeLocalTime(2026, 12, 31, 12, 0, 1), "31/12/26", "1/01/27"},
+      {.name = "PastMidnight",
+       .change = [](auto& b) { b.shelfLife = "0.5"; },
+       .now = MakeLocalTime(2026, 12, 31, 12, 0, 1),
+       .packed = "31/12/26",
+       .useBy = "1/01/27"},
       // The true date centuries ahead, not one some 317 years ahead.
-      {"Centuries", [](auto& b) { b.shelfLife = "200000"; }, true, true, true, "01585",
-       MakeLocalTime(2026, 12, 6, 10), "6/12/26", "6/07/74"},
+      {.name = "Centuries", .change = [](auto& b) { b.shelfLife = "200000"; }, .useBy = "6/07/74"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -136,14 +148,17 @@ TEST_F(WeighedLabel, ElementsWithoutAFontSizeAreLeftOff) {
   const std::vector<Text> whole = texts(surface);
   EXPECT_EQ(store.Keys("Zebra").size(), 40u) << "an empty store gets the Absent set";
   EXPECT_EQ(store.Get("Zebra", "UseDatecenter"), "2100");
-  const std::tuple<const char*, const char*, const char*> rows[] = {
-      // {key, value, the text left off}
-      {"DescriptionSize2", "none", "Sliced"},
-      {"StoreSize1", "-4", "Storename"},
-      {"BarcodeFontSize", "0", "201234015857"},
-      {"UseDateSize", "0", "9/12/26"},
-      {"PriceSize", "x", "15.85"},
-      {"ProductIdSize", "0", "#1"}};
+  struct Row {
+    const char* key;
+    const char* value;
+    const char* leftOff;  // the text left off
+  };
+  const Row rows[] = {{.key = "DescriptionSize2", .value = "none", .leftOff = "Sliced"},
+                      {.key = "StoreSize1", .value = "-4", .leftOff = "Storename"},
+                      {.key = "BarcodeFontSize", .value = "0", .leftOff = "201234015857"},
+                      {.key = "UseDateSize", .value = "0", .leftOff = "9/12/26"},
+                      {.key = "PriceSize", .value = "x", .leftOff = "15.85"},
+                      {.key = "ProductIdSize", .value = "0", .leftOff = "#1"}};
   for (const auto& [key, value, leftOff] : rows) {
     SCOPED_TRACE(key);
     const std::string kept = *store.Get("Zebra", key);
@@ -195,20 +210,24 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
   boxes.description3 = "Three";
   Print(boxes);
 
-  // {text, top, size, reference x, 'c'entre / 'r'ight edge / 'l'eft edge / 'p'rice}
-  const std::tuple<const char*, double, double, double, char> expected[] = {
-      {"201234015857", 501.5, 7.5, 1051.5, 'c'},
-      {"Ham", 801, 14, 1301, 'c'},
-      {"Two", 1001, 15, 1302, 'c'},
-      {"Three", 1201, 16, 1303, 'c'},
-      {"6/12/26", 601, 5, 2001, 'c'},
-      {"9/12/26", 301, 4, 2601, 'c'},
-      {"1.220 kg", 701, 11, 3301, 'r'},
-      {"Storename", 3, 17, 1851, 'c'},
-      {" ", 161, 18, 1852, 'c'},
-      {"15.85", 1101, 12, 2801, 'p'},
-      {"12.99", 1401, 13, 2101, 'r'},
-      {"#1", 1421, 3, 351, 'l'}};
+  struct Text {
+    const char* text;
+    double top, size, x;  // x: the reference
+    char rule;            // x is the 'c'entre, 'r'ight edge, 'l'eft edge, or the 'p'rice's
+  };
+  const Text expected[] = {
+      {.text = "201234015857", .top = 501.5, .size = 7.5, .x = 1051.5, .rule = 'c'},
+      {.text = "Ham", .top = 801, .size = 14, .x = 1301, .rule = 'c'},
+      {.text = "Two", .top = 1001, .size = 15, .x = 1302, .rule = 'c'},
+      {.text = "Three", .top = 1201, .size = 16, .x = 1303, .rule = 'c'},
+      {.text = "6/12/26", .top = 601, .size = 5, .x = 2001, .rule = 'c'},
+      {.text = "9/12/26", .top = 301, .size = 4, .x = 2601, .rule = 'c'},
+      {.text = "1.220 kg", .top = 701, .size = 11, .x = 3301, .rule = 'r'},
+      {.text = "Storename", .top = 3, .size = 17, .x = 1851, .rule = 'c'},
+      {.text = " ", .top = 161, .size = 18, .x = 1852, .rule = 'c'},
+      {.text = "15.85", .top = 1101, .size = 12, .x = 2801, .rule = 'p'},
+      {.text = "12.99", .top = 1401, .size = 13, .x = 2101, .rule = 'r'},
+      {.text = "#1", .top = 1421, .size = 3, .x = 351, .rule = 'l'}};
   const std::vector<RecordedOp> texts = surface.Texts();
   ASSERT_EQ(texts.size(), std::size(expected));
   for (std::size_t i = 0; i < texts.size(); ++i) {
