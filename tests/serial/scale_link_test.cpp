@@ -175,11 +175,17 @@ TEST_F(ScaleLinkTest, PortNumberChangedDuringAPollEndsItQuietlyAndMovesToTheNewP
 // The failure rule: polling goes off, "Scales Connected" is cleared, the weight box and the
 // armed state stay, and the status line says which device and what went wrong.
 TEST_F(ScaleLinkTest, RefusedPortsSwitchPollingOffAndSayWhy) {
-  // port, COM<port> device ("SIM": the simulated scale, held open elsewhere), status words
-  const std::tuple<int, const char*, std::vector<QString>> rows[] = {
-      {4, "/nonexistent/scale", {"COM4", "/nonexistent/scale", "no such device"}},
-      {0, nullptr, {"port number 0"}},
-      {5, "SIM", {"COM5", "in use"}},
+  struct Row {
+    int port;
+    const char* path;  // the COM<port> device; "SIM": the simulated scale, held open elsewhere
+    std::vector<QString> mentions;  // in the status line
+  };
+  const Row rows[] = {
+      {.port = 4,
+       .path = "/nonexistent/scale",
+       .mentions = {"COM4", "/nonexistent/scale", "no such device"}},
+      {.port = 0, .path = nullptr, .mentions = {"port number 0"}},
+      {.port = 5, .path = "SIM", .mentions = {"COM5", "in use"}},
   };
   for (const auto& [port, path, mentions] : rows) {
     SCOPED_TRACE(port);
