@@ -22,11 +22,11 @@ class StationWindowTest : public ::testing::Test {
   std::unique_ptr<StationWindow> Open() {
     auto makeSurface = [this] {
       auto made = std::make_unique<RecordingSurface>();
-      surface = made.get();
+      surface_ = made.get();
       return made;
     };
     auto window = std::make_unique<StationWindow>(StationServices{
-        store, messages, clock, PrinterTarget{}, makeSurface, productPath.toStdString()});
+        store_, messages_, clock_, PrinterTarget{}, makeSurface, productPath_.toStdString()});
     window->show();
     QApplication::setActiveWindow(window.get());
     EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -34,7 +34,7 @@ class StationWindowTest : public ::testing::Test {
   }
 
   std::unique_ptr<StationWindow> OpenWith(int products) {
-    test::WriteAllBytes(productPath, test::ProductFileBytes(products));
+    test::WriteAllBytes(productPath_, test::ProductFileBytes(products));
     return Open();
   }
 
@@ -46,11 +46,11 @@ class StationWindowTest : public ::testing::Test {
     QTest::keyClick(box, Qt::Key_Tab);
   }
 
-  QString productPath = test::MakeTempFolder() + "/pdlist";
-  MemorySettingsStore store;
-  test::FakeMessages messages;
-  FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
-  RecordingSurface* surface = nullptr;
+  QString productPath_ = test::MakeTempFolder() + "/pdlist";
+  MemorySettingsStore store_;
+  test::FakeMessages messages_;
+  FixedClock clock_{MakeLocalTime(2026, 12, 6, 9)};
+  RecordingSurface* surface_ = nullptr;
 };
 
 void ExpectBoxes(const std::vector<QLineEdit*>& boxes, const std::vector<const char*>& texts) {
@@ -94,9 +94,9 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
   }
   EXPECT_TRUE(w->Timer1->isActive());
   EXPECT_EQ(QApplication::focusWidget(), w->Check4);
-  EXPECT_EQ(ReadAllBytes(productPath).size(), 150u);
-  EXPECT_FALSE(store.Get("Zebra", "Storename1").has_value()) << "nothing saved at start-up";
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(ReadAllBytes(productPath_).size(), 150u);
+  EXPECT_FALSE(store_.Get("Zebra", "Storename1").has_value()) << "nothing saved at start-up";
+  EXPECT_TRUE(messages_.messages.empty());
   w->SetScaleStatus("no answer on /dev/ttyS0");
   EXPECT_TRUE(w->StatusLine->text().contains(QString::fromStdString(PrinterTarget{}.Describe())));
   EXPECT_TRUE(w->StatusLine->text().contains("no answer on /dev/ttyS0"));
@@ -135,15 +135,15 @@ TEST_F(StationWindowTest, LeavingABoxCommitsIt) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.typed);
-    messages.messages.clear();
+    messages_.messages.clear();
     auto w = OpenWith(3);
     w->Combo1->setCurrentIndex(1);
-    RecordBytes expected = ReadAllBytes(productPath);
+    RecordBytes expected = ReadAllBytes(productPath_);
     TypeAndLeave((*w).*row.box, row.typed);
     EXPECT_EQ(((*w).*row.box)->text(), row.shown);
     if (row.edit) row.edit(expected);
-    EXPECT_EQ(ReadAllBytes(productPath), expected);
-    EXPECT_EQ(messages.messages.size(), row.edit ? 0u : 1u);
+    EXPECT_EQ(ReadAllBytes(productPath_), expected);
+    EXPECT_EQ(messages_.messages.size(), row.edit ? 0u : 1u);
   }
 }
 
@@ -182,7 +182,7 @@ TEST_F(StationWindowTest, TypingIsNeverLost) {
   std::copy_n("Ham", 3, original.begin() + 48);  // then zero bytes
   for (const auto& [member, offset, cursor, typed, stored] : rows) {
     SCOPED_TRACE(std::to_string(offset) + typed);
-    test::WriteAllBytes(productPath, original);
+    test::WriteAllBytes(productPath_, original);
     auto w = Open();
     EXPECT_EQ(w->Text6->text(), "Ham");
     EXPECT_EQ(w->Text7->text(), "");
@@ -196,8 +196,8 @@ TEST_F(StationWindowTest, TypingIsNeverLost) {
     QTest::keyClick(box, Qt::Key_Tab);
     RecordBytes expected = original;
     if (stored) PutTextField(expected, static_cast<std::size_t>(offset), 24, stored);
-    EXPECT_EQ(ReadAllBytes(productPath), expected);
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(ReadAllBytes(productPath_), expected);
+    EXPECT_TRUE(messages_.messages.empty());
   }
 }
 
@@ -209,17 +209,17 @@ TEST_F(StationWindowTest, SelectingAProductShowsItsFieldsAndFlag) {
     SCOPED_TRACE(flag);
     RecordBytes file = test::ProductFileBytes(2);
     PutInt16(file, 150 + 18, static_cast<std::int16_t>(flag));
-    test::WriteAllBytes(productPath, file);
+    test::WriteAllBytes(productPath_, file);
     auto w = Open();
     w->Combo1->setCurrentIndex(1);
     ExpectBoxes({w->Text8, w->Text1, w->Text3, w->Text9, w->Text10, w->Text2, w->Text6},
                 {"2", "2000", "2.99", "0.015", "2", "Item 2                  ",
                  "Line two 2              "});
     EXPECT_EQ(w->Check1->isChecked(), ticked);
-    EXPECT_EQ(ReadAllBytes(productPath), file);
+    EXPECT_EQ(ReadAllBytes(productPath_), file);
     QTest::mouseClick(w->Check1, Qt::LeftButton);
     PutInt16(file, 150 + 18, static_cast<std::int16_t>(afterClick));
-    EXPECT_EQ(ReadAllBytes(productPath), file);
+    EXPECT_EQ(ReadAllBytes(productPath_), file);
   }
 }
 
@@ -231,10 +231,10 @@ TEST_F(StationWindowTest, PrintCommitsThePendingEditFirst) {
   QTest::keyClicks(w->Text3, "2.456");
   w->Text4->setText("1.000 KG");
   QTest::mouseClick(w->Command1, Qt::LeftButton);
-  ASSERT_NE(surface, nullptr);
-  EXPECT_EQ(surface->EndedDocuments(), 1);
-  EXPECT_EQ(GetInt64(ReadAllBytes(productPath), 10), 24600);
-  EXPECT_EQ(surface->Texts()[surface->Texts().size() - 2].text, "2.46") << "price per kilogram";
+  ASSERT_NE(surface_, nullptr);
+  EXPECT_EQ(surface_->EndedDocuments(), 1);
+  EXPECT_EQ(GetInt64(ReadAllBytes(productPath_), 10), 24600);
+  EXPECT_EQ(surface_->Texts()[surface_->Texts().size() - 2].text, "2.46") << "price per kilogram";
 }
 
 TEST_F(StationWindowTest, AddNewItemOnAThreeProductFile) {
@@ -247,23 +247,23 @@ TEST_F(StationWindowTest, AddNewItemOnAThreeProductFile) {
   RecordBytes expected = test::ProductFileBytes(3);
   const RecordBytes added = test::NewItemRecord("New Item");
   expected.insert(expected.end(), added.begin(), added.end());
-  EXPECT_EQ(ReadAllBytes(productPath), expected);
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(ReadAllBytes(productPath_), expected);
+  EXPECT_TRUE(messages_.messages.empty());
 }
 
 TEST_F(StationWindowTest, ResetListAsksFirst) {
   for (const auto& [yes, row, useDateCentre] :
        {std::tuple{false, 0, "1"}, {true, 0, "2675"}, {true, 1, "1200"}}) {
-    store.Save("Zebra", "UseDatecenter", "1");
-    messages.answerYes = yes;
+    store_.Save("Zebra", "UseDatecenter", "1");
+    messages_.answerYes = yes;
     auto w = Open();
     const QPoint at = w->List1->visualItemRect(w->List1->item(row)).center();
     QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {}, at);
-    ASSERT_FALSE(messages.questions.empty());
-    EXPECT_EQ(messages.questions.back(),
+    ASSERT_FALSE(messages_.questions.empty());
+    EXPECT_EQ(messages_.questions.back(),
               "Check Paper Size in Printer Properties Also|Are You Sure|No");
-    EXPECT_EQ(store.Get("Zebra", "UseDatecenter"), useDateCentre);
+    EXPECT_EQ(store_.Get("Zebra", "UseDatecenter"), useDateCentre);
   }
 }
 
@@ -291,22 +291,22 @@ TEST_F(StationWindowTest, PortAndStoreNameSettings) {
                         {.stored = "2", .shown = "2", .typed = "COM5", .port = 0}};
   for (const auto& [stored, shown, typed, port, says] : ports) {
     SCOPED_TRACE(typed);
-    store.Save("Zebra", "COMPORT", stored);
+    store_.Save("Zebra", "COMPORT", stored);
     auto w = Open();
     EXPECT_EQ(w->Text11->text(), shown);
     if (*says) {
-      ScaleLink link(*w, *w->Timer1, store, w->PortNumber());
+      ScaleLink link(*w, *w->Timer1, store_, w->PortNumber());
       link.OnTimerTick();
       EXPECT_TRUE(w->StatusLine->text().contains(says)) << w->StatusLine->text().toStdString();
     }
     TypeAndLeave(w->Text11, typed);
     EXPECT_EQ(w->PortNumber(), port);
-    EXPECT_EQ(store.Get("Zebra", "COMPORT"), typed);
+    EXPECT_EQ(store_.Get("Zebra", "COMPORT"), typed);
   }
   // Store names show up to a zero byte; passing through keeps them as stored.
   const std::string corner("Corner Shop\0\0", 13);
-  store.Save("Zebra", "Storename1", corner);
-  store.Save("Zebra", "Storename12", std::string("Main\0", 5));
+  store_.Save("Zebra", "Storename1", corner);
+  store_.Save("Zebra", "Storename12", std::string("Main\0", 5));
   auto w = Open();
   EXPECT_EQ(w->Text5->text(), "Corner Shop");
   w->Text5->setFocus(Qt::TabFocusReason);
@@ -314,8 +314,8 @@ TEST_F(StationWindowTest, PortAndStoreNameSettings) {
   QTest::keyClick(w->Text12, Qt::Key_End);
   QTest::keyClicks(w->Text12, " Street");
   QTest::keyClick(w->Text12, Qt::Key_Tab);
-  EXPECT_EQ(store.Get("Zebra", "Storename12"), "Main Street");
-  EXPECT_EQ(store.Get("Zebra", "Storename1"), corner);
+  EXPECT_EQ(store_.Get("Zebra", "Storename12"), "Main Street");
+  EXPECT_EQ(store_.Get("Zebra", "Storename1"), corner);
 }
 
 // The rule of a box runs whenever it loses the focus, typed into or not (a weight the
