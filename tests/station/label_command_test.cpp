@@ -50,56 +50,49 @@ TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
     const char* flag = "20";
     const char* price = "1.00";
     bool priceCheck = false;  // use the price check digit
-    const char* dataDigits;   // "": no symbol
-    const char* numberText;
+    const char* data;         // the data digits; "": no symbol
+    const char* number;       // the number text
   };
   const Label labels[] = {
       {.code = "1234",
        .flag = "27",
        .price = "5.50",
-       .dataDigits = "027123400550",
-       .numberText = "271234005509"},
+       .data = "027123400550",
+       .number = "271234005509"},
       {.code = "1234",
        .flag = "27",
        .price = "5.50",
        .priceCheck = true,
-       .dataDigits = "027123420550",
-       .numberText = "271234205503"},
+       .data = "027123420550",
+       .number = "271234205503"},
       // Rounded, not cut.
       {.code = "7",
        .price = "12.35",
        .priceCheck = true,
-       .dataDigits = "020000741235",
-       .numberText = "200007412350"},
-      {.code = "9998.7",
-       .price = "0.00",
-       .dataDigits = "020999900000",
-       .numberText = "209999000002"},
+       .data = "020000741235",
+       .number = "200007412350"},
+      {.code = "9998.7", .price = "0.00", .data = "020999900000", .number = "209999000002"},
       // Judged on the rounded code, as the encoder judges it: 9999.4 is the largest
       // embedded item, 99999999999.4 is all data.
-      {.code = "9999.4", .dataDigits = "020999900100", .numberText = "209999001009"},
-      {.code = "99999999999.4", .dataDigits = "099999999999", .numberText = "999999999993"},
+      {.code = "9999.4", .data = "020999900100", .number = "209999001009"},
+      {.code = "99999999999.4", .data = "099999999999", .number = "999999999993"},
       // The smallest own code.
-      {.code = "10000", .price = "5.50", .dataDigits = "000000010000", .numberText = "100007"},
-      {.code = "100000000005", .dataDigits = "010000000000", .numberText = "100000000005"},
-      {.code = "1234567890128", .dataDigits = "123456789012", .numberText = "1234567890128"},
+      {.code = "10000", .price = "5.50", .data = "000000010000", .number = "100007"},
+      {.code = "100000000005", .data = "010000000000", .number = "100000000005"},
+      {.code = "1234567890128", .data = "123456789012", .number = "1234567890128"},
       // Loses its leading digit.
       {.code = "1",
        .price = "123.45",
        .priceCheck = true,
-       .dataDigits = "020000152345",
-       .numberText = "200001523458"},
+       .data = "020000152345",
+       .number = "200001523458"},
       // Overflows.
-      {.code = "1", .price = "1000.00", .dataDigits = "020000100000", .numberText = "200001000003"},
-      {.code = "1", .price = "-3.00", .dataDigits = "020000100000", .numberText = "200001000003"},
+      {.code = "1", .price = "1000.00", .data = "020000100000", .number = "200001000003"},
+      {.code = "1", .price = "-3.00", .data = "020000100000", .number = "200001000003"},
       // A short flag: the default.
-      {.code = "1",
-       .flag = "2",
-       .price = "0.00",
-       .dataDigits = "020000100000",
-       .numberText = "200001000003"},
-      {.code = "0", .dataDigits = "", .numberText = ""},
-      {.code = "-5", .dataDigits = "", .numberText = ""},
+      {.code = "1", .flag = "2", .price = "0.00", .data = "020000100000", .number = "200001000003"},
+      {.code = "0", .data = "", .number = ""},
+      {.code = "-5", .data = "", .number = ""},
   };
   QByteArray requests;
   const auto request = [&](const char* op, const QJsonObject& input) {
