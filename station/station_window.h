@@ -132,13 +132,13 @@ class StationWindow : public QMainWindow, public ScaleView {
 
   StationServices services_;
   ProductStation products_;
+  // The edit rule of each box that has one, run when the box loses the focus.
+  std::map<QLineEdit*, std::function<void()>> lostFocus_;
   BarcodeJob job_;
   std::unique_ptr<PrintSurface> surface_;
   int portNumber_ = 1;
   QString scaleStatus_;
   QString settingsProblem_;
-  // The edit rule of each box that has one, run when the box loses the focus.
-  std::map<QLineEdit*, std::function<void()>> lostFocus_;
 };
 
 }  // namespace corvel
