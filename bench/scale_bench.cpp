@@ -24,9 +24,9 @@
 #include "common/settings_sections.h"
 #include "common/settings_store.h"
 #include "platform/printing.h"
-#include "platform/scale_simulator.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
+#include "tools/sim/scale_simulator.h"
 
 namespace {
 

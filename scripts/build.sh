@@ -5,5 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
 shift || true
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# The configure step's progress lines ("-- ...") are dropped; warnings and errors show.
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" | { grep -v '^-- ' || true; }
 cmake --build "$dir" -j "$(nproc)"

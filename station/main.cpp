@@ -8,6 +8,7 @@
 
 #include "common/clock.h"
 #include "common/ini_settings_store.h"
+#include "common/settings_sections.h"
 #include "corvel_version.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
@@ -62,11 +63,11 @@ int main(int argc, char** argv) {
   std::string settingsProblem;
   corvel::PrinterTarget target;
   try {
-    target = corvel::ChoosePrinterTarget(settings, "Zebra", "tarewise", 60, 40);
+    target = corvel::ChoosePrinterTarget(settings, corvel::kStationSection, "tarewise", 60, 40);
   } catch (const std::exception& error) {
     settingsProblem = error.what();
     target =
-        corvel::ChoosePrinterTarget(corvel::MemorySettingsStore(), "Zebra", "tarewise", 60, 40);
+        corvel::ChoosePrinterTarget(corvel::MemorySettingsStore(), corvel::kStationSection, "tarewise", 60, 40);
   }
 
   corvel::StationServices services{settings, messages, clock, target,

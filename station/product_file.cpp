@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -49,19 +50,6 @@ std::optional<double> ReadValue(std::string_view text) {
   }
 }
 
-int DescriptionLine(ProductBox box) {
-  switch (box) {
-    case ProductBox::Description1:
-      return 1;
-    case ProductBox::Description2:
-      return 2;
-    case ProductBox::Description3:
-      return 3;
-    default:
-      return 0;
-  }
-}
-
 // The typed text made to fit a description field without losing what was typed: a box
 // shows the field's padding, so a click behind it or End puts the cursor after up to 24
 // spaces, and text typed there would be cut off. Padding gives way first (trailing
@@ -83,70 +71,140 @@ std::string FitDescription(std::string_view typed) {
   return text;
 }
 
-const std::string& StoredText(const ProductBoxTexts& texts, ProductBox box) {
-  switch (box) {
-    case ProductBox::Code:
-      return texts.code;
-    case ProductBox::Price:
-      return texts.price;
-    case ProductBox::Tare:
-      return texts.tare;
-    case ProductBox::ShelfLife:
-      return texts.shelfLife;
-    case ProductBox::Description1:
-      return texts.description1;
-    case ProductBox::Description2:
-      return texts.description2;
-    case ProductBox::Description3:
-      return texts.description3;
-  }
-  return texts.code;
+// What an edit does to the product: nothing, a new value, or a refusal.
+enum class Edit { Same, Changed, DoesNotFit };
+
+// Code and price are fixed point with four decimals. A value equal to the stored one is
+// no change (it fits, whatever its rounding).
+Edit WriteCode(const ProductRecord& stored, double value, ProductRecord& changed) {
+  if (value == stored.Code()) return Edit::Same;
+  const std::optional<std::int64_t> fixed = ToFixedPoint(value);
+  if (!fixed) return Edit::DoesNotFit;
+  changed.SetCodeFixed(*fixed);
+  return Edit::Changed;
 }
 
-const char* FieldName(ProductBox box) {
-  switch (box) {
-    case ProductBox::Code:
-      return "code";
-    case ProductBox::Price:
-      return "price";
-    case ProductBox::Tare:
-      return "tare";
-    case ProductBox::ShelfLife:
-      return "shelf life";
-    default:
-      return "description";
-  }
+Edit WritePrice(const ProductRecord& stored, double value, ProductRecord& changed) {
+  if (value == stored.Price()) return Edit::Same;
+  const std::optional<std::int64_t> fixed = ToFixedPoint(value);
+  if (!fixed) return Edit::DoesNotFit;
+  changed.SetPriceFixed(*fixed);
+  return Edit::Changed;
 }
 
-const char* RangeText(ProductBox box) {
-  switch (box) {
-    case ProductBox::Code:
-    case ProductBox::Price:
-      return "-922337203685477.5808 to 922337203685477.5807";
-    case ProductBox::Tare:
-      return "about -3.4E+38 to 3.4E+38";
-    case ProductBox::ShelfLife:
-      return "-32768 to 32767 days";
-    default:
-      return "";
+// The tare is a single-precision float: compared once converted.
+Edit WriteTare(const ProductRecord& stored, double value, ProductRecord& changed) {
+  if (!(std::fabs(value) <= FLT_MAX)) return Edit::DoesNotFit;
+  const float tare = static_cast<float>(value);
+  if (tare == stored.Tare()) return Edit::Same;
+  changed.SetTare(tare);
+  return Edit::Changed;
+}
+
+Edit WriteShelfLife(const ProductRecord& stored, double value, ProductRecord& changed) {
+  if (value == stored.ShelfLifeDays()) return Edit::Same;
+  try {
+    changed.SetShelfLifeDays(ToInt16(value));
+  } catch (const OverflowError&) {
+    return Edit::DoesNotFit;
   }
+  return Edit::Changed;
+}
+
+// One product box: its name and range in messages, the pattern its number is shown in
+// ("" for the general form), where BoxTextsOf puts its text, and how its value is read
+// from and written to a record. Description boxes name their line instead.
+struct BoxRule {
+  ProductBox box;
+  const char* name;
+  const char* range = "";
+  const char* pattern = "";
+  std::string ProductBoxTexts::*text;
+  double (*read)(const ProductRecord&) = nullptr;
+  Edit (*write)(const ProductRecord& stored, double value, ProductRecord& changed) = nullptr;
+  int line = 0;
+};
+
+constexpr const char* kFixedPointRange = "-922337203685477.5808 to 922337203685477.5807";
+
+// In the order of ProductBox.
+constexpr std::array<BoxRule, 7> kBoxes{{
+    {.box = ProductBox::Code,
+     .name = "code",
+     .range = kFixedPointRange,
+     .text = &ProductBoxTexts::code,
+     .read = [](const ProductRecord& r) { return r.Code(); },
+     .write = WriteCode},
+    {.box = ProductBox::Price,
+     .name = "price",
+     .range = kFixedPointRange,
+     .pattern = "#0.00",
+     .text = &ProductBoxTexts::price,
+     .read = [](const ProductRecord& r) { return r.Price(); },
+     .write = WritePrice},
+    // Bytes that are no finite number (a damaged record) show as no tare.
+    {.box = ProductBox::Tare,
+     .name = "tare",
+     .range = "about -3.4E+38 to 3.4E+38",
+     .pattern = "#0.000",
+     .text = &ProductBoxTexts::tare,
+     .read = [](const ProductRecord& r) { return std::isfinite(r.Tare()) ? r.Tare() : 0.0; },
+     .write = WriteTare},
+    {.box = ProductBox::ShelfLife,
+     .name = "shelf life",
+     .range = "-32768 to 32767 days",
+     .text = &ProductBoxTexts::shelfLife,
+     .read = [](const ProductRecord& r) { return static_cast<double>(r.ShelfLifeDays()); },
+     .write = WriteShelfLife},
+    {.box = ProductBox::Description1,
+     .name = "description",
+     .text = &ProductBoxTexts::description1,
+     .line = 1},
+    {.box = ProductBox::Description2,
+     .name = "description",
+     .text = &ProductBoxTexts::description2,
+     .line = 2},
+    {.box = ProductBox::Description3,
+     .name = "description",
+     .text = &ProductBoxTexts::description3,
+     .line = 3},
+}};
+
+constexpr bool InEnumOrder() {
+  for (std::size_t i = 0; i < kBoxes.size(); ++i)
+    if (static_cast<std::size_t>(kBoxes[i].box) != i) return false;
+  return true;
+}
+static_assert(InEnumOrder());
+
+const BoxRule& RuleOf(ProductBox box) {
+  return kBoxes[static_cast<std::size_t>(box)];
+}
+
+// A number as its box shows it.
+std::string Shown(const BoxRule& rule, double value) {
+  return *rule.pattern ? FormatNumber(value, rule.pattern) : GeneralNumber(value);
+}
+
+std::string ShownText(const BoxRule& rule, const ProductRecord& record) {
+  return rule.line ? record.ShownDescription(rule.line) : Shown(rule, rule.read(record));
 }
 
 // The box goes back to the stored value and the operator is told why.
-CommitResult Refused(const ProductRecord& stored, ProductBox box, std::string_view typed) {
+CommitResult Refused(const ProductRecord& stored, const BoxRule& rule, std::string_view typed) {
   CommitResult result;
-  result.boxText = StoredText(BoxTextsOf(stored), box);
-  result.message = "The " + std::string(FieldName(box)) + " \"" + std::string(typed) +
-                   "\" does not fit: it must lie within " + RangeText(box) + ". The stored " +
-                   FieldName(box) + " is kept.";
+  result.boxText = ShownText(rule, stored);
+  result.message = "The " + std::string(rule.name) + " \"" + std::string(typed) +
+                   "\" does not fit: it must lie within " + rule.range + ". The stored " +
+                   rule.name + " is kept.";
   return result;
 }
 
-CommitResult NotSaved(const ProductRecord& stored, ProductBox box, const IoError& error) {
+CommitResult NotSaved(const ProductRecord& stored, const BoxRule& rule, const IoError& error) {
   CommitResult result;
-  result.boxText = StoredText(BoxTextsOf(stored), box);
+  result.boxText = ShownText(rule, stored);
   result.message = "The product could not be saved: " + std::string(error.what()) +
-                   ". The stored " + FieldName(box) + " is kept.";
+                   ". The stored " + rule.name + " is kept.";
   return result;
 }
 
@@ -247,15 +305,8 @@ std::string AddNewItem(ProductStation& station) {
 
 ProductBoxTexts BoxTextsOf(const ProductRecord& record) {
   ProductBoxTexts texts;
-  texts.code = GeneralNumber(record.Code());
-  texts.price = FormatNumber(record.Price(), "#0.00");
-  // Bytes that are no finite number (a damaged record) show as no tare.
-  const float tare = record.Tare();
-  texts.tare = FormatNumber(std::isfinite(tare) ? tare : 0.0, "#0.000");
-  texts.shelfLife = std::to_string(record.ShelfLifeDays());
-  texts.description1 = record.ShownDescription(1);
-  texts.description2 = record.ShownDescription(2);
-  texts.description3 = record.ShownDescription(3);
+  for (const BoxRule& rule : kBoxes)
+    texts.*rule.text = ShownText(rule, record);
   texts.nonWeighed = record.NonWeighed();
   return texts;
 }
@@ -271,64 +322,33 @@ CommitResult CommitProductBox(ProductStation& station, ProductBox box, std::stri
   const ProductRecord& stored = station.table[station.selected];
   ProductRecord changed = stored;
 
-  if (const int line = DescriptionLine(box)) {
+  const BoxRule& rule = RuleOf(box);
+  if (rule.line) {
     // Passing through without typing leaves the field as stored, zero bytes included.
-    const std::string shown = stored.ShownDescription(line);
+    const std::string shown = stored.ShownDescription(rule.line);
     if (text == shown || text == TrimSpaces(shown)) return result;
-    changed.SetDescription(line, FitDescription(text));
+    changed.SetDescription(rule.line, FitDescription(text));
   } else {
     const std::optional<double> typed = ReadValue(text);
-    if (!typed) return Refused(stored, box, text);
+    if (!typed) return Refused(stored, rule, text);
     // The box is rewritten first; the value is then read from the rewritten text, so
     // the stored number is the rounded one.
-    switch (box) {
-      case ProductBox::Code:
-      case ProductBox::ShelfLife:
-        result.boxText = GeneralNumber(*typed);
-        break;
-      case ProductBox::Price:
-        result.boxText = FormatNumber(*typed, "##0.00");
-        break;
-      default:
-        result.boxText = FormatNumber(*typed, "##0.000");
-        break;
-    }
+    result.boxText = Shown(rule, *typed);
     const std::optional<double> value = ReadValue(result.boxText);
-    if (!value) return Refused(stored, box, text);
-    switch (box) {
-      case ProductBox::Code:
-      case ProductBox::Price: {
-        const bool isCode = box == ProductBox::Code;
-        if (*value == (isCode ? stored.Code() : stored.Price())) return result;
-        const std::optional<std::int64_t> fixed = ToFixedPoint(*value);
-        if (!fixed) return Refused(stored, box, text);
-        isCode ? changed.SetCodeFixed(*fixed) : changed.SetPriceFixed(*fixed);
+    if (!value) return Refused(stored, rule, text);
+    switch (rule.write(stored, *value, changed)) {
+      case Edit::Same:
+        return result;
+      case Edit::DoesNotFit:
+        return Refused(stored, rule, text);
+      case Edit::Changed:
         break;
-      }
-      case ProductBox::Tare: {
-        if (!(std::fabs(*value) <= FLT_MAX)) return Refused(stored, box, text);
-        const float tare = static_cast<float>(*value);
-        if (tare == stored.Tare()) return result;
-        changed.SetTare(tare);
-        break;
-      }
-      default: {
-        if (*value == stored.ShelfLifeDays()) return result;
-        std::int16_t days = 0;
-        try {
-          days = ToInt16(*value);
-        } catch (const OverflowError&) {
-          return Refused(stored, box, text);
-        }
-        changed.SetShelfLifeDays(days);
-        break;
-      }
     }
   }
   try {
     WriteProductRecord(station, station.selected, changed);
   } catch (const IoError& error) {
-    return NotSaved(station.table[station.selected], box, error);
+    return NotSaved(station.table[station.selected], rule, error);
   }
   result.written = true;
   return result;

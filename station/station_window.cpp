@@ -5,44 +5,17 @@
 #include <QLayout>
 #include <QPainter>
 #include <QStatusBar>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 #include <cmath>
 
 #include "common/errors.h"
 #include "common/number_text.h"
+#include "station/label_barcode.h"
 #include "station/label_layout.h"
 #include "station/scale_link.h"
+#include "station/window_controls.h"
 
 namespace corvel {
 namespace {
-
-// The client area of the controls, in twips.
-constexpr int kClientWidth = 6075;
-constexpr int kClientHeight = 6195;
-
-struct Place {
-  int left, top, width, height;
-};
-
-// A push button whose caption wraps onto more lines when it is wider than the button
-// ("Add New Item" in 12 pt bold does not fit one line of its button).
-class WrappingButton : public QPushButton {
- public:
-  using QPushButton::QPushButton;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QStylePainter painter(this);
-    QStyleOptionButton option;
-    initStyleOption(&option);
-    option.text.clear();
-    painter.drawControl(QStyle::CE_PushButton, option);
-    painter.setPen(
-        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    painter.drawText(rect().adjusted(3, 2, -3, -2), Qt::AlignCenter | Qt::TextWordWrap, text());
-  }
-};
 
 QString ToQ(const std::string& text) {
   return QString::fromStdString(text);
@@ -87,110 +60,7 @@ void StationWindow::BuildControls() {
   auto* client = new QWidget(this);
   client->setObjectName("client");
   setCentralWidget(client);
-  QFont base("Tahoma");
-  base.setPointSizeF(8);
-  client->setFont(base);
-
-  const double dpiX = client->logicalDpiX();
-  const double dpiY = client->logicalDpiY();
-  auto px = [](int twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440)); };
-  auto place = [&](QWidget* widget, Place p) {
-    widget->setGeometry(px(p.left, dpiX), px(p.top, dpiY), px(p.width, dpiX), px(p.height, dpiY));
-  };
-  auto font = [&](double points, bool bold) {
-    QFont f = base;
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-  };
-  auto box = [&](const char* name, Place p, const QString& text = {}) {
-    auto* edit = new QLineEdit(text, client);
-    edit->setObjectName(name);
-    place(edit, p);
-    edit->installEventFilter(this);
-    return edit;
-  };
-  auto check = [&](const char* name, const QString& caption, Place p) {
-    auto* checkBox = new QCheckBox(caption, client);
-    checkBox->setObjectName(name);
-    place(checkBox, p);
-    return checkBox;
-  };
-  // Captions are plain 8 pt unless the control's caption is set in its own font.
-  auto caption = [&](const QString& text, Place p, Qt::Alignment align, double points = 8,
-                     bool bold = false) {
-    auto* label = new QLabel(text, client);
-    label->setFont(font(points, bold));
-    label->setAlignment(align);
-    label->setWordWrap(true);
-    place(label, p);
-    return label;
-  };
-  const auto left = Qt::AlignLeft | Qt::AlignBottom;
-  const auto right = Qt::AlignRight | Qt::AlignVCenter;
-
-  Text1 = box("Text1", {360, 240, 1335, 375});
-  caption("Code", {360, 0, 1335, 240}, left);
-  Text13 = box("Text13", {720, 840, 495, 285}, "20");
-  caption("FLAG", {0, 840, 680, 285}, right);
-  Check1 = check("Check1", "Non Weighed", {3960, 480, 1455, 495});
-  Text10 = box("Text10", {2880, 120, 735, 375});
-  caption("Shelf Life # of Days", {1760, 0, 1080, 615}, right);
-  Text9 = box("Text9", {4440, 120, 615, 375});
-  caption("Tare", {3660, 120, 740, 375}, right);
-  Text3 = box("Text3", {720, 1320, 855, 375});
-  caption("Price", {0, 1320, 680, 375}, right);
-  Combo1 = new QComboBox(client);
-  Combo1->setObjectName("Combo1");
-  Combo1->setEditable(true);
-  Combo1->setInsertPolicy(QComboBox::NoInsert);
-  place(Combo1, {3240, 1800, 1215, 315});
-  caption("Select Item to Print", {3240, 1440, 1640, 340}, left);
-  Text8 = box("Text8", {4920, 1680, 615, 495});
-  caption("Item Number", {4740, 1320, 1335, 340}, left);
-  Command2 = new WrappingButton("Add New Item", client);
-  Command2->setObjectName("Command2");
-  Command2->setFont(font(12, true));
-  place(Command2, {3240, 2280, 1455, 615});
-  Text2 = box("Text2", {0, 2280, 2055, 375});
-  caption("Description", {0, 1980, 2055, 300}, left);
-  Text6 = box("Text6", {0, 2880, 2055, 375});
-  caption("Description Line 2", {0, 2655, 2055, 225}, left);
-  Text7 = box("Text7", {0, 3480, 2055, 375});
-  caption("Description Line 3", {0, 3255, 2055, 225}, left);
-  Text4 = box("Text4", {3840, 3240, 1935, 570}, "0.00");
-  Text4->setFont(font(18, true));
-  caption("Scale", {2100, 3240, 1700, 570}, right, 18, true);
-  Command1 = new QPushButton("Print", client);
-  Command1->setObjectName("Command1");
-  Command1->setFont(font(13.5, true));
-  place(Command1, {480, 3960, 1335, 495});
-  Check2 = check("Check2", "Autoprint", {2040, 3960, 1215, 495});
-  Check3 = check("Check3", "Scales Connected", {120, 4680, 1935, 375});
-  Check3->setFont(font(8, true));
-  Text11 = box("Text11", {3120, 4800, 495, 285});
-  Text11->setFont(font(8, true));
-  QPalette grey = Text11->palette();
-  grey.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
-  Text11->setPalette(grey);
-  caption("On COM", {2100, 4800, 980, 285}, right, 8, true);
-  Text5 = box("Text5", {3840, 4680, 2055, 375});
-  caption("Store Name", {3840, 4380, 2055, 300}, left);
-  Text12 = box("Text12", {3840, 5040, 2055, 375});
-  List1 = new QListWidget(client);
-  List1->setObjectName("List1");
-  place(List1, {240, 5520, 2415, 450});
-  caption("Double Click To Reset Defaults", {240, 5100, 2700, 400}, left);
-  Check4 = check("Check4", "Use Check Digit for Price", {3360, 5640, 2175, 375});
-
-  client->setFixedSize(px(kClientWidth, dpiX), px(kClientHeight, dpiY));
-
-  // Tab order of the controls (0 first).
-  const QList<QWidget*> tabOrder = {Check4,   Text13,   Text11, Check3, Check2, Text10, Text9,
-                                    Command2, Text8,    Combo1, Check1, Text7,  Text6,  Text5,
-                                    Text4,    Command1, Text3,  Text2,  Text1,  Text12, List1};
-  for (qsizetype i = 1; i < tabOrder.size(); ++i)
-    setTabOrder(tabOrder[i - 1], tabOrder[i]);
+  BuildClientArea(*this, client);
 
   StatusLine = new QLabel(this);
   StatusLine->setObjectName("StatusLine");
@@ -205,6 +75,12 @@ void StationWindow::BuildControls() {
   Timer1->setInterval(400);
   Timer1->start();
 
+  ConnectControls();
+  Check4->setFocus();
+  UpdateStatusLine();
+}
+
+void StationWindow::ConnectControls() {
   connect(Combo1, &QComboBox::currentIndexChanged, this, &StationWindow::Combo1_Click);
   connect(Combo1, &QComboBox::activated, this, [this](int index) {
     // Choosing the shown entry again after its text was typed over selects it again.
@@ -217,8 +93,19 @@ void StationWindow::BuildControls() {
   connect(Check1, &QCheckBox::clicked, this, &StationWindow::Check1_Click);
   connect(List1, &QListWidget::itemDoubleClicked, this, &StationWindow::List1_DblClick);
 
-  Check4->setFocus();
-  UpdateStatusLine();
+  // The edit rule of each box, run when it loses the focus.
+  const std::pair<QLineEdit*, ProductBox> productBoxes[] = {
+      {Text1, ProductBox::Code},         {Text2, ProductBox::Description1},
+      {Text3, ProductBox::Price},        {Text6, ProductBox::Description2},
+      {Text7, ProductBox::Description3}, {Text9, ProductBox::Tare},
+      {Text10, ProductBox::ShelfLife}};
+  for (const auto& [box, field] : productBoxes)
+    lostFocus_[box] = [this, box, field] { CommitProduct(box, field); };
+  lostFocus_[Text4] = [this] { Text4_LostFocus(); };
+  lostFocus_[Text11] = [this] { Text11_LostFocus(); };
+  lostFocus_[Text13] = [this] { Text13_LostFocus(); };
+  lostFocus_[Text5] = [this] { SaveStoreName(Text5, "Storename1"); };
+  lostFocus_[Text12] = [this] { SaveStoreName(Text12, "Storename12"); };
 }
 
 void StationWindow::StartUp() {
@@ -358,18 +245,7 @@ bool StationWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void StationWindow::LostFocus(QLineEdit* box) {
-  if (box == Text1) return CommitProduct(box, ProductBox::Code);
-  if (box == Text2) return CommitProduct(box, ProductBox::Description1);
-  if (box == Text3) return CommitProduct(box, ProductBox::Price);
-  if (box == Text6) return CommitProduct(box, ProductBox::Description2);
-  if (box == Text7) return CommitProduct(box, ProductBox::Description3);
-  if (box == Text9) return CommitProduct(box, ProductBox::Tare);
-  if (box == Text10) return CommitProduct(box, ProductBox::ShelfLife);
-  if (box == Text4) return Text4_LostFocus();
-  if (box == Text11) return Text11_LostFocus();
-  if (box == Text13) return Text13_LostFocus();
-  if (box == Text5) return SaveStoreName(Text5, "Storename1");
-  if (box == Text12) return SaveStoreName(Text12, "Storename12");
+  if (const auto rule = lostFocus_.find(box); rule != lostFocus_.end()) rule->second();
 }
 
 void StationWindow::SaveStoreName(QLineEdit* box, const char* key) {
@@ -397,9 +273,7 @@ void StationWindow::Text4_LostFocus() {
 }
 
 void StationWindow::Text13_LostFocus() {
-  double flag = std::floor(ValueOf(Text13->text()));
-  if (flag < 20 || flag > 29) flag = 20;
-  Text13->setText(ToQ(GeneralNumber(flag)));
+  Text13->setText(ToQ(FlagBoxText(ValueOf(Text13->text()))));
 }
 
 void StationWindow::Text11_LostFocus() {

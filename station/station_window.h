@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -113,6 +114,7 @@ class StationWindow : public QMainWindow, public ScaleView {
 
  private:
   void BuildControls();
+  void ConnectControls();
   void StartUp();
 
   void Combo1_Click(int index);
@@ -137,6 +139,8 @@ class StationWindow : public QMainWindow, public ScaleView {
 
   StationServices services_;
   ProductStation products_;
+  // The edit rule of each box that has one, run when the box loses the focus.
+  std::map<QLineEdit*, std::function<void()>> lostFocus_;
   BarcodeJob job_;
   std::unique_ptr<PrintSurface> surface_;
   int portNumber_ = 1;

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "common/ini_settings_store.h"
-#include "runner/request_writer.h"
 #include "runner/run_state.h"
+#include "tools/requests/request_writer.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {

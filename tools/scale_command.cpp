@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/scale_simulator.h"
+#include "tools/sim/scale_simulator.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "barcode/barcode_job.h"
-#include "common/recording_surface.h"
 #include "platform/printing.h"
 #include "tests/support/pdf_tools.h"
+#include "tests/support/recording_surface.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 
 #include "common/text.h"
-#include "runner/request_writer.h"
 #include "tests/runner/runner_fixture.h"
+#include "tools/requests/request_writer.h"
 
 namespace corvel {
 namespace {

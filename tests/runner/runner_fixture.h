@@ -9,12 +9,12 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/ini_settings_store.h"
-#include "common/recording_surface.h"
 #include "common/settings_sections.h"
 #include "common/settings_store.h"
 #include "runner/request_files.h"
 #include "runner/run_state.h"
 #include "tests/support/pdf_tools.h"
+#include "tests/support/recording_surface.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {

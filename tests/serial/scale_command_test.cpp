@@ -62,16 +62,19 @@ TEST(ScaleCommand, LinkNeverRemovesWhatIsNotItsOwn) {
   enum class Before { None, File, LinkToFile, StalePtyLink };
   const struct {
     const char* name;
-    Before before;
-    bool replacedWhileRunning;  // a file is put at PATH while the simulator runs
-    int exitCode;
-    bool remainsAfterExit;
+    Before before = Before::None;
+    bool replacedWhileRunning = false;  // a file is put at PATH while the simulator runs
+    int exitCode = 0;
+    bool remainsAfterExit = false;
   } rows[] = {
-      {"new name", Before::None, false, 0, false},
-      {"stale link to a vanished pty", Before::StalePtyLink, false, 0, false},
-      {"regular file", Before::File, false, 1, true},
-      {"link to a file", Before::LinkToFile, false, 1, true},
-      {"file put there meanwhile", Before::None, true, 0, true},
+      {.name = "new name"},
+      {.name = "stale link to a vanished pty", .before = Before::StalePtyLink},
+      {.name = "regular file", .before = Before::File, .exitCode = 1, .remainsAfterExit = true},
+      {.name = "link to a file",
+       .before = Before::LinkToFile,
+       .exitCode = 1,
+       .remainsAfterExit = true},
+      {.name = "file put there meanwhile", .replacedWhileRunning = true, .remainsAfterExit = true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -15,25 +15,31 @@ using namespace std::string_literals;
 using std::nullopt;
 
 TEST(ScaleFrame, ReadsStabilityOverloadAndWeightFromTheirPositions) {
-  // frame, stable, overloaded, weight
-  const std::tuple<std::string, bool, bool, std::optional<double>> rows[] = {
-      {"\x02 S  1.235 kg  \r", true, false, 1.235},
-      {"\x02 MF------ kg  \r", false, true, 0},
-      {"\x02 s  1.235 kg  \r", false, false, 1.235},  // lower-case s is not stable
-      {"\x02 S 1 2.5 kg  \r", true, false, 12.5},     // blanks inside the number
-      {"\x02 S  1.23599999999", true, false, 1.235},  // only positions 5-10 are the weight
-      {"", false, false, 0},
-      {"abSF", true, true, 0},
-      {"abS 1.2", true, false, 1.2},
-      {"abS 2.500" + std::string(500, 'x'), true, false, 2.5},
-      {"abS xy.zzz kg  \r", true, false, 0},  // garbled weight reads as 0
-      {"\x00\xffS\xfe"
-       "1.5\x00\xff\x80\x81\x82\x83\x84\x85"s,
-       true, false, 1.5},
-      {"\x00\x00S\x00\x00"
-       "1.5   xxxxx"s,
-       true, false, 0},
-      {"abS 9E999 kg  \r", true, false, nullopt},  // beyond a double
+  struct Row {
+    std::string text;
+    bool stable = false, overloaded = false;
+    std::optional<double> weight = 0;
+  };
+  const Row rows[] = {
+      {.text = "\x02 S  1.235 kg  \r", .stable = true, .weight = 1.235},
+      {.text = "\x02 MF------ kg  \r", .overloaded = true},
+      {.text = "\x02 s  1.235 kg  \r", .weight = 1.235},  // lower-case s is not stable
+      {.text = "\x02 S 1 2.5 kg  \r", .stable = true, .weight = 12.5},  // blanks inside the number
+      // Only positions 5-10 are the weight.
+      {.text = "\x02 S  1.23599999999", .stable = true, .weight = 1.235},
+      {.text = ""},
+      {.text = "abSF", .stable = true, .overloaded = true},
+      {.text = "abS 1.2", .stable = true, .weight = 1.2},
+      {.text = "abS 2.500" + std::string(500, 'x'), .stable = true, .weight = 2.5},
+      {.text = "abS xy.zzz kg  \r", .stable = true},  // garbled weight reads as 0
+      {.text = "\x00\xffS\xfe"
+               "1.5\x00\xff\x80\x81\x82\x83\x84\x85"s,
+       .stable = true,
+       .weight = 1.5},
+      {.text = "\x00\x00S\x00\x00"
+               "1.5   xxxxx"s,
+       .stable = true},
+      {.text = "abS 9E999 kg  \r", .stable = true, .weight = nullopt},  // beyond a double
   };
   for (const auto& [text, stable, overloaded, weight] : rows) {
     SCOPED_TRACE(testing::PrintToString(text));
@@ -51,21 +57,30 @@ TEST(ScaleFrame, EvaluationSetsTheBoxArmsAndPrintsOncePerLoad) {
   struct Row {
     std::string frame;
     std::string box;
-    bool armed;
-    bool autoprint;
-    std::optional<std::string> boxAfter;  // nothing: the box is not written
-    bool print;
-    bool armedAfter;
+    bool armed = false, autoprint = false;
+    std::optional<std::string> boxAfter = nullopt;  // nothing: the box is not written
+    bool print = false, armedAfter = false;
   };
   const Row rows[] = {
-      {"..S  0.000", "0.000 KG", false, false, nullopt, false, true},
-      {"..S -0.000", "", false, false, "0.000 KG", false, true},
-      {"..S -0.005", "0.000 KG", true, true, "-0.005 KG", false, true},
-      {"..M  1.235", "", false, false, nullopt, false, false},
-      {"..SF 1.235", "1.235 KG", true, true, nullopt, true, false},
-      {"..S 1.2346", "", false, false, "1.235 KG", false, false},
-      {"..S 9E999", "1.235 KG", true, true, "", false, true},  // unreadable: as in motion
-      {"..S 999999", "", false, false, "999999.000 KG", false, false},
+      {.frame = "..S  0.000", .box = "0.000 KG", .armedAfter = true},
+      {.frame = "..S -0.000", .box = "", .boxAfter = "0.000 KG", .armedAfter = true},
+      {.frame = "..S -0.005",
+       .box = "0.000 KG",
+       .armed = true,
+       .autoprint = true,
+       .boxAfter = "-0.005 KG",
+       .armedAfter = true},
+      {.frame = "..M  1.235", .box = ""},
+      {.frame = "..SF 1.235", .box = "1.235 KG", .armed = true, .autoprint = true, .print = true},
+      {.frame = "..S 1.2346", .box = "", .boxAfter = "1.235 KG"},
+      // Unreadable: as in motion.
+      {.frame = "..S 9E999",
+       .box = "1.235 KG",
+       .armed = true,
+       .autoprint = true,
+       .boxAfter = "",
+       .armedAfter = true},
+      {.frame = "..S 999999", .box = "", .boxAfter = "999999.000 KG"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.frame);

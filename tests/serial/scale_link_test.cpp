@@ -59,40 +59,40 @@ TEST_F(ScaleLinkTest, WeightBoxAndLabelsFollowTheScale) {
   };
   for (const auto& [name, steps] : scenarios) {
     SCOPED_TRACE(name);
-    link.reset();
-    link = std::make_unique<ScaleLink>(view, timer1, settings, 1);
-    view.weight = "0.00";
-    view.printedWeights.clear();
+    link_.reset();
+    link_ = std::make_unique<ScaleLink>(view_, timer1_, settings_, 1);
+    view_.weight = "0.00";
+    view_.printedWeights.clear();
     int stepNumber = 0;
     for (const Step& step : steps) {
       SCOPED_TRACE(testing::Message() << "step " << ++stepNumber << " reading " << step.reading);
-      view.autoprint = step.autoprint;
+      view_.autoprint = step.autoprint;
       ASSERT_TRUE(PollWith(step.reading));
-      EXPECT_EQ(view.weight.toStdString(), step.weightAfter);
-      EXPECT_EQ(view.printedWeights.size(), step.labelsAfter);
-      EXPECT_EQ(link->Armed(), step.armedAfter);
+      EXPECT_EQ(view_.weight.toStdString(), step.weightAfter);
+      EXPECT_EQ(view_.printedWeights.size(), step.labelsAfter);
+      EXPECT_EQ(link_->Armed(), step.armedAfter);
       EXPECT_TRUE(PollingOn());
     }
-    for (const QString& printed : view.printedWeights)
+    for (const QString& printed : view_.printedWeights)
       EXPECT_NE(printed, "0.000 KG");
   }
 }
 
 TEST_F(ScaleLinkTest, ScaleThatDoesNotAnswerLeavesTheBoxAndEndsThePollAfterItsWait) {
-  scale.SetMode(ScaleAnswerMode::Silent);
+  scale_.SetMode(ScaleAnswerMode::Silent);
   // Ticks that arrive during the wait must not start another poll.
   for (int ms : {100, 400, 800})
-    QTimer::singleShot(ms, link.get(), &ScaleLink::OnTimerTick);
+    QTimer::singleShot(ms, link_.get(), &ScaleLink::OnTimerTick);
   QElapsedTimer elapsed;
   elapsed.start();
   ASSERT_TRUE(Poll());
   EXPECT_GE(elapsed.elapsed(), ScaleLink::kAnswerWaitMs);
   QTest::qWait(50);
-  EXPECT_EQ(scale.EnqCount(), 1);
-  EXPECT_EQ(scale.Dc1Count(), 0);
-  EXPECT_EQ(view.weightWrites, 0);
+  EXPECT_EQ(scale_.EnqCount(), 1);
+  EXPECT_EQ(scale_.Dc1Count(), 0);
+  EXPECT_EQ(view_.weightWrites, 0);
   EXPECT_TRUE(PollingOn());
-  EXPECT_TRUE(view.scalesConnected);
+  EXPECT_TRUE(view_.scalesConnected);
 }
 
 TEST_F(ScaleLinkTest, AnythingButExactlyOneAckEndsThePollWithoutDc1) {
@@ -105,22 +105,22 @@ TEST_F(ScaleLinkTest, AnythingButExactlyOneAckEndsThePollWithoutDc1) {
   int polls = 0;
   for (const auto& [mode, extra] : rows) {
     SCOPED_TRACE(++polls);
-    scale.SetMode(mode, extra);
+    scale_.SetMode(mode, extra);
     ASSERT_TRUE(PollWith("1.235"));
-    EXPECT_EQ(scale.EnqCount(), polls);
-    EXPECT_EQ(scale.Dc1Count(), 0);
-    EXPECT_EQ(view.weight, "0.00");
+    EXPECT_EQ(scale_.EnqCount(), polls);
+    EXPECT_EQ(scale_.Dc1Count(), 0);
+    EXPECT_EQ(view_.weight, "0.00");
     EXPECT_TRUE(PollingOn());
   }
 }
 
 TEST_F(ScaleLinkTest, StrayCharactersBeforeAPollDoNotShiftItsFrame) {
-  view.autoprint = true;
+  view_.autoprint = true;
   ASSERT_TRUE(PollWith("0"));
-  scale.SendNow("\x06 kg  \r");  // a late ACK and the tail of a frame
+  scale_.SendNow("\x06 kg  \r");  // a late ACK and the tail of a frame
   QTest::qWait(50);
   ASSERT_TRUE(PollWith("1.235"));
-  EXPECT_EQ(view.printedWeights, QStringList{"1.235 KG"});
+  EXPECT_EQ(view_.printedWeights, QStringList{"1.235 KG"});
 }
 
 // Moves the local zone so that midnight comes about 0.9 s from now.
@@ -144,7 +144,7 @@ TEST_F(ScaleLinkTest, WaitsEndAcrossLocalMidnight) {
     tzset();
   });
 
-  scale.SetMode(ScaleAnswerMode::Silent);
+  scale_.SetMode(ScaleAnswerMode::Silent);
   ASSERT_GT(SystemClock().SecondsSinceMidnight(), 86399.0);
   QElapsedTimer elapsed;
   elapsed.start();
@@ -152,82 +152,88 @@ TEST_F(ScaleLinkTest, WaitsEndAcrossLocalMidnight) {
   EXPECT_LT(SystemClock().SecondsSinceMidnight(), 60.0);  // the wait did cross midnight
   EXPECT_GE(elapsed.elapsed(), ScaleLink::kAnswerWaitMs);
   EXPECT_TRUE(PollingOn());
-  scale.SetMode(ScaleAnswerMode::Normal);
+  scale_.SetMode(ScaleAnswerMode::Normal);
   ASSERT_TRUE(PollWith("0.321"));
-  EXPECT_EQ(view.weight, "0.321 KG");
+  EXPECT_EQ(view_.weight, "0.321 KG");
 }
 
 TEST_F(ScaleLinkTest, PortNumberChangedDuringAPollEndsItQuietlyAndMovesToTheNewPort) {
   ScaleSimulator second;
   second.Start();
   second.SetReadings(ParseScaleReading("2.000"));
-  settings.Save(kStationSection, "COM2", second.DevicePath());
-  scale.SetAnswerDelay(std::chrono::milliseconds(300));
-  QTimer::singleShot(100, [&] { link->OnPortNumberChanged(2); });
+  settings_.Save(kStationSection, "COM2", second.DevicePath());
+  scale_.SetAnswerDelay(std::chrono::milliseconds(300));
+  QTimer::singleShot(100, [&] { link_->OnPortNumberChanged(2); });
   ASSERT_TRUE(Poll());
-  EXPECT_FALSE(link->PortOpen());
+  EXPECT_FALSE(link_->PortOpen());
   EXPECT_TRUE(PollingOn());
-  EXPECT_EQ(view.weight, "0.00");
+  EXPECT_EQ(view_.weight, "0.00");
   ASSERT_TRUE(Poll());
-  EXPECT_EQ(view.weight, "2.000 KG");
-  EXPECT_EQ(scale.Dc1Count(), 0);
+  EXPECT_EQ(view_.weight, "2.000 KG");
+  EXPECT_EQ(scale_.Dc1Count(), 0);
 }
 
 // The failure rule: polling goes off, "Scales Connected" is cleared, the weight box and the
 // armed state stay, and the status line says which device and what went wrong.
 TEST_F(ScaleLinkTest, RefusedPortsSwitchPollingOffAndSayWhy) {
-  // port, COM<port> device ("SIM": the simulated scale, held open elsewhere), status words
-  const std::tuple<int, const char*, std::vector<QString>> rows[] = {
-      {4, "/nonexistent/scale", {"COM4", "/nonexistent/scale", "no such device"}},
-      {0, nullptr, {"port number 0"}},
-      {5, "SIM", {"COM5", "in use"}},
+  struct Row {
+    int port;
+    const char* path;  // the COM<port> device; "SIM": the simulated scale, held open elsewhere
+    std::vector<QString> mentions;  // in the status line
+  };
+  const Row rows[] = {
+      {.port = 4,
+       .path = "/nonexistent/scale",
+       .mentions = {"COM4", "/nonexistent/scale", "no such device"}},
+      {.port = 0, .path = nullptr, .mentions = {"port number 0"}},
+      {.port = 5, .path = "SIM", .mentions = {"COM5", "in use"}},
   };
   for (const auto& [port, path, mentions] : rows) {
     SCOPED_TRACE(port);
     const bool held = path && std::string(path) == "SIM";
-    const std::string device = held ? scale.DevicePath() : path ? path : "";
-    if (path) settings.Save(kStationSection, "COM" + std::to_string(port), device);
+    const std::string device = held ? scale_.DevicePath() : path ? path : "";
+    if (path) settings_.Save(kStationSection, "COM" + std::to_string(port), device);
     QSerialPort holder(QString::fromStdString(device));
     if (held) {
       ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
     }
-    view.scalesConnected = true;
-    timer1.start();
-    link->OnPortNumberChanged(port);
+    view_.scalesConnected = true;
+    timer1_.start();
+    link_->OnPortNumberChanged(port);
     ASSERT_TRUE(Poll());
     EXPECT_FALSE(PollingOn());
-    EXPECT_FALSE(view.scalesConnected);
-    EXPECT_FALSE(link->PortOpen());
+    EXPECT_FALSE(view_.scalesConnected);
+    EXPECT_FALSE(link_->PortOpen());
     for (const QString& mention : mentions)
-      EXPECT_TRUE(view.status.contains(mention)) << view.status.toStdString();
+      EXPECT_TRUE(view_.status.contains(mention)) << view_.status.toStdString();
   }
-  EXPECT_EQ(view.weightWrites, 0);
-  EXPECT_EQ(scale.EnqCount(), 0);
+  EXPECT_EQ(view_.weightWrites, 0);
+  EXPECT_EQ(scale_.EnqCount(), 0);
 }
 
 TEST_F(ScaleLinkTest, ScaleVanishingMidPollIsAFailure) {
-  view.autoprint = true;
+  view_.autoprint = true;
   ASSERT_TRUE(PollWith("0"));
-  scale.SetVanishAfterFrames(0);  // pulled as the next poll asks for attention
+  scale_.SetVanishAfterFrames(0);  // pulled as the next poll asks for attention
   ASSERT_TRUE(Poll());
-  EXPECT_TRUE(scale.Vanished());
+  EXPECT_TRUE(scale_.Vanished());
   EXPECT_FALSE(PollingOn());
-  EXPECT_FALSE(view.scalesConnected);
-  EXPECT_EQ(view.weight, "0.000 KG");
-  EXPECT_TRUE(link->Armed());
-  EXPECT_TRUE(view.status.contains(QString::fromStdString(scale.DevicePath())));
+  EXPECT_FALSE(view_.scalesConnected);
+  EXPECT_EQ(view_.weight, "0.000 KG");
+  EXPECT_TRUE(link_->Armed());
+  EXPECT_TRUE(view_.status.contains(QString::fromStdString(scale_.DevicePath())));
 }
 
 TEST_F(ScaleLinkTest, FailedAutoprintLabelIsAFailureAndKeepsTheLoadArmed) {
-  view.autoprint = true;
+  view_.autoprint = true;
   ASSERT_TRUE(PollWith("0"));
-  view.failPrint = true;
+  view_.failPrint = true;
   ASSERT_TRUE(PollWith("1.235"));
   EXPECT_FALSE(PollingOn());
-  EXPECT_FALSE(view.scalesConnected);
-  EXPECT_TRUE(link->Armed());
-  EXPECT_TRUE(view.status.contains("printer out of labels")) << view.status.toStdString();
-  EXPECT_TRUE(link->PortOpen());
+  EXPECT_FALSE(view_.scalesConnected);
+  EXPECT_TRUE(link_->Armed());
+  EXPECT_TRUE(view_.status.contains("printer out of labels")) << view_.status.toStdString();
+  EXPECT_TRUE(link_->PortOpen());
 }
 
 }  // namespace

@@ -27,84 +27,85 @@ class NoMessages : public MessageBoxes {
 class ScaleStationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    scale.Start();
-    settings.Save(kStationSection, "COM1", scale.DevicePath());
-    target.kind = PrinterTarget::Kind::PdfFolder;
-    target.pdfFolder = (folder + "/labels").toStdString();
-    target.program = "tarewise";
-    target.pageWidthMm = 60;
-    target.pageHeightMm = 40;
-    window = std::make_unique<StationWindow>(StationServices{
-        settings, messages, clock, target, [this] { return MakePrintSurface(target); },
-        (folder + "/pdlist").toStdString()});
-    window->Command2->click();  // a product to label
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    link = std::make_unique<ScaleLink>(*window, *window->Timer1, settings, window->PortNumber());
-    ConnectScaleLink(*window, *link);
+    scale_.Start();
+    settings_.Save(kStationSection, "COM1", scale_.DevicePath());
+    target_.kind = PrinterTarget::Kind::PdfFolder;
+    target_.pdfFolder = (folder_ + "/labels").toStdString();
+    target_.program = "tarewise";
+    target_.pageWidthMm = 60;
+    target_.pageHeightMm = 40;
+    window_ = std::make_unique<StationWindow>(StationServices{
+        settings_, messages_, clock_, target_, [this] { return MakePrintSurface(target_); },
+        (folder_ + "/pdlist").toStdString()});
+    window_->Command2->click();  // a product to label
+    window_->show();
+    QApplication::setActiveWindow(window_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    link_ =
+        std::make_unique<ScaleLink>(*window_, *window_->Timer1, settings_, window_->PortNumber());
+    ConnectScaleLink(*window_, *link_);
   }
 
-  QStringList Labels() const { return ListPdfFiles(QString::fromStdString(target.pdfFolder)); }
+  QStringList Labels() const { return ListPdfFiles(QString::fromStdString(target_.pdfFolder)); }
   bool FirstLabelShows(const QString& text) const {
     for (const PdfWord& word : PdfWords(Labels().value(0)))
       if (word.text.contains(text)) return true;
     return false;
   }
 
-  QString folder = MakeTempFolder();
-  ScaleSimulator scale;
-  MemorySettingsStore settings;
-  NoMessages messages;
-  FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
-  PrinterTarget target;
-  std::unique_ptr<StationWindow> window;
-  std::unique_ptr<ScaleLink> link;
+  QString folder_ = MakeTempFolder();
+  ScaleSimulator scale_;
+  MemorySettingsStore settings_;
+  NoMessages messages_;
+  FixedClock clock_{MakeLocalTime(2026, 12, 6, 9)};
+  PrinterTarget target_;
+  std::unique_ptr<StationWindow> window_;
+  std::unique_ptr<ScaleLink> link_;
 };
 
 TEST_F(ScaleStationTest, AutoprintPrintsOneDocumentPerLoadOnTheWindowsTimer) {
-  scale.SetReadings(ParseScaleReading("0x2"));
-  QTest::mouseClick(window->Check2, Qt::LeftButton);  // "Autoprint"
-  ASSERT_TRUE(WaitUntil([&] { return window->Text4->text() == "0.000 KG"; }));
-  scale.SetReadings(ParseScaleReading("1.235"));
+  scale_.SetReadings(ParseScaleReading("0x2"));
+  QTest::mouseClick(window_->Check2, Qt::LeftButton);  // "Autoprint"
+  ASSERT_TRUE(WaitUntil([&] { return window_->Text4->text() == "0.000 KG"; }));
+  scale_.SetReadings(ParseScaleReading("1.235"));
   ASSERT_TRUE(WaitUntil([&] { return Labels().size() == 1; }));
-  EXPECT_EQ(window->Text4->text(), "1.235 KG");
+  EXPECT_EQ(window_->Text4->text(), "1.235 KG");
   EXPECT_TRUE(FirstLabelShows("1.235"));
-  const int frames = scale.FramesSent();  // the load stays on: more polls, no more labels
-  ASSERT_TRUE(WaitUntil([&] { return scale.FramesSent() >= frames + 3; }));
+  const int frames = scale_.FramesSent();  // the load stays on: more polls, no more labels
+  ASSERT_TRUE(WaitUntil([&] { return scale_.FramesSent() >= frames + 3; }));
   EXPECT_EQ(Labels().size(), 1);
 
   // "Scales Connected" clicked on and then off: no more ticks.
-  QTest::mouseClick(window->Check3, Qt::LeftButton);
-  EXPECT_TRUE(window->Timer1->isActive());
-  QTest::mouseClick(window->Check3, Qt::LeftButton);
-  EXPECT_FALSE(window->Timer1->isActive());
+  QTest::mouseClick(window_->Check3, Qt::LeftButton);
+  EXPECT_TRUE(window_->Timer1->isActive());
+  QTest::mouseClick(window_->Check3, Qt::LeftButton);
+  EXPECT_FALSE(window_->Timer1->isActive());
 
   // A new port number typed into "On COM" closes the port for the next poll to reopen.
-  window->Text11->setFocus(Qt::MouseFocusReason);
-  window->Text11->selectAll();
-  QTest::keyClicks(window->Text11, "2");
-  QTest::keyClick(window->Text11, Qt::Key_Tab);
-  EXPECT_EQ(link->PortNumber(), 2);
-  EXPECT_FALSE(link->PortOpen());
+  window_->Text11->setFocus(Qt::MouseFocusReason);
+  window_->Text11->selectAll();
+  QTest::keyClicks(window_->Text11, "2");
+  QTest::keyClick(window_->Text11, Qt::Key_Tab);
+  EXPECT_EQ(link_->PortNumber(), 2);
+  EXPECT_FALSE(link_->PortOpen());
 }
 
 TEST_F(ScaleStationTest, PrintPressedDuringASlowPollPrintsTheWeightBoxAsItStands) {
-  window->Timer1->stop();
-  window->Text4->setText("0.400 KG");
-  QSignalSpy finished(link.get(), &ScaleLink::pollFinished);
-  scale.SetAnswerDelay(std::chrono::milliseconds(400));
-  scale.SetReadings(ParseScaleReading("2.500"));
+  window_->Timer1->stop();
+  window_->Text4->setText("0.400 KG");
+  QSignalSpy finished(link_.get(), &ScaleLink::pollFinished);
+  scale_.SetAnswerDelay(std::chrono::milliseconds(400));
+  scale_.SetReadings(ParseScaleReading("2.500"));
   bool pollWaiting = false;
   QTimer::singleShot(150, [&] {
-    pollWaiting = link->PollUnderWay();
-    QTest::mouseClick(window->Command1, Qt::LeftButton);  // "Print"
+    pollWaiting = link_->PollUnderWay();
+    QTest::mouseClick(window_->Command1, Qt::LeftButton);  // "Print"
   });
-  link->OnTimerTick();
+  link_->OnTimerTick();
   ASSERT_TRUE(WaitUntil([&] { return finished.count() == 1; }));
   EXPECT_TRUE(pollWaiting);
   ASSERT_EQ(Labels().size(), 1);
-  EXPECT_EQ(window->Text4->text(), "2.500 KG");
+  EXPECT_EQ(window_->Text4->text(), "2.500 KG");
   EXPECT_TRUE(FirstLabelShows("0.400"));
 }
 

@@ -14,9 +14,9 @@
 #include "common/errors.h"
 #include "common/settings_sections.h"
 #include "common/settings_store.h"
-#include "platform/scale_simulator.h"
 #include "station/scale_link.h"
 #include "station/scale_view.h"
+#include "tools/sim/scale_simulator.h"
 
 namespace corvel::test {
 
@@ -59,30 +59,30 @@ class FakeStationView : public ScaleView {
 class ScaleLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    scale.Start();
-    settings.Save(kStationSection, "COM1", scale.DevicePath());
-    timer1.start(ScaleLink::kPollIntervalMs);
-    link = std::make_unique<ScaleLink>(view, timer1, settings, 1);
+    scale_.Start();
+    settings_.Save(kStationSection, "COM1", scale_.DevicePath());
+    timer1_.start(ScaleLink::kPollIntervalMs);
+    link_ = std::make_unique<ScaleLink>(view_, timer1_, settings_, 1);
   }
 
   bool Poll() {
-    QSignalSpy finished(link.get(), &ScaleLink::pollFinished);
-    link->OnTimerTick();
+    QSignalSpy finished(link_.get(), &ScaleLink::pollFinished);
+    link_->OnTimerTick();
     return WaitUntil([&] { return finished.count() > 0; });
   }
 
   bool PollWith(const std::string& token) {
-    scale.SetReadings(ParseScaleReading(token));
+    scale_.SetReadings(ParseScaleReading(token));
     return Poll();
   }
 
-  bool PollingOn() const { return timer1.isActive(); }
+  bool PollingOn() const { return timer1_.isActive(); }
 
-  ScaleSimulator scale;
-  MemorySettingsStore settings;
-  QTimer timer1;
-  FakeStationView view;
-  std::unique_ptr<ScaleLink> link;
+  ScaleSimulator scale_;
+  MemorySettingsStore settings_;
+  QTimer timer1_;
+  FakeStationView view_;
+  std::unique_ptr<ScaleLink> link_;
 };
 
 }  // namespace corvel::test

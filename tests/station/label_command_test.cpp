@@ -44,28 +44,56 @@ TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
   const std::pair<const char*, int> priceChecks[] = {
       {"2875", 9}, {"0550", 2}, {"1235", 4}, {"0000", 0}, {"5000", 7}, {"0900", 1},
       {"0090", 1}, {"0002", 7}, {"0007", 6}, {"0009", 3}, {"2345", 5}, {"287", -1}};
-  // {code, flag, price, price check digit, data digits ("": no symbol), number text};
-  // the number text ends with the check digit.
-  const std::tuple<const char*, const char*, const char*, bool, const char*, const char*> labels[] =
-      {
-          {"1234", "27", "5.50", false, "027123400550", "271234005509"},
-          {"1234", "27", "5.50", true, "027123420550", "271234205503"},
-          {"7", "20", "12.35", true, "020000741235", "200007412350"},  // rounded, not cut
-          {"9998.7", "20", "0.00", false, "020999900000", "209999000002"},
-          // Judged on the rounded code, as the encoder judges it: 9999.4 is the largest
-          // embedded item, 99999999999.4 is all data.
-          {"9999.4", "20", "1.00", false, "020999900100", "209999001009"},
-          {"99999999999.4", "20", "1.00", false, "099999999999", "999999999993"},
-          {"10000", "20", "5.50", false, "000000010000", "100007"},  // smallest own code
-          {"100000000005", "20", "1.00", false, "010000000000", "100000000005"},
-          {"1234567890128", "20", "1.00", false, "123456789012", "1234567890128"},
-          {"1", "20", "123.45", true, "020000152345", "200001523458"},    // loses leading digit
-          {"1", "20", "1000.00", false, "020000100000", "200001000003"},  // overflows
-          {"1", "20", "-3.00", false, "020000100000", "200001000003"},
-          {"1", "2", "0.00", false, "020000100000", "200001000003"},  // short flag: default
-          {"0", "20", "1.00", false, "", ""},
-          {"-5", "20", "1.00", false, "", ""},
-      };
+  // The number text ends with the check digit.
+  struct Label {
+    const char* code;
+    const char* flag = "20";
+    const char* price = "1.00";
+    bool priceCheck = false;  // use the price check digit
+    const char* data;         // the data digits; "": no symbol
+    const char* number;       // the number text
+  };
+  const Label labels[] = {
+      {.code = "1234",
+       .flag = "27",
+       .price = "5.50",
+       .data = "027123400550",
+       .number = "271234005509"},
+      {.code = "1234",
+       .flag = "27",
+       .price = "5.50",
+       .priceCheck = true,
+       .data = "027123420550",
+       .number = "271234205503"},
+      // Rounded, not cut.
+      {.code = "7",
+       .price = "12.35",
+       .priceCheck = true,
+       .data = "020000741235",
+       .number = "200007412350"},
+      {.code = "9998.7", .price = "0.00", .data = "020999900000", .number = "209999000002"},
+      // Judged on the rounded code, as the encoder judges it: 9999.4 is the largest
+      // embedded item, 99999999999.4 is all data.
+      {.code = "9999.4", .data = "020999900100", .number = "209999001009"},
+      {.code = "99999999999.4", .data = "099999999999", .number = "999999999993"},
+      // The smallest own code.
+      {.code = "10000", .price = "5.50", .data = "000000010000", .number = "100007"},
+      {.code = "100000000005", .data = "010000000000", .number = "100000000005"},
+      {.code = "1234567890128", .data = "123456789012", .number = "1234567890128"},
+      // Loses its leading digit.
+      {.code = "1",
+       .price = "123.45",
+       .priceCheck = true,
+       .data = "020000152345",
+       .number = "200001523458"},
+      // Overflows.
+      {.code = "1", .price = "1000.00", .data = "020000100000", .number = "200001000003"},
+      {.code = "1", .price = "-3.00", .data = "020000100000", .number = "200001000003"},
+      // A short flag: the default.
+      {.code = "1", .flag = "2", .price = "0.00", .data = "020000100000", .number = "200001000003"},
+      {.code = "0", .data = "", .number = ""},
+      {.code = "-5", .data = "", .number = ""},
+  };
   QByteArray requests;
   const auto request = [&](const char* op, const QJsonObject& input) {
     requests +=
@@ -106,12 +134,18 @@ TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
 // tarewise answers --help and --version at once: no window, no file. With settings it
 // cannot read it still starts (it is running when stopped) and says what is wrong.
 TEST(StationCommands, TarewiseHelpVersionAndUnreadableSettings) {
-  const std::tuple<const char*, const char*, const char*, bool, const char*> rows[] = {
-      // {argument, spoilt settings path, made a 'd'irectory or 'f'ile, runs, says}
-      {"--help", "", "", false, "Usage: tarewise"},
-      {"--version", "", "", false, "tarewise " CORVEL_VERSION "\n"},
-      {"", "Corvel/Corvel.ini", "d", true, "Corvel.ini"},
-      {"", "Corvel", "f", true, "Corvel"},
+  struct Row {
+    const char* argument = "";
+    const char* spoilt = "";  // the settings path spoilt
+    const char* kind = "";    // made a 'd'irectory or 'f'ile
+    bool runs = false;
+    const char* says;
+  };
+  const Row rows[] = {
+      {.argument = "--help", .says = "Usage: tarewise"},
+      {.argument = "--version", .says = "tarewise " CORVEL_VERSION "\n"},
+      {.spoilt = "Corvel/Corvel.ini", .kind = "d", .runs = true, .says = "Corvel.ini"},
+      {.spoilt = "Corvel", .kind = "f", .runs = true, .says = "Corvel"},
   };
   for (const auto& [argument, spoilt, kind, runs, says] : rows) {
     SCOPED_TRACE(std::string(argument) + spoilt);

@@ -34,12 +34,16 @@ QString PrintToPdf(const LabelBoxes& boxes) {
 }
 
 TEST(LabelPdf, SymbolDecodesAtPrinterResolutions) {
-  // {code, price check digit, decoded}: price-embedded without and with the price check
-  // digit, and an own code.
-  const std::tuple<const char*, bool, const char*> cases[] = {
-      {"1234", false, "0201234015857"},
-      {"1234", true, "0201234415855"},
-      {"4006381333931", false, "4006381333931"}};
+  // Price-embedded without and with the price check digit, and an own code.
+  struct Case {
+    const char* code;
+    bool priceCheckDigit;
+    const char* decoded;
+  };
+  const Case cases[] = {
+      {.code = "1234", .priceCheckDigit = false, .decoded = "0201234015857"},
+      {.code = "1234", .priceCheckDigit = true, .decoded = "0201234415855"},
+      {.code = "4006381333931", .priceCheckDigit = false, .decoded = "4006381333931"}};
   for (const auto& [code, priceCheckDigit, decoded] : cases) {
     SCOPED_TRACE(code);
     LabelBoxes boxes = test::HamBoxes("3");
@@ -67,14 +71,23 @@ TEST(LabelPdf, TextsStandWhereTheLayoutPutsThem) {
                                  [&](const test::PdfWord& w) { return w.text == text; });
     return it == words.end() ? std::optional<test::PdfWord>() : *it;
   };
-  // {text, 'c'entred, 'l'eft or 'r'ight aligned, x, top (twips)}
-  const std::tuple<const char*, char, double, double> expected[] = {
-      {"201234015857", 'c', 1050, 500},  // the number without its leading 0
-      {"Ham", 'c', 1300, 800},          {"6/12/26", 'c', 2100, 640},
-      {"9/12/26", 'c', 2100, 350},      {"kg", 'r', 3325, 750},
-      {"15.85", 'r', 2825 + 500, 1180},  // wider than 500 twips at 10 pt bold
-      {"12.99", 'r', 2100, 1400},       {"#1", 'l', 350, 1425},
-      {"Storename", 'c', 1850, 0},
+  struct Word {
+    const char* text;
+    char rule;      // 'c'entred, 'l'eft or 'r'ight aligned
+    double x, top;  // twips
+  };
+  const Word expected[] = {
+      // The number without its leading 0.
+      {.text = "201234015857", .rule = 'c', .x = 1050, .top = 500},
+      {.text = "Ham", .rule = 'c', .x = 1300, .top = 800},
+      {.text = "6/12/26", .rule = 'c', .x = 2100, .top = 640},
+      {.text = "9/12/26", .rule = 'c', .x = 2100, .top = 350},
+      {.text = "kg", .rule = 'r', .x = 3325, .top = 750},
+      // Wider than 500 twips at 10 pt bold.
+      {.text = "15.85", .rule = 'r', .x = 2825 + 500, .top = 1180},
+      {.text = "12.99", .rule = 'r', .x = 2100, .top = 1400},
+      {.text = "#1", .rule = 'l', .x = 350, .top = 1425},
+      {.text = "Storename", .rule = 'c', .x = 1850, .top = 0},
   };
   for (const auto& [text, rule, x, top] : expected) {
     SCOPED_TRACE(text);

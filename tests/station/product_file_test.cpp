@@ -1,6 +1,6 @@
 // The product file on real files: record counts from file lengths (halves to even),
-// short last records and the 5000-product limits. The edit rules are
-// tested through the window (station_window_test.cpp).
+// short last records, the 5000-product limits, and the edit rules of the product boxes
+// (the window's part, which box runs which rule, is in station_window_test.cpp).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -25,10 +25,19 @@ RecordBytes Slice(const RecordBytes& bytes, std::size_t from, std::size_t to) {
 // A selector entry and the record it stands for never disagree, and "Add New Item" never
 // overwrites a loaded product (225 bytes: record 2 is loaded half, the new item is record 3).
 TEST(ProductFile, LoadsThenAddsAfterTheLoadedRecords) {
-  // {file length (-1: no file), products loaded, the operator is told something}
-  const std::tuple<int, std::size_t, bool> cases[] = {
-      {-1, 1, false}, {0, 1, false},   {10, 1, false},  {11, 0, true},  {75, 0, true},
-      {76, 1, false}, {225, 2, false}, {375, 2, false}, {600, 4, false}};
+  struct Case {
+    int length;           // of the file; -1: no file
+    std::size_t entries;  // products loaded
+    bool notice = false;  // the operator is told something
+  };
+  const Case cases[] = {{.length = -1, .entries = 1},
+                        {.length = 10, .entries = 1},
+                        {.length = 11, .entries = 0, .notice = true},
+                        {.length = 75, .entries = 0, .notice = true},
+                        {.length = 76, .entries = 1},
+                        {.length = 225, .entries = 2},
+                        {.length = 375, .entries = 2},
+                        {.length = 600, .entries = 4}};
   for (const auto& [length, entries, notice] : cases) {
     SCOPED_TRACE(length);
     const QString path = test::MakeTempFolder() + "/pdlist";
@@ -89,17 +98,27 @@ TEST(ProductFile, FailedWritesLeaveTheFileAsItWas) {
     }
     return "";
   };
-  const std::tuple<const char*, int, Act> rows[] = {
-      // {what, file length, the write}
-      {"first start", 0, [&](auto& s) { return reported([&] { LoadProductFile(s); }); }},
-      {"Add New Item", 450, [&](auto& s) { return reported([&] { AddNewItem(s); }); }},
+  struct Row {
+    const char* what;
+    int length;  // of the file
+    Act act;
+  };
+  const Row rows[] = {
+      {.what = "first start",
+       .length = 0,
+       .act = [&](auto& s) { return reported([&] { LoadProductFile(s); }); }},
+      {.what = "Add New Item",
+       .length = 450,
+       .act = [&](auto& s) { return reported([&] { AddNewItem(s); }); }},
       // A short last record (400 bytes: three records, the third cut) overwritten
       // and extended at once.
-      {"edit", 400,
-       [](auto& s) {
-         s.selected = 3;
-         return CommitProductBox(s, ProductBox::Description1, "Changed").message;
-       }},
+      {.what = "edit",
+       .length = 400,
+       .act =
+           [](auto& s) {
+             s.selected = 3;
+             return CommitProductBox(s, ProductBox::Description1, "Changed").message;
+           }},
   };
   for (const auto& [what, length, act] : rows) {
     SCOPED_TRACE(what);
@@ -130,18 +149,87 @@ TEST(ProductFile, FailedWritesLeaveTheFileAsItWas) {
 // The selector names a product by the first description line that shows something (up
 // to its first zero byte, spaces trimmed), else by its record number.
 TEST(ProductFile, SelectorNames) {
-  const std::tuple<std::string, std::string, const char*> rows[] = {
-      // {line 1, line 2 (each followed by zero bytes; line 3 all zero bytes), name}
-      {"", "", "7"},
-      {"", "Ham", "Ham"},
-      {"        ", "  Beef  ", "Beef"},
-      {std::string("Lamb\0xyz", 8), "", "Lamb"},
+  struct Row {
+    std::string line1, line2;  // each followed by zero bytes; line 3 all zero bytes
+    const char* name;
+  };
+  const Row rows[] = {
+      {.line1 = "", .line2 = "", .name = "7"},
+      {.line1 = "", .line2 = "Ham", .name = "Ham"},
+      {.line1 = "        ", .line2 = "  Beef  ", .name = "Beef"},
+      {.line1 = std::string("Lamb\0xyz", 8), .line2 = "", .name = "Lamb"},
   };
   for (const auto& [line1, line2, name] : rows) {
     RecordBytes bytes(150, 0);
     std::copy(line1.begin(), line1.end(), bytes.begin() + 24);
     std::copy(line2.begin(), line2.end(), bytes.begin() + 48);
     EXPECT_EQ(ProductRecord(bytes).SelectorName(7), name) << line1 << "|" << line2;
+  }
+}
+
+// Leaving a box with product 1 (code 1000, price 1.99, tare 0.015, 1 day) selected: the
+// box is rewritten and the value read back from the rewritten text; a value equal to the
+// stored one writes nothing, one that does not fit is refused with its range.
+TEST(ProductFile, BoxEditRules) {
+  struct Row {
+    ProductBox box;
+    const char* typed;
+    const char* shown;
+    std::function<void(RecordBytes&)> edit = {};  // none: nothing written
+    const char* refusal = nullptr;                // a part of the message
+  };
+  const Row rows[] = {
+      {.box = ProductBox::Code,
+       .typed = "4711x",
+       .shown = "4711",
+       .edit = [](auto& f) { PutInt64(f, 0, 47110000); }},
+      {.box = ProductBox::Price,
+       .typed = "free",
+       .shown = "0.00",
+       .edit = [](auto& f) { PutInt64(f, 10, 0); }},
+      {.box = ProductBox::Price, .typed = "1.994", .shown = "1.99"},
+      // Compared as the stored single-precision float.
+      {.box = ProductBox::Tare, .typed = "0.015", .shown = "0.015"},
+      {.box = ProductBox::ShelfLife,
+       .typed = "6.5",
+       .shown = "6.5",
+       .edit = [](auto& f) { PutInt16(f, 22, 6); }},  // halves to even
+      {.box = ProductBox::Description1,
+       .typed = "abcdefghijklmnopqrstuvwxyz12",
+       .shown = "abcdefghijklmnopqrstuvwxyz12",
+       .edit = [](auto& f) { PutTextField(f, 24, 24, "abcdefghijklmnopqrstuvwx"); }},
+      {.box = ProductBox::Code,
+       .typed = "1e15",
+       .shown = "1000",
+       .refusal = "The code \"1e15\" does not fit: it must lie within -922337203685477.5808 to "
+                  "922337203685477.5807. The stored code is kept."},
+      {.box = ProductBox::Code, .typed = "1e999", .shown = "1000", .refusal = "code"},
+      {.box = ProductBox::ShelfLife,
+       .typed = "32767.5",
+       .shown = "1",
+       .refusal = "-32768 to 32767 days"},
+      {.box = ProductBox::Tare,
+       .typed = "1e39",
+       .shown = "0.015",
+       .refusal = "about -3.4E+38 to 3.4E+38"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    const QString path = test::MakeTempFolder() + "/pdlist";
+    RecordBytes expected = test::ProductFileBytes(1);
+    test::WriteAllBytes(path, expected);
+    ProductStation station(path.toStdString());
+    LoadProductFile(station);
+    station.selected = 1;
+    const CommitResult result = CommitProductBox(station, row.box, row.typed);
+    EXPECT_EQ(result.boxText, row.shown);
+    EXPECT_EQ(result.written, bool(row.edit));
+    if (row.edit) row.edit(expected);
+    EXPECT_EQ(ReadAllBytes(path), expected);
+    if (row.refusal)
+      EXPECT_NE(result.message.find(row.refusal), std::string::npos) << result.message;
+    else
+      EXPECT_EQ(result.message, "");
   }
 }
 

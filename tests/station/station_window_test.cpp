@@ -6,11 +6,11 @@
 #include <QTest>
 #include <functional>
 
-#include "common/recording_surface.h"
 #include "common/settings_sections.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
 #include "tests/station/station_test_support.h"
+#include "tests/support/recording_surface.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {
@@ -23,11 +23,11 @@ class StationWindowTest : public ::testing::Test {
   std::unique_ptr<StationWindow> Open() {
     auto makeSurface = [this] {
       auto made = std::make_unique<RecordingSurface>();
-      surface = made.get();
+      surface_ = made.get();
       return made;
     };
     auto window = std::make_unique<StationWindow>(StationServices{
-        store, messages, clock, PrinterTarget{}, makeSurface, productPath.toStdString()});
+        store_, messages_, clock_, PrinterTarget{}, makeSurface, productPath_.toStdString()});
     window->show();
     QApplication::setActiveWindow(window.get());
     EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -35,7 +35,7 @@ class StationWindowTest : public ::testing::Test {
   }
 
   std::unique_ptr<StationWindow> OpenWith(int products) {
-    test::WriteAllBytes(productPath, test::ProductFileBytes(products));
+    test::WriteAllBytes(productPath_, test::ProductFileBytes(products));
     return Open();
   }
 
@@ -47,11 +47,11 @@ class StationWindowTest : public ::testing::Test {
     QTest::keyClick(box, Qt::Key_Tab);
   }
 
-  QString productPath = test::MakeTempFolder() + "/pdlist";
-  MemorySettingsStore store;
-  test::FakeMessages messages;
-  FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
-  RecordingSurface* surface = nullptr;
+  QString productPath_ = test::MakeTempFolder() + "/pdlist";
+  MemorySettingsStore store_;
+  test::FakeMessages messages_;
+  FixedClock clock_{MakeLocalTime(2026, 12, 6, 9)};
+  RecordingSurface* surface_ = nullptr;
 };
 
 void ExpectBoxes(const std::vector<QLineEdit*>& boxes, const std::vector<const char*>& texts) {
@@ -77,20 +77,27 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
     ADD_FAILURE() << "no caption " << text;
     return QFont();
   };
-  const std::tuple<const char*, QFont, double, bool> fonts[] = {
-      {"Scale", captionFont("Scale"), 18, true},
-      {"On COM", captionFont("On COM"), 8, true},
-      {"Command1", w->Command1->font(), 13.5, true},
-      {"Price", captionFont("Price"), 8, false}};
-  for (const auto& [name, font, points, bold] : fonts) {
-    EXPECT_EQ(font.pointSizeF(), points) << name;
-    EXPECT_EQ(font.bold(), bold) << name;
+  struct FontRow {
+    const char* name;
+    QFont font;
+    double points;
+    bool bold;
+  };
+  const FontRow fonts[] = {
+      {.name = "Scale", .font = captionFont("Scale"), .points = 18, .bold = true},
+      {.name = "Command1", .font = w->Command1->font(), .points = 13.5, .bold = true},
+      {.name = "Price", .font = captionFont("Price"), .points = 8, .bold = false},
+      {.name = "Text2", .font = w->Text2->font(), .points = 8, .bold = false}};
+  for (const FontRow& row : fonts) {
+    EXPECT_EQ(row.font.pointSizeF(), row.points) << row.name;
+    EXPECT_EQ(row.font.bold(), row.bold) << row.name;
+    EXPECT_EQ(row.font.family(), "Tahoma") << row.name;
   }
   EXPECT_TRUE(w->Timer1->isActive());
   EXPECT_EQ(QApplication::focusWidget(), w->Check4);
-  EXPECT_EQ(ReadAllBytes(productPath).size(), 150u);
-  EXPECT_FALSE(store.Get(kStationSection, "Storename1").has_value()) << "nothing saved at start-up";
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(ReadAllBytes(productPath_).size(), 150u);
+  EXPECT_FALSE(store_.Get(kStationSection, "Storename1").has_value()) << "nothing saved at start-up";
+  EXPECT_TRUE(messages_.messages.empty());
   w->SetScaleStatus("no answer on /dev/ttyS0");
   EXPECT_TRUE(w->StatusLine->text().contains(QString::fromStdString(PrinterTarget{}.Describe())));
   EXPECT_TRUE(w->StatusLine->text().contains("no answer on /dev/ttyS0"));
@@ -98,36 +105,46 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
 
 // Leaving a product box commits it to the product shown (record 2, from byte 150): the
 // box is rewritten, its field written, every other byte kept. A value that does not fit
-// is refused with a message and the stored value shown again.
+// is refused with a message and the stored value shown again. One row per number box
+// (the description boxes are in TypingIsNeverLost); the rules themselves are tested on
+// the product file.
 TEST_F(StationWindowTest, LeavingABoxCommitsIt) {
-  using Edit = std::function<void(RecordBytes&)>;
-  const std::tuple<QLineEdit * StationWindow::*, const char*, const char*, Edit> rows[] = {
-      {&StationWindow::Text1, "4711x", "4711", [](auto& f) { PutInt64(f, 150, 47110000); }},
-      {&StationWindow::Text3, "2.456", "2.46", [](auto& f) { PutInt64(f, 160, 24600); }},
-      {&StationWindow::Text3, "free", "0.00", [](auto& f) { PutInt64(f, 160, 0); }},
-      {&StationWindow::Text9, "0.1234", "0.123", [](auto& f) { PutFloat32(f, 250, 0.123f); }},
-      {&StationWindow::Text10, "6.5", "6.5", [](auto& f) { PutInt16(f, 172, 6); }},  // to even
-      {&StationWindow::Text2, "abcdefghijklmnopqrstuvwxyz12", "abcdefghijklmnopqrstuvwxyz12",
-       [](auto& f) { PutTextField(f, 174, 24, "abcdefghijklmnopqrstuvwx"); }},
-      {&StationWindow::Text6, "Sliced", "Sliced",
-       [](auto& f) { PutTextField(f, 198, 24, "Sliced"); }},
-      {&StationWindow::Text1, "1e15", "2000", {}},
-      {&StationWindow::Text1, "1e999", "2000", {}},
-      {&StationWindow::Text3, "-1e300", "2.99", {}},
-      {&StationWindow::Text10, "32767.5", "2", {}},
-      {&StationWindow::Text9, "1e39", "0.015", {}},
+  struct Row {
+    QLineEdit* StationWindow::*box;
+    const char* typed;
+    const char* shown;
+    std::function<void(RecordBytes&)> edit = {};  // none: refused
   };
-  for (const auto& [box, typed, shown, edit] : rows) {
-    SCOPED_TRACE(typed);
-    messages.messages.clear();
+  const Row rows[] = {
+      {.box = &StationWindow::Text1,
+       .typed = "4711x",
+       .shown = "4711",
+       .edit = [](auto& f) { PutInt64(f, 150, 47110000); }},
+      {.box = &StationWindow::Text3,
+       .typed = "2.456",
+       .shown = "2.46",
+       .edit = [](auto& f) { PutInt64(f, 160, 24600); }},
+      {.box = &StationWindow::Text9,
+       .typed = "0.1234",
+       .shown = "0.123",
+       .edit = [](auto& f) { PutFloat32(f, 250, 0.123f); }},
+      {.box = &StationWindow::Text10,
+       .typed = "6.5",
+       .shown = "6.5",
+       .edit = [](auto& f) { PutInt16(f, 172, 6); }},
+      {.box = &StationWindow::Text9, .typed = "1e39", .shown = "0.015"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    messages_.messages.clear();
     auto w = OpenWith(3);
     w->Combo1->setCurrentIndex(1);
-    RecordBytes expected = ReadAllBytes(productPath);
-    TypeAndLeave((*w).*box, typed);
-    EXPECT_EQ(((*w).*box)->text(), shown);
-    if (edit) edit(expected);
-    EXPECT_EQ(ReadAllBytes(productPath), expected);
-    EXPECT_EQ(messages.messages.size(), edit ? 0u : 1u);
+    RecordBytes expected = ReadAllBytes(productPath_);
+    TypeAndLeave((*w).*row.box, row.typed);
+    EXPECT_EQ(((*w).*row.box)->text(), row.shown);
+    if (row.edit) row.edit(expected);
+    EXPECT_EQ(ReadAllBytes(productPath_), expected);
+    EXPECT_EQ(messages_.messages.size(), row.edit ? 0u : 1u);
   }
 }
 
@@ -136,20 +153,37 @@ TEST_F(StationWindowTest, LeavingABoxCommitsIt) {
 // is stored; passing through without typing leaves the bytes as they are.
 TEST_F(StationWindowTest, TypingIsNeverLost) {
   enum Cursor { PassThrough, End, ClickAtRight };
-  const std::tuple<QLineEdit * StationWindow::*, int, Cursor, const char*, const char*> rows[] = {
-      // {box, field offset, cursor, typed, stored (nullptr: bytes unchanged)}
-      {&StationWindow::Text6, 48, End, " off the bone", "Ham off the bone"},
-      {&StationWindow::Text6, 48, PassThrough, "", nullptr},
-      {&StationWindow::Text7, 72, ClickAtRight, "Thin", "Thin"},
-      {&StationWindow::Text7, 72, PassThrough, "", nullptr},
+  struct Row {
+    QLineEdit* StationWindow::*member;
+    int offset;  // of the field
+    Cursor cursor;
+    const char* typed;
+    const char* stored = nullptr;  // bytes unchanged
+  };
+  const Row rows[] = {
+      {.member = &StationWindow::Text6,
+       .offset = 48,
+       .cursor = End,
+       .typed = " off the bone",
+       .stored = "Ham off the bone"},
+      {.member = &StationWindow::Text6, .offset = 48, .cursor = PassThrough, .typed = ""},
+      {.member = &StationWindow::Text7,
+       .offset = 72,
+       .cursor = ClickAtRight,
+       .typed = "Thin",
+       .stored = "Thin"},
       // Behind the padding of line 1: the padding gives way to what was typed.
-      {&StationWindow::Text2, 24, End, "Fresh", "Product            Fresh"},
+      {.member = &StationWindow::Text2,
+       .offset = 24,
+       .cursor = End,
+       .typed = "Fresh",
+       .stored = "Product            Fresh"},
   };
   RecordBytes original = test::NewItemRecord("Product");
   std::copy_n("Ham", 3, original.begin() + 48);  // then zero bytes
   for (const auto& [member, offset, cursor, typed, stored] : rows) {
     SCOPED_TRACE(std::to_string(offset) + typed);
-    test::WriteAllBytes(productPath, original);
+    test::WriteAllBytes(productPath_, original);
     auto w = Open();
     EXPECT_EQ(w->Text6->text(), "Ham");
     EXPECT_EQ(w->Text7->text(), "");
@@ -163,8 +197,8 @@ TEST_F(StationWindowTest, TypingIsNeverLost) {
     QTest::keyClick(box, Qt::Key_Tab);
     RecordBytes expected = original;
     if (stored) PutTextField(expected, static_cast<std::size_t>(offset), 24, stored);
-    EXPECT_EQ(ReadAllBytes(productPath), expected);
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(ReadAllBytes(productPath_), expected);
+    EXPECT_TRUE(messages_.messages.empty());
   }
 }
 
@@ -176,17 +210,17 @@ TEST_F(StationWindowTest, SelectingAProductShowsItsFieldsAndFlag) {
     SCOPED_TRACE(flag);
     RecordBytes file = test::ProductFileBytes(2);
     PutInt16(file, 150 + 18, static_cast<std::int16_t>(flag));
-    test::WriteAllBytes(productPath, file);
+    test::WriteAllBytes(productPath_, file);
     auto w = Open();
     w->Combo1->setCurrentIndex(1);
     ExpectBoxes({w->Text8, w->Text1, w->Text3, w->Text9, w->Text10, w->Text2, w->Text6},
                 {"2", "2000", "2.99", "0.015", "2", "Item 2                  ",
                  "Line two 2              "});
     EXPECT_EQ(w->Check1->isChecked(), ticked);
-    EXPECT_EQ(ReadAllBytes(productPath), file);
+    EXPECT_EQ(ReadAllBytes(productPath_), file);
     QTest::mouseClick(w->Check1, Qt::LeftButton);
     PutInt16(file, 150 + 18, static_cast<std::int16_t>(afterClick));
-    EXPECT_EQ(ReadAllBytes(productPath), file);
+    EXPECT_EQ(ReadAllBytes(productPath_), file);
   }
 }
 
@@ -198,10 +232,10 @@ TEST_F(StationWindowTest, PrintCommitsThePendingEditFirst) {
   QTest::keyClicks(w->Text3, "2.456");
   w->Text4->setText("1.000 KG");
   QTest::mouseClick(w->Command1, Qt::LeftButton);
-  ASSERT_NE(surface, nullptr);
-  EXPECT_EQ(surface->EndedDocuments(), 1);
-  EXPECT_EQ(GetInt64(ReadAllBytes(productPath), 10), 24600);
-  EXPECT_EQ(surface->Texts()[surface->Texts().size() - 2].text, "2.46") << "price per kilogram";
+  ASSERT_NE(surface_, nullptr);
+  EXPECT_EQ(surface_->EndedDocuments(), 1);
+  EXPECT_EQ(GetInt64(ReadAllBytes(productPath_), 10), 24600);
+  EXPECT_EQ(surface_->Texts()[surface_->Texts().size() - 2].text, "2.46") << "price per kilogram";
 }
 
 TEST_F(StationWindowTest, AddNewItemOnAThreeProductFile) {
@@ -214,54 +248,66 @@ TEST_F(StationWindowTest, AddNewItemOnAThreeProductFile) {
   RecordBytes expected = test::ProductFileBytes(3);
   const RecordBytes added = test::NewItemRecord("New Item");
   expected.insert(expected.end(), added.begin(), added.end());
-  EXPECT_EQ(ReadAllBytes(productPath), expected);
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(ReadAllBytes(productPath_), expected);
+  EXPECT_TRUE(messages_.messages.empty());
 }
 
 TEST_F(StationWindowTest, ResetListAsksFirst) {
   for (const auto& [yes, row, useDateCentre] :
        {std::tuple{false, 0, "1"}, {true, 0, "2675"}, {true, 1, "1200"}}) {
-    store.Save(kStationSection, "UseDatecenter", "1");
-    messages.answerYes = yes;
+    store_.Save(kStationSection, "UseDatecenter", "1");
+    messages_.answerYes = yes;
     auto w = Open();
     const QPoint at = w->List1->visualItemRect(w->List1->item(row)).center();
     QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {}, at);
-    ASSERT_FALSE(messages.questions.empty());
-    EXPECT_EQ(messages.questions.back(),
+    ASSERT_FALSE(messages_.questions.empty());
+    EXPECT_EQ(messages_.questions.back(),
               "Check Paper Size in Printer Properties Also|Are You Sure|No");
-    EXPECT_EQ(store.Get(kStationSection, "UseDatecenter"), useDateCentre);
+    EXPECT_EQ(store_.Get(kStationSection, "UseDatecenter"), useDateCentre);
   }
 }
 
 // "On COM" shows the stored port's leading number; leaving it stores the text as typed
 // and takes the number rounded, halves to even. The store name lines save separately.
 TEST_F(StationWindowTest, PortAndStoreNameSettings) {
-  const std::tuple<const char*, const char*, const char*, int, const char*> ports[] = {
-      // {stored "COMPORT", shown at start-up, typed, port number then, the first poll
-      // says ("": not polled)}
-      {"3abc", "3", "2.5 x", 2, ""},
-      {"none", "0", "3.5", 4, "\"COMPORT\" (On COM) is \"none\": port numbers start at 1"},
-      {"1e20", "1E+20", "7", 7, "\"COMPORT\" (On COM) is \"1e20\": 1E+20 is too large"},
-      {"2", "2", "COM5", 0, ""}};
+  struct Port {
+    const char* stored;  // "COMPORT"
+    const char* shown;   // at start-up
+    const char* typed;
+    int port;               // the port number then
+    const char* says = "";  // what the first poll says ("": not polled)
+  };
+  const Port ports[] = {{.stored = "3abc", .shown = "3", .typed = "2.5 x", .port = 2},
+                        {.stored = "none",
+                         .shown = "0",
+                         .typed = "3.5",
+                         .port = 4,
+                         .says = "\"COMPORT\" (On COM) is \"none\": port numbers start at 1"},
+                        {.stored = "1e20",
+                         .shown = "1E+20",
+                         .typed = "7",
+                         .port = 7,
+                         .says = "\"COMPORT\" (On COM) is \"1e20\": 1E+20 is too large"},
+                        {.stored = "2", .shown = "2", .typed = "COM5", .port = 0}};
   for (const auto& [stored, shown, typed, port, says] : ports) {
     SCOPED_TRACE(typed);
-    store.Save(kStationSection, "COMPORT", stored);
+    store_.Save(kStationSection, "COMPORT", stored);
     auto w = Open();
     EXPECT_EQ(w->Text11->text(), shown);
     if (*says) {
-      ScaleLink link(*w, *w->Timer1, store, w->PortNumber());
+      ScaleLink link(*w, *w->Timer1, store_, w->PortNumber());
       link.OnTimerTick();
       EXPECT_TRUE(w->StatusLine->text().contains(says)) << w->StatusLine->text().toStdString();
     }
     TypeAndLeave(w->Text11, typed);
     EXPECT_EQ(w->PortNumber(), port);
-    EXPECT_EQ(store.Get(kStationSection, "COMPORT"), typed);
+    EXPECT_EQ(store_.Get(kStationSection, "COMPORT"), typed);
   }
   // Store names show up to a zero byte; passing through keeps them as stored.
   const std::string corner("Corner Shop\0\0", 13);
-  store.Save(kStationSection, "Storename1", corner);
-  store.Save(kStationSection, "Storename12", std::string("Main\0", 5));
+  store_.Save(kStationSection, "Storename1", corner);
+  store_.Save(kStationSection, "Storename12", std::string("Main\0", 5));
   auto w = Open();
   EXPECT_EQ(w->Text5->text(), "Corner Shop");
   w->Text5->setFocus(Qt::TabFocusReason);
@@ -269,20 +315,26 @@ TEST_F(StationWindowTest, PortAndStoreNameSettings) {
   QTest::keyClick(w->Text12, Qt::Key_End);
   QTest::keyClicks(w->Text12, " Street");
   QTest::keyClick(w->Text12, Qt::Key_Tab);
-  EXPECT_EQ(store.Get(kStationSection, "Storename12"), "Main Street");
-  EXPECT_EQ(store.Get(kStationSection, "Storename1"), corner);
+  EXPECT_EQ(store_.Get(kStationSection, "Storename12"), "Main Street");
+  EXPECT_EQ(store_.Get(kStationSection, "Storename1"), corner);
 }
 
 // The rule of a box runs whenever it loses the focus, typed into or not (a weight the
 // scale wrote, passed through, is rewritten too).
 TEST_F(StationWindowTest, FlagAndWeightBoxRules) {
   auto w = Open();
-  const std::tuple<QLineEdit*, const char*, bool, const char*> cases[] = {
-      // {box, text, typed (false: put there, then passed through), shown afterwards}
-      {w->Text13, "35", true, "20"},         {w->Text13, "27.9", true, "27"},
-      {w->Text13, "19", true, "20"},         {w->Text13, "29", true, "29"},
-      {w->Text13, "x", true, "20"},          {w->Text4, "2", true, "2.000"},
-      {w->Text4, "1.235 KG", false, "1.235"}};
+  struct Case {
+    QLineEdit* box;
+    const char* text;
+    bool typed;         // false: put there, then passed through
+    const char* shown;  // afterwards
+  };
+  const Case cases[] = {{.box = w->Text13, .text = "35", .typed = true, .shown = "20"},
+                        {.box = w->Text13, .text = "27.9", .typed = true, .shown = "27"},
+                        {.box = w->Text13, .text = "19", .typed = true, .shown = "20"},
+                        {.box = w->Text13, .text = "29", .typed = true, .shown = "29"},
+                        {.box = w->Text4, .text = "2", .typed = true, .shown = "2.000"},
+                        {.box = w->Text4, .text = "1.235 KG", .typed = false, .shown = "1.235"}};
   for (const auto& [box, text, typed, shown] : cases) {
     SCOPED_TRACE(text);
     if (typed) {

@@ -7,12 +7,12 @@
 #include <map>
 
 #include "common/errors.h"
-#include "common/recording_surface.h"
 #include "common/settings_sections.h"
 #include "station/label_barcode.h"
 #include "station/label_layout.h"
 #include "station/weighed_label.h"
 #include "tests/station/station_test_support.h"
+#include "tests/support/recording_surface.h"
 
 namespace corvel {
 namespace {
@@ -50,28 +50,40 @@ TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
   struct Case {
     const char* name;
     std::function<void(LabelBoxes&)> change;
-    bool weightLine, pricePerKgLine, priceLine;
-    const char* embedded;
+    const char* embedded = "01585";  // the price the symbol carries; "": no symbol
+    bool weightLine = true, pricePerKgLine = true, priceLine = true;
     LocalTime now = MakeLocalTime(2026, 12, 6, 10);
     const char* packed = "6/12/26";
     const char* useBy = "";
   };
   const Case cases[] = {
-      {"Weighed", [](auto&) {}, true, true, true, "01585"},
-      {"NonWeighed", [](auto& b) { b.nonWeighed = true, b.price = "3.50"; }, false, false, true,
-       "00350"},
-      {"NegativeNetWeight", [](auto& b) { b.weight = "0.010 KG"; }, false, false, true, "01299"},
-      {"ZeroPrice", [](auto& b) { b.price = std::string("0"); }, true, false, false, "00000"},
-      {"NoCode", [](auto& b) { b.code = ""; }, true, true, true, ""},
-      {"ShelfLife", [](auto& b) { b.shelfLife = std::string("3"); }, true, true, true, "01585",
-       MakeLocalTime(2026, 12, 6, 10), "6/12/26", "9/12/26"},
-      {"NegativeShelfLife", [](auto& b) { b.shelfLife = "-2"; }, true, true, true, "01585"},
+      {.name = "Weighed", .change = [](auto&) {}},
+      {.name = "NonWeighed",
+       .change = [](auto& b) { b.nonWeighed = true, b.price = "3.50"; },
+       .embedded = "00350",
+       .weightLine = false,
+       .pricePerKgLine = false},
+      {.name = "NegativeNetWeight",
+       .change = [](auto& b) { b.weight = "0.010 KG"; },
+       .embedded = "01299",
+       .weightLine = false,
+       .pricePerKgLine = false},
+      {.name = "ZeroPrice",
+       .change = [](auto& b) { b.price = std::string("0"); },
+       .embedded = "00000",
+       .pricePerKgLine = false,
+       .priceLine = false},
+      {.name = "NoCode", .change = [](auto& b) { b.code = ""; }, .embedded = ""},
+      {.name = "ShelfLife", .change = [](auto& b) { b.shelfLife = "3"; }, .useBy = "9/12/26"},
+      {.name = "NegativeShelfLife", .change = [](auto& b) { b.shelfLife = "-2"; }},
       // A fraction of a day counts, and the date crosses midnight and the year's end.
-      {"PastMidnight", [](auto& b) { b.shelfLife = "0.5"; }, true, true, true, "01585",
-       MakeLocalTime(2026, 12, 31, 12, 0, 1), "31/12/26", "1/01/27"},
+      {.name = "PastMidnight",
+       .change = [](auto& b) { b.shelfLife = "0.5"; },
+       .now = MakeLocalTime(2026, 12, 31, 12, 0, 1),
+       .packed = "31/12/26",
+       .useBy = "1/01/27"},
       // The true date centuries ahead, not one some 317 years ahead.
-      {"Centuries", [](auto& b) { b.shelfLife = "200000"; }, true, true, true, "01585",
-       MakeLocalTime(2026, 12, 6, 10), "6/12/26", "6/07/74"},
+      {.name = "Centuries", .change = [](auto& b) { b.shelfLife = "200000"; }, .useBy = "6/07/74"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -152,18 +164,17 @@ TEST_F(WeighedLabel, ElementsWithoutAFontSizeAreLeftOff) {
   const std::vector<Text> whole = texts(surface);
   EXPECT_EQ(store.Keys(kStationSection).size(), 40u) << "an empty store gets the Absent set";
   EXPECT_EQ(store.Get(kStationSection, "UseDatecenter"), "2100");
-  const struct {
+  struct Row {
     const char* key;
     const char* value;
     const char* leftOff;  // the text left off
-  } rows[] = {
-      {.key = "DescriptionSize2", .value = "none", .leftOff = "Sliced"},
-      {.key = "StoreSize1", .value = "-4", .leftOff = "Storename"},
-      {.key = "BarcodeFontSize", .value = "0", .leftOff = "201234015857"},
-      {.key = "UseDateSize", .value = "0", .leftOff = "9/12/26"},
-      {.key = "PriceSize", .value = "x", .leftOff = "15.85"},
-      {.key = "ProductIdSize", .value = "0", .leftOff = "#1"},
   };
+  const Row rows[] = {{.key = "DescriptionSize2", .value = "none", .leftOff = "Sliced"},
+                      {.key = "StoreSize1", .value = "-4", .leftOff = "Storename"},
+                      {.key = "BarcodeFontSize", .value = "0", .leftOff = "201234015857"},
+                      {.key = "UseDateSize", .value = "0", .leftOff = "9/12/26"},
+                      {.key = "PriceSize", .value = "x", .leftOff = "15.85"},
+                      {.key = "ProductIdSize", .value = "0", .leftOff = "#1"}};
   for (const auto& [key, value, leftOff] : rows) {
     SCOPED_TRACE(key);
     const std::string kept = *store.Get(kStationSection, key);
@@ -215,12 +226,12 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
   boxes.description3 = "Three";
   Print(boxes);
 
-  // Where the reference x stands: 'c'entre, 'r'ight edge, 'l'eft edge or 'p'rice.
-  const struct {
+  struct Text {
     const char* text;
-    double top, size, x;
-    char rule;
-  } expected[] = {
+    double top, size, x;  // x: the reference
+    char rule;            // x is the 'c'entre, 'r'ight edge, 'l'eft edge, or the 'p'rice's
+  };
+  const Text expected[] = {
       {.text = "201234015857", .top = 501.5, .size = 7.5, .x = 1051.5, .rule = 'c'},
       {.text = "Ham", .top = 801, .size = 14, .x = 1301, .rule = 'c'},
       {.text = "Two", .top = 1001, .size = 15, .x = 1302, .rule = 'c'},
@@ -232,8 +243,7 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
       {.text = " ", .top = 161, .size = 18, .x = 1852, .rule = 'c'},
       {.text = "15.85", .top = 1101, .size = 12, .x = 2801, .rule = 'p'},
       {.text = "12.99", .top = 1401, .size = 13, .x = 2101, .rule = 'r'},
-      {.text = "#1", .top = 1421, .size = 3, .x = 351, .rule = 'l'},
-  };
+      {.text = "#1", .top = 1421, .size = 3, .x = 351, .rule = 'l'}};
   const std::vector<RecordedOp> texts = surface.Texts();
   ASSERT_EQ(texts.size(), std::size(expected));
   for (std::size_t i = 0; i < texts.size(); ++i) {

@@ -1,4 +1,4 @@
-#include "platform/scale_simulator.h"
+#include "tools/sim/scale_simulator.h"
 
 #include <fcntl.h>
 #include <poll.h>

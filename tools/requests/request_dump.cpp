@@ -1,5 +1,5 @@
 // Listing request files as readable rows (the request command's "--dump").
-#include "runner/request_writer.h"
+#include "tools/requests/request_writer.h"
 
 #include <QFile>
 #include <cstdio>

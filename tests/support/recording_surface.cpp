@@ -1,4 +1,4 @@
-#include "common/recording_surface.h"
+#include "tests/support/recording_surface.h"
 
 #include "common/errors.h"
 #include "common/number_text.h"

@@ -1,4 +1,4 @@
-#include "runner/request_writer.h"
+#include "tools/requests/request_writer.h"
 
 #include <QDir>
 #include <QFileInfo>
