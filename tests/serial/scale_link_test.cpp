@@ -123,6 +123,17 @@ TEST_F(ScaleLinkTest, StrayCharactersBeforeAPollDoNotShiftItsFrame) {
   EXPECT_EQ(view_.printedWeights, QStringList{"1.235 KG"});
 }
 
+// At 9600 baud a frame arrives over some 16 ms in several reads; it is one weight.
+TEST_F(ScaleLinkTest, FrameArrivingInPiecesAt9600BaudIsReadWhole) {
+  scale_.SetEmulateBaud(true);
+  view_.autoprint = true;
+  ASSERT_TRUE(PollWith("0"));
+  ASSERT_TRUE(PollWith("1.235"));
+  EXPECT_EQ(view_.weight, "1.235 KG");
+  EXPECT_EQ(view_.printedWeights, QStringList{"1.235 KG"});
+  EXPECT_TRUE(PollingOn());
+}
+
 // Moves the local zone so that midnight comes about 0.9 s from now.
 TEST_F(ScaleLinkTest, WaitsEndAcrossLocalMidnight) {
   const char* oldTz = std::getenv("TZ");
