@@ -97,8 +97,7 @@ class CupsQueue {
  private:
   // The queue's state attributes; nothing when the server does not answer or has no
   // such queue (cupsLastError says which).
-  std::unique_ptr<::_ipp_s, void (*)(::_ipp_s*)> PrinterAttributes(
-      const std::string& queue);
+  std::unique_ptr<::_ipp_s, void (*)(::_ipp_s*)> PrinterAttributes(const std::string& queue);
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

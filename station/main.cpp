@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
     target = corvel::ChoosePrinterTarget(settings, corvel::kStationSection, "tarewise", 60, 40);
   } catch (const std::exception& error) {
     settingsProblem = error.what();
-    target =
-        corvel::ChoosePrinterTarget(corvel::MemorySettingsStore(), corvel::kStationSection, "tarewise", 60, 40);
+    target = corvel::ChoosePrinterTarget(corvel::MemorySettingsStore(), corvel::kStationSection,
+                                         "tarewise", 60, 40);
   }
 
   corvel::StationServices services{settings, messages, clock, target,

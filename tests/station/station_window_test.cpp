@@ -96,7 +96,8 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
   EXPECT_TRUE(w->Timer1->isActive());
   EXPECT_EQ(QApplication::focusWidget(), w->Check4);
   EXPECT_EQ(ReadAllBytes(productPath_).size(), 150u);
-  EXPECT_FALSE(store_.Get(kStationSection, "Storename1").has_value()) << "nothing saved at start-up";
+  EXPECT_FALSE(store_.Get(kStationSection, "Storename1").has_value())
+      << "nothing saved at start-up";
   EXPECT_TRUE(messages_.messages.empty());
   w->SetScaleStatus("no answer on /dev/ttyS0");
   EXPECT_TRUE(w->StatusLine->text().contains(QString::fromStdString(PrinterTarget{}.Describe())));
