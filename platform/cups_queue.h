@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/printer_target.h"
+#include "platform/cups_trays.h"
 
 struct _ipp_s;  // libcups' ipp_t
 
@@ -132,28 +133,5 @@ class QueueSender {
   std::optional<QueueMedia> media_;
   std::unique_ptr<Worker> worker_;
 };
-
-// The InputSlot choices in a queue's PPD text: the lines "*InputSlot Name/Text: ...".
-// Choices holding quoting or separator characters are left out.
-std::vector<std::string> ParsePpdInputSlots(std::string_view ppd);
-
-// The queue's common slot names for a standard bin number, in order of preference:
-//   1 upper: Upper, Top, Tray1        2 lower: Lower, Bottom, Tray2
-//   3 middle: Middle, Tray3           4 manual: Manual, ManualFeed
-//   5 envelope: Envelope              8 tractor: Tractor
-//   11 large capacity: LargeCapacity  14 cassette: Cassette, Tray1
-// Other numbers (7 automatic among them) have none.
-std::vector<std::string> CommonSlotNames(int bin);
-
-// The tray to request for `bin` on a queue offering `offered`, or "" for the queue's
-// default tray:
-// 1. an entry for the bin in `explicitSlots` decides alone: its choice when the queue
-//    offers it, else the default tray (an empty entry asks for the default tray);
-// 2. otherwise the first of CommonSlotNames(bin) the queue offers;
-// 3. otherwise the default tray.
-// Names match ignoring letter case, blanks, '-' and '_' ("Tray1" is IPP's "tray-1");
-// the result is spelt as the queue spells it.
-std::string ChooseInputSlot(int bin, const std::map<int, std::string>& explicitSlots,
-                            const std::vector<std::string>& offered);
 
 }  // namespace corvel
