@@ -20,7 +20,7 @@ cat > "$scratch/config/Corvel/Corvel.ini" <<INI
 [Zebra]
 Storename1=Corner Deli
 Storename12=12 High Street
-PdfFolder=$scratch/pdf
+PrinterName=labels
 INI
 
 cat > "$scratch/shoot.sh" <<'SHOOT'
