@@ -2,35 +2,19 @@
 
 #include <cups/cups.h>
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <mutex>
-#include <thread>
 
 #include "common/errors.h"
 #include "common/text.h"
+#include "platform/cups_connection.h"
 
 namespace corvel {
 namespace {
-
-// Returning 0 ends a wait that has lasted kPrintServerTimeoutMs: the call fails.
-int EndWait(http_t*, void*) {
-  return 0;
-}
-
-struct HttpCloser {
-  void operator()(http_t* http) const { httpClose(http); }
-};
-using Http = std::unique_ptr<http_t, HttpCloser>;
 
 struct DestFree {
   void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
@@ -46,104 +30,6 @@ struct IppFree {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
 using Ipp = std::unique_ptr<ipp_t, IppFree>;
-
-std::string LastError() {
-  const char* text = cupsLastErrorString();
-  return text && *text ? text : "no answer";
-}
-
-// The server libcups is pointed at, read afresh (CUPS_SERVER may have changed).
-std::string ServerName() {
-  cupsSetServer(nullptr);
-  const char* server = cupsServer();
-  return server ? server : "localhost";
-}
-
-// Connects to the print server; nothing when nothing listens there.
-Http Connect(std::string& server, std::string& why) {
-  server = ServerName();
-  http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                              kPrintServerTimeoutMs, nullptr);
-  if (!http) {
-    why = "no print server answers at " + server + " (" + LastError() + ")";
-    return nullptr;
-  }
-  httpSetTimeout(http, kPrintServerTimeoutMs / 1000.0, EndWait, nullptr);
-  return Http(http);
-}
-
-// Bounds every exchange on one connection, whatever libcups waits for inside it (its
-// own waits can be a minute, and a failed exchange may be retried): a watchdog thread
-// shuts the connection's socket down once an exchange has lasted kPrintServerTimeoutMs,
-// so the call fails at once.
-class Watchdog {
- public:
-  explicit Watchdog(http_t* http) : http_(http), thread_([this] { Watch(); }) {}
-  ~Watchdog() {
-    {
-      const std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-  Watchdog(const Watchdog&) = delete;
-  Watchdog& operator=(const Watchdog&) = delete;
-
-  // One exchange: from construction to destruction.
-  class Exchange {
-   public:
-    explicit Exchange(Watchdog& dog) : dog_(dog) { dog_.Arm(true); }
-    ~Exchange() { dog_.Arm(false); }
-    Exchange(const Exchange&) = delete;
-    Exchange& operator=(const Exchange&) = delete;
-
-   private:
-    Watchdog& dog_;
-  };
-
- private:
-  void Arm(bool on) {
-    {
-      const std::lock_guard lock(mutex_);
-      armed_ = on;
-      deadline_ =
-          std::chrono::steady_clock::now() + std::chrono::milliseconds(kPrintServerTimeoutMs);
-    }
-    wake_.notify_all();
-  }
-  void Watch() {
-    std::unique_lock lock(mutex_);
-    while (!stop_) {
-      if (!armed_) {
-        wake_.wait(lock);
-      } else if (std::chrono::steady_clock::now() < deadline_) {
-        wake_.wait_until(lock, deadline_);
-      } else {
-        // Also ends the reconnections libcups may try while the exchange lasts.
-        const int fd = httpGetFd(http_);
-        if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
-        wake_.wait_for(lock, std::chrono::milliseconds(50));
-      }
-    }
-  }
-
-  http_t* http_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool armed_ = false;
-  bool stop_ = false;
-  std::chrono::steady_clock::time_point deadline_;
-  std::thread thread_;
-};
-
-// The queue's URI on the server it is reached through.
-std::string QueueUri(const std::string& queue) {
-  char uri[1024];
-  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                   "/printers/%s", queue.c_str());
-  return uri;
-}
 
 QueueMedia FromSize(const cups_size_t& size) {
   QueueMedia media;
@@ -180,34 +66,6 @@ std::string JobState::Describe() const {
   }
   if (!reason.empty() && stage != Stage::Printed) text += ": " + reason;
   return text;
-}
-
-PrintServerState ProbePrintServer(std::string* defaultQueue) {
-  std::string server, why;
-  const Http http = Connect(server, why);
-  if (!http) return PrintServerState::Absent;
-  cups_dest_t* dests = nullptr;
-  int count = 0;
-  ipp_status_t status = IPP_STATUS_OK;
-  {
-    Watchdog dog(http.get());
-    const Watchdog::Exchange exchange(dog);
-    count = cupsGetDests2(http.get(), &dests);
-    status = cupsLastError();
-  }
-  // "" stands for the default queue; without one, the first queue stands in for it.
-  std::string chosen = count > 0 ? dests[0].name : "";
-  for (int i = 0; i < count; ++i) {
-    if (dests[i].is_default) chosen.clear();
-  }
-  cupsFreeDests(count, dests);
-  if (count > 0) {
-    if (defaultQueue) *defaultQueue = chosen;
-    return PrintServerState::HasPrinters;
-  }
-  // No printers is answered with "not found"; a wait that ended is a server error.
-  return status > IPP_STATUS_ERROR_NOT_FOUND ? PrintServerState::Silent
-                                             : PrintServerState::NoPrinters;
 }
 
 struct CupsQueue::Impl {

@@ -1,0 +1,101 @@
+#pragma once
+// One connection to the print server with bounded waits, shared by the queue and the
+// probe (platform/cups_queue.cpp). Internal to platform/.
+#include <cups/cups.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/cups_queue.h"
+
+namespace corvel {
+
+struct HttpCloser {
+  void operator()(http_t* http) const { httpClose(http); }
+};
+using Http = std::unique_ptr<http_t, HttpCloser>;
+
+// libcups' text for the last failure, or "no answer".
+std::string LastError();
+
+// The server libcups is pointed at, read afresh (CUPS_SERVER may have changed).
+std::string ServerName();
+
+// Connects to the print server; nothing (and `why` says so) when nothing listens there.
+// `server` receives the server's name.
+Http Connect(std::string& server, std::string& why);
+
+// The queue's URI on the server it is reached through.
+std::string QueueUri(const std::string& queue);
+
+// Bounds every exchange on one connection, whatever libcups waits for inside it (its
+// own waits can be a minute, and a failed exchange may be retried): a watchdog thread
+// shuts the connection's socket down once an exchange has lasted kPrintServerTimeoutMs,
+// so the call fails at once.
+class Watchdog {
+ public:
+  explicit Watchdog(http_t* http) : http_(http), thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+  // One exchange: from construction to destruction.
+  class Exchange {
+   public:
+    explicit Exchange(Watchdog& dog) : dog_(dog) { dog_.Arm(true); }
+    ~Exchange() { dog_.Arm(false); }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+   private:
+    Watchdog& dog_;
+  };
+
+ private:
+  void Arm(bool on) {
+    {
+      const std::lock_guard lock(mutex_);
+      armed_ = on;
+      deadline_ =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(kPrintServerTimeoutMs);
+    }
+    wake_.notify_all();
+  }
+  void Watch() {
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+      if (!armed_) {
+        wake_.wait(lock);
+      } else if (std::chrono::steady_clock::now() < deadline_) {
+        wake_.wait_until(lock, deadline_);
+      } else {
+        // Also ends the reconnections libcups may try while the exchange lasts.
+        const int fd = httpGetFd(http_);
+        if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+        wake_.wait_for(lock, std::chrono::milliseconds(50));
+      }
+    }
+  }
+
+  http_t* http_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool armed_ = false;
+  bool stop_ = false;
+  std::chrono::steady_clock::time_point deadline_;
+  std::thread thread_;
+};
+
+}  // namespace corvel
