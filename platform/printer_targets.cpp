@@ -5,27 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "common/page_size.h"
 #include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
 
 namespace corvel {
 namespace {
-
-// "60x40" (millimetres, 'x' or 'X', blanks and fractions allowed); false when the text
-// is not two positive sizes.
-bool ParsePageSize(const std::string& text, double& width, double& height) {
-  const QStringList parts =
-      QString::fromStdString(text).split('x', Qt::KeepEmptyParts, Qt::CaseInsensitive);
-  if (parts.size() != 2) return false;
-  bool widthOk = false, heightOk = false;
-  const double w = parts[0].trimmed().toDouble(&widthOk);
-  const double h = parts[1].trimmed().toDouble(&heightOk);
-  if (!widthOk || !heightOk || !(w > 0) || !(h > 0) || w > 10000 || h > 10000) return false;
-  width = w;
-  height = h;
-  return true;
-}
 
 // The bin number of a key "InputSlot<n>" (n from 1 to 32767, written without leading
 // zeros), or 0 for any other key.
@@ -72,7 +58,10 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
   target.pageWidthMm = defaultPageWidthMm;
   target.pageHeightMm = defaultPageHeightMm;
   if (const auto size = settings.Get(section, "PdfPageSize")) {
-    ParsePageSize(*size, target.pageWidthMm, target.pageHeightMm);
+    if (const auto mm = ParsePageSizeMm(*size)) {
+      target.pageWidthMm = mm->first;
+      target.pageHeightMm = mm->second;
+    }
   }
 
   // Read for every target: the print dialog may turn a PDF folder into a queue.

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/dialogs.h"
+#include "common/page_size.h"
 #include "common/print_surface.h"
 #include "common/printer_target.h"
 #include "common/settings_store.h"
@@ -60,10 +61,6 @@ struct JobPageDefault {
   double heightMm;
 };
 JobPageDefault PageDefaultFor(std::string_view selector);
-
-// "60x40", "210 x 297", "62.5X30" in millimetres; nothing when the text is not two
-// positive sizes up to 10 metres.
-std::optional<std::pair<double, double>> ParsePageSizeMm(std::string_view text);
 
 // A sheet selector read as a whole number: blanks around it allowed, a fraction rounds
 // to the nearest whole number (halves to even). Nothing when the text is not a number.
