@@ -147,7 +147,6 @@ TEST_F(WeighedLabel, ElementsWithoutAFontSizeAreLeftOff) {
   Print(boxes);
   const std::vector<Text> whole = texts(surface);
   EXPECT_EQ(store.Keys(kStationSection).size(), 40u) << "an empty store gets the Absent set";
-  EXPECT_EQ(store.Get(kStationSection, "UseDatecenter"), "2100");
   struct Row {
     const char* key;
     const char* value;
