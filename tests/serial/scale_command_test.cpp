@@ -65,16 +65,13 @@ TEST(ScaleCommand, LinkNeverRemovesWhatIsNotItsOwn) {
     Before before = Before::None;
     bool replacedWhileRunning = false;  // a file is put at PATH while the simulator runs
     int exitCode = 0;
-    bool remainsAfterExit = false;
+    bool remains = false;  // PATH is there after the simulator exits
   } rows[] = {
       {.name = "new name"},
       {.name = "stale link to a vanished pty", .before = Before::StalePtyLink},
-      {.name = "regular file", .before = Before::File, .exitCode = 1, .remainsAfterExit = true},
-      {.name = "link to a file",
-       .before = Before::LinkToFile,
-       .exitCode = 1,
-       .remainsAfterExit = true},
-      {.name = "file put there meanwhile", .replacedWhileRunning = true, .remainsAfterExit = true},
+      {.name = "regular file", .before = Before::File, .exitCode = 1, .remains = true},
+      {.name = "link to a file", .before = Before::LinkToFile, .exitCode = 1, .remains = true},
+      {.name = "file put there meanwhile", .replacedWhileRunning = true, .remains = true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -82,7 +79,6 @@ TEST(ScaleCommand, LinkNeverRemovesWhatIsNotItsOwn) {
     const QString path = folder + "/scale";
     QFile other(folder + "/other");
     ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-    other.close();
     const bool madeBefore =
         row.before == Before::None ||
         (row.before == Before::File && QFile::copy(other.fileName(), path)) ||
@@ -107,7 +103,7 @@ TEST(ScaleCommand, LinkNeverRemovesWhatIsNotItsOwn) {
     ASSERT_TRUE(simulator.waitForFinished(10000));
     EXPECT_EQ(simulator.exitCode(), row.exitCode) << simulator.readAllStandardError().constData();
     const QFileInfo after(path);
-    EXPECT_EQ(after.exists() || after.isSymLink(), row.remainsAfterExit);
+    EXPECT_EQ(after.exists() || after.isSymLink(), row.remains);
     if (row.exitCode != 0) {
       EXPECT_EQ(after.symLinkTarget(), targetBefore) << "left as it was";
     }

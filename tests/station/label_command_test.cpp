@@ -44,55 +44,34 @@ TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
   const std::pair<const char*, int> priceChecks[] = {
       {"2875", 9}, {"0550", 2}, {"1235", 4}, {"0000", 0}, {"5000", 7}, {"0900", 1},
       {"0090", 1}, {"0002", 7}, {"0007", 6}, {"0009", 3}, {"2345", 5}, {"287", -1}};
-  // The number text ends with the check digit.
+  // The number text: the data digits without leading zeros, then the check digit.
   struct Label {
     const char* code;
     const char* flag = "20";
     const char* price = "1.00";
     bool priceCheck = false;  // use the price check digit
-    const char* data;         // the data digits; "": no symbol
-    const char* number;       // the number text
+    std::string number;       // "": no symbol
   };
   const Label labels[] = {
-      {.code = "1234",
-       .flag = "27",
-       .price = "5.50",
-       .data = "027123400550",
-       .number = "271234005509"},
-      {.code = "1234",
-       .flag = "27",
-       .price = "5.50",
-       .priceCheck = true,
-       .data = "027123420550",
-       .number = "271234205503"},
-      // Rounded, not cut.
-      {.code = "7",
-       .price = "12.35",
-       .priceCheck = true,
-       .data = "020000741235",
-       .number = "200007412350"},
-      {.code = "9998.7", .price = "0.00", .data = "020999900000", .number = "209999000002"},
+      {.code = "1234", .flag = "27", .price = "5.50", .number = "271234005509"},
+      {.code = "1234", .flag = "27", .price = "5.50", .priceCheck = true, .number = "271234205503"},
+      {.code = "7", .price = "12.35", .priceCheck = true, .number = "200007412350"},  // rounded
+      {.code = "9998.7", .price = "0.00", .number = "209999000002"},
       // Judged on the rounded code, as the encoder judges it: 9999.4 is the largest
       // embedded item, 99999999999.4 is all data.
-      {.code = "9999.4", .data = "020999900100", .number = "209999001009"},
-      {.code = "99999999999.4", .data = "099999999999", .number = "999999999993"},
-      // The smallest own code.
-      {.code = "10000", .price = "5.50", .data = "000000010000", .number = "100007"},
-      {.code = "100000000005", .data = "010000000000", .number = "100000000005"},
-      {.code = "1234567890128", .data = "123456789012", .number = "1234567890128"},
+      {.code = "9999.4", .number = "209999001009"},
+      {.code = "99999999999.4", .number = "999999999993"},
+      {.code = "10000", .price = "5.50", .number = "100007"},  // the smallest own code
+      {.code = "100000000005", .number = "100000000005"},
+      {.code = "1234567890128", .number = "1234567890128"},
       // Loses its leading digit.
-      {.code = "1",
-       .price = "123.45",
-       .priceCheck = true,
-       .data = "020000152345",
-       .number = "200001523458"},
-      // Overflows.
-      {.code = "1", .price = "1000.00", .data = "020000100000", .number = "200001000003"},
-      {.code = "1", .price = "-3.00", .data = "020000100000", .number = "200001000003"},
-      // A short flag: the default.
-      {.code = "1", .flag = "2", .price = "0.00", .data = "020000100000", .number = "200001000003"},
-      {.code = "0", .data = "", .number = ""},
-      {.code = "-5", .data = "", .number = ""},
+      {.code = "1", .price = "123.45", .priceCheck = true, .number = "200001523458"},
+      // Overflows; a short flag is the default.
+      {.code = "1", .price = "1000.00", .number = "200001000003"},
+      {.code = "1", .price = "-3.00", .number = "200001000003"},
+      {.code = "1", .flag = "2", .price = "0.00", .number = "200001000003"},
+      {.code = "0", .number = ""},
+      {.code = "-5", .number = ""},
   };
   QByteArray requests;
   const auto request = [&](const char* op, const QJsonObject& input) {
@@ -102,7 +81,7 @@ TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
   };
   for (const auto& [digits, expected] : priceChecks)
     request("price_check", {{"digits", digits}});
-  for (const auto& [code, flag, price, priceCheck, dataDigits, numberText] : labels)
+  for (const auto& [code, flag, price, priceCheck, number] : labels)
     request("label", {{"codeText", code},
                       {"flagText", flag},
                       {"priceText", price},
@@ -119,15 +98,16 @@ TEST(StationCommands, LabelAndBarcodeSessionRunAsPrograms) {
     EXPECT_EQ(answer(i).contains("error"), expected < 0) << digits;
   }
   for (std::size_t i = 0; i < std::size(labels); ++i) {
-    const auto& [code, flag, price, priceCheck, dataDigits, numberText] = labels[i];
+    const auto& [code, flag, price, priceCheck, number] = labels[i];
     SCOPED_TRACE(std::string(code) + " " + price);
     const QJsonObject a = answer(std::size(priceChecks) + i);
-    ASSERT_EQ(a["HasBarcode"].toBool(), *dataDigits != 0);
-    if (!*dataDigits) continue;
-    EXPECT_EQ(a["DataDigits"].toString().toStdString(), dataDigits);
-    EXPECT_EQ(a["CheckDigit"].toInt(), std::string(numberText).back() - '0');
-    EXPECT_EQ(a["Pattern"].toString().size(), 117);
-    EXPECT_EQ(a["BarcodeNumberText"].toString().toStdString(), numberText);
+    ASSERT_EQ(a["HasBarcode"].toBool(), !number.empty());
+    if (number.empty()) continue;
+    const QString data = a["DataDigits"].toString();
+    EXPECT_EQ(data.size(), 12);
+    EXPECT_EQ(a["BarcodeNumberText"].toString().toStdString(), number);
+    EXPECT_EQ(QString::number(data.toLongLong()) + QString::number(a["CheckDigit"].toInt(-1)),
+              QString::fromStdString(number));
   }
 }
 

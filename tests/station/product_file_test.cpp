@@ -103,23 +103,16 @@ TEST(ProductFile, FailedWritesLeaveTheFileAsItWas) {
     int length;  // of the file
     Act act;
   };
-  const Row rows[] = {
-      {.what = "first start",
-       .length = 0,
-       .act = [&](auto& s) { return reported([&] { LoadProductFile(s); }); }},
-      {.what = "Add New Item",
-       .length = 450,
-       .act = [&](auto& s) { return reported([&] { AddNewItem(s); }); }},
-      // A short last record (400 bytes: three records, the third cut) overwritten
-      // and extended at once.
-      {.what = "edit",
-       .length = 400,
-       .act =
-           [](auto& s) {
-             s.selected = 3;
-             return CommitProductBox(s, ProductBox::Description1, "Changed").message;
-           }},
+  const Act load = [&](auto& s) { return reported([&] { LoadProductFile(s); }); };
+  const Act add = [&](auto& s) { return reported([&] { AddNewItem(s); }); };
+  const Act edit = [](auto& s) {
+    s.selected = 3;
+    return CommitProductBox(s, ProductBox::Description1, "Changed").message;
   };
+  // 400 bytes: three records, the third cut, overwritten and extended at once.
+  const Row rows[] = {{.what = "first start", .length = 0, .act = load},
+                      {.what = "Add New Item", .length = 450, .act = add},
+                      {.what = "edit of a short last record", .length = 400, .act = edit}};
   for (const auto& [what, length, act] : rows) {
     SCOPED_TRACE(what);
     const QString path = test::MakeTempFolder() + "/pdlist";
@@ -171,47 +164,32 @@ TEST(ProductFile, SelectorNames) {
 // box is rewritten and the value read back from the rewritten text; a value equal to the
 // stored one writes nothing, one that does not fit is refused with its range.
 TEST(ProductFile, BoxEditRules) {
+  using B = ProductBox;
   struct Row {
     ProductBox box;
     const char* typed;
-    const char* shown;
-    std::function<void(RecordBytes&)> edit = {};  // none: nothing written
-    const char* refusal = nullptr;                // a part of the message
+    const char* shown = nullptr;    // none: as typed
+    const char* stored = nullptr;   // the field's new value; none: nothing written
+    const char* refusal = nullptr;  // a part of the message
   };
   const Row rows[] = {
-      {.box = ProductBox::Code,
-       .typed = "4711x",
-       .shown = "4711",
-       .edit = [](auto& f) { PutInt64(f, 0, 47110000); }},
-      {.box = ProductBox::Price,
-       .typed = "free",
-       .shown = "0.00",
-       .edit = [](auto& f) { PutInt64(f, 10, 0); }},
-      {.box = ProductBox::Price, .typed = "1.994", .shown = "1.99"},
-      // Compared as the stored single-precision float.
-      {.box = ProductBox::Tare, .typed = "0.015", .shown = "0.015"},
-      {.box = ProductBox::ShelfLife,
-       .typed = "6.5",
-       .shown = "6.5",
-       .edit = [](auto& f) { PutInt16(f, 22, 6); }},  // halves to even
-      {.box = ProductBox::Description1,
-       .typed = "abcdefghijklmnopqrstuvwxyz12",
-       .shown = "abcdefghijklmnopqrstuvwxyz12",
-       .edit = [](auto& f) { PutTextField(f, 24, 24, "abcdefghijklmnopqrstuvwx"); }},
-      {.box = ProductBox::Code,
-       .typed = "1e15",
-       .shown = "1000",
-       .refusal = "The code \"1e15\" does not fit: it must lie within -922337203685477.5808 to "
-                  "922337203685477.5807. The stored code is kept."},
-      {.box = ProductBox::Code, .typed = "1e999", .shown = "1000", .refusal = "code"},
-      {.box = ProductBox::ShelfLife,
-       .typed = "32767.5",
-       .shown = "1",
-       .refusal = "-32768 to 32767 days"},
-      {.box = ProductBox::Tare,
-       .typed = "1e39",
-       .shown = "0.015",
-       .refusal = "about -3.4E+38 to 3.4E+38"},
+      {.box = B::Code, .typed = "4711x", .shown = "4711", .stored = "47110000"},
+      {.box = B::Price, .typed = "free", .shown = "0.00", .stored = "0"},
+      {.box = B::Price, .typed = "1.994", .shown = "1.99"},
+      {.box = B::Tare, .typed = "0.015"},                    // compared as the stored float
+      {.box = B::ShelfLife, .typed = "6.5", .stored = "6"},  // halves to even
+      {.box = B::Description1,
+       .typed = "ABCDEFGHIJKLMNOPQRSTUVWXYZ",
+       .stored = "ABCDEFGHIJKLMNOPQRSTUVWX"},
+      {.box = B::Code, .typed = "1e15", .shown = "1000", .refusal = "922337203685477.5807"},
+      {.box = B::Code, .typed = "1e999", .shown = "1000", .refusal = "code"},
+      {.box = B::ShelfLife, .typed = "32767.5", .shown = "1", .refusal = "-32768 to 32767 days"},
+      {.box = B::Tare, .typed = "1e39", .shown = "0.015", .refusal = "about -3.4E+38 to 3.4E+38"},
+  };
+  const auto put = [](RecordBytes& f, ProductBox box, const std::string& value) {
+    if (box == B::Description1) return PutTextField(f, 24, 24, value);
+    if (box == B::ShelfLife) return PutInt16(f, 22, static_cast<std::int16_t>(std::stoi(value)));
+    PutInt64(f, box == B::Code ? 0 : 10, std::stoll(value));
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.typed);
@@ -222,9 +200,9 @@ TEST(ProductFile, BoxEditRules) {
     LoadProductFile(station);
     station.selected = 1;
     const CommitResult result = CommitProductBox(station, row.box, row.typed);
-    EXPECT_EQ(result.boxText, row.shown);
-    EXPECT_EQ(result.written, bool(row.edit));
-    if (row.edit) row.edit(expected);
+    EXPECT_EQ(result.boxText, row.shown ? row.shown : row.typed);
+    EXPECT_EQ(result.written, row.stored != nullptr);
+    if (row.stored) put(expected, row.box, row.stored);
     EXPECT_EQ(ReadAllBytes(path), expected);
     if (row.refusal)
       EXPECT_NE(result.message.find(row.refusal), std::string::npos) << result.message;
