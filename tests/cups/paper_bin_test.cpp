@@ -46,17 +46,14 @@ TEST(InputSlotTest, ChoosesExplicitThenCommonNames) {
 
 TEST(InputSlotTest, TargetTakesTheSectionsInputSlotKeys) {
   MemorySettingsStore settings;
-  for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
-           {"InputSlot267", " Tray2 "},
-           {"InputSlot7", ""},
-           {"InputSlot32767", "Top"},
-           {"InputSlot0267", "Tray9"},
-           {"InputSlot32768", "Tray9"},
-           {"InputSlotA", "Tray9"},
-           {"InputSlot", "Tray9"},
-       }) {
-    settings.Save("Printer", key, value);
-  }
+  // Only keys naming a bin number 1..32767 count; another section's keys do not.
+  settings.SaveMany("Printer", {{"InputSlot267", " Tray2 "},
+                                {"InputSlot7", ""},
+                                {"InputSlot32767", "Top"},
+                                {"InputSlot0267", "Tray9"},
+                                {"InputSlot32768", "Tray9"},
+                                {"InputSlotA", "Tray9"},
+                                {"InputSlot", "Tray9"}});
   settings.Save("Zebra", "InputSlot1", "Tray9");
   const std::map<int, std::string> expected = {{7, ""}, {267, "Tray2"}, {32767, "Top"}};
   EXPECT_EQ(ChoosePrinterTarget(settings, "Printer", "sheetwise").inputSlots, expected);
