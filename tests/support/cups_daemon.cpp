@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 #include <tuple>
@@ -15,7 +16,6 @@ namespace corvel::test {
 namespace {
 
 constexpr const char* kCupsd = "/usr/sbin/cupsd";
-constexpr const char* kGenericPdfPpd = "/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd";
 
 bool WriteText(const QString& path, const QString& text) {
   QFile file(path);
@@ -104,19 +104,6 @@ int CupsDaemon::RunClient(const QString& program, const QStringList& args, QStri
   return result.finished ? result.exitCode : -1;
 }
 
-bool CupsDaemon::AddPdfQueue(const QString& name, bool makeDefault, QString* error) {
-  const QStringList add = {"-p", name,          "-E", "-v", "file://" + OutputFile(name),
-                           "-P", kGenericPdfPpd};
-  for (const QStringList& args : {add, makeDefault ? QStringList{"-d", name} : QStringList{}}) {
-    QString out;
-    if (!args.isEmpty() && RunClient("lpadmin", args, &out) != 0) {
-      if (error) *error = "lpadmin " + args.join(' ') + ": " + out;
-      return false;
-    }
-  }
-  return true;
-}
-
 namespace {
 
 // The part every test PPD shares: the job goes out as PDF behind a PJL header.
@@ -203,6 +190,14 @@ bool CupsDaemon::AddQueueWithPpd(const QString& name, const QByteArray& ppd, boo
     return false;
   }
   return true;
+}
+
+QString CupsDaemon::PjlSetting(const QString& queue, const QString& name) const {
+  QFile output(OutputFile(queue));
+  if (!output.open(QIODevice::ReadOnly)) return "no output";
+  const auto match = QRegularExpression("@PJL SET " + name + "=(\\w+)")
+                         .match(QString::fromLatin1(output.read(4096)));
+  return match.hasMatch() ? match.captured(1) : "none";
 }
 
 void CupsDaemon::Freeze() const {

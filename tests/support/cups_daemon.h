@@ -34,9 +34,6 @@ class CupsDaemon {
   // Points this process's CUPS clients at the daemon.
   void SetClientEnvironment() const { qputenv("CUPS_SERVER", Socket().toUtf8()); }
 
-  // Adds a queue on the Generic PDF driver whose jobs are written to OutputFile(name);
-  // `makeDefault` makes it the default destination.
-  bool AddPdfQueue(const QString& name, bool makeDefault = true, QString* error = nullptr);
   // Adds a queue on a PPD of our own (RollLabelPpd, OfficePpd) whose jobs are written as
   // PDF files to OutputFile(name).
   bool AddQueueWithPpd(const QString& name, const QByteArray& ppd, bool makeDefault = false,
@@ -57,6 +54,10 @@ class CupsDaemon {
   QString OutputFile(const QString& queue) const {
     return root_ ? root_->filePath("out/" + queue + ".pdf") : QString();
   }
+
+  // The value of "@PJL SET <name>=..." in the header of the queue's last job: "none"
+  // when the header has no such line, "no output" when there is no job.
+  QString PjlSetting(const QString& queue, const QString& name) const;
 
   // Number of jobs the queue has completed.
   int CompletedJobs(const QString& queue) const;

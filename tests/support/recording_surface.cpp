@@ -1,17 +1,33 @@
 #include "tests/support/recording_surface.h"
 
+#include <tuple>
+
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "common/text.h"
 
 namespace corvel {
 
-void RecordingSurface::Touch() {
+void RecordingSurface::ThrowIfFailing() {
   if (failNext_) {
     failNext_ = false;
     throw PrintError("recording surface: simulated printer failure");
   }
-  open_ = true;
+}
+
+RecordedOp& RecordingSurface::Record(RecordedOp::Kind kind) {
+  RecordedOp& op = ops_.emplace_back();
+  op.kind = kind;
+  op.document = ended_ + aborted_ + 1;
+  op.page = page_;
+  return op;
+}
+
+std::vector<RecordedOp> RecordingSurface::OpsOf(RecordedOp::Kind kind) const {
+  std::vector<RecordedOp> out;
+  for (const RecordedOp& op : ops_)
+    if (op.kind == kind) out.push_back(op);
+  return out;
 }
 
 void RecordingSurface::SetFontName(std::string_view name) {
@@ -33,17 +49,14 @@ double RecordingSurface::TextHeight(std::string_view) {
 }
 
 void RecordingSurface::Print(std::string_view text, bool lineEnd) {
-  Touch();
-  RecordedOp op;
-  op.kind = RecordedOp::Kind::Text;
+  ThrowIfFailing();
+  open_ = true;
+  RecordedOp& op = Record(RecordedOp::Kind::Text);
   op.x = x_;
   op.y = y_;
   op.text = std::string(text);
   op.lineEnd = lineEnd;
   op.font = font_;
-  op.document = ended_ + aborted_ + 1;
-  op.page = page_;
-  ops_.push_back(op);
   if (lineEnd) {
     x_ = 0;
     y_ += TextHeight(text);
@@ -53,36 +66,24 @@ void RecordingSurface::Print(std::string_view text, bool lineEnd) {
 }
 
 void RecordingSurface::FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) {
-  Touch();
-  RecordedOp op;
-  op.kind = RecordedOp::Kind::Rect;
-  op.x = x1;
-  op.y = y1;
-  op.x2 = x2;
-  op.y2 = y2;
+  ThrowIfFailing();
+  open_ = true;
+  RecordedOp& op = Record(RecordedOp::Kind::Rect);
+  std::tie(op.x, op.y, op.x2, op.y2) = std::tuple(x1, y1, x2, y2);
   op.font = font_;
   op.font.colour = colour;
-  op.document = ended_ + aborted_ + 1;
-  op.page = page_;
-  ops_.push_back(op);
 }
 
 void RecordingSurface::NewPage() {
-  Touch();
-  RecordedOp op;
-  op.kind = RecordedOp::Kind::NewPage;
-  op.document = ended_ + aborted_ + 1;
-  op.page = page_;
-  ops_.push_back(op);
+  ThrowIfFailing();
+  open_ = true;
+  Record(RecordedOp::Kind::NewPage);
   ++page_;
   x_ = y_ = 0;
 }
 
 void RecordingSurface::EndDoc() {
-  if (failNext_) {
-    failNext_ = false;
-    throw PrintError("recording surface: simulated printer failure");
-  }
+  ThrowIfFailing();
   FinishDocument(RecordedOp::Kind::EndDoc, ended_);
 }
 
@@ -93,30 +94,12 @@ void RecordingSurface::AbortDoc() {
 // Records how an open document ended and starts afresh: page 1, cursor at the origin.
 void RecordingSurface::FinishDocument(RecordedOp::Kind kind, int& counter) {
   if (open_) {
-    RecordedOp op;
-    op.kind = kind;
-    op.document = ended_ + aborted_ + 1;
-    op.page = page_;
-    ops_.push_back(op);
+    Record(kind);
     ++counter;
   }
   open_ = false;
   page_ = 1;
   x_ = y_ = 0;
-}
-
-std::vector<RecordedOp> RecordingSurface::Texts() const {
-  std::vector<RecordedOp> out;
-  for (const RecordedOp& op : ops_)
-    if (op.kind == RecordedOp::Kind::Text) out.push_back(op);
-  return out;
-}
-
-std::vector<RecordedOp> RecordingSurface::Rects() const {
-  std::vector<RecordedOp> out;
-  for (const RecordedOp& op : ops_)
-    if (op.kind == RecordedOp::Kind::Rect) out.push_back(op);
-  return out;
 }
 
 }  // namespace corvel

@@ -53,8 +53,8 @@ class RecordingSurface : public PrintSurface {
   void FailNextDraw() { failNext_ = true; }
 
   const std::vector<RecordedOp>& Ops() const { return ops_; }
-  std::vector<RecordedOp> Texts() const;  // text operations only
-  std::vector<RecordedOp> Rects() const;  // rectangles only
+  std::vector<RecordedOp> Texts() const { return OpsOf(RecordedOp::Kind::Text); }
+  std::vector<RecordedOp> Rects() const { return OpsOf(RecordedOp::Kind::Rect); }
   int EndedDocuments() const { return ended_; }
   int AbortedDocuments() const { return aborted_; }
   bool DocumentOpen() const { return open_; }
@@ -95,7 +95,9 @@ class RecordingSurface : public PrintSurface {
   void SetOrientation(int orientation) override { orientation_ = orientation; }
 
  private:
-  void Touch();
+  void ThrowIfFailing();
+  RecordedOp& Record(RecordedOp::Kind kind);  // a new operation of this document and page
+  std::vector<RecordedOp> OpsOf(RecordedOp::Kind kind) const;
   void FinishDocument(RecordedOp::Kind kind, int& counter);
 
   RecordedFont font_;

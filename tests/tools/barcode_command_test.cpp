@@ -106,25 +106,19 @@ TEST(BarcodeCommand, ArgumentsAndDescription) {
 // The description names the number; the drawn files carry a symbol a scanner reads and
 // the number printed under it.
 TEST(BarcodeCommand, DrawsFilesThatDecode) {
-  const QStringList rows[][2] = {{{"4006381333931"}, {"4006381333931"}},
-                                 {{"--ean8", "9638507"}, {"96385074"}},
-                                 {{"1230000045", "--upce"}, {"01234531"}}};
-  for (const auto& [options, decoded] : rows) {
-    SCOPED_TRACE(decoded.front().toStdString());
-    const QString folder = test::MakeTempFolder();
-    const QString pdf = folder + "/symbol.pdf", png = folder + "/symbol.png";
-    const test::RunResult run = test::RunProgram(
-        test::BuiltProgram("corvel"),
-        QStringList{"barcode"} + options + QStringList{"--pdf", pdf, "--png", png, "--dpi", "203"});
-    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
-    EXPECT_TRUE(run.out.contains(("number:       " + decoded.front()).toUtf8())) << run.out.data();
-    EXPECT_EQ(test::DecodeBarcodes(png, {"-Supce.enable"}), decoded);
-    EXPECT_EQ(test::DecodeBarcodes(test::RasterisePdf(pdf, 300), {"-Supce.enable"}), decoded);
-    const auto words = test::PdfWords(pdf);
-    EXPECT_TRUE(std::any_of(words.begin(), words.end(), [&](const test::PdfWord& word) {
-      return word.text == decoded.front();
-    }));
-  }
+  const QString folder = test::MakeTempFolder();
+  const QString pdf = folder + "/symbol.pdf", png = folder + "/symbol.png";
+  const test::RunResult run = test::RunProgram(
+      test::BuiltProgram("corvel"),
+      {"barcode", "1230000045", "--upce", "--pdf", pdf, "--png", png, "--dpi", "203"});
+  ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+  EXPECT_TRUE(run.out.contains("number:       01234531")) << run.out.data();
+  EXPECT_EQ(test::DecodeBarcodes(png, {"-Supce.enable"}), QStringList{"01234531"});
+  EXPECT_EQ(test::DecodeBarcodes(test::RasterisePdf(pdf, 300), {"-Supce.enable"}),
+            QStringList{"01234531"});
+  const auto words = test::PdfWords(pdf);
+  EXPECT_TRUE(std::any_of(words.begin(), words.end(),
+                          [](const test::PdfWord& word) { return word.text == "01234531"; }));
 }
 
 // What --png may replace: a new name or a regular file, through a symlink its target

@@ -22,8 +22,6 @@ TEST(CorvelCommand, HelpVersionAndRefusedValues) {
       {{"--version"}, 0, "corvel " CORVEL_VERSION, ""},
       {{"--help"}, 0, "usage: corvel SUBCOMMAND", ""},
       {{"label", "--weight", "abc", "--help"}, 0, "usage: corvel label", ""},
-      {{"request", "--help"}, 0, "usage: corvel request", ""},
-      {{"scale", "--help"}, 0, "usage: corvel scale", ""},
       {{"barcode", "--jsonl", "-h"}, 0, "usage: corvel barcode", ""},
       {{"label", "--weight", "abc"}, 2, "", "--weight takes a number such as 1.235, not \"abc\""},
       {{"label", "--weight", "1", "--price", "1,99"}, 2, "", "--price"},
