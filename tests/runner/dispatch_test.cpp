@@ -140,7 +140,6 @@ TEST(Dispatch, PageSizeOfferedToTheDialogAndThePrinter) {
     std::vector<std::pair<std::string, std::string>> keys;
     double widthMm, heightMm;  // 0: the run fails before the dialog
   } cases[] = {
-      {"44", {}, 210, 297},
       {"S3", {}, 105, 148},
       {"Z", {{"PdfPageSizeZ", "100 x 50"}}, 100, 50},
       {"P", {{"PdfPageSize", "80x30"}, {"PdfPageSizeP", "216x279.4"}}, 216, 279.4},

@@ -21,17 +21,6 @@ struct RollRun : test::DataFolder {
     test::WriteFile(ShelfPrint(), test::ShelfBytes(cards));
     exitCode = Ends(RollLabelJob);
   }
-  std::vector<RecordedOp> TextsOf(int doc) const {
-    std::vector<RecordedOp> texts;
-    for (const RecordedOp& op : surface.Texts())
-      if (op.document == doc) texts.push_back(op);
-    return texts;
-  }
-  RecordedOp FirstBar(int doc) const {
-    for (const RecordedOp& op : surface.Rects())
-      if (op.document == doc) return op;
-    return {};
-  }
   std::optional<int> exitCode;
 };
 
@@ -66,11 +55,11 @@ TEST(RollLabelJob, PositionsAndSizes) {
     RollRun roll(c.width, c.height, {c.row}, {c.lines});
     EXPECT_EQ(roll.exitCode, kExitPrinted);
     EXPECT_EQ(roll.surface.EndedDocuments(), 1);
-    const RecordedOp bar = roll.FirstBar(1);
+    const RecordedOp bar = roll.surface.Rects().front();
     EXPECT_DOUBLE_EQ(bar.x, c.barLeft);
     EXPECT_DOUBLE_EQ(bar.y, c.barTop);
     EXPECT_DOUBLE_EQ(bar.y2 - bar.y, c.barHeight);
-    const auto texts = roll.TextsOf(1);
+    const auto texts = roll.surface.Texts();
     ASSERT_EQ(texts.size(), c.texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
       const auto& [text, x, y, size, bold] = c.texts[i];

@@ -82,7 +82,7 @@ TEST(ShelfCardTest, SizingAndPlacement) {
     const char* name;
     ShelfCard card;  // its cells' layout is the one printed
     std::vector<Placed> printed;
-    double pageWidth = 8640, pageHeight = 5760;
+    double pageWidth = 8640;
   } cases[] = {
       // clang-format off
       // Box 120 fits size 4 (96 high). The price moves left by half of " ea" at size 2
@@ -104,7 +104,7 @@ TEST(ShelfCardTest, SizingAndPlacement) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RecordingSurface surface(c.pageWidth, c.pageHeight);
+    RecordingSurface surface(c.pageWidth, 5760);
     surface.SetCurrentX(1234);
     const ShelfCardOutcome outcome = PrintShelfCardElements(surface, test::MakeShelfRecord(c.card),
                                                             std::int16_t(c.card.cells.front().z));
