@@ -11,7 +11,7 @@ namespace corvel {
 namespace {
 
 TEST(RequestWriter, RefusedWithTheRowNamedOrAccepted) {
-  const std::string d32(32, 'd'), d33(33, 'd');
+  const std::string d33(33, 'd');
   const struct {
     bool json;
     std::string input;
@@ -19,12 +19,9 @@ TEST(RequestWriter, RefusedWithTheRowNamedOrAccepted) {
     bool cutAccepts;
   } cases[] = {
       // clang-format off
-      {false, "code,description\n1," + d32 + "\n", "", true},
       {false, "code,description\n1,x\n2," + d33 + "\n", "CSV line 3: description", true},
-      {false, "code\n123456789012345\n", "CSV line 2: code", true},
       {false, "description\n" + std::string(31, 'e') + "é\n", "", true},  // counts once
       {false, "description\nŁódź\n", "Windows-1252", true},
-      {false, "code,colour\n1,red\n", "unknown column", false},
       {false, "code\n\"1\n", "not closed", false},
       {true, "{", "JSON at offset", false},
       {true, R"({"barcodes": [{"code": "1"}, {"code": "123456789012345"}]})", "barcodes row 2: code", true},
@@ -61,9 +58,8 @@ TEST(RequestWriter, JsonSettingsLayoutsAndCards) {
       {"texts": ["", "", "Pens", 2], "layouts": {"2": {"elements": {"4": {"top": "6000"}}}}}
     ]})",
                                                       false);
-  EXPECT_EQ(request.path, "data");
-  EXPECT_EQ(request.barcodeType, "S2");
-  EXPECT_EQ(request.settings.size(), 2u);
+  EXPECT_EQ(std::tuple(request.path, request.barcodeType, request.settings.size()),
+            std::tuple("data", "S2", 2u));
   ASSERT_EQ(request.shelf->size(), 2u);
   const ShelfRecord& first = (*request.shelf)[0];
   const ShelfRecord& second = (*request.shelf)[1];

@@ -98,16 +98,9 @@ inline QByteArray ReadFile(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The codes zbar reads on one page at 300 dpi, and the codes of rows [from, to); sorted.
+// The codes zbar reads on one page at 300 dpi, sorted.
 inline QStringList DecodedCodes(const QString& pdf, int page = 1) {
   QStringList codes = DecodeBarcodes(RasterisePdf(pdf, 300, page));
-  codes.sort();
-  return codes;
-}
-inline QStringList RowCodes(const std::vector<RequestRow>& rows, int from, int to) {
-  QStringList codes;
-  for (int i = from; i < to; ++i)
-    codes << QString::fromStdString(rows[i].code);
   codes.sort();
   return codes;
 }

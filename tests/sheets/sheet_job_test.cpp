@@ -66,9 +66,7 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
   } cases[] = {
       // clang-format off
       {44, {}, 3, {Cycle(1, 22, 3)}},    // half a sheet
-      {44, {}, 30, {Cycle(1, 44, 30)}},  // 1-30 then 1-14
       {44, {}, 60, {Cycle(1, 44, 60)}},  // one sheet only
-      {99, {{"numofrows", "13"}, {"numofcolumns", "5"}}, 5, {Cycle(1, 32, 5)}},
       // Until a sheet ends on the last request.
       {99, grid65, 5, {Cycle(1, 32, 5), Cycle(3, 32, 5), Cycle(5, 32, 5), Cycle(2, 32, 5), Cycle(4, 32, 5)}},
       {99, grid65, 130, {Cycle(1, 65, 130), Cycle(66, 65, 130)}, 7},
@@ -102,7 +100,7 @@ TEST(SheetJobTest, FailuresPrintNothing) {
 // Positions worked out by hand (recording surface: 10 twips wide and 24 high per point
 // and character). Texts are centred on the whole-number half of the free width, less
 // half the column gap; bars on the rounded half, without the gap. The bars' offset in
-// a 44 cell shows the symbol's width (EAN-13 330, EAN-8 638, UPC-E 814).
+// a 44 cell shows the symbol's width (EAN-13 330, UPC-E 814).
 TEST(SheetJobTest, BarsAndTextsAreCentredInTheirCell) {
   const double x44 = 6 * 56.7, y44 = 7 * 56.7, w44 = 194 * 56.7 / 4, h44 = 280 * 56.7 / 11;
   const double x84 = 2 * 56.7 + 2594.025 + 5 * 56.7, y84 = 14 * 56.7;
@@ -120,10 +118,7 @@ TEST(SheetJobTest, BarsAndTextsAreCentredInTheirCell) {
       {44, 6, {}, "", x44 + w44 + 330, y44 + h44, {{"400638100006 2", x44 + w44 + 815, y44 + h44 + 600, 8}}},
       {84, 2, {}, "", x84 + 347, y84,  // price beside the description
        {{"400638100002 4", x84 + 1017 - 141.75, y84 + 300, 4}, {" Item 2 $2.00", x84 + 907 - 141.75, y84 + 396, 6}}},
-      {44, 1, {{"PrintCheckDigit", "False"}}, "4006381333931", x44 + 330, y44, {{"400638133393 1", x44 + 815, y44 + 600, 8}}},
-      {44, 1, {{"EAN8", "True"}}, "9638507", x44 + 638, y44, {{"9638507 4", x44 + 1015, y44 + 600, 8}}},
       {44, 1, {{"UPCE", "True"}}, "1230000045", x44 + 814, y44, {{"123453", x44 + 1135, y44 + 600, 8}}},
-      {44, 1, {{"UPCE", "True"}, {"PrintUpcEcode", "False"}}, "1230000045", x44 + 814, y44, {{"1230000045 1", x44 + 895, y44 + 600, 8}}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -157,7 +152,6 @@ TEST(SheetJobTest, StoreLinesComeFromTheFirstShelfRecord) {
   } cases[] = {
       // clang-format off
       {true, {}, {"Corner Shop", "400638100001 7", " Item 1", "$1.00", "Open 7 days"}, 8 * 56.7 + 192},
-      {true, {{"PrintStore1", "False"}}, {"400638100001 7", " Item 1", "$1.00", "Open 7 days"}, 8 * 56.7},
       {false, {}, {"", "400638100001 7", " Item 1", "$1.00", ""}, 8 * 56.7 + 192},  // blank lines
       // clang-format on
   };

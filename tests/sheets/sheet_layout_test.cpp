@@ -31,7 +31,6 @@ TEST(SheetLayoutTest, CellSizesAndFitMessages) {
     Strings messages;
   } cases[] = {
       // clang-format off
-      {65, {}, 192 * 56.7 / 5, h13, {}},
       {84, {}, 2594.025, 266 * 56.7 / 21, {}},  // 1900 fits
       {99, {}, 2199.96, h13, {}},
       {99, {{"BarcodeWidth", "40"}}, 2199.96, h13, {all[0], all[1]}},  // UPC-E 2040 still fits
@@ -84,11 +83,9 @@ TEST(SheetLayoutTest, UnusableLayoutsFail) {
       {0, {}, "sheet type 0 has no label grid"},
       {99, {{"numofcolumns", "abc"}}, "Quorrel/numofcolumns gives 0 labels"},
       {99, {{"numofrows", "5000"}}, "Quorrel/numofrows gives 5000 labels"},
-      {99, {{"numofrows", "1e10"}}, "Quorrel/numofrows \"1e10\" is out of range"},
       {99, {{"BarcodeWidth", "40000"}}, "Quorrel/BarcodeWidth \"40000\" is out of range"},
       {99, {{"BarcodeWidth", "345"}}, "(setting Quorrel/BarcodeWidth) makes a symbol 32775 twips"},
       {99, {{"pageWidth", "1e400"}}, "Quorrel/pageWidth \"1e400\" is beyond any number"},
-      {99, {{"Barcodefont", "0"}}, "Quorrel/Barcodefont \"0\" is not a font size from 1"},
       // Booleans that are no boolean end the run rather than take their default.
       {44, {{"PrintCheckDigit", "No"}}, "Quorrel/PrintCheckDigit \"No\" is neither True nor False"},
       {99, {{"OnePage", "maybe"}}, "Quorrel/OnePage \"maybe\" is neither"},
@@ -108,8 +105,7 @@ TEST(SheetLayoutTest, UnusableLayoutsFail) {
 }
 
 TEST(SheetLayoutTest, LabelsPerSheetHalfOrWhole) {
-  const std::tuple<std::int16_t, double, int> cases[] = {
-      {44, 3, 22}, {44, 22, 22}, {44, 22.5, 44}, {65, 5, 32}};
+  const std::tuple<std::int16_t, double, int> cases[] = {{44, 22, 22}, {44, 22.5, 44}, {65, 5, 32}};
   for (const auto& [type, count, labels] : cases)
     EXPECT_EQ(LabelsPerSheet(Load(type), count), labels) << type << " with " << count;
   EXPECT_EQ(LabelsPerSheet(Load(99, {{"numofrows", "1"}, {"numofcolumns", "1"}}), 1), 1);
