@@ -82,7 +82,11 @@ std::vector<RecordBytes> RecordFile::ReadRange(std::uint64_t first, std::uint64_
 void RecordFile::Write(std::uint64_t n, const RecordBytes& record) const {
   if (n == 0) throw IoError("record numbers start at 1: " + path_);
   if (record.size() != recordLength_) throw IoError("record of the wrong length for " + path_);
-  FileDescriptor file = OpenRecords(path_);
+  // Opened for writing only: a file we may only read fails here with the real cause
+  // (permission), not later with a write on a read-only handle.
+  const int fd = OpenRetrying(path_, O_RDWR | O_CREAT);
+  if (fd < 0) Fail("cannot write", path_, errno);
+  FileDescriptor file(fd);
   if (file.WriteAt(record.data(), recordLength_, (n - 1) * recordLength_) != 0)
     Fail("cannot write", path_, errno);
   if (::fsync(file.get()) != 0 && errno != EINVAL) Fail("cannot write", path_, errno);
