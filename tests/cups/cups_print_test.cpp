@@ -26,9 +26,9 @@ class CupsPrintTest : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!test::CupsDaemon::Installed()) return;
     daemon_ = std::make_unique<test::CupsDaemon>();
-    if (!daemon_->Start(&startError_) ||
-        !daemon_->AddQueueWithPpd("Roll", test::CupsDaemon::RollLabelPpd(), true, &startError_) ||
-        !daemon_->AddQueueWithPpd("Office", test::CupsDaemon::OfficePpd(), false, &startError_))
+    if (!daemon_->StartWithQueues({{"Roll", test::CupsDaemon::RollLabelPpd(), true},
+                                   {"Office", test::CupsDaemon::OfficePpd()}},
+                                  &startError_))
       return;
     daemon_->SetClientEnvironment();
     SetUpFonts();

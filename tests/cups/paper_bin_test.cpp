@@ -63,8 +63,7 @@ TEST(PaperBinCupsTest, BinSelectsTheQueueTray) {
   if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
   test::CupsDaemon daemon;
   QString error;
-  ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
-  ASSERT_TRUE(daemon.AddQueueWithPpd("Trays", test::CupsDaemon::OfficePpd(), false, &error))
+  ASSERT_TRUE(daemon.StartWithQueues({{"Trays", test::CupsDaemon::OfficePpd()}}, &error))
       << error.toStdString();
   daemon.SetClientEnvironment();  // the scheduler's unix socket
   SetUpFonts();

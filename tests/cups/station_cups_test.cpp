@@ -22,8 +22,7 @@ TEST(StationCups, WindowAnswersWhileThePrintServerIsFrozen) {
   if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
   test::CupsDaemon daemon;
   QString error;
-  ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
-  ASSERT_TRUE(daemon.AddQueueWithPpd("Roll", test::CupsDaemon::RollLabelPpd(), true, &error))
+  ASSERT_TRUE(daemon.StartWithQueues({{"Roll", test::CupsDaemon::RollLabelPpd(), true}}, &error))
       << error.toStdString();
   daemon.SetClientEnvironment();
 

@@ -22,10 +22,9 @@ class CupsRunner : public ::testing::Test {
   void SetUp() override {
     if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
     QString error;
-    ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
-    ASSERT_TRUE(daemon.AddQueueWithPpd("Roll", test::CupsDaemon::RollLabelPpd(), false, &error))
-        << error.toStdString();
-    ASSERT_TRUE(daemon.AddQueueWithPpd("Office", test::CupsDaemon::OfficePpd(), true, &error))
+    ASSERT_TRUE(daemon.StartWithQueues({{"Roll", test::CupsDaemon::RollLabelPpd()},
+                                        {"Office", test::CupsDaemon::OfficePpd(), true}},
+                                       &error))
         << error.toStdString();
   }
   // Rows with codes, a roll job routed to the roll printer, the office queue the default.
@@ -116,8 +115,8 @@ TEST_F(CupsRunner, ServerDownOrFrozenEndsTheRunWithAReason) {
     EXPECT_TRUE(FallbackPdfs().isEmpty());
     if (fault == Fault::Stopped) {
       QString error;
-      ASSERT_TRUE(daemon.Start(&error)) << error.toStdString();
-      ASSERT_TRUE(daemon.AddQueueWithPpd("Roll", test::CupsDaemon::RollLabelPpd(), false, &error));
+      ASSERT_TRUE(daemon.StartWithQueues({{"Roll", test::CupsDaemon::RollLabelPpd()}}, &error))
+          << error.toStdString();
     }
   }
   daemon.Thaw();

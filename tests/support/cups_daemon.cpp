@@ -172,6 +172,14 @@ QByteArray CupsDaemon::OfficePpd() {
          "*JCLCloseUI: *InputSlot\n";
 }
 
+bool CupsDaemon::StartWithQueues(std::initializer_list<Queue> queues, QString* error) {
+  if (!Start(error)) return false;
+  for (const Queue& queue : queues) {
+    if (!AddQueueWithPpd(queue.name, queue.ppd, queue.makeDefault, error)) return false;
+  }
+  return true;
+}
+
 bool CupsDaemon::AddQueueWithPpd(const QString& name, const QByteArray& ppd, bool makeDefault,
                                  QString* error) {
   // Not in the scheduler's own ppd folder, where it keeps its copy.

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <initializer_list>
 #include <memory>
 
 namespace corvel::test {
@@ -38,6 +39,13 @@ class CupsDaemon {
   // PDF files to OutputFile(name).
   bool AddQueueWithPpd(const QString& name, const QByteArray& ppd, bool makeDefault = false,
                        QString* error = nullptr);
+  // Starts the scheduler with these queues. False (with `error` set) on failure.
+  struct Queue {
+    QString name;
+    QByteArray ppd;
+    bool makeDefault = false;
+  };
+  bool StartWithQueues(std::initializer_list<Queue> queues, QString* error);
   // A 60 x 40 mm roll-label printer (its only and default media, no margins).
   static QByteArray RollLabelPpd();
   // An office printer: A4 (default), A5 and A6, no margins; trays Auto (default), Tray1,
