@@ -21,7 +21,8 @@ std::string LabelCodeText(std::string_view codeBox);
 // has no symbol. `codeText` is LabelCodeText of the code box, `flagText` the FLAG
 // box (its second character is the flag digit; anything but a digit there counts as
 // the default flag 20), `priceText` the label's price with two decimals (a negative
-// price is embedded as 0).
+// price is embedded as 0). Throws OverflowError when the code or the price is beyond the
+// range of a double, or the price in cents would be (over 1E306).
 bool PrepareLabelBarcode(BarcodeJob& job, std::string_view codeText, std::string_view flagText,
                          std::string_view priceText, bool usePriceCheckDigit);
 

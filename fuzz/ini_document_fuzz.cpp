@@ -1,0 +1,71 @@
+// The settings store's reader and writer: read a file, change one key, write, read back.
+// The key reads as its new value and every other line stays byte for byte.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "common/ini_document.h"
+#include "common/text.h"
+#include "fuzz/check.h"
+
+using namespace corvel;
+
+namespace {
+// The lines of `text` without their endings (CR LF or LF).
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0;;) {
+    const std::size_t lf = text.find('\n', start);
+    if (lf == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      return lines;
+    }
+    const std::size_t end = lf > start && text[lf - 1] == '\r' ? lf - 1 : lf;
+    lines.push_back(text.substr(start, end - start));
+    start = lf + 1;
+  }
+}
+
+// The names and values the store accepts for writing.
+bool Storable(std::string_view section, std::string_view key, std::string_view value) {
+  return value.find_first_of("\r\n") == std::string_view::npos &&
+         section.find_first_of("]\r\n") == std::string_view::npos && !key.empty() &&
+         key.find_first_of("=\r\n") == std::string_view::npos && TrimBlanks(key) == key &&
+         std::string_view(";#[").find(key.front()) == std::string_view::npos;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  const std::string section = AsUtf8(input.ConsumeRandomLengthString(16));
+  const std::string key = AsUtf8(input.ConsumeRandomLengthString(16));
+  const std::string value = AsUtf8(input.ConsumeRandomLengthString(16));
+  const std::string file = input.ConsumeRemainingBytesAsString();
+  const std::optional<IniDocument> before = IniDocument::Parse(file);
+  FUZZ_CHECK(before);
+  for (const std::string& name : before->Keys(section))
+    FUZZ_CHECK(before->Get(section, name));
+  if (!Storable(section, key, value)) return 0;
+
+  std::string written;
+  if (!ApplyIniValues(file, section, {{key, value}}, written)) {
+    FUZZ_CHECK(before->Get(section, key) == value);
+    return 0;
+  }
+  const std::optional<IniDocument> after = IniDocument::Parse(written);
+  FUZZ_CHECK(after && after->Get(section, key) == value);
+
+  // Apart from the changed line (or the added key line, with its section header and the
+  // line ending of an unterminated last line), the lines are the old ones.
+  const std::vector<std::string_view> old = Lines(file), now = Lines(written);
+  const auto common = std::mismatch(old.begin(), old.end(), now.begin(), now.end());
+  const std::size_t prefix = common.first - old.begin();
+  std::size_t suffix = 0;
+  while (suffix < old.size() - prefix && suffix < now.size() - prefix &&
+         old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix])
+    ++suffix;
+  const std::size_t removed = old.size() - prefix - suffix, added = now.size() - prefix - suffix;
+  FUZZ_CHECK((removed == 1 && added == 1) || (removed == 0 && added >= 1 && added <= 3));
+  return 0;
+}
