@@ -150,6 +150,10 @@ bool ApplyIniValues(std::string_view old, const std::string& section,
     }
   });
   const std::string ending = crlf > lf ? "\r\n" : "\n";
+  // What closes an unterminated last line before new lines follow it. After a line that
+  // ends in a carriage return, LF alone would make that CR part of a CR LF ending and
+  // change what the line reads as; CR LF keeps it.
+  const std::string closing = old.ends_with('\r') ? "\r\n" : ending;
 
   struct Edit {
     std::size_t at = 0;
@@ -181,12 +185,12 @@ bool ApplyIniValues(std::string_view old, const std::string& section,
     const bool unterminated = !old.empty() && old.back() != '\n';
     if (!insertAt) {
       edits.push_back(
-          {old.size(), 0, (unterminated ? ending : "") + "[" + section + "]" + ending + added});
+          {old.size(), 0, (unterminated ? closing : "") + "[" + section + "]" + ending + added});
     } else if (*insertAt == 0) {
       // A byte order mark stays at the very start of the file.
       edits.push_back({old.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0, 0, added});
     } else {
-      edits.push_back({*insertAt, 0, (insertAfterUnterminated ? ending : "") + added});
+      edits.push_back({*insertAt, 0, (insertAfterUnterminated ? closing : "") + added});
     }
   }
   if (edits.empty()) return false;

@@ -74,6 +74,7 @@ TEST(IniDocumentTest, ChangeTouchesOnlyThatLine) {
       {.before = "[A]\n  k = old\nz=1\n", .section = "A", .key = "k", .value = "new", .after = "[A]\n  k =new\nz=1\n"},
       {.before = "[A]\nk=1", .section = "A", .key = "j", .value = "2", .after = "[A]\nk=1\nj=2\n"},
       {.before = "[A]\nk=1", .section = "A", .key = "k", .value = "22", .after = "[A]\nk=22"},
+      {.before = "[A]\nk=1\r", .section = "A", .key = "j", .value = "2", .after = "[A]\nk=1\r\r\nj=2\n"},
       // Most lines end in LF, so the new ones do.
       {.before = "[A]\r\nk=1\n\n", .section = "B", .key = "j", .value = "2", .after = "[A]\r\nk=1\n\n[B]\nj=2\n"},
       // A Windows-1252 line that changes becomes UTF-8; the others stay as they are.
