@@ -177,8 +177,11 @@ void CheckWritable(std::string_view section, std::string_view key, std::string_v
   if (section.find_first_of("]\r\n") != std::string_view::npos) {
     refuse("the section name contains ']' or a line break");
   }
+  // A key led by a byte order mark would lose it when its line is the file's first,
+  // where the mark is read as the file's own, and could not be read back.
   if (key.empty() || key.find_first_of("=\r\n") != std::string_view::npos ||
-      TrimBlanks(key) != key || key.front() == ';' || key.front() == '#' || key.front() == '[') {
+      TrimBlanks(key) != key || key.front() == ';' || key.front() == '#' || key.front() == '[' ||
+      key.starts_with("\xEF\xBB\xBF")) {
     refuse("the key name cannot be stored in a line of its own");
   }
 }

@@ -32,7 +32,8 @@ bool Storable(std::string_view section, std::string_view key, std::string_view v
   return value.find_first_of("\r\n") == std::string_view::npos &&
          section.find_first_of("]\r\n") == std::string_view::npos && !key.empty() &&
          key.find_first_of("=\r\n") == std::string_view::npos && TrimBlanks(key) == key &&
-         std::string_view(";#[").find(key.front()) == std::string_view::npos;
+         std::string_view(";#[").find(key.front()) == std::string_view::npos &&
+         !key.starts_with("\xEF\xBB\xBF");
 }
 }  // namespace
 

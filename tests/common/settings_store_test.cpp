@@ -101,8 +101,9 @@ TEST(IniSettingsStoreTest, ReadsAndWritesThroughTheDocument) {
 TEST(IniSettingsStoreTest, RefusesWhatCannotBeStoredInALine) {
   const std::string path = NewIni("[A]\nk=old\n");
   IniSettingsStore store(path);
-  const char* rows[][3] = {{"A", "k", "one\r\n"}, {"A", "k", "one\r"}, {"A", "k=x", "1"},
-                           {"A", "", "1"},        {"A", ";k", "1"},    {"A]", "k", "1"}};
+  const char* rows[][3] = {
+      {"A", "k", "one\r\n"}, {"A", "k", "one\r"}, {"A", "k=x", "1"},         {"A", "", "1"},
+      {"A", ";k", "1"},      {"A]", "k", "1"},    {"", "\xEF\xBB\xBFk", "1"}};
   for (const auto& [section, key, value] : rows) {
     EXPECT_THROW(store.SaveMany(section, {{"fine", "1"}, {key, value}}), IoError) << key;
     EXPECT_EQ(ReadFile(path), "[A]\nk=old\n");
