@@ -59,7 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Apart from the changed line (or the added key line, with its section header and the
   // line ending of an unterminated last line), the lines are the old ones.
-  const std::vector<std::string_view> old = Lines(file), now = Lines(written);
+  // A byte order mark stays at the start of the file, before any added line.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  FUZZ_CHECK(!file.starts_with(kBom) || written.starts_with(kBom));
+  const std::size_t bom = file.starts_with(kBom) ? kBom.size() : 0;
+  const std::vector<std::string_view> old = Lines(std::string_view(file).substr(bom)),
+                                      now = Lines(std::string_view(written).substr(bom));
   const auto common = std::mismatch(old.begin(), old.end(), now.begin(), now.end());
   const std::size_t prefix = common.first - old.begin();
   std::size_t suffix = 0;
