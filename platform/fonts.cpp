@@ -54,7 +54,7 @@ FT_UInt AskFreeType(FT_Face face, FT_ULong charcode) {
   return freeType ? freeType(face, charcode) : 0;
 }
 
-// Kept out of line so that the memo hit above stays a few instructions.
+// Kept out of line so that a memo hit in FT_Get_Char_Index stays a few instructions.
 [[gnu::noinline]] FT_UInt LookUpAndRemember(FT_Face face, FT_ULong charcode) {
   if (!face || charcode >= kMemoCodePoints) return AskFreeType(face, charcode);
   thread_local std::unordered_map<FT_Face, GlyphMemo> memos;
