@@ -19,6 +19,7 @@
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "common/text.h"
+#include "platform/pdf_compression.h"
 #include "platform/pdf_file_names.h"
 #include "platform/printing.h"
 
@@ -61,6 +62,7 @@ QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
     sender_ = std::make_unique<QueueSender>(target_, std::move(status));
   }
   SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
+  CompressPdfFast();
   UpdateFont();
 }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev
-  libbenchmark-dev libcups2-dev libfreetype-dev
+  libbenchmark-dev libcups2-dev libfreetype-dev zlib1g-dev
   # fonts the labels use: Tahoma (fonts-wine) and Times New Roman's metric twin
   fonts-wine fonts-liberation
   # tests: PDF rasterising and text, barcode decoding, pseudo-terminals, X server,
