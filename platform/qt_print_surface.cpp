@@ -19,6 +19,7 @@
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "common/text.h"
+#include "platform/pdf_compression.h"
 #include "platform/pdf_file_names.h"
 #include "platform/printing.h"
 
@@ -61,6 +62,7 @@ QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
     sender_ = std::make_unique<QueueSender>(target_, std::move(status));
   }
   SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
+  CompressPdfFast();
   UpdateFont();
 }
 
@@ -113,14 +115,25 @@ void QtPrintSurface::ResolvePage() const {
 }
 
 void QtPrintSurface::UpdateFont() {
-  font_ = QFont(Text(fontName_));
-  font_.setPixelSize(std::max(1, static_cast<int>(std::lround(fontSize_ * kTwipsPerPoint))));
-  font_.setBold(bold_);
-  font_.setItalic(italic_);
-  font_.setUnderline(underline_);
-  font_.setStrikeOut(strikethrough_);
-  // Unhinted outlines so that measuring and drawing agree at every size.
-  font_.setHintingPreference(QFont::PreferNoHinting);
+  const int pixelSize = std::max(1, static_cast<int>(std::lround(fontSize_ * kTwipsPerPoint)));
+  const FontKey key{fontName_, pixelSize, bold_, italic_, underline_, strikethrough_};
+  auto found = fonts_.find(key);
+  if (found == fonts_.end()) {
+    // Labels switch between a few fonts all the time; a font kept keeps its resolved face
+    // and metrics. The bound keeps a search through many sizes from holding them all.
+    if (fonts_.size() >= 64) fonts_.clear();
+    QFont font(Text(fontName_));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold_);
+    font.setItalic(italic_);
+    font.setUnderline(underline_);
+    font.setStrikeOut(strikethrough_);
+    // Unhinted outlines so that measuring and drawing agree at every size.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    found = fonts_.emplace(key, MeasuredFont{font, QFontMetricsF(font, metrics_.get())}).first;
+  }
+  font_ = found->second.font;
+  fontMetrics_ = &found->second.metrics;
 }
 
 void QtPrintSurface::SetFontName(std::string_view name) {
@@ -158,17 +171,17 @@ void QtPrintSurface::SetStrikethrough(bool on) {
 }
 
 double QtPrintSurface::TextWidth(std::string_view text) {
-  return QFontMetricsF(font_, metrics_.get()).horizontalAdvance(Text(text));
+  return fontMetrics_->horizontalAdvance(Text(text));
 }
 
 double QtPrintSurface::TextHeight(std::string_view) {
-  return QFontMetricsF(font_, metrics_.get()).lineSpacing();
+  return fontMetrics_->lineSpacing();
 }
 
 void QtPrintSurface::Print(std::string_view text, bool lineEnd) {
   PrepareToDraw();
   const QString line = Text(text);
-  const QFontMetricsF metrics(font_, metrics_.get());
+  const QFontMetricsF& metrics = *fontMetrics_;
   painter_.setFont(font_);
   painter_.setPen(ColourFromBgr(textColour_));
   if (!line.isEmpty()) painter_.drawText(QPointF(x_, y_ + metrics.ascent()), line);
@@ -184,7 +197,14 @@ void QtPrintSurface::FillRect(double x1, double y1, double x2, double y2, std::i
   PrepareToDraw();
   const QRectF box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized();
   if (box.isEmpty()) return;
-  painter_.fillRect(box, ColourFromBgr(colour));
+  // Pen and brush are set only when they change, not saved, changed and restored
+  // around every bar. Each bar stays a path of its own, which renderers align to
+  // device pixels.
+  if (painter_.pen().style() != Qt::NoPen) painter_.setPen(Qt::NoPen);
+  const QColor fill = ColourFromBgr(colour);
+  if (painter_.brush().style() != Qt::SolidPattern || painter_.brush().color() != fill)
+    painter_.setBrush(fill);
+  painter_.drawRect(box);
 }
 
 void QtPrintSurface::NewPage() {

@@ -21,6 +21,7 @@
 // printer's own). On a CUPS queue the bin of a document becomes the queue's tray
 // option (see ChooseInputSlot). PaperBin() always returns the number last set.
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QString>
@@ -115,6 +116,22 @@ class QtPrintSurface : public PrintSurface {
   bool bold_ = false, italic_ = false, underline_ = false, strikethrough_ = false;
   std::int32_t textColour_ = 0;
   QFont font_;
+  // The fonts used so far with their metrics on the measuring device.
+  struct FontKey {
+    std::string name;
+    int pixelSize;
+    bool bold, italic, underline, strikethrough;
+    auto operator<=>(const FontKey&) const = default;
+  };
+  struct MeasuredFont {
+    QFont font;
+    QFontMetricsF metrics;
+  };
+  std::map<FontKey, MeasuredFont> fonts_;
+  const QFontMetricsF* fontMetrics_ = nullptr;  // font_'s
+
+  double dotsPerTwip_ = 1;   // the painter's scale for text
+  bool barsInDots_ = false;  // the painter is unscaled, for bars
 
   double x_ = 0, y_ = 0;
   int page_ = 1;
