@@ -1,13 +1,11 @@
-// The encoder against published vectors, the worked examples and its threshold rules,
-// and random codes and bytes through it.
+// The encoder against published vectors, the worked examples and its threshold rules
+// (that any input makes a whole symbol is the barcode fuzz target's).
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <tuple>
 
 #include "barcode/barcode_job.h"
-#include "common/errors.h"
 
 namespace corvel {
 namespace {
@@ -123,51 +121,6 @@ TEST(StationVariant, CheckDigitFromMarker) {
   BuildBarPattern(job, CheckDigitSource::FromMarker);
   EXPECT_EQ(job.CheckDigit, 2);  // over 021012300599
   EXPECT_EQ(ModuleCount(job.Pattern), 95);
-}
-
-// Every flag combination and both check-digit sources give a whole symbol: 117, 85 or
-// 65 pattern characters. False when the text read as a number beyond the range of a
-// double (the one failure allowed).
-bool EncodesEveryWay(const std::string& code) {
-  for (int flags = 0; flags < 8; ++flags) {
-    const auto source = flags & 4 ? CheckDigitSource::FromMarker : CheckDigitSource::Prepared;
-    BarcodeJob job;
-    try {
-      PrepareBarcodeDigits(job, code, flags & 1, flags & 2);
-    } catch (const OverflowError&) {
-      return false;
-    }
-    BuildBarPattern(job, source);
-    const std::string where = "code field \"" + code + "\" flags " + std::to_string(flags);
-    const bool ean13 = source == CheckDigitSource::FromMarker || (!job.IsUpcE && !job.IsEan8);
-    EXPECT_EQ(job.Pattern.size(), ean13 ? 117u : job.IsUpcE ? 65u : 85u) << where;
-    EXPECT_EQ(ModuleCount(job.Pattern), SymbolModules(ean13 ? Symbology::Ean13 : SymbologyOf(job)))
-        << where;
-    EXPECT_EQ(job.DataDigits.find_first_not_of("0123456789"), std::string::npos) << where;
-    EXPECT_TRUE(job.CheckDigit >= 0 && job.CheckDigit <= 9) << where;
-  }
-  return true;
-}
-
-TEST(EncoderFuzz, RandomCodesAndBytesAreWholeSymbols) {
-  for (const char* code : {"1.7976931348623157E308", "&HFFFFFFFFFFFFFFFFFFFF", "-0"})
-    EXPECT_TRUE(EncodesEveryWay(code)) << code;
-  EXPECT_FALSE(EncodesEveryWay("1E309"));
-
-  // Odd rounds: up to 14 digits. Even rounds: up to 64 bytes, half of them from the
-  // characters numbers are made of, to reach the deeper paths.
-  const std::string alphabet = "0123456789 \t\n+-.eEdD&hHoO*";
-  std::mt19937 random(20261207);
-  int overflows = 0;
-  for (int n = 0; n < 30000 && !HasFailure(); ++n) {
-    std::string text(n % 2 ? 1 + random() % 14 : random() % 65, '\0');
-    for (char& c : text)
-      c = n % 2          ? '0' + random() % 10
-          : random() % 2 ? alphabet[random() % alphabet.size()]
-                         : static_cast<char>(random());
-    overflows += !EncodesEveryWay(text);
-  }
-  EXPECT_LT(overflows, 200);  // random text rarely reads beyond a double
 }
 
 }  // namespace

@@ -68,19 +68,6 @@ TEST_F(ScaleLinkTest, AnythingButExactlyOneAckEndsThePollWithoutDc1) {
   }
 }
 
-// Stray characters before a poll do not shift its frame; at 9600 baud a frame arrives
-// over some 16 ms in several reads and is one weight.
-TEST_F(ScaleLinkTest, StrayCharactersAndFramesInPieces) {
-  scale_.SetEmulateBaud(true);
-  view_.autoprint = true;
-  ASSERT_TRUE(PollWith("0"));
-  scale_.SendNow("\x06 kg  \r");  // a late ACK and the tail of a frame
-  QTest::qWait(50);
-  ASSERT_TRUE(PollWith("1.235"));
-  EXPECT_EQ(view_.weight, "1.235 KG");
-  EXPECT_EQ(view_.printedWeights, QStringList{"1.235 KG"});
-}
-
 // A scale that does not answer: the box is left and the poll ends after its wait, also
 // when the wait crosses local midnight (the zone is moved so that it comes in about 0.9 s).
 TEST_F(ScaleLinkTest, SilentScaleWaitEndsAcrossLocalMidnight) {
@@ -173,19 +160,6 @@ TEST_F(ScaleLinkTest, RefusedPortsSwitchPollingOffAndSayWhy) {
   }
   EXPECT_EQ(view_.weightWrites, 0);
   EXPECT_EQ(scale_.EnqCount(), 0);
-}
-
-TEST_F(ScaleLinkTest, ScaleVanishingMidPollIsAFailure) {
-  view_.autoprint = true;
-  ASSERT_TRUE(PollWith("0"));
-  scale_.SetVanishAfterFrames(0);  // pulled as the next poll asks for attention
-  ASSERT_TRUE(Poll());
-  EXPECT_TRUE(scale_.Vanished());
-  EXPECT_FALSE(PollingOn());
-  EXPECT_FALSE(view_.scalesConnected);
-  EXPECT_EQ(view_.weight, "0.000 KG");
-  EXPECT_TRUE(link_->Armed());
-  EXPECT_TRUE(view_.status.contains(QString::fromStdString(scale_.DevicePath())));
 }
 
 TEST_F(ScaleLinkTest, FailedAutoprintLabelIsAFailureAndKeepsTheLoadArmed) {

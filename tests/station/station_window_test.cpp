@@ -188,7 +188,7 @@ TEST_F(StationWindowTest, ResetListAsksFirst) {
   for (const auto& [yes, row, useDateCentre] :
        {std::tuple{false, 0, "1"}, {true, 0, "2675"}, {true, 1, "1200"}}) {
     store_.Save(kStationSection, "UseDatecenter", "1");
-    messages_.answer = yes;
+    messages_.answerYes = yes;
     auto w = Open();
     const QPoint at = w->List1->visualItemRect(w->List1->item(row)).center();
     QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {}, at);

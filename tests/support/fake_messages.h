@@ -1,7 +1,6 @@
 #pragma once
-// Message boxes for tests: questions are answered as `answer` says (none: the default
-// button) and recorded as "title|text|default"; messages are recorded.
-#include <optional>
+// Message boxes for tests: questions are answered as `answerYes` says and recorded as
+// "title|text|default"; messages are recorded.
 #include <string>
 #include <vector>
 
@@ -11,13 +10,13 @@ namespace corvel::test {
 
 class FakeMessages : public MessageBoxes {
  public:
-  std::optional<bool> answer;
+  bool answerYes = false;
   std::vector<std::string> questions, messages;
 
   bool AskYesNo(std::string_view text, std::string_view title, bool defaultYes) override {
     questions.push_back(std::string(title) + "|" + std::string(text) + "|" +
                         (defaultYes ? "Yes" : "No"));
-    return answer.value_or(defaultYes);
+    return answerYes;
   }
   void Inform(std::string_view text, std::string_view) override { messages.emplace_back(text); }
 };
