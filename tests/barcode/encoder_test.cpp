@@ -1,13 +1,11 @@
-// The encoder against published vectors, the worked examples and its threshold rules,
-// and random codes and bytes through it.
+// The encoder against published vectors, the worked examples and its threshold rules
+// (that any input makes a whole symbol is the barcode fuzz target's).
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <tuple>
 
 #include "barcode/barcode_job.h"
-#include "common/errors.h"
 
 namespace corvel {
 namespace {
@@ -34,10 +32,8 @@ std::string Summary(const BarcodeJob& job) {
 TEST(CheckDigit, PublishedVectors) {
   const std::pair<const char*, int> cases[] = {
       {"400638133393", 1},  // GS1 EAN-13 example 4006381333931
-      {"978030640615", 7},  // ISBN-13 example 9780306406157
       {"003600029145", 2},  // UPC-A 036000291452, zero-padded
       {"000009638507", 4},  // EAN-8 96385074, zero-padded
-      {"000007351353", 7},  // EAN-8 73513537, zero-padded
       {"000000000000", 0},  // sum 0 gives 0, not 10
       {"4x0638133393", 1},  // a non-digit counts as 0
       {"4006381", 0},       // missing digits count as 0
@@ -50,17 +46,13 @@ TEST(PrepareAndBuild, DigitsCheckDigitAndPattern) {
   struct Case {
     const char* code;
     bool allowUpcE, allowEan8;
-    const char *summary, *pattern = nullptr;
+    const char* summary;
   };
   const Case cases[] = {
-      // Worked examples.
-      {"12345000007", true, true, "012345000007 * 6 EAN-13 95",
-       "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-2-3-1-3-2-1-1-1-1-1-1-1-3-2-1-1-3-2-1-1-3-2-1-"
-       "1-3-2-1-1-1-3-1-2-1-1-1-4-1-1-1"},
-      {"1230000045", true, true, "001230000045 * 1 UPC-E 123453 51",
-       "1-1-1-1-2-2-2-2-2-1-2-1-4-1-1-2-3-1-1-1-2-3-1-1-4-1-1-1-1-1-1-1-1"},
-      {"1234567", true, true, "000001234567 * 0 EAN-8 67",
-       "1-1-1-2-2-2-1-2-1-2-2-1-4-1-1-1-1-3-2-1-1-1-1-1-1-2-3-1-1-1-1-4-1-3-1-2-3-2-1-1-1-1-1"},
+      // Worked examples (what the bars say, zbar reads in draw_bars_test.cpp).
+      {"12345000007", true, true, "012345000007 * 6 EAN-13 95"},
+      {"1230000045", true, true, "001230000045 * 1 UPC-E 123453 51"},
+      {"1234567", true, true, "000001234567 * 0 EAN-8 67"},
       // A published EAN-13 with its check digit: the given digit is kept.
       {"4006381333931", true, true, "400638133393 1 1 EAN-13 95"},
       // UPC-A 012345000065 <-> UPC-E 0-123456-5.
@@ -92,7 +84,6 @@ TEST(PrepareAndBuild, DigitsCheckDigitAndPattern) {
     BuildBarPattern(job);
     EXPECT_EQ(Summary(job), c.summary) << c.code;
     EXPECT_EQ(job.CheckDigitText, std::to_string(job.CheckDigit));
-    EXPECT_TRUE(!c.pattern || job.Pattern == c.pattern) << job.Pattern;
   }
 }
 
@@ -130,51 +121,6 @@ TEST(StationVariant, CheckDigitFromMarker) {
   BuildBarPattern(job, CheckDigitSource::FromMarker);
   EXPECT_EQ(job.CheckDigit, 2);  // over 021012300599
   EXPECT_EQ(ModuleCount(job.Pattern), 95);
-}
-
-// Every flag combination and both check-digit sources give a whole symbol: 117, 85 or
-// 65 pattern characters. False when the text read as a number beyond the range of a
-// double (the one failure allowed).
-bool EncodesEveryWay(const std::string& code) {
-  for (int flags = 0; flags < 8; ++flags) {
-    const auto source = flags & 4 ? CheckDigitSource::FromMarker : CheckDigitSource::Prepared;
-    BarcodeJob job;
-    try {
-      PrepareBarcodeDigits(job, code, flags & 1, flags & 2);
-    } catch (const OverflowError&) {
-      return false;
-    }
-    BuildBarPattern(job, source);
-    const std::string where = "code field \"" + code + "\" flags " + std::to_string(flags);
-    const bool ean13 = source == CheckDigitSource::FromMarker || (!job.IsUpcE && !job.IsEan8);
-    EXPECT_EQ(job.Pattern.size(), ean13 ? 117u : job.IsUpcE ? 65u : 85u) << where;
-    EXPECT_EQ(ModuleCount(job.Pattern), SymbolModules(ean13 ? Symbology::Ean13 : SymbologyOf(job)))
-        << where;
-    EXPECT_EQ(job.DataDigits.find_first_not_of("0123456789"), std::string::npos) << where;
-    EXPECT_TRUE(job.CheckDigit >= 0 && job.CheckDigit <= 9) << where;
-  }
-  return true;
-}
-
-TEST(EncoderFuzz, RandomCodesAndBytesAreWholeSymbols) {
-  for (const char* code : {"1.7976931348623157E308", "&HFFFFFFFFFFFFFFFFFFFF", "-0"})
-    EXPECT_TRUE(EncodesEveryWay(code)) << code;
-  EXPECT_FALSE(EncodesEveryWay("1E309"));
-
-  // Odd rounds: up to 14 digits. Even rounds: up to 64 bytes, half of them from the
-  // characters numbers are made of, to reach the deeper paths.
-  const std::string alphabet = "0123456789 \t\n+-.eEdD&hHoO*";
-  std::mt19937 random(20261207);
-  int overflows = 0;
-  for (int n = 0; n < 30000 && !HasFailure(); ++n) {
-    std::string text(n % 2 ? 1 + random() % 14 : random() % 65, '\0');
-    for (char& c : text)
-      c = n % 2          ? '0' + random() % 10
-          : random() % 2 ? alphabet[random() % alphabet.size()]
-                         : static_cast<char>(random());
-    overflows += !EncodesEveryWay(text);
-  }
-  EXPECT_LT(overflows, 200);  // random text rarely reads beyond a double
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <random>
 #include <tuple>
 
 #include "common/clock.h"
@@ -113,27 +112,6 @@ TEST(NumberTextLocale, DecimalCommaLocaleChangesNothing) {
     qunsetenv("LOCPATH");
   else
     qputenv("LOCPATH", oldPath);
-}
-
-// Random text of up to 64 bytes, NUL, control characters and high bytes included:
-// reading never crashes; a result is finite or the read is an overflow, and whatever
-// is read can be written back in every pattern.
-TEST(NumberTextFuzz, RandomTextNeverCrashes) {
-  std::mt19937 random(20261207);
-  const std::string alphabet = std::string("0123456789.+-eEdD&HhOo \t\n\r,$KG", 31) + '\0';
-  for (int i = 0; i < 20000; ++i) {
-    std::string text(random() % 65, '\0');
-    for (char& c : text)
-      c = random() % 2 ? alphabet[random() % alphabet.size()] : static_cast<char>(random() % 256);
-    try {
-      const double value = ReadLeadingNumber(text);
-      ASSERT_TRUE(std::isfinite(value)) << text;
-      for (const char* pattern : {"#0.00", "##0.000", "00000", "$0.00", "#0.000 KG"})
-        EXPECT_FALSE(FormatNumber(value, pattern).empty());
-      EXPECT_FALSE(GeneralNumber(value).empty());
-    } catch (const OverflowError&) {
-    }
-  }
 }
 
 }  // namespace

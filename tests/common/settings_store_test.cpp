@@ -199,32 +199,6 @@ TEST(IniSettingsStoreTest, SeesChangesOtherProgramsMake) {
   EXPECT_EQ(store.Get("A", "k"), "3");
 }
 
-TEST(IniSettingsStoreTest, ConcurrentWritersLoseNoUpdate) {
-  const std::string path = NewIni("; shared\n[Shared]\nkeep=me\n");
-  constexpr int kWrites = 60;
-  auto writer = [&](const char* prefix) {
-    return InChild([&path, prefix] {
-      IniSettingsStore store(path);
-      for (int i = 0; i < kWrites; ++i) {
-        store.Save("Shared", prefix + std::to_string(i), std::to_string(i));
-        store.Save(prefix, "counter", std::to_string(i));
-      }
-    });
-  };
-  const pid_t first = writer("a"), second = writer("b");
-  ASSERT_TRUE(first > 0 && second > 0);
-  EXPECT_EQ(WaitExitCode(first), 0);
-  EXPECT_EQ(WaitExitCode(second), 0);
-
-  IniSettingsStore store(path);
-  EXPECT_EQ(store.Get("Shared", "keep"), "me");
-  for (const char* prefix : {"a", "b"}) {
-    EXPECT_EQ(store.Get(prefix, "counter"), std::to_string(kWrites - 1));
-    for (int i = 0; i < kWrites; ++i)
-      EXPECT_EQ(store.Get("Shared", prefix + std::to_string(i)), std::to_string(i)) << prefix << i;
-  }
-}
-
 TEST(IniSettingsStoreTest, CrashedWritersLeaveACompleteFile) {
   // A temporary file left by a writer that crashed before its rename.
   const std::string small = NewIni("[A]\nk=1\n");

@@ -4,11 +4,8 @@
 // requested with the job, failures name the queue, and abandoned documents never print.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <tuple>
 
 #include "common/errors.h"
@@ -152,32 +149,6 @@ TEST_F(CupsPrintTest, QueuesThatCannotPrintAreNamed) {
     }
     if (start) daemon_->RunClient(start, {queue});
   }
-}
-
-// The background surface returns at once; a refusal reaches the status callback, marked
-// as one. (Printing in the background is also what the station's test does.)
-TEST_F(CupsPrintTest, BackgroundSurfaceTellsTheRefusal) {
-  std::mutex mutex;
-  std::pair<std::string, bool> told;
-  const auto status = [&](const std::string& text, bool refused) {
-    const std::lock_guard lock(mutex);
-    told = {text, refused};
-  };
-  ASSERT_EQ(daemon_->RunClient("cupsreject", {"Office"}), 0);
-  const auto surface = MakeBackgroundPrintSurface(Queue("Office"), status);
-  surface->Print("refused", true);
-  surface->EndDoc();
-  QElapsedTimer waited;
-  waited.start();
-  for (bool done = false; !done && waited.elapsed() < 20000;) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    const std::lock_guard lock(mutex);
-    done = told.first.find("refused") != std::string::npos;
-  }
-  const std::lock_guard lock(mutex);
-  EXPECT_TRUE(told.second) << told.first;
-  EXPECT_NE(told.first.find("Office is not accepting jobs"), std::string::npos) << told.first;
-  daemon_->RunClient("cupsaccept", {"Office"});
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "station/station_window.h"
 #include "tests/station/station_test_support.h"
 #include "tests/support/cups_daemon.h"
+#include "tests/support/pdf_tools.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {
@@ -33,13 +34,15 @@ TEST(StationCups, WindowAnswersWhileThePrintServerIsFrozen) {
   target.kind = PrinterTarget::Kind::CupsQueue;
   target.queue = "Roll";
   target.program = "tarewise";
-  StationServices services{settings, messages, clock,
-                           target,   {},       (test::MakeTempFolder() + "/pdlist").toStdString()};
+  target.pageWidthMm = 60;  // as the station chooses it
+  target.pageHeightMm = 40;
+  const QString products = test::MakeTempFolder() + "/pdlist";
+  test::WriteAllBytes(products, test::ProductFileBytes(1));  // a product with a code
+  StationServices services{settings, messages, clock, target, {}, products.toStdString()};
   services.makeBackgroundSurface = [target](PrintStatus status) {
     return MakeBackgroundPrintSurface(target, std::move(status));
   };
   StationWindow window(std::move(services));
-  window.Command2->click();  // a product to label
   window.Text4->setText("1.235");
   messages.messages.clear();
   const auto waitForStatus = [&](const char* word) {
@@ -55,6 +58,8 @@ TEST(StationCups, WindowAnswersWhileThePrintServerIsFrozen) {
   EXPECT_TRUE(waitForStatus("printed").contains("last label: printed on printer Roll"))
       << window.StatusLine->text().toStdString();
   EXPECT_TRUE(messages.messages.empty());
+  ASSERT_TRUE(daemon.WaitForCompletedJobs("Roll", 1));  // the label, as the printer's dots
+  EXPECT_EQ(test::DecodeBarcodes(test::RasterisePdf(daemon.OutputFile("Roll"), 203)).size(), 1);
 
   daemon.Freeze();
   QElapsedTimer took;

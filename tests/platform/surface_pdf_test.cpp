@@ -162,34 +162,11 @@ TEST_F(SurfacePdfTest, PageSizesReadableBeforeDrawingAndMatchTheDocument) {
   }
 }
 
-// Pages count from 1; a NewPage after the last item adds no blank page; the next document
-// starts afresh; the twips scale holds on later pages too.
-TEST_F(SurfacePdfTest, PagesAndStateBetweenDocuments) {
-  const QString folder = MakeTempFolder();
-  QtPrintSurface surface(PdfTarget(folder));
-  for (const char* word : {"first", "second"}) {
-    surface.SetCurrentX(720);
-    surface.SetCurrentY(720);
-    surface.Print(word, true);
-    surface.NewPage();
-  }
-  EXPECT_EQ(surface.Page(), 3);
-  surface.EndDoc();
-  EXPECT_EQ(std::tuple(surface.Page(), surface.CurrentX(), surface.CurrentY()),
-            std::tuple(1, 0.0, 0.0));
-  const QString pdf = ListPdfFiles(folder).value(0);
-  EXPECT_EQ(test::PdfPageCount(pdf), 2);
-  const auto words = PdfWords(pdf);
-  const auto* second = FindWord(words, "second");
-  ASSERT_NE(second, nullptr);
-  EXPECT_EQ(second->page, 2);
-  EXPECT_NEAR(second->xMin, 36, 1.5);
-  EXPECT_NEAR(second->yMin, 36, 2);
-}
-
 // One file per document in a folder created when needed; nothing drawn writes nothing,
-// and an abandoned or never-ended document leaves no file, temporary or not.
-TEST_F(SurfacePdfTest, DocumentsFilesAndAbandonedDocuments) {
+// an abandoned or never-ended document leaves no file, temporary or not. Pages count
+// from 1, a NewPage after the last item adds no blank page, the next document starts
+// afresh, and the twips scale holds on later pages too.
+TEST_F(SurfacePdfTest, DocumentsPagesAndAbandonedDocuments) {
   const QString folder = MakeTempFolder() + "/new/PDF";
   {
     QtPrintSurface surface(PdfTarget(folder));
@@ -197,18 +174,32 @@ TEST_F(SurfacePdfTest, DocumentsFilesAndAbandonedDocuments) {
     surface.Print("thrown away", true);
     surface.FillRect(0, 0, 500, 500, 0);
     surface.AbortDoc();
-    EXPECT_EQ(surface.Page(), 1);
     EXPECT_TRUE(AllEntries(folder).isEmpty());
-    for (const char* word : {"kept", "also kept"}) {
+    for (const char* word : {"first", "second"}) {
+      surface.SetCurrentX(720);
+      surface.SetCurrentY(720);
       surface.Print(word, true);
-      surface.EndDoc();
+      surface.NewPage();
     }
+    EXPECT_EQ(surface.Page(), 3);
+    surface.EndDoc();
+    EXPECT_EQ(std::tuple(surface.Page(), surface.CurrentX(), surface.CurrentY()),
+              std::tuple(1, 0.0, 0.0));
+    surface.Print("kept", true);
+    surface.EndDoc();
     surface.Print("never ended", true);
   }
   const QStringList pdfs = ListPdfFiles(folder);
   ASSERT_EQ(pdfs.size(), 2);
   EXPECT_EQ(AllEntries(folder).size(), 2);
-  EXPECT_NE(FindWord(PdfWords(pdfs.value(0)), "kept"), nullptr);
+  EXPECT_EQ(test::PdfPageCount(pdfs[0]), 2);
+  const auto words = PdfWords(pdfs[0]);
+  const auto* second = FindWord(words, "second");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->page, 2);
+  EXPECT_NEAR(second->xMin, 36, 1.5);
+  EXPECT_NEAR(second->yMin, 36, 2);
+  EXPECT_NE(FindWord(PdfWords(pdfs[1]), "kept"), nullptr);
 }
 
 TEST_F(SurfacePdfTest, UnwritableFolderAndBadFontSizesThrowPrintError) {

@@ -14,20 +14,17 @@
 namespace corvel {
 namespace {
 
+// The section's own PDF folder and page size; a page size that is none keeps the default.
 TEST(ChoosePrinterTarget, PdfFolderKeyAndPageSize) {
-  // PdfPageSize (nullptr: key absent), expected page size.
-  const std::tuple<const char*, double, double> rows[] = {
-      {nullptr, 80, 50}, {" 62.5 X 29 ", 62.5, 29}, {"0x40", 80, 50}, {"60x40x2", 80, 50}};
-  for (const auto& [pageSize, width, height] : rows) {
-    SCOPED_TRACE(pageSize ? pageSize : "absent");
+  for (const auto& [pageSize, width, height] :
+       {std::tuple{"62.5 X 29", 62.5, 29.0}, {"0x40", 80.0, 50.0}}) {
     MemorySettingsStore settings;
     settings.Save(kStationSection, "PdfFolder", "/tmp/labels");
     settings.Save(kPrinterSection, "PdfFolder", "/tmp/other");
-    if (pageSize) settings.Save(kStationSection, "PdfPageSize", pageSize);
+    settings.Save(kStationSection, "PdfPageSize", pageSize);
     const PrinterTarget target = ChoosePrinterTarget(settings, kStationSection, "tarewise", 80, 50);
-    EXPECT_EQ(target.kind, PrinterTarget::Kind::PdfFolder);
-    EXPECT_EQ(target.pdfFolder, "/tmp/labels");
-    EXPECT_EQ(std::pair(target.pageWidthMm, target.pageHeightMm), std::pair(width, height));
+    EXPECT_EQ(std::tuple(target.kind, target.pdfFolder, target.pageWidthMm, target.pageHeightMm),
+              std::tuple(PrinterTarget::Kind::PdfFolder, "/tmp/labels", width, height));
   }
 }
 

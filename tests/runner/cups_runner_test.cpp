@@ -1,4 +1,4 @@
-// The programs through a private CUPS scheduler: roll labels and weighed labels come out
+// sheetwise through a private CUPS scheduler: roll labels come out
 // on the 60 x 40 mm label and scan at the printer's 203 dpi; a print server that is down
 // or frozen ends the run within the bounded wait, with a reason and a failure status,
 // and nothing goes to a PDF folder instead.
@@ -11,7 +11,6 @@
 
 #include "platform/cups_queue.h"
 #include "tests/runner/runner_fixture.h"
-#include "tests/station/station_test_support.h"
 #include "tests/support/cups_daemon.h"
 
 namespace corvel {
@@ -60,25 +59,6 @@ TEST_F(CupsRunner, RollLabelsAreLabelSizedAndScanAt203Dpi) {
   EXPECT_EQ(daemon.CompletedJobs("Office"), 0);
   EXPECT_EQ(LabelCodes(daemon.OutputFile("Roll")),
             QStringList{QString::fromStdString(rows[1].code)});
-}
-
-TEST_F(CupsRunner, WeighedLabelIsLabelSizedAndScansAt203Dpi) {
-  const QString folder = test::MakeTempFolder();
-  test::WriteAllBytes(folder + "/pdlist", test::ProductFileBytes(2));
-  {
-    IniSettingsStore settings((site.config + "/Corvel/Corvel.ini").toStdString());
-    settings.Save("Zebra", "PrinterName", "Roll");
-  }
-  const test::RunResult run =
-      test::RunProgram(test::BuiltProgram("corvel"),
-                       {"label", "--pdlist", folder + "/pdlist", "--record", "2", "--weight",
-                        "1.015", "--date", "2026-12-06"},
-                       {}, site.Env("accept") << daemon.ClientEnvironment());
-  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-  ASSERT_TRUE(daemon.WaitForCompletedJobs("Roll", 1));
-  const QStringList codes = LabelCodes(daemon.OutputFile("Roll"));
-  ASSERT_EQ(codes.size(), 1);
-  EXPECT_TRUE(codes.front().startsWith("0202000")) << codes.front().toStdString();
 }
 
 TEST_F(CupsRunner, ServerDownOrFrozenEndsTheRunWithAReason) {

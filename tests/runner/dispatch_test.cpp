@@ -32,7 +32,7 @@ struct ScriptedDialog : PrintDialog {
 struct Harness {
   MemorySettingsStore settings;
   ScriptedDialog dialog;
-  test::QuietMessages messages;
+  test::FakeMessages messages;
   std::shared_ptr<RecordingSurface> surface;
   std::optional<PrinterTarget> target;
   std::vector<Call> calls;
@@ -134,46 +134,33 @@ TEST(Dispatch, DocumentInProgressIsAbandonedEndedOneStays) {
   EXPECT_EQ(harness.surface->AbortedDocuments(), 1);
 }
 
+// The page size offered to the dialog and the printer: the job's own, or the settings'.
 TEST(Dispatch, PageSizeOfferedToTheDialogAndThePrinter) {
   const struct {
-    std::string selector;
-    std::vector<std::pair<std::string, std::string>> keys;
-    double widthMm, heightMm;  // 0: the run fails before the dialog
-  } cases[] = {
-      {"S3", {}, 105, 148},
-      {"Z", {{"PdfPageSizeZ", "100 x 50"}}, 100, 50},
-      {"P", {{"PdfPageSize", "80x30"}, {"PdfPageSizeP", "216x279.4"}}, 216, 279.4},
-      {"Z", {{"PdfPageSizeZ", "big"}}, 0, 0},
-  };
+    std::string selector, key, value;  // key "": none set
+    double widthMm, heightMm;          // 0: the run fails before the dialog
+  } cases[] = {{"S3", "", "", 105, 148},
+               {"Z", "PdfPageSizeZ", "100 x 50", 100, 50},
+               {"P", "PdfPageSizeP", "216x279.4", 216, 279.4},
+               {"Z", "PdfPageSizeZ", "big", 0, 0}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.selector + (c.keys.empty() ? "" : " " + c.keys.back().first));
+    SCOPED_TRACE(c.selector + " " + c.key);
     Harness harness(c.selector);
     harness.settings.Save(kPrinterSection, "Display", "True");
-    for (const auto& [key, value] : c.keys)
-      harness.settings.Save(kPrinterSection, key, value);
+    if (!c.key.empty()) {  // the job's own key wins over the key of other jobs
+      harness.settings.Save(kPrinterSection, "PdfPageSize", "80x30");
+      harness.settings.Save(kPrinterSection, c.key, c.value);
+    }
     const RunOutcome outcome = harness.Run();
     EXPECT_EQ(outcome.exitCode, c.widthMm ? kExitPrinted : kExitFailed) << outcome.reason;
     EXPECT_EQ(harness.dialog.shown, c.widthMm ? 1 : 0);
-    EXPECT_DOUBLE_EQ(harness.dialog.seen.pageWidthMm, c.widthMm);
-    EXPECT_DOUBLE_EQ(harness.dialog.seen.pageHeightMm, c.heightMm);
+    EXPECT_EQ(std::pair(harness.dialog.seen.pageWidthMm, harness.dialog.seen.pageHeightMm),
+              std::pair(c.widthMm, c.heightMm));
   }
 }
 
-// Settings texts of any length: no stack-bound parsing, no locale.
-TEST(Dispatch, PageSizesAndSheetTypesFromText) {
-  using Size = std::optional<std::pair<double, double>>;
-  const std::string digits30k(30000, '1');
-  const struct {
-    std::string text;
-    Size size;
-  } sizes[] = {
-      // clang-format off
-      {" 62.5X30\t", Size{{62.5, 30}}}, {"10001x5", {}}, {"0x5", {}}, {"62,5x30", {}}, {digits30k + "x40", {}},
-      // clang-format on
-  };
-  for (const auto& c : sizes)
-    EXPECT_EQ(ParsePageSizeMm(c.text), c.size) << c.text.substr(0, 20);
-
+// Sheet types from settings texts of any length: no stack-bound parsing, no locale.
+TEST(Dispatch, SheetTypesFromText) {
   const std::string long40k(40000, '4');
   const struct {
     std::string text;

@@ -2,10 +2,6 @@
 // unattended into a PDF folder; every symbol must decode to its request code.
 #include <gtest/gtest.h>
 
-#include <QDir>
-
-#include "common/settings_sections.h"
-#include "corvel_version.h"
 #include "tests/runner/runner_fixture.h"
 
 namespace corvel {
@@ -76,29 +72,6 @@ TEST(EndToEnd, FailedRunsPrintNothingAndNameTheReasonOnStandardError) {
     EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
     EXPECT_TRUE(site.Pdfs().isEmpty());
     EXPECT_EQ(test::ReadFile(site.data + "/Barprint"), c.barprint) << "left as written";
-  }
-}
-
-// Options answer and exit before any setting or request is looked at.
-TEST(EndToEnd, HelpAndVersionTouchNothing) {
-  const struct {
-    const char* option;
-    int exitCode;
-    const char* out;
-  } cases[] = {{"--help", 0, "Usage: sheetwise"},
-               {"--version", 0, "sheetwise " CORVEL_VERSION "\n"},
-               {"--hlep", 1, ""}};
-  for (const auto& c : cases) {
-    Installation site;
-    site.Configure("Z");
-    test::WriteFile(site.data + "/Barprint", test::BarprintBytes(test::NumberedRows(1)));
-    const QStringList before = QDir(site.config + "/Corvel").entryList(QDir::Files);
-    const test::RunResult run =
-        test::RunProgram(test::BuiltProgram("sheetwise"), {c.option}, {}, site.Env("accept"));
-    EXPECT_EQ(run.exitCode, c.exitCode) << c.option;
-    EXPECT_TRUE(run.out.startsWith(c.out)) << run.out.toStdString();
-    EXPECT_TRUE(site.Pdfs().isEmpty()) << c.option;
-    EXPECT_EQ(QDir(site.config + "/Corvel").entryList(QDir::Files), before) << c.option;
   }
 }
 

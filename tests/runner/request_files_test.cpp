@@ -16,6 +16,8 @@
 namespace corvel {
 namespace {
 using test::DataFolder;
+const auto LoadBarcodes = [](RunContext& run) { LoadBarcodeRequests(run); };
+const auto LoadShelf = [](RunContext& run) { LoadShelfRecords(run); };
 
 TEST(RequestRecords, FieldsSitAtTheirOffsets) {
   const std::string raw =
@@ -48,26 +50,35 @@ TEST(RequestRecords, FieldsSitAtTheirOffsets) {
   EXPECT_THROW(shelf.Layout(0, 0, 4), std::out_of_range);
 }
 
-const auto LoadBarcodes = [](RunContext& run) { LoadBarcodeRequests(run); };
-const auto LoadShelf = [](RunContext& run) { LoadShelfRecords(run); };
-
-TEST(LoadBarcodeRequests, CountsAndLimits) {
+// Records counted from the file's length (a short last one counts as its part), at most
+// 5000 requests or 500 shelf cards; the files stay as written.
+TEST(LoadRequests, CountsAndLimits) {
   const struct {
+    bool shelf;
     int bytes, records;  // records -1: the run ends with `exitCode`
-    int exitCode;
-  } cases[] = {
-      // clang-format off
-      {200, 3, 0}, {65, -1, kExitNothingToPrint}, {5000 * 66 + 65, 5000, 0}, {5001 * 66, -1, kExitFailed},
-      // clang-format on
-  };
+    int exitCode = 0;
+  } cases[] = {{false, 200, 3},
+               {false, 65, -1, kExitNothingToPrint},
+               {false, 5000 * 66 + 65, 5000},
+               {false, 5001 * 66, -1, kExitFailed},
+               {true, 11162 * 3 + 100, 3},
+               {true, 11162 * 500, 500},
+               {true, 11162 * 501, -1, kExitFailed}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes);
     DataFolder data;
-    QByteArray bytes = test::BarprintBytes(test::NumberedRows(c.bytes / 66 + 1));
+    const int size = c.shelf ? 11162 : 66;
+    QByteArray bytes =
+        c.shelf ? test::ShelfBytes(std::vector<test::ShelfCard>(c.bytes / size + 1, {{"Item"}}))
+                : test::BarprintBytes(test::NumberedRows(c.bytes / size + 1));
     bytes.truncate(c.bytes);
-    test::WriteFile(data.Barprint(), bytes);
+    test::WriteFile(c.shelf ? data.ShelfPrint() : data.Barprint(), bytes);
     if (c.records < 0) {
-      EXPECT_EQ(data.Ends(LoadBarcodes), c.exitCode);
+      EXPECT_EQ(c.shelf ? data.Ends(LoadShelf) : data.Ends(LoadBarcodes), c.exitCode);
+    } else if (c.shelf) {
+      const auto loaded = LoadShelfRecords(data.run);
+      EXPECT_EQ(int(loaded.size()), c.records);
+      EXPECT_EQ(TrimSpaces(loaded.back().Text(0)), "Item");
     } else {
       const BarcodeRequests requests = LoadBarcodeRequests(data.run);
       EXPECT_EQ(int(requests.records.size()), c.records);
@@ -75,7 +86,7 @@ TEST(LoadBarcodeRequests, CountsAndLimits) {
       EXPECT_EQ(requests.records.back().Description(),
                 FixedText("Item " + std::to_string(c.records), 32));
     }
-    EXPECT_EQ(test::ReadFile(data.Barprint()), bytes) << "the request must stay as written";
+    EXPECT_EQ(test::ReadFile(c.shelf ? data.ShelfPrint() : data.Barprint()), bytes) << "unchanged";
   }
 }
 
@@ -153,25 +164,6 @@ TEST(LoadRequests, PathInTheSuitesCodePageFindsItsFolder) {
   data.settings.Save(kRunnerSection, "Path", Cp1252ToUtf8(folder));
   EXPECT_EQ(LoadBarcodeRequests(data.run).records.size(), 2u);
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Cp1252ToUtf8(folder))));
-}
-
-TEST(LoadShelfRecords, CountsAndLimit) {
-  for (const auto& [length, records] :
-       {std::pair{11162 * 3 + 100, 3}, {11162 * 500, 500}, {11162 * 501, -1}}) {
-    SCOPED_TRACE(length);
-    DataFolder data;
-    QByteArray bytes = test::ShelfBytes(std::vector<test::ShelfCard>(length / 11162 + 1, {{"x"}}));
-    bytes.truncate(length);
-    test::WriteFile(data.ShelfPrint(), bytes);
-    if (records < 0) {
-      EXPECT_EQ(data.Ends(LoadShelf), kExitFailed);
-    } else {
-      const auto loaded = LoadShelfRecords(data.run);
-      EXPECT_EQ(int(loaded.size()), records);
-      EXPECT_EQ(TrimSpaces(loaded.back().Text(0)), "x");
-    }
-    EXPECT_EQ(test::ReadFile(data.ShelfPrint()), bytes);
-  }
 }
 
 // Blank shelf lines when the shelf file is short; it is opened first and created empty

@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "common/dialogs.h"
+#include "barcode/barcode_job.h"
 #include "common/errors.h"
 #include "common/ini_settings_store.h"
 #include "common/settings_sections.h"
 #include "common/settings_store.h"
 #include "runner/request_files.h"
 #include "runner/run_state.h"
+#include "tests/support/fake_messages.h"
 #include "tests/support/pdf_tools.h"
 #include "tests/support/recording_surface.h"
 #include "tests/support/test_env.h"
@@ -41,10 +42,7 @@ inline QByteArray BarprintBytes(const std::vector<RequestRow>& rows) {
 
 // The EAN-13 check digit of twelve digits.
 inline char CheckDigit(const std::string& twelve) {
-  int sum = 0;
-  for (int k = 0; k < 12; ++k)
-    sum += (twelve[k] - '0') * (k % 2 ? 3 : 1);
-  return char('0' + (10 - sum % 10) % 10);
+  return char('0' + ComputeCheckDigit(twelve));
 }
 
 // n requests "Item i" priced "$i.00" with distinct EAN-13 codes: `first` + i - 1 and
@@ -105,19 +103,12 @@ inline QStringList DecodedCodes(const QString& pdf, int page = 1) {
   return codes;
 }
 
-class QuietMessages : public MessageBoxes {
- public:
-  bool AskYesNo(std::string_view, std::string_view, bool defaultYes) override { return defaultYes; }
-  void Inform(std::string_view text, std::string_view) override { informed.emplace_back(text); }
-  std::vector<std::string> informed;
-};
-
 // A data folder named by "Path", and a run on a recording surface.
 struct DataFolder {
   QString folder = MakeTempFolder();
   MemorySettingsStore settings;
   RecordingSurface surface;
-  QuietMessages messages;
+  FakeMessages messages;
   RunContext run{settings, surface, messages, {}, {}};
   DataFolder() { settings.Save(kRunnerSection, "Path", folder.toStdString()); }
   QString Barprint() const { return folder + "/Barprint"; }

@@ -12,17 +12,12 @@
 #include "platform/printing.h"
 #include "station/station_window.h"
 #include "tests/serial/scale_test_support.h"
+#include "tests/support/fake_messages.h"
 #include "tests/support/pdf_tools.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {
 namespace {
-
-class NoMessages : public MessageBoxes {
- public:
-  bool AskYesNo(std::string_view, std::string_view, bool defaultYes) override { return defaultYes; }
-  void Inform(std::string_view text, std::string_view) override { ADD_FAILURE() << text; }
-};
 
 class ScaleStationTest : public ::testing::Test {
  protected:
@@ -46,6 +41,7 @@ class ScaleStationTest : public ::testing::Test {
     ConnectScaleLink(*window_, *link_);
   }
 
+  void TearDown() override { EXPECT_EQ(messages_.messages, std::vector<std::string>{}); }
   QStringList Labels() const { return ListPdfFiles(QString::fromStdString(target_.pdfFolder)); }
   bool FirstLabelShows(const QString& text) const {
     for (const PdfWord& word : PdfWords(Labels().value(0)))
@@ -56,7 +52,7 @@ class ScaleStationTest : public ::testing::Test {
   QString folder_ = MakeTempFolder();
   ScaleSimulator scale_;
   MemorySettingsStore settings_;
-  NoMessages messages_;
+  FakeMessages messages_;
   FixedClock clock_{MakeLocalTime(2026, 12, 6, 9)};
   PrinterTarget target_;
   std::unique_ptr<StationWindow> window_;

@@ -20,35 +20,42 @@ SheetLayout Load(std::int16_t type, const Settings& values = {}) {
   return LoadSheetLayout(settings, type);
 }
 
-TEST(SheetLayoutTest, CellSizesAndFitMessages) {
+// Cells tile the page between its margins, neither overlapping nor leaving it; a symbol
+// wider than its cell is named.
+TEST(SheetLayoutTest, CellsTileThePageAndFitMessages) {
   const Strings all = {"EAN-13 codes will not fit", "EAN-8 codes will not fit",
                        "UPC-E codes will not fit"};
-  const double h13 = 276 * 56.7 / 13;
+  const Settings own = {{"pageWidth", "100"},    {"Pageheight", "200.5"}, {"numofrows", "3"},
+                        {"numofcolumns", "2.5"}, {"Leftmargin", "5"},     {"TopMargins", "10"},
+                        {"Centremargins", "4"},  {"Midmargins", "2"}};
   const struct {
     std::int16_t type;
     Settings settings;
-    double width, height;
     Strings messages;
   } cases[] = {
-      // clang-format off
-      {84, {}, 2594.025, 266 * 56.7 / 21, {}},  // 1900 fits
-      {99, {}, 2199.96, h13, {}},
-      {99, {{"BarcodeWidth", "40"}}, 2199.96, h13, {all[0], all[1]}},  // UPC-E 2040 still fits
-      {99, {{"BarcodeWidth", "44"}}, 2199.96, h13, all},               // 2244 does not
-      {99, {{"BarcodeWidth", "44"}, {"numofcolumns", "2"}}, 194 * 56.7 / 2, h13, {}},
-      {99, {{"pageWidth", "100"}, {"Pageheight", "200.5"}, {"numofrows", "3"}, {"numofcolumns", "2.5"},
-            {"Leftmargin", "5"}, {"TopMargins", "10"}, {"Centremargins", "4"}, {"Midmargins", "2"}},
-       (100 - 10 - 4) * 56.7 / 2, (200.5 - 20 - 4) * 56.7 / 3, {}},
-      // clang-format on
+      {44, {}, {}},
+      {65, {}, {}},
+      {84, {}, {}},
+      {99, {}, {}},
+      {99, own, {}},
+      {99, {{"BarcodeWidth", "40"}}, {all[0], all[1]}},  // UPC-E 51 x 40 = 2040 still fits
+      {99, {{"BarcodeWidth", "44"}}, all},               // 2244 does not
+      {99, {{"BarcodeWidth", "44"}, {"numofcolumns", "2"}}, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.type) + " with " + std::to_string(c.settings.size()) + " keys");
-    const SheetLayout layout = Load(c.type, c.settings);
-    const CellSize cell = LabelCellSize(layout);
-    EXPECT_NEAR(cell.width, c.width, 1e-9);
-    EXPECT_NEAR(cell.height, c.height, 1e-9);
-    EXPECT_EQ(FitMessages(layout, cell.width), c.messages);
+    const SheetLayout l = Load(c.type, c.settings);
+    const CellSize cell = LabelCellSize(l);
+    EXPECT_NEAR(2 * l.leftMargin + l.columns * cell.width + (l.columns - 1) * l.columnGap,
+                l.pageWidth, 1e-6);
+    EXPECT_NEAR(2 * l.topMargin + l.rows * cell.height + (l.rows - 1) * l.rowGap, l.pageHeight,
+                1e-6);
+    EXPECT_EQ(FitMessages(l, cell.width), c.messages);
   }
+  const SheetLayout l = Load(99, own);
+  EXPECT_EQ(std::tuple(l.pageWidth, l.pageHeight, l.rows, l.columns, l.leftMargin, l.topMargin,
+                       l.columnGap, l.rowGap),
+            std::tuple(100 * 56.7, 200.5 * 56.7, 3, 2, 5 * 56.7, 10 * 56.7, 4 * 56.7, 2 * 56.7));
 }
 
 // The other type-99 keys, spelled as the suite stores them, reach their fields.

@@ -1,30 +1,15 @@
 #pragma once
-// Shared pieces of the station tests: message boxes that record what they were asked,
-// and whole files of bytes.
+// Shared pieces of the station tests: whole files of bytes, product files, label boxes.
 #include <QFile>
 #include <QString>
 #include <string>
 #include <vector>
 
-#include "common/dialogs.h"
 #include "common/fixed_record.h"
 #include "station/weighed_label.h"
+#include "tests/support/fake_messages.h"
 
 namespace corvel::test {
-
-class FakeMessages : public MessageBoxes {
- public:
-  bool answerYes = false;
-  std::vector<std::string> questions;  // "title|text|default"
-  std::vector<std::string> messages;
-
-  bool AskYesNo(std::string_view text, std::string_view title, bool defaultYes) override {
-    questions.push_back(std::string(title) + "|" + std::string(text) + "|" +
-                        (defaultYes ? "Yes" : "No"));
-    return answerYes;
-  }
-  void Inform(std::string_view text, std::string_view) override { messages.emplace_back(text); }
-};
 
 inline RecordBytes ReadAllBytes(const QString& path) {
   QFile file(path);

@@ -55,12 +55,6 @@ class StationWindowTest : public ::testing::Test {
   RecordingSurface* surface_ = nullptr;
 };
 
-void ExpectBoxes(const std::vector<QLineEdit*>& boxes, const std::vector<const char*>& texts) {
-  ASSERT_EQ(boxes.size(), texts.size());
-  for (std::size_t i = 0; i < boxes.size(); ++i)
-    EXPECT_EQ(boxes[i]->text(), texts[i]) << boxes[i]->objectName().toStdString();
-}
-
 TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
   auto w = Open();
   // A missing product file starts with one product; the check boxes start clear.
@@ -77,6 +71,10 @@ TEST_F(StationWindowTest, FirstStartWithoutSettingsOrProducts) {
   w->SetScaleStatus("no answer on /dev/ttyS0");
   EXPECT_TRUE(w->StatusLine->text().contains(QString::fromStdString(PrinterTarget{}.Describe())));
   EXPECT_TRUE(w->StatusLine->text().contains("no answer on /dev/ttyS0"));
+  QTest::mouseClick(w->Command2, Qt::LeftButton);  // "Add New Item"
+  EXPECT_EQ(std::tuple(w->Combo1->count(), w->Combo1->currentIndex(), w->Text8->text()),
+            std::tuple(2, 1, QString("2")));
+  EXPECT_EQ(w->Text2->text(), "New Item                ");
 }
 
 // Leaving a number box runs that box's rule (tested on the product file) against the
@@ -160,9 +158,10 @@ TEST_F(StationWindowTest, SelectingAProductShowsItsFieldsAndFlag) {
     test::WriteAllBytes(productPath_, file);
     auto w = Open();
     w->Combo1->setCurrentIndex(1);
-    ExpectBoxes({w->Text8, w->Text1, w->Text3, w->Text9, w->Text10, w->Text2, w->Text6},
-                {"2", "2000", "2.99", "0.015", "2", "Item 2                  ",
-                 "Line two 2              "});
+    QStringList shown;
+    for (QLineEdit* box : {w->Text8, w->Text1, w->Text3, w->Text9, w->Text10, w->Text2, w->Text6})
+      shown << box->text().trimmed();
+    EXPECT_EQ(shown.join('|'), "2|2000|2.99|0.015|2|Item 2|Line two 2");
     EXPECT_EQ(w->Check1->isChecked(), ticked);
     EXPECT_EQ(ReadAllBytes(productPath_), file);
     QTest::mouseClick(w->Check1, Qt::LeftButton);
@@ -183,16 +182,6 @@ TEST_F(StationWindowTest, PrintCommitsThePendingEditFirst) {
   EXPECT_EQ(surface_->EndedDocuments(), 1);
   EXPECT_EQ(GetInt64(ReadAllBytes(productPath_), 10), 24600);
   EXPECT_EQ(surface_->Texts()[surface_->Texts().size() - 2].text, "2.46") << "price per kilogram";
-}
-
-TEST_F(StationWindowTest, AddNewItemOnAThreeProductFile) {
-  auto w = OpenWith(3);
-  QTest::mouseClick(w->Command2, Qt::LeftButton);
-  EXPECT_EQ(w->Combo1->count(), 4);
-  EXPECT_EQ(w->Combo1->currentIndex(), 3);
-  EXPECT_EQ(w->Text8->text(), "4");
-  EXPECT_EQ(w->Text2->text(), "New Item                ");
-  EXPECT_EQ(ReadAllBytes(productPath_).size(), 600u);
 }
 
 TEST_F(StationWindowTest, ResetListAsksFirst) {

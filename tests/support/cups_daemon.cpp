@@ -7,8 +7,6 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
-#include <tuple>
-#include <vector>
 
 #include "tests/support/test_env.h"
 
@@ -106,70 +104,19 @@ int CupsDaemon::RunClient(const QString& program, const QStringList& args, QStri
 
 namespace {
 
-// The part every test PPD shares: the job goes out as PDF behind a PJL header.
-QByteArray PpdHead(const char* model) {
-  return QByteArray(
-             "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
-             "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n"
-             "*PCFileName: \"TEST.PPD\"\n*Manufacturer: \"Test\"\n"
-             "*Product: \"(") +
-         model + ")\"\n*ModelName: \"" + model + "\"\n*ShortNickName: \"" + model +
-         "\"\n*NickName: \"" + model +
-         "\"\n*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: False\n"
-         "*DefaultColorSpace: Gray\n*FileSystem: False\n*Throughput: \"1\"\n"
-         "*LandscapeOrientation: Plus90\n*TTRasterizer: Type42\n*cupsVersion: 1.0\n"
-         "*cupsManualCopies: True\n"
-         "*JCLBegin: \"<1B>%-12345X@PJL JOB<0A>\"\n"
-         "*JCLToPDFInterpreter: \"@PJL ENTER LANGUAGE = PDF<0A>\"\n"
-         "*JCLEnd: \"<1B>%-12345X@PJL EOJ <0A><1B>%-12345X\"\n"
-         "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n";
-}
-
-// Page size entries: PPD name, PJL paper name, width and height in points.
-QByteArray PageSizes(
-    const std::vector<std::tuple<const char*, const char*, double, double>>& sizes) {
-  QByteArray ppd =
-      "*JCLOpenUI *PageSize/Page Size: PickOne\n*OrderDependency: 100 JCLSetup *PageSize\n";
-  const QByteArray first = QByteArray(std::get<0>(sizes.front())).split('/').front();
-  ppd += "*DefaultPageSize: " + first + "\n";
-  for (const auto& [name, pjl, w, h] : sizes)
-    ppd += QByteArray("*PageSize ") + name + ": \"@PJL SET PAPER=" + pjl + "<0A>\"\n";
-  ppd +=
-      "*JCLCloseUI: *PageSize\n*OpenUI *PageRegion: PickOne\n*OrderDependency: 100 AnySetup "
-      "*PageRegion\n";
-  ppd += "*DefaultPageRegion: " + first + "\n";
-  for (const auto& [name, pjl, w, h] : sizes)
-    ppd += QByteArray("*PageRegion ") + name + ": \"\"\n";
-  ppd += "*CloseUI: *PageRegion\n";
-  ppd += "*DefaultImageableArea: " + first + "\n";
-  ppd += "*DefaultPaperDimension: " + first + "\n";
-  for (const auto& [name, pjl, w, h] : sizes) {
-    const QByteArray dims = QByteArray::number(w, 'f', 2) + " " + QByteArray::number(h, 'f', 2);
-    ppd += QByteArray("*ImageableArea ") + name + ": \"0 0 " + dims + "\"\n";
-    ppd += QByteArray("*PaperDimension ") + name + ": \"" + dims + "\"\n";
-  }
-  return ppd;
+QByteArray ReadPpd(const char* name) {
+  QFile file(QStringLiteral(CORVEL_SOURCE_DIR "/tests/support/ppd/") + name);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace
 
 QByteArray CupsDaemon::RollLabelPpd() {
-  return PpdHead("Test Roll Label 60x40") +
-         PageSizes({{"w170h113/60 x 40 mm", "LABEL60X40", 170.08, 113.39}});
+  return ReadPpd("roll-label.ppd");
 }
 
 QByteArray CupsDaemon::OfficePpd() {
-  return PpdHead("Test Office") +
-         PageSizes({{"A4/A4", "A4", 595.28, 841.89},
-                    {"A5/A5", "A5", 419.53, 595.28},
-                    {"A6/A6", "A6", 297.64, 419.53}}) +
-         "*JCLOpenUI *InputSlot/Media Source: PickOne\n*OrderDependency: 100 JCLSetup *InputSlot\n"
-         "*DefaultInputSlot: Auto\n"
-         "*InputSlot Auto/Automatic: \"@PJL SET MEDIASOURCE=AUTO<0A>\"\n"
-         "*InputSlot Tray1/Tray 1: \"@PJL SET MEDIASOURCE=TRAY1<0A>\"\n"
-         "*InputSlot Tray2/Tray 2: \"@PJL SET MEDIASOURCE=TRAY2<0A>\"\n"
-         "*InputSlot Manual/Manual Feed: \"@PJL SET MEDIASOURCE=MANUAL<0A>\"\n"
-         "*JCLCloseUI: *InputSlot\n";
+  return ReadPpd("office.ppd");
 }
 
 bool CupsDaemon::StartWithQueues(std::initializer_list<Queue> queues, QString* error) {

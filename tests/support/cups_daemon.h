@@ -46,6 +46,8 @@ class CupsDaemon {
     bool makeDefault = false;
   };
   bool StartWithQueues(std::initializer_list<Queue> queues, QString* error);
+  // The PPDs in tests/support/ppd: their jobs go out as PDF behind a PJL header that
+  // names the paper ("@PJL SET PAPER=...") and the tray.
   // A 60 x 40 mm roll-label printer (its only and default media, no margins).
   static QByteArray RollLabelPpd();
   // An office printer: A4 (default), A5 and A6, no margins; trays Auto (default), Tray1,
