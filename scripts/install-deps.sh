@@ -14,6 +14,8 @@ packages=(
   poppler-utils zbar-tools socat xvfb xauth xdotool imagemagick cups cups-filters
   # a decimal-comma locale generated into a private folder for the tests (localedef)
   locales
+  # packages: dpkg-shlibdeps (dpkg-dev) for the dependencies, lintian to check them
+  dpkg-dev lintian
 )
 
 missing=()
