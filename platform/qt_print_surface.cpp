@@ -21,17 +21,13 @@
 #include "common/text.h"
 #include "platform/pdf_file_names.h"
 #include "platform/printing.h"
+#include "platform/twip_text.h"
 
 namespace corvel {
 namespace {
 
-constexpr double kTwipsPerPoint = 20;
 constexpr double kTwipsPerMm = 1440 / 25.4;
 constexpr int kResolutionDpi = 1200;  // as a high-resolution QPrinter writes PDF
-
-QColor ColourFromBgr(std::int32_t colour) {
-  return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-}
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -48,7 +44,7 @@ QString WorkFileName(const QString& folder) {
 }  // namespace
 
 QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
-    : target_(std::move(target)), metrics_(std::make_unique<QPdfWriter>(QString())) {
+    : target_(std::move(target)), metrics_(MakeTextMetricsDevice()) {
   // A file size limit then shows as a write error, reported as such, instead of ending
   // the program.
   static const bool xfszIgnored = (std::signal(SIGXFSZ, SIG_IGN), true);
@@ -56,7 +52,6 @@ QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
   // Every document is a PDF, written by QPdfWriter: into the folder, or sent to the
   // queue as one. (QPrinter is not used: it asks the print server for its default
   // printer without any time limit.)
-  metrics_->setResolution(kResolutionDpi);
   if (target_.kind == PrinterTarget::Kind::CupsQueue) {
     sender_ = std::make_unique<QueueSender>(target_, std::move(status));
   }
@@ -113,14 +108,7 @@ void QtPrintSurface::ResolvePage() const {
 }
 
 void QtPrintSurface::UpdateFont() {
-  font_ = QFont(Text(fontName_));
-  font_.setPixelSize(std::max(1, static_cast<int>(std::lround(fontSize_ * kTwipsPerPoint))));
-  font_.setBold(bold_);
-  font_.setItalic(italic_);
-  font_.setUnderline(underline_);
-  font_.setStrikeOut(strikethrough_);
-  // Unhinted outlines so that measuring and drawing agree at every size.
-  font_.setHintingPreference(QFont::PreferNoHinting);
+  font_ = TwipFont({fontName_, fontSize_, bold_, italic_, underline_, strikethrough_});
 }
 
 void QtPrintSurface::SetFontName(std::string_view name) {
@@ -167,24 +155,15 @@ double QtPrintSurface::TextHeight(std::string_view) {
 
 void QtPrintSurface::Print(std::string_view text, bool lineEnd) {
   PrepareToDraw();
-  const QString line = Text(text);
-  const QFontMetricsF metrics(font_, metrics_.get());
-  painter_.setFont(font_);
-  painter_.setPen(ColourFromBgr(textColour_));
-  if (!line.isEmpty()) painter_.drawText(QPointF(x_, y_ + metrics.ascent()), line);
-  if (lineEnd) {
-    x_ = 0;
-    y_ += metrics.lineSpacing();
-  } else {
-    x_ += metrics.horizontalAdvance(line);
-  }
+  TwipCursor cursor{x_, y_};
+  PaintTwipText(painter_, font_, metrics_.get(), text, lineEnd, textColour_, cursor);
+  x_ = cursor.x;
+  y_ = cursor.y;
 }
 
 void QtPrintSurface::FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) {
   PrepareToDraw();
-  const QRectF box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized();
-  if (box.isEmpty()) return;
-  painter_.fillRect(box, ColourFromBgr(colour));
+  PaintTwipRect(painter_, x1, y1, x2, y2, colour);
 }
 
 void QtPrintSurface::NewPage() {
