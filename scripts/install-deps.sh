@@ -14,8 +14,9 @@ packages=(
   poppler-utils zbar-tools socat xvfb xauth xdotool imagemagick cups cups-filters
   # a decimal-comma locale generated into a private folder for the tests (localedef)
   locales
-  # packages: dpkg-shlibdeps (dpkg-dev) for the dependencies, lintian to check them
-  dpkg-dev lintian
+  # packages: cpack finds the programs with file and their dependencies with
+  # dpkg-shlibdeps (dpkg-dev); lintian checks the packages
+  file dpkg-dev lintian
 )
 
 missing=()
