@@ -63,6 +63,7 @@ HelpSource Read(std::istream& in) {
     } else if (StartsWith(line, ".usage ")) {
       const std::string rest = After(line, ".usage");
       const std::size_t space = rest.find(' ');
+      if (space == std::string::npos) throw std::runtime_error(line + ": a summary is needed");
       source.usages.push_back({rest.substr(0, space), After(rest.substr(space), ""), ""});
       usage = &source.usages.back();
     } else if (line == ".subcommands") {
