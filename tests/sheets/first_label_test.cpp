@@ -44,8 +44,9 @@ TEST(FirstLabelTest, CellsBeforeItStayEmptyOnTheFirstSheet) {
     int firstCell;              // of the first label
     std::vector<int> perSheet;  // labels on each sheet
   } cases[] = {
-      {44, 30, "21", 21, {24}},        // a full sheet prints to its end
-      {44, 3, " 30 ", 30, {15}},       // half a sheet's labels, as far as the sheet goes
+      {44, 30, "21", 21, {24}},   // a full sheet prints to its end
+      {44, 3, " 30 ", 30, {15}},  // half a sheet's labels, as far as the sheet goes
+      {44, 3, "44", 44, {1}},
       {99, 5, "60", 60, {6, 32, 32}},  // later sheets start in their first cell
   };
   for (const auto& c : cases) {
