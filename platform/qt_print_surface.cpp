@@ -22,17 +22,13 @@
 #include "platform/pdf_compression.h"
 #include "platform/pdf_file_names.h"
 #include "platform/printing.h"
+#include "platform/twip_text.h"
 
 namespace corvel {
 namespace {
 
-constexpr double kTwipsPerPoint = 20;
 constexpr double kTwipsPerMm = 1440 / 25.4;
 constexpr int kResolutionDpi = 1200;  // as a high-resolution QPrinter writes PDF
-
-QColor ColourFromBgr(std::int32_t colour) {
-  return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-}
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -49,7 +45,7 @@ QString WorkFileName(const QString& folder) {
 }  // namespace
 
 QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
-    : target_(std::move(target)), metrics_(std::make_unique<QPdfWriter>(QString())) {
+    : target_(std::move(target)), metrics_(MakeTextMetricsDevice()) {
   // A file size limit then shows as a write error, reported as such, instead of ending
   // the program.
   static const bool xfszIgnored = (std::signal(SIGXFSZ, SIG_IGN), true);
@@ -57,7 +53,6 @@ QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
   // Every document is a PDF, written by QPdfWriter: into the folder, or sent to the
   // queue as one. (QPrinter is not used: it asks the print server for its default
   // printer without any time limit.)
-  metrics_->setResolution(kResolutionDpi);
   if (target_.kind == PrinterTarget::Kind::CupsQueue) {
     sender_ = std::make_unique<QueueSender>(target_, std::move(status));
   }
@@ -122,14 +117,7 @@ void QtPrintSurface::UpdateFont() {
     // Labels switch between a few fonts all the time; a font kept keeps its resolved face
     // and metrics. The bound keeps a search through many sizes from holding them all.
     if (fonts_.size() >= 64) fonts_.clear();
-    QFont font(Text(fontName_));
-    font.setPixelSize(pixelSize);
-    font.setBold(bold_);
-    font.setItalic(italic_);
-    font.setUnderline(underline_);
-    font.setStrikeOut(strikethrough_);
-    // Unhinted outlines so that measuring and drawing agree at every size.
-    font.setHintingPreference(QFont::PreferNoHinting);
+    const QFont font = TwipFont({fontName_, fontSize_, bold_, italic_, underline_, strikethrough_});
     found = fonts_.emplace(key, MeasuredFont{font, QFontMetricsF(font, metrics_.get())}).first;
   }
   font_ = found->second.font;
@@ -180,31 +168,15 @@ double QtPrintSurface::TextHeight(std::string_view) {
 
 void QtPrintSurface::Print(std::string_view text, bool lineEnd) {
   PrepareToDraw();
-  const QString line = Text(text);
-  const QFontMetricsF& metrics = *fontMetrics_;
-  painter_.setFont(font_);
-  painter_.setPen(ColourFromBgr(textColour_));
-  if (!line.isEmpty()) painter_.drawText(QPointF(x_, y_ + metrics.ascent()), line);
-  if (lineEnd) {
-    x_ = 0;
-    y_ += metrics.lineSpacing();
-  } else {
-    x_ += metrics.horizontalAdvance(line);
-  }
+  TwipCursor cursor{x_, y_};
+  PaintTwipText(painter_, font_, *fontMetrics_, text, lineEnd, textColour_, cursor);
+  x_ = cursor.x;
+  y_ = cursor.y;
 }
 
 void QtPrintSurface::FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) {
   PrepareToDraw();
-  const QRectF box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized();
-  if (box.isEmpty()) return;
-  // Pen and brush are set only when they change, not saved, changed and restored
-  // around every bar. Each bar stays a path of its own, which renderers align to
-  // device pixels.
-  if (painter_.pen().style() != Qt::NoPen) painter_.setPen(Qt::NoPen);
-  const QColor fill = ColourFromBgr(colour);
-  if (painter_.brush().style() != Qt::SolidPattern || painter_.brush().color() != fill)
-    painter_.setBrush(fill);
-  painter_.drawRect(box);
+  PaintTwipRect(painter_, x1, y1, x2, y2, colour);
 }
 
 void QtPrintSurface::NewPage() {

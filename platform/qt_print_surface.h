@@ -36,6 +36,7 @@
 #include "common/printer_target.h"
 #include "platform/cups_queue.h"
 
+class QPaintDevice;
 class QPdfWriter;
 
 namespace corvel {
@@ -103,9 +104,9 @@ class QtPrintSurface : public PrintSurface {
   void ResetDocumentState();
 
   PrinterTarget target_;
-  std::unique_ptr<QPdfWriter> metrics_;  // the device text is measured on (never written)
-  std::unique_ptr<QPdfWriter> writer_;   // the open document's
-  std::unique_ptr<QueueSender> sender_;  // CUPS queue only
+  std::unique_ptr<QPaintDevice> metrics_;  // the device text is measured on (never written)
+  std::unique_ptr<QPdfWriter> writer_;     // the open document's
+  std::unique_ptr<QueueSender> sender_;    // CUPS queue only
   QPainter painter_;
   QString workFile_;  // the file the open document is written to
   QString lastPdfFile_;

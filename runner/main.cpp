@@ -14,21 +14,9 @@
 #include "platform/qt_dialogs.h"
 #include "runner/dispatch.h"
 #include "runner/run_state.h"
+#include "sheetwise_help.h"
 
 namespace {
-
-constexpr const char* kHelp =
-    "Usage: sheetwise\n"
-    "Prints the request the point-of-sale suite left in the folder named by Path in\n"
-    "section [Quorrel] of the settings store, for the job named by Barcodetype, and ends.\n"
-    "\n"
-    "Environment:\n"
-    "  CORVEL_PRINT_DIALOG  answer the print dialog without showing it: accept,\n"
-    "                       accept:N (N copies) or cancel (needed without a display)\n"
-    "\n"
-    "Exit status: 0 printed, 1 failed, 2 cancelled, 4 nothing to print.\n"
-    "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n";
 
 // The dialog the run shows, refused at once where it cannot be answered: an unknown
 // CORVEL_PRINT_DIALOG value, or no display to show it on (it would wait unseen forever).
@@ -56,7 +44,7 @@ class RunnerPrintDialog : public corvel::PrintDialog {
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kHelp, stdout);
+      std::fputs(corvel::help::kHelp, stdout);
       return corvel::kExitPrinted;
     }
     if (std::strcmp(argv[i], "--version") == 0) {

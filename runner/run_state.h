@@ -2,6 +2,8 @@
 // What the dispatcher hands to the job it starts, and the services every job prints
 // and reports through. Set once before the job starts.
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +36,11 @@ struct RunContext {
   MessageBoxes& messages;
   RunState state;
   BarcodeJob job;  // the runner's one barcode work record
+  // A setting the job could not use and replaced by its default, reported as one line
+  // while the job goes on.
+  std::function<void(const std::string&)> notice = [](const std::string& line) {
+    std::fprintf(stderr, "sheetwise: %s\n", line.c_str());
+  };
 };
 
 // Thrown to end the run. `exitCode` is one of the kExit codes above; `reason` is one

@@ -1,5 +1,6 @@
 // Barcode labels on sheets of adhesive labels: one document per sheet, labels filled
 // row by row, the requests used in a cycle when a sheet has more labels than requests.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -126,18 +127,25 @@ void SheetJob(RunContext& run, std::int16_t sheetType) {
   SheetPrinter printer(run, layout, cell, ReadStoreLines(run));
   const int cells = LabelsPerSheet(layout, count);
   const bool storeLine1 = layout.type == kUserSheetType && layout.storeLine1;
+  const FirstLabel first = ReadFirstLabel(run.settings, layout);
+  if (!first.notice.empty()) run.notice(first.notice);
 
   // The cycle runs over the whole records: with a few stray bytes after the last one
   // the count is fractional and would never be reached, printing a sheet per record.
   int r = 0;  // the request record printed last
+  // The first sheet leaves the cells before the first label empty and prints as many
+  // labels as a fresh sheet would, as far as the sheet goes.
+  int start = first.cell;
   for (int sheet = 1; sheet <= records; ++sheet) {
     if (r == records) break;
-    for (int n = 1; n <= cells; ++n) {
+    const int last = std::min(start + cells - 1, layout.rows * layout.columns);
+    for (int n = start; n <= last; ++n) {
       ++r;
       if (r > records) r = 1;
       printer.PrintLabel(n, requests.records[r - 1], storeLine1);
     }
     run.surface.EndDoc();
+    start = 1;
     if (layout.type != kUserSheetType || layout.oneSheetOnly) break;
   }
   throw EndRun{kExitPrinted, {}};

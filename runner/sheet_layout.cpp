@@ -1,5 +1,6 @@
 #include "runner/sheet_layout.h"
 
+#include <cmath>
 #include <optional>
 #include <string_view>
 
@@ -203,6 +204,21 @@ int LabelsPerSheet(const SheetLayout& layout, double count) {
   const int half = perSheet / 2;
   const int cells = count > half ? perSheet : half;
   return cells < 1 ? 1 : cells;
+}
+
+FirstLabel ReadFirstLabel(const SettingsStore& settings, const SheetLayout& layout) {
+  const auto text = settings.Get(kSection, "FirstLabel");
+  if (!text) return {};
+  const int cells = layout.rows * layout.columns;
+  double value = 0;
+  try {
+    value = ReadLeadingNumber(*text);
+  } catch (const OverflowError&) {
+    value = 0;  // beyond any number: outside the sheet as well
+  }
+  if (value >= 1 && value <= cells && value == std::trunc(value)) return {int(value), {}};
+  return {1, Setting("FirstLabel", *text) + " is not a label of this sheet (1 to " +
+                 std::to_string(cells) + "); printing starts at label 1"};
 }
 
 }  // namespace corvel

@@ -66,4 +66,13 @@ std::vector<std::string> FitMessages(const SheetLayout& layout, double cellWidth
 // the request is longer than half a sheet, otherwise half a sheet; at least 1.
 int LabelsPerSheet(const SheetLayout& layout, double count);
 
+// The cell (from 1, row by row) the first sheet starts at, so that a half-used sheet can
+// be fed again: key "FirstLabel", 1 when absent. A value that is not a whole number of a
+// cell on the sheet starts at 1 and sets `notice` to one line naming it.
+struct FirstLabel {
+  int cell = 1;
+  std::string notice;
+};
+FirstLabel ReadFirstLabel(const SettingsStore& settings, const SheetLayout& layout);
+
 }  // namespace corvel

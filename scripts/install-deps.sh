@@ -16,6 +16,9 @@ packages=(
   poppler-utils zbar-tools socat xvfb xauth xdotool imagemagick cups cups-filters
   # a decimal-comma locale generated into a private folder for the tests (localedef)
   locales
+  # packages: cpack finds the programs with file and their dependencies with
+  # dpkg-shlibdeps (dpkg-dev); lintian checks the packages
+  file dpkg-dev lintian
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes a screenshot of the station window under a virtual X server (Xvfb), started in
 # a scratch working folder with its own settings, so nothing of this user's is touched.
-#   scripts/station-screenshot.sh [BUILD_DIR] [OUTPUT_PNG]
-# Defaults: build, docs/station.png. Needs xvfb-run, xdotool and imagemagick.
+#   scripts/station-screenshot.sh [BUILD_DIR] [OUTPUT_PNG] [preview]
+# Defaults: build, docs/station.png; "preview" shows the label preview panel too
+# (docs/station-preview.png). Needs xvfb-run, xdotool and imagemagick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -22,6 +23,7 @@ Storename1=Corner Deli
 Storename12=12 High Street
 PrinterName=labels
 INI
+if [ "${3:-}" = preview ]; then echo "ShowPreview=True" >> "$scratch/config/Corvel/Corvel.ini"; fi
 
 cat > "$scratch/shoot.sh" <<'SHOOT'
 #!/usr/bin/env bash

@@ -14,23 +14,16 @@
 #include "platform/qt_dialogs.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
+#include "tarewise_help.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: tarewise [--help | --version]\n"
-    "The scale label station: one window for picking products, weighing and printing\n"
-    "labels. Start it in the folder that holds (or is to hold) the product file \"pdlist\";\n"
-    "its settings are in section [Zebra] of ${XDG_CONFIG_HOME:-~/.config}/Corvel/Corvel.ini.\n"
-    "  --help     print this text and exit\n"
-    "  --version  print the version and exit\n";
 
 // --help and --version answer before anything else happens: no window, no display
 // needed, no file created. Returns the exit status, or -1 to go on and start.
 int AnswerCommandLine(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kUsage, stdout);
+      std::fputs(corvel::help::kHelp, stdout);
       return 0;
     }
     if (std::strcmp(argv[i], "--version") == 0) {

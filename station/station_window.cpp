@@ -76,6 +76,7 @@ void StationWindow::BuildControls() {
   Timer1->start();
 
   ConnectControls();
+  BuildPreview(client);
   Check4->setFocus();
   UpdateStatusLine();
 }
@@ -106,6 +107,30 @@ void StationWindow::ConnectControls() {
   lostFocus_[Text13] = [this] { Text13_LostFocus(); };
   lostFocus_[Text5] = [this] { SaveStoreName(Text5, "Storename1"); };
   lostFocus_[Text12] = [this] { SaveStoreName(Text12, "Storename12"); };
+}
+
+void StationWindow::BuildPreview(QWidget* client) {
+  // The label size in use: the media chosen for the queue, else the page size of the
+  // label documents ("PdfPageSize", 60 x 40 mm unless set).
+  const PrinterTarget& target = services_.target;
+  const bool media = target.mediaWidthMm > 0 && target.mediaHeightMm > 0;
+  const bool page = target.pageWidthMm > 0 && target.pageHeightMm > 0;
+  Preview = new LabelPreview(
+      *this, {services_.settings, services_.clock, [this] { return CurrentLabelBoxes(); },
+              media  ? target.mediaWidthMm
+              : page ? target.pageWidthMm
+                     : 60,
+              media  ? target.mediaHeightMm
+              : page ? target.pageHeightMm
+                     : 40});
+  client->addAction(Preview->ToggleAction());
+  client->setContextMenuPolicy(Qt::ActionsContextMenu);
+  // Every change of a box or tick redraws it: typing, commits, a product selected, a
+  // weight from the scale.
+  for (QLineEdit* box : client->findChildren<QLineEdit*>())
+    connect(box, &QLineEdit::textChanged, Preview, &LabelPreview::Refresh);
+  for (QCheckBox* tick : {Check1, Check4})
+    connect(tick, &QCheckBox::toggled, Preview, &LabelPreview::Refresh);
 }
 
 void StationWindow::StartUp() {
@@ -246,6 +271,7 @@ bool StationWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void StationWindow::LostFocus(QLineEdit* box) {
   if (const auto rule = lostFocus_.find(box); rule != lostFocus_.end()) rule->second();
+  if (Preview) Preview->Refresh();
 }
 
 void StationWindow::SaveStoreName(QLineEdit* box, const char* key) {
@@ -348,6 +374,7 @@ void StationWindow::Check1_Click() {
 void StationWindow::List1_DblClick(QListWidgetItem* item) {
   Guarded("The layout was not reset",
           [&] { ResetLabelLayout(services_.settings, services_.messages, List1->row(item)); });
+  if (Preview) Preview->Refresh();
 }
 
 }  // namespace corvel

@@ -25,6 +25,7 @@
 #include "common/print_surface.h"
 #include "common/printer_target.h"
 #include "common/settings_store.h"
+#include "station/label_preview.h"
 #include "station/product_file.h"
 #include "station/scale_view.h"
 #include "station/weighed_label.h"
@@ -79,6 +80,7 @@ class StationWindow : public QMainWindow, public ScaleView {
   QPushButton* Command2 = nullptr;  // "Add New Item"
   QTimer* Timer1 = nullptr;         // scale polling, 400 ms
   QLabel* StatusLine = nullptr;     // where labels go, and the scale's state
+  LabelPreview* Preview = nullptr;  // the live label preview, docked at the right
 
   // The serial port number in effect: the stored "COMPORT" at start-up, then the
   // number typed into "On COM" (rounded) each time that box loses the focus.
@@ -115,6 +117,7 @@ class StationWindow : public QMainWindow, public ScaleView {
  private:
   void BuildControls();
   void ConnectControls();
+  void BuildPreview(QWidget* client);
   void StartUp();
 
   void Combo1_Click(int index);

@@ -30,15 +30,8 @@
 namespace corvel::tools {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: corvel barcode CODE [--upce] [--ean8] [--pdf FILE] [--png FILE] [--dpi N]\n"
-    "       corvel barcode --jsonl\n"
-    "  CODE        the code field, read as the label programs read it\n"
-    "  --upce      allow UPC-E; --ean8 allow EAN-8 (EAN-13 otherwise)\n"
-    "  --pdf FILE  draw the symbol with its number into a PDF file\n"
-    "  --png FILE  the same as a PNG image (--dpi, default 300)\n"
-    "  --jsonl     answer JSON requests, one per line, on standard input\n"
-    "FILE is a new name or a regular file (replaced whole); a symlink's target is written.\n";
+// The usage text lives in tools/corvel.help with the manual page.
+const char* const kUsage = UsageOf("barcode");
 
 // Drawing sizes in twips: a module close to the nominal 0.33 mm, bars about 19 mm high
 // and quiet zones wider than any of the three symbologies asks for.
@@ -273,8 +266,7 @@ int RunBarcode(const std::vector<std::string>& args) {
   }
 }
 
-const bool registered =
-    RegisterSubcommand("barcode", "inspect and draw barcode symbols", kUsage, &RunBarcode);
+const bool registered = RegisterSubcommand("barcode", &RunBarcode);
 
 }  // namespace
 }  // namespace corvel::tools

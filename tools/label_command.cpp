@@ -28,18 +28,8 @@
 namespace corvel::tools {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: corvel label --weight W [--pdlist FILE --record N] [options]\n"
-    "  --pdlist FILE --record N  take the product boxes from record N of a product file\n"
-    "  --code C --description D --description2 D --description3 D --price P\n"
-    "  --tare T --shelf-life DAYS --non-weighed   set (or override) product boxes\n"
-    "  --weight W                the weight box, e.g. 1.235 or \"1.235 KG\"\n"
-    "  --flag F                  the FLAG box, 20..29 (default 20)\n"
-    "  --check-digit             \"Use Check Digit for Price\" ticked\n"
-    "  --item N                  the item number (default: the record number, or 1)\n"
-    "  --store1 S --store2 S     store name lines (default: the station's settings)\n"
-    "  --date YYYY-MM-DD         print as on that day (default: today)\n"
-    "  --pdf-folder DIR          print into DIR as PDF (default: the station's printer)\n";
+// The usage text lives in tools/corvel.help with the manual page.
+const char* const kUsage = UsageOf("label");
 
 const std::set<std::string> kValueOptions = {
     "--pdlist", "--record", "--code",       "--description", "--description2", "--description3",
@@ -210,8 +200,7 @@ int RunLabel(const std::vector<std::string>& args) {
   }
 }
 
-const bool registered = RegisterSubcommand(
-    "label", "print one weighed-item label as the station does", kUsage, &RunLabel);
+const bool registered = RegisterSubcommand("label", &RunLabel);
 
 }  // namespace
 }  // namespace corvel::tools

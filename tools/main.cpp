@@ -3,31 +3,23 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "corvel_help.h"
 #include "corvel_version.h"
 #include "platform/printing.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
 namespace {
-struct Entry {
-  const char* summary;
-  const char* usage;
-  SubcommandMain run;
-};
-std::map<std::string, Entry>& Registry() {
-  static std::map<std::string, Entry> registry;
+std::map<std::string, SubcommandMain>& Registry() {
+  static std::map<std::string, SubcommandMain> registry;
   return registry;
 }
 
 void PrintUsage(std::FILE* out) {
-  std::fprintf(out,
-               "usage: corvel SUBCOMMAND [ARGS...]\n"
-               "       corvel SUBCOMMAND --help | corvel --help | corvel --version\n\n"
-               "subcommands:\n");
-  for (const auto& [name, entry] : Registry())
-    std::fprintf(out, "  %-10s %s\n", name.c_str(), entry.summary);
+  std::fputs(corvel::help::kHelp, out);
 }
 
 bool IsHelp(const std::string& arg) {
@@ -35,10 +27,15 @@ bool IsHelp(const std::string& arg) {
 }
 }  // namespace
 
-bool RegisterSubcommand(const char* name, const char* summary, const char* usage,
-                        SubcommandMain run) {
-  Registry()[name] = Entry{summary, usage, run};
+bool RegisterSubcommand(const char* name, SubcommandMain run) {
+  Registry()[name] = run;
   return true;
+}
+
+const char* UsageOf(const char* name) {
+  for (const auto* usage = corvel::help::kUsages; usage->name; ++usage)
+    if (std::string_view(usage->name) == name) return usage->text;
+  return "";
 }
 
 }  // namespace corvel::tools
@@ -69,7 +66,7 @@ int main(int argc, char** argv) {
   // starts, so it touches no file and needs no display.
   for (const std::string& arg : args) {
     if (IsHelp(arg)) {
-      std::fputs(it->second.usage, stdout);
+      std::fputs(UsageOf(first.c_str()), stdout);
       return 0;
     }
   }
@@ -80,5 +77,5 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   corvel::SetUpFonts();
-  return it->second.run(args);
+  return it->second(args);
 }

@@ -23,19 +23,8 @@
 
 namespace corvel::tools {
 namespace {
-constexpr const char* kUsage =
-    "usage: corvel request [OPTIONS] FILE     write a request (FILE .json or .csv; - reads stdin)\n"
-    "       corvel request --dump DIR [--layouts]   list the request in DIR\n"
-    "options:\n"
-    "  --data DIR               data folder (default: \"path\" of a JSON request)\n"
-    "  --type SELECTOR          Barcodetype: Z, P, P20, 44, 65, 84, 99, S1, S2, S3\n"
-    "  --set SECTION/KEY=VALUE  a further setting (repeatable), e.g. Printer/Display=True\n"
-    "  --pdf-folder DIR         print into PDF files in DIR (sets Printer/PdfFolder)\n"
-    "  --format json|csv        the format of FILE (default: from its name or content)\n"
-    "  --cut                    cut texts longer than their fields instead of refusing them\n"
-    "  --keep-shelf             leave /ShelfPrint as it is (a request without shelf cards\n"
-    "                           otherwise writes it empty, so no old card lines remain)\n"
-    "  --no-run                 write the request and settings, do not start sheetwise\n";
+// The usage text lives in tools/corvel.help with the manual page.
+const char* const kUsage = UsageOf("request");
 
 struct Options {
   std::string file;
@@ -81,6 +70,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       options.settings.push_back(
           {std::string(kPrinterSection), "PdfFolder",
            QFileInfo(QString::fromStdString(folder)).absoluteFilePath().toStdString()});
+    } else if (arg == "--first") {
+      std::string first;
+      if (!value(first)) return false;
+      if (first.empty() || first.find_first_not_of("0123456789") != std::string::npos ||
+          first.find_first_not_of('0') == std::string::npos) {
+        problem = "--first wants a label number from 1, not \"" + first + "\"";
+        return false;
+      }
+      options.settings.push_back({std::string(kRunnerSection), "FirstLabel", first});
     } else if (arg == "--set") {
       std::string setting;
       if (!value(setting)) return false;
@@ -228,7 +226,6 @@ int RunRequest(const std::vector<std::string>& args) {
   }
 }
 
-const bool registered =
-    RegisterSubcommand("request", "write a print request and start sheetwise", kUsage, &RunRequest);
+const bool registered = RegisterSubcommand("request", &RunRequest);
 }  // namespace
 }  // namespace corvel::tools

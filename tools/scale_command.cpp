@@ -25,33 +25,8 @@
 namespace corvel::tools {
 namespace {
 
-constexpr const char* kUsage = R"(usage: corvel scale [OPTIONS] [READING...]
-
-Imitates a retail scale on a pseudo-terminal. The first line of output is the device
-to give the station (key COM<n> in section "Zebra" of the settings, or a symlink).
-Each DC1 is answered with the next reading; the last one repeats.
-
-Readings:
-  1.235  -0.005  0     stable weights (at most six characters)
-  m1.235               in motion
-  f9.999  fm  f        overloaded (stable or in motion)
-  0x3                  a reading for three frames
-  raw:TEXT             the frame TEXT as is (\xNN, \r, \n escapes): short, long, junk
-  -                    then read more from standard input, one line at a time; a line
-                       may also hold a command: normal, silent, junk, ack+TEXT,
-                       slow MS, baud on|off, vanish
-
-Options:
-  --baud             emulate 9600 baud (about 1.04 ms per character)
-  --slow MS          answer every request MS milliseconds late
-  --silent           never answer
-  --junk             answer ENQ with junk instead of ACK
-  --ack-extra TEXT   answer ENQ with ACK followed by TEXT
-  --vanish-after N   after N frames, close the line at the next request and exit
-  --link PATH        also make PATH a symlink to the device (removed at exit); PATH
-                     must be new, or a link left by an earlier corvel scale
-  --verbose          log requests and answers on standard error
-)";
+// The usage text lives in tools/corvel.help with the manual page.
+const char* const kUsage = UsageOf("scale");
 
 constexpr int kMaxDelayMs = 3'600'000;
 
@@ -252,8 +227,7 @@ int RunScale(const std::vector<std::string>& args) {
   }
 }
 
-const bool registered =
-    RegisterSubcommand("scale", "imitate a retail scale on a pseudo-terminal", kUsage, &RunScale);
+const bool registered = RegisterSubcommand("scale", &RunScale);
 
 }  // namespace
 }  // namespace corvel::tools

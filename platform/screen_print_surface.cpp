@@ -1,0 +1,123 @@
+#include "platform/screen_print_surface.h"
+
+#include <QFontMetricsF>
+#include <cmath>
+
+#include "common/errors.h"
+#include "common/number_text.h"
+#include "platform/printing.h"
+#include "platform/twip_text.h"
+
+namespace corvel {
+namespace {
+constexpr double kTwipsPerMm = 1440 / 25.4;
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+}  // namespace
+
+ScreenPrintSurface::ScreenPrintSurface(double pageWidthMm, double pageHeightMm, int dotsPerInch)
+    : widthTwips_(pageWidthMm * kTwipsPerMm),
+      heightTwips_(pageHeightMm * kTwipsPerMm),
+      dpi_(dotsPerInch),
+      metrics_(MakeTextMetricsDevice()) {
+  if (!(pageWidthMm > 0 && pageHeightMm > 0 && dotsPerInch > 0 && dotsPerInch <= 2400))
+    throw PrintError("no preview of a " + GeneralNumber(pageWidthMm) + " x " +
+                     GeneralNumber(pageHeightMm) + " mm label at " + std::to_string(dotsPerInch) +
+                     " dpi");
+  SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
+  UpdateFont();
+}
+
+ScreenPrintSurface::~ScreenPrintSurface() {
+  if (painter_.isActive()) painter_.end();
+}
+
+void ScreenPrintSurface::UpdateFont() {
+  font_ = TwipFont({fontName_, fontSize_, bold_, italic_, underline_, strikethrough_});
+}
+
+void ScreenPrintSurface::SetFontName(std::string_view name) {
+  fontName_ = std::string(name);
+  UpdateFont();
+}
+
+void ScreenPrintSurface::SetFontSize(double points) {
+  if (!(points >= 1 && points <= kLargestFontSize)) {
+    throw PrintError("Font size " + GeneralNumber(points) + " is outside 1 to " +
+                     std::to_string(static_cast<int>(kLargestFontSize)) + " points");
+  }
+  fontSize_ = points;
+  UpdateFont();
+}
+
+void ScreenPrintSurface::SetBold(bool on) {
+  bold_ = on;
+  UpdateFont();
+}
+void ScreenPrintSurface::SetItalic(bool on) {
+  italic_ = on;
+  UpdateFont();
+}
+void ScreenPrintSurface::SetUnderline(bool on) {
+  underline_ = on;
+  UpdateFont();
+}
+void ScreenPrintSurface::SetStrikethrough(bool on) {
+  strikethrough_ = on;
+  UpdateFont();
+}
+
+double ScreenPrintSurface::TextWidth(std::string_view text) {
+  return QFontMetricsF(font_, metrics_.get()).horizontalAdvance(Text(text));
+}
+
+double ScreenPrintSurface::TextHeight(std::string_view) {
+  return QFontMetricsF(font_, metrics_.get()).lineSpacing();
+}
+
+void ScreenPrintSurface::PrepareToDraw() {
+  if (painter_.isActive()) return;
+  const auto dots = [this](double twips) {
+    return std::max(1, static_cast<int>(std::lround(twips * dpi_ / 1440)));
+  };
+  drawing_ = QImage(dots(widthTwips_), dots(heightTwips_), QImage::Format_RGB32);
+  drawing_.fill(Qt::white);
+  if (!painter_.begin(&drawing_)) throw PrintError("Cannot draw the label preview");
+  const double scale = dpi_ / 1440.0;
+  painter_.scale(scale, scale);
+  painter_.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void ScreenPrintSurface::Print(std::string_view text, bool lineEnd) {
+  PrepareToDraw();
+  TwipCursor cursor{x_, y_};
+  PaintTwipText(painter_, font_, QFontMetricsF(font_, metrics_.get()), text, lineEnd, textColour_,
+                cursor);
+  x_ = cursor.x;
+  y_ = cursor.y;
+}
+
+void ScreenPrintSurface::FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) {
+  PrepareToDraw();
+  PaintTwipRect(painter_, x1, y1, x2, y2, colour);
+}
+
+void ScreenPrintSurface::EndDoc() {
+  if (painter_.isActive()) {
+    painter_.end();
+    finished_ = drawing_;
+  }
+  x_ = y_ = 0;
+  page_ = 1;
+}
+
+void ScreenPrintSurface::AbortDoc() {
+  if (painter_.isActive()) painter_.end();
+  drawing_ = QImage();
+  x_ = y_ = 0;
+  page_ = 1;
+}
+
+}  // namespace corvel
