@@ -110,8 +110,8 @@ void QtPrintSurface::ResolvePage() const {
 }
 
 void QtPrintSurface::UpdateFont() {
-  const int pixelSize = std::max(1, static_cast<int>(std::lround(fontSize_ * kTwipsPerPoint)));
-  const FontKey key{fontName_, pixelSize, bold_, italic_, underline_, strikethrough_};
+  const FontKey key{fontName_,     TwipPixelSize(fontSize_), bold_, italic_, underline_,
+                    strikethrough_};
   auto found = fonts_.find(key);
   if (found == fonts_.end()) {
     // Labels switch between a few fonts all the time; a font kept keeps its resolved face

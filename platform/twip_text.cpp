@@ -12,9 +12,13 @@ constexpr double kTwipsPerPoint = 20;
 constexpr int kMetricsDpi = 1200;  // as a high-resolution printer writes PDF
 }  // namespace
 
+int TwipPixelSize(double points) {
+  return std::max(1, static_cast<int>(std::lround(points * kTwipsPerPoint)));
+}
+
 QFont TwipFont(const TwipFontChoice& choice) {
   QFont font(QString::fromUtf8(choice.name.data(), static_cast<qsizetype>(choice.name.size())));
-  font.setPixelSize(std::max(1, static_cast<int>(std::lround(choice.points * kTwipsPerPoint))));
+  font.setPixelSize(TwipPixelSize(choice.points));
   font.setBold(choice.bold);
   font.setItalic(choice.italic);
   font.setUnderline(choice.underline);

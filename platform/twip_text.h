@@ -19,6 +19,9 @@ struct TwipFontChoice {
   bool bold = false, italic = false, underline = false, strikethrough = false;
 };
 
+// The pixel size of a font of `points` on a painter scaled to twips (at least 1).
+int TwipPixelSize(double points);
+
 // The font for a painter scaled to twips.
 QFont TwipFont(const TwipFontChoice& choice);
 
