@@ -1,11 +1,14 @@
 #include "runner/dispatch.h"
 
 #include <charconv>
+#include <cstdio>
 #include <system_error>
+#include <utility>
 
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "common/page_size.h"
+#include "common/printer_calibration.h"
 #include "common/text.h"
 #include "platform/printing.h"
 #include "runner/jobs.h"
@@ -74,6 +77,12 @@ std::int16_t ConfirmPrinter(RunnerServices& services, PrinterTarget& target) {
   int copies = 1;
   if (!services.dialog.Run(target, copies))
     throw EndRun{kExitCancelled, "cancelled in the print dialog"};
+  // The printer may have changed in the dialog: its own calibration applies. Values that
+  // are not numbers are told once, on standard error; the rest still applies.
+  target.calibration = ReadCalibration(services.settings, target);
+  static bool told = false;
+  if (!target.calibration.problem.empty() && !std::exchange(told, true))
+    std::fprintf(stderr, "%s: %s\n", kProgram.data(), target.calibration.problem.c_str());
   target.copies = 1;
   if (copies < 1) throw Failure("the print dialog chose " + std::to_string(copies) + " copies");
   return ToInt16(copies);
