@@ -56,7 +56,7 @@ void CountRecords(DoctorReport& report, const std::string& what, long long size,
     report.Ok(counted);
   else
     report.Warn(counted + " and a partial record of " + std::to_string(stray) +
-                " bytes at the end (odd length; it is not read)");
+                " bytes at the end (odd length)");
 }
 
 }  // namespace

@@ -46,13 +46,14 @@ void CheckPdfFolder(DoctorReport& report, const std::string& who, const PrinterT
   const QFileInfo info(QString::fromStdString(folder));
   std::string line = who + " prints to PDF folder " + folder;
   if (target.fallback) line += " (no printer on this machine)";
-  if (info.exists() && !info.isDir()) {
-    report.Fail(line + ": it is not a folder");
-  } else if (const std::string at = info.exists() ? folder : ExistingAncestor(folder);
-             access(at.c_str(), W_OK | X_OK) != 0 ||
-             !QFileInfo(QString::fromStdString(at)).isDir()) {
-    report.Fail(line + ": " + at + " cannot be written" +
-                (errno ? ": " + std::string(std::strerror(errno)) : std::string()));
+  // A folder still to be made is made inside the nearest folder that exists.
+  const std::string at = info.exists() ? folder : ExistingAncestor(folder);
+  const bool isFolder = QFileInfo(QString::fromStdString(at)).isDir();
+  const bool writable = isFolder && access(at.c_str(), W_OK | X_OK) == 0;
+  const std::string why = isFolder ? std::strerror(errno) : "it is not a folder";
+  if (!writable) {
+    report.Fail(line + ": " + (at == folder ? std::string() : at + " ") +
+                "cannot be written: " + why);
   } else if (target.fallback) {
     report.Warn(line);
   } else {
@@ -61,7 +62,8 @@ void CheckPdfFolder(DoctorReport& report, const std::string& who, const PrinterT
 }
 
 void CheckQueue(DoctorReport& report, const std::string& who, const PrinterTarget& target) {
-  const std::string shown = target.queue.empty() ? "the default printer" : target.queue;
+  const std::string shown =
+      target.queue.empty() ? "the default printer" : "printer " + target.queue;
   try {
     CupsQueue queue(target.queue);
     const QueueMedia media = queue.DefaultMedia();
@@ -161,10 +163,8 @@ void CheckPrinting(DoctorReport& report, const DoctorSetUp& setUp) {
       break;
     }
   }
-  for (const auto& [who, target] : targets) {
+  for (const auto& [who, target] : targets)
     CheckTarget(report, who, target);
-    if (!target.calibration.problem.empty()) report.Warn(who + ": " + target.calibration.problem);
-  }
 
   // Every calibration section, and whether it names a printer there is.
   constexpr std::string_view kPrefix = "Calibration ";

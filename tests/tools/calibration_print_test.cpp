@@ -61,7 +61,9 @@ TEST(CalibrationPrint, EveryBarIsWholeDotsAtTheConfiguredResolution) {
       int symbols;
     } rows[] = {
         {"44-label sheet", sheet, PrintSheet(QString::number(dpi)), 44},
-        {"weighed label", label, PrintWeighedLabel("Dpi=" + QString::number(dpi)), 1},
+        // An offset off the dot grid still leaves every symbol starting on a whole dot.
+        {"weighed label", label, PrintWeighedLabel("Dpi=" + QString::number(dpi) + "\nOffsetX=50"),
+         1},
     };
     for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.what) + " at " + std::to_string(dpi) + " dpi");

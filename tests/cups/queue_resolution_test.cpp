@@ -1,0 +1,38 @@
+// A queue that reports its resolution needs no calibration: the station's label sent to a
+// 203 dpi roll printer comes out with every bar a whole number of dots.
+#include <gtest/gtest.h>
+
+#include "platform/cups_queue.h"
+#include "tests/support/bar_widths.h"
+#include "tests/support/cups_daemon.h"
+#include "tests/support/pdf_tools.h"
+#include "tests/support/test_env.h"
+
+namespace corvel {
+namespace {
+
+TEST(QueueResolution, LabelOnA203DpiQueueHasExactBars) {
+  if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
+  test::CupsDaemon daemon;
+  QString error;
+  ASSERT_TRUE(daemon.StartWithQueues(
+      {{"Roll203", test::CupsDaemon::RollLabelPpd() + "*DefaultResolution: 203dpi\n", true}},
+      &error))
+      << error.toStdString();
+  daemon.SetClientEnvironment();
+  EXPECT_EQ(CupsQueue("Roll203").DefaultResolution(), 203);
+
+  const test::RunResult run =
+      test::RunProgram(test::BuiltProgram("corvel"),
+                       {"label", "--code", "1234", "--price", "12.99", "--weight", "1.235 KG"}, {},
+                       {daemon.ClientEnvironment(), "XDG_CONFIG_HOME=" + test::MakeTempFolder()});
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  ASSERT_TRUE(daemon.WaitForCompletedJobs("Roll203", 1));
+  const test::SpreadSummary bars = test::Summarise(
+      test::MeasureSymbols(test::RasterisePdf(daemon.OutputFile("Roll203"), 203), 203));
+  EXPECT_EQ(bars.symbols, 1);
+  EXPECT_EQ(bars.uneven, 0);
+}
+
+}  // namespace
+}  // namespace corvel
