@@ -80,7 +80,12 @@ void DrawCrosshairs(PrintSurface& surface) {
     for (const double y : positions(surface.PageHeight())) {
       surface.FillRect(x - 200, y - kRulerWidth / 2, x + 200, y + kRulerWidth / 2, 0);
       surface.FillRect(x - kRulerWidth / 2, y - 200, x + kRulerWidth / 2, y + 200, 0);
-      Label(surface, x + 40, y + 30, GeneralNumber(x) + "," + GeneralNumber(y) + " tw");
+      const std::string text = GeneralNumber(x) + "," + GeneralNumber(y) + " tw";
+      surface.SetFontName("Arial");
+      surface.SetFontSize(6);
+      const double width = surface.TextWidth(text);
+      // Beside the cross, on the side with room for it.
+      Label(surface, x + 40 + width < surface.PageWidth() ? x + 40 : x - 40 - width, y + 30, text);
     }
   }
 }
@@ -95,16 +100,21 @@ std::string Header(const std::string& printer, const Calibration& calibration, d
   return text;
 }
 
-// The symbols, left to right and top to bottom below and right of the rulers, each
-// with its quiet zones; a new page when the page is full.
+// The symbols, left to right and top to bottom right of the ruler and below the first
+// crosshairs, each with its quiet zones; a new page when the page is full.
 void DrawSymbols(PrintSurface& surface, const std::string& printer,
                  const Calibration& calibration) {
   const double left = kRulerDepth + 150, top = kRulerDepth + 150;
-  double x = left, y = top + 250;
+  const double height = kBarHeight + 250;
   Label(surface, left, top, Header(printer, calibration, surface.Dots().dpi), 7);
+  // Below the first crosshairs, or from the next page when the page is too small.
+  double x = left, y = 1440 + 350;
+  if (y + height > surface.PageHeight()) {
+    surface.NewPage();
+    y = top;
+  }
   for (int module = kFirstModule; module <= kLastModule; ++module) {
     const double width = (11 + 95 + 7) * module;
-    const double height = kBarHeight + 250;
     if (x > left && x + width > surface.PageWidth()) {
       x = left;
       y += height;
