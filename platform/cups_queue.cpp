@@ -140,18 +140,19 @@ const std::string& CupsQueue::Ppd() {
 }
 
 double CupsQueue::DefaultResolution() {
-  {
-    const Watchdog::Exchange exchange(*impl_->dog);
-    ipp_attribute_t* resolution = cupsFindDestDefault(impl_->http.get(), impl_->dest.get(),
-                                                      impl_->info.get(), "printer-resolution");
-    if (resolution && ippGetValueTag(resolution) == IPP_TAG_RESOLUTION) {
-      ipp_res_t units = IPP_RES_PER_INCH;
-      int yres = 0;
-      const int xres = ippGetResolution(resolution, 0, &yres, &units);
-      if (xres > 0) return units == IPP_RES_PER_CM ? xres * 2.54 : xres;
-    }
+  // A driver's PPD states the head's resolution, and the print server fills in a guess
+  // of its own for a PPD that states none: the PPD decides when there is one.
+  if (const std::string& ppd = Ppd(); !ppd.empty()) return ParsePpdDefaultResolution(ppd);
+  const Watchdog::Exchange exchange(*impl_->dog);
+  ipp_attribute_t* resolution = cupsFindDestDefault(impl_->http.get(), impl_->dest.get(),
+                                                    impl_->info.get(), "printer-resolution");
+  if (resolution && ippGetValueTag(resolution) == IPP_TAG_RESOLUTION) {
+    ipp_res_t units = IPP_RES_PER_INCH;
+    int yres = 0;
+    const int xres = ippGetResolution(resolution, 0, &yres, &units);
+    if (xres > 0) return units == IPP_RES_PER_CM ? xres * 2.54 : xres;
   }
-  return ParsePpdDefaultResolution(Ppd());
+  return 0;
 }
 
 std::unique_ptr<ipp_t, void (*)(ipp_t*)> CupsQueue::PrinterAttributes(const std::string& queue) {

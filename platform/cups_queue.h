@@ -86,8 +86,9 @@ class CupsQueue {
 
   // The queue's default media. Throws PrintError when the queue reports none.
   QueueMedia DefaultMedia();
-  // The queue's default resolution in dots per inch across the page: its IPP default,
-  // else its PPD's DefaultResolution; 0 when it reports neither.
+  // The queue's default resolution in dots per inch across the page: its PPD's
+  // DefaultResolution, or for a queue without a PPD (driverless) its IPP default; 0 when
+  // it states none.
   double DefaultResolution();
   // The queue's media of this size (within a millimetre, either way round), or nothing.
   std::optional<QueueMedia> MediaOfSize(double widthMm, double heightMm);

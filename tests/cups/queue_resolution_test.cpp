@@ -16,11 +16,13 @@ TEST(QueueResolution, LabelOnA203DpiQueueHasExactBars) {
   test::CupsDaemon daemon;
   QString error;
   ASSERT_TRUE(daemon.StartWithQueues(
-      {{"Roll203", test::CupsDaemon::RollLabelPpd() + "*DefaultResolution: 203dpi\n", true}},
+      {{"Roll203", test::CupsDaemon::RollLabelPpd() + "*DefaultResolution: 203dpi\n", true},
+       {"Roll", test::CupsDaemon::RollLabelPpd()}},
       &error))
       << error.toStdString();
   daemon.SetClientEnvironment();
   EXPECT_EQ(CupsQueue("Roll203").DefaultResolution(), 203);
+  EXPECT_EQ(CupsQueue("Roll").DefaultResolution(), 0);
 
   const test::RunResult run =
       test::RunProgram(test::BuiltProgram("corvel"),

@@ -31,7 +31,7 @@ QString PrintWeighedLabel(const QString& calibration) {
   return files.size() == 1 ? files.front() : QString();
 }
 
-QString PrintSheet(const QString& dpi) {
+QString PrintSheet(const QString& dpi, QByteArray* err = nullptr) {
   QJsonArray barcodes;
   for (const test::RequestRow& row : test::NumberedRows(44, 400638200001LL))
     barcodes.append(QJsonObject{
@@ -46,6 +46,7 @@ QString PrintSheet(const QString& dpi) {
           .toJson(),
       "accept");
   EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+  if (err) *err = run.err;
   const QStringList files = site.Pdfs();
   return files.size() == 1 ? files.front() : QString();
 }
@@ -84,6 +85,13 @@ TEST(CalibrationPrint, EveryBarIsWholeDotsAtTheConfiguredResolution) {
       }
     }
   }
+}
+
+// A value that is not a number is ignored and told once; the sheet still prints.
+TEST(CalibrationPrint, AValueThatIsNoNumberIsToldOnce) {
+  QByteArray err;
+  EXPECT_FALSE(PrintSheet("2,5", &err).isEmpty());
+  EXPECT_EQ(err.count("[Calibration PDF] Dpi=2,5 is not a number"), 1) << err.toStdString();
 }
 
 // At 300 dpi 144 twips are 30 dots and 96 twips 20: the whole page moves by that much.
