@@ -75,11 +75,13 @@ PrinterTarget TargetFor(const SettingsStore& settings, std::string_view selector
 // roll label is not multiplied twice and list pages ignore copies as they should).
 std::int16_t ConfirmPrinter(RunnerServices& services, PrinterTarget& target) {
   int copies = 1;
+  const PrinterTarget asked = target;
   if (!services.dialog.Run(target, copies))
     throw EndRun{kExitCancelled, "cancelled in the print dialog"};
-  // The printer may have changed in the dialog: its own calibration applies. Values that
-  // are not numbers are told once, on standard error; the rest still applies.
-  target.calibration = ReadCalibration(services.settings, target);
+  // A printer chosen in the dialog has its own calibration. Values that are not numbers
+  // are told once, on standard error; the rest still applies.
+  if (target.kind != asked.kind || target.queue != asked.queue)
+    target.calibration = ReadCalibration(services.settings, target);
   static bool told = false;
   if (!target.calibration.problem.empty() && !std::exchange(told, true))
     std::fprintf(stderr, "%s: %s\n", kProgram.data(), target.calibration.problem.c_str());

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -69,8 +70,8 @@ void CheckQueue(DoctorReport& report, const std::string& who, const PrinterTarge
     const QueueMedia media = queue.DefaultMedia();
     const double reported = queue.DefaultResolution();
     std::string line = who + " prints to printer " + queue.Name() + " (" +
-                       FormatNumber(media.widthMm, "0.#") + " x " +
-                       FormatNumber(media.heightMm, "0.#") + " mm";
+                       GeneralNumber(std::round(media.widthMm * 10) / 10) + " x " +
+                       GeneralNumber(std::round(media.heightMm * 10) / 10) + " mm";
     if (target.calibration.dpi > 0) {
       line += ", Dpi " + GeneralNumber(target.calibration.dpi) + " configured)";
     } else if (reported > 0) {

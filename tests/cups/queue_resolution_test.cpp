@@ -1,6 +1,10 @@
 // A queue that reports its resolution needs no calibration: the station's label sent to a
-// 203 dpi roll printer comes out with every bar a whole number of dots.
+// 203 dpi roll printer comes out with every bar a whole number of dots, and the doctor
+// says which resolution each target prints at.
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
 
 #include "platform/cups_queue.h"
 #include "tests/support/bar_widths.h"
@@ -34,6 +38,25 @@ TEST(QueueResolution, LabelOnA203DpiQueueHasExactBars) {
       test::MeasureSymbols(test::RasterisePdf(daemon.OutputFile("Roll203"), 203), 203));
   EXPECT_EQ(bars.symbols, 1);
   EXPECT_EQ(bars.uneven, 0);
+
+  // The doctor names the queues, and the resolution that will be used for each target.
+  const QString config = test::MakeTempFolder();
+  QDir().mkpath(config + "/Corvel");
+  QFile ini(config + "/Corvel/Corvel.ini");
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write("[Printer]\nPrinterName=Roll\n[Calibration Gone]\nDpi=300\n");
+  ini.close();
+  const test::RunResult doctor = test::RunProgram(
+      test::BuiltProgram("corvel"), {"doctor", "--station-folder", test::MakeTempFolder()}, {},
+      {daemon.ClientEnvironment(), "XDG_CONFIG_HOME=" + config});
+  const QString out = QString::fromUtf8(doctor.out);
+  for (const char* line :
+       {"OK   printers: Roll203, Roll; default Roll203",
+        "OK   tarewise prints to printer Roll203 (60 x 40 mm, 203 dpi reported by the queue)",
+        "WARN sheetwise prints to printer Roll (60 x 40 mm): it reports no resolution",
+        "WARN [Calibration Gone]: Dpi 300, OffsetX 0, OffsetY 0, BarReduction 0; the print server "
+        "has no printer Gone"})
+    EXPECT_TRUE(out.contains(line)) << line << "\nin:\n" << out.toStdString();
 }
 
 }  // namespace
