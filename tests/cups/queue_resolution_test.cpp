@@ -44,14 +44,16 @@ TEST(QueueResolution, LabelOnA203DpiQueueHasExactBars) {
   QDir().mkpath(config + "/Corvel");
   QFile ini(config + "/Corvel/Corvel.ini");
   ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-  ini.write("[Printer]\nPrinterName=Roll\n[Calibration Gone]\nDpi=300\n");
+  // No serial device: the doctor would ask this machine's own port.
+  ini.write("[Zebra]\nCOM1=" + config.toUtf8() +
+            "/no-tty\n[Printer]\nPrinterName=Roll\n[Calibration Gone]\nDpi=300\n");
   ini.close();
   const test::RunResult doctor = test::RunProgram(
       test::BuiltProgram("corvel"), {"doctor", "--station-folder", test::MakeTempFolder()}, {},
       {daemon.ClientEnvironment(), "XDG_CONFIG_HOME=" + config});
   const QString out = QString::fromUtf8(doctor.out);
   for (const char* line :
-       {"OK   printers: Roll203, Roll; default Roll203",
+       {"OK   printers: Roll, Roll203; default Roll203",
         "OK   tarewise prints to printer Roll203 (60 x 40 mm, 203 dpi reported by the queue)",
         "WARN sheetwise prints to printer Roll (60 x 40 mm): it reports no resolution",
         "WARN [Calibration Gone]: Dpi 300, OffsetX 0, OffsetY 0, BarReduction 0; the print server "
