@@ -124,7 +124,9 @@ enum class BarOrigin {
 };
 
 // Draws job.Pattern as black bars, ModuleWidth per module and BarHeight high, top at
-// `top`. Spaces are not drawn.
+// `top`. Spaces are not drawn. On a surface that knows its dot grid (PrintSurface::Dots)
+// the module is rounded down to whole dots (at least one), the symbol starts on the dot
+// nearest its x, and every bar loses the grid's bar reduction (never going under a dot).
 //
 // Leaves behind: the surface's font name set to "Times New Roman" and its size to 12,
 // whatever they were before (bold, italic and the print position are not touched).

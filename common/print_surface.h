@@ -57,6 +57,16 @@ class PrintSurface {
   // A filled rectangle between two corners, no outline.
   virtual void FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) = 0;
 
+  // The device's dot grid across the page, when the surface knows it: dots per inch (0:
+  // unknown, drawing needs no snapping), the x in twips of one dot's left edge, and the
+  // dots to take off every bar for print growth. Bars are drawn on this grid.
+  struct DotGrid {
+    double dpi = 0;
+    double originX = 0;
+    int barReduction = 0;
+  };
+  virtual DotGrid Dots() const { return {}; }
+
   // Starts a new page of the current document.
   virtual void NewPage() = 0;
   // Ends the document: the page(s) go to the printer (or the PDF file is complete).

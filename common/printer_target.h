@@ -6,6 +6,15 @@
 
 namespace corvel {
 
+// Corrections for one printer, from the settings section "Calibration <queue>" (or
+// "Calibration PDF" for PDF folders). Zero values change nothing.
+struct Calibration {
+  double dpi = 0;                   // the head's dots per inch; 0: not configured
+  double offsetX = 0, offsetY = 0;  // twips; the whole page moves by these
+  int barReduction = 0;             // dots taken off every bar (print growth)
+  std::string problem;              // values ignored because they are not numbers, for people
+};
+
 struct PrinterTarget {
   enum class Kind { CupsQueue, PdfFolder };
   Kind kind = Kind::PdfFolder;
@@ -32,6 +41,9 @@ struct PrinterTarget {
   // it ("InputSlot267=Tray2"); an empty choice means the queue's default tray. Bins
   // without an entry use the surface's built-in names (CupsQueue only).
   std::map<int, std::string> inputSlots;
+  // The printer's calibration. A queue without a configured dpi uses the resolution it
+  // reports.
+  Calibration calibration;
 
   // For people: "printer Zebra" / "the default printer" / "PDF folder /home/shop/Corvel/PDF".
   std::string Describe() const;

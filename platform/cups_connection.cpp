@@ -40,7 +40,8 @@ std::string QueueUri(const std::string& queue) {
   return uri;
 }
 
-PrintServerState ProbePrintServer(std::string* defaultQueue) {
+PrintServerState ProbePrintServer(std::string* defaultQueue, std::string* defaultName,
+                                  std::vector<std::string>* names) {
   std::string server, why;
   const Http http = Connect(server, why);
   if (!http) return PrintServerState::Absent;
@@ -55,12 +56,18 @@ PrintServerState ProbePrintServer(std::string* defaultQueue) {
   }
   // "" stands for the default queue; without one, the first queue stands in for it.
   std::string chosen = count > 0 ? dests[0].name : "";
+  std::string named = chosen;
   for (int i = 0; i < count; ++i) {
-    if (dests[i].is_default) chosen.clear();
+    if (names) names->emplace_back(dests[i].name);
+    if (dests[i].is_default) {
+      chosen.clear();
+      named = dests[i].name;
+    }
   }
   cupsFreeDests(count, dests);
   if (count > 0) {
     if (defaultQueue) *defaultQueue = chosen;
+    if (defaultName) *defaultName = named;
     return PrintServerState::HasPrinters;
   }
   // No printers is answered with "not found"; a wait that ended is a server error.

@@ -75,6 +75,7 @@ struct CupsQueue::Impl {
   Dest dest;
   Info info;
   std::optional<std::vector<std::string>> slots;
+  std::optional<std::string> ppd;
 
   // Fails with the reason, naming the queue.
   [[noreturn]] void Fail(const std::string& queue, const std::string& what) const {
@@ -119,6 +120,40 @@ CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()),
 }
 
 CupsQueue::~CupsQueue() = default;
+
+const std::string& CupsQueue::Ppd() {
+  if (impl_->ppd) return *impl_->ppd;
+  impl_->ppd.emplace();
+  FILE* ppd = std::tmpfile();
+  if (ppd) {
+    const Watchdog::Exchange exchange(*impl_->dog);
+    const std::string resource = "/printers/" + name_ + ".ppd";
+    if (cupsGetFd(impl_->http.get(), resource.c_str(), fileno(ppd)) == HTTP_STATUS_OK) {
+      std::rewind(ppd);
+      char block[8192];
+      for (std::size_t got; (got = std::fread(block, 1, sizeof block, ppd)) > 0;)
+        impl_->ppd->append(block, got);
+    }
+    std::fclose(ppd);
+  }
+  return *impl_->ppd;
+}
+
+double CupsQueue::DefaultResolution() {
+  // A driver's PPD states the head's resolution, and the print server fills in a guess
+  // of its own for a PPD that states none: the PPD decides when there is one.
+  if (const std::string& ppd = Ppd(); !ppd.empty()) return ParsePpdDefaultResolution(ppd);
+  const Watchdog::Exchange exchange(*impl_->dog);
+  ipp_attribute_t* resolution = cupsFindDestDefault(impl_->http.get(), impl_->dest.get(),
+                                                    impl_->info.get(), "printer-resolution");
+  if (resolution && ippGetValueTag(resolution) == IPP_TAG_RESOLUTION) {
+    ipp_res_t units = IPP_RES_PER_INCH;
+    int yres = 0;
+    const int xres = ippGetResolution(resolution, 0, &yres, &units);
+    if (xres > 0) return units == IPP_RES_PER_CM ? xres * 2.54 : xres;
+  }
+  return 0;
+}
 
 std::unique_ptr<ipp_t, void (*)(ipp_t*)> CupsQueue::PrinterAttributes(const std::string& queue) {
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
@@ -188,20 +223,7 @@ const std::vector<std::string>& CupsQueue::InputSlots() {
   if (impl_->slots) return *impl_->slots;
   impl_->slots.emplace();
   // The driver's own tray names, from the queue's PPD.
-  FILE* ppd = std::tmpfile();
-  if (ppd) {
-    const Watchdog::Exchange exchange(*impl_->dog);
-    const std::string resource = "/printers/" + name_ + ".ppd";
-    if (cupsGetFd(impl_->http.get(), resource.c_str(), fileno(ppd)) == HTTP_STATUS_OK) {
-      std::string text;
-      std::rewind(ppd);
-      char block[8192];
-      for (std::size_t got; (got = std::fread(block, 1, sizeof block, ppd)) > 0;)
-        text.append(block, got);
-      *impl_->slots = ParsePpdInputSlots(text);
-    }
-    std::fclose(ppd);
-  }
+  *impl_->slots = ParsePpdInputSlots(Ppd());
   if (impl_->slots->empty()) {
     const Watchdog::Exchange exchange(*impl_->dog);
     // A queue without a PPD (driverless): its IPP media sources.

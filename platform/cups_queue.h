@@ -33,6 +33,7 @@ struct QueueMedia {
   std::string name;  // the media name requested with a job ("iso_a5_148x210mm", ...)
   double widthMm = 0, heightMm = 0;
   double leftMm = 0, rightMm = 0, topMm = 0, bottomMm = 0;
+  double dpi = 0;  // the queue's default resolution across the page (0: it reports none)
 };
 
 // What can be found out about the print server without printing.
@@ -44,8 +45,10 @@ enum class PrintServerState {
 };
 // Asks the print server (a bounded wait). With printers, `queue` receives the queue
 // documents go to when none is named: "" when the server has a default queue, else the
-// first queue's name.
-PrintServerState ProbePrintServer(std::string* queue = nullptr);
+// first queue's name; `defaultName` the real name of the queue documents go to, and
+// `names` every queue's name.
+PrintServerState ProbePrintServer(std::string* queue = nullptr, std::string* defaultName = nullptr,
+                                  std::vector<std::string>* names = nullptr);
 
 // What became of a job, for people.
 struct JobState {
@@ -83,6 +86,10 @@ class CupsQueue {
 
   // The queue's default media. Throws PrintError when the queue reports none.
   QueueMedia DefaultMedia();
+  // The queue's default resolution in dots per inch across the page: its PPD's
+  // DefaultResolution, or for a queue without a PPD (driverless) its IPP default; 0 when
+  // it states none.
+  double DefaultResolution();
   // The queue's media of this size (within a millimetre, either way round), or nothing.
   std::optional<QueueMedia> MediaOfSize(double widthMm, double heightMm);
   // The tray choices of the queue: its driver's InputSlot choices, else the IPP
@@ -99,6 +106,8 @@ class CupsQueue {
   // The queue's state attributes; nothing when the server does not answer or has no
   // such queue (cupsLastError says which).
   std::unique_ptr<::_ipp_s, void (*)(::_ipp_s*)> PrinterAttributes(const std::string& queue);
+  // The queue's PPD text, fetched once; empty for a queue without one.
+  const std::string& Ppd();
 
   struct Impl;
   std::unique_ptr<Impl> impl_;
@@ -120,8 +129,9 @@ class QueueSender {
   QueueSender(const QueueSender&) = delete;
   QueueSender& operator=(const QueueSender&) = delete;
 
-  // The queue's default media. At once: asked of the server (throws PrintError). From
-  // the worker: asked when the sender starts; nothing until it has answered.
+  // The queue's default media, with its default resolution. At once: asked of the
+  // server (throws PrintError). From the worker: asked when the sender starts; nothing
+  // until it has answered.
   std::optional<QueueMedia> DefaultMedia();
   // Sends the document; its PDF file is removed once sent or refused.
   void Send(QueueJob job);

@@ -59,6 +59,28 @@ std::vector<std::string> ParsePpdInputSlots(std::string_view ppd) {
   return found;
 }
 
+double ParsePpdDefaultResolution(std::string_view ppd) {
+  constexpr std::string_view kKey = "*DefaultResolution:";
+  for (std::size_t at = 0; (at = ppd.find(kKey, at)) != std::string_view::npos; at += kKey.size()) {
+    if (at > 0 && ppd[at - 1] != '\n' && ppd[at - 1] != '\r') continue;
+    std::string_view rest = ppd.substr(at + kKey.size());
+    rest = rest.substr(0, rest.find_first_of("\r\n"));
+    while (!rest.empty() && rest.front() == ' ')
+      rest.remove_prefix(1);
+    int dots = 0;
+    std::size_t digits = 0;
+    for (; digits < rest.size() && digits < 5 && rest[digits] >= '0' && rest[digits] <= '9';
+         ++digits)
+      dots = dots * 10 + (rest[digits] - '0');
+    if (digits == 0 || dots == 0) return 0;
+    // "300dpi", "300x600dpi", "118dpcm": the unit closes the text.
+    if (rest.ends_with("dpi")) return dots;
+    if (rest.ends_with("dpcm")) return dots * 2.54;
+    return 0;
+  }
+  return 0;
+}
+
 std::vector<std::string> CommonSlotNames(int bin) {
   for (const CommonSlots& row : CommonSlotTable()) {
     if (row.bin == bin) return row.names;

@@ -1,6 +1,7 @@
 #pragma once
 // Paper trays of a print queue: the tray names a queue offers and the tray to ask for
-// for one of the programs' paper bin numbers. Plain text rules, no print server.
+// for one of the programs' paper bin numbers; and the resolution its PPD names. Plain
+// text rules, no print server.
 #include <map>
 #include <string>
 #include <string_view>
@@ -15,6 +16,10 @@ bool IsPlainSlotName(std::string_view name);
 // The InputSlot choices in a queue's PPD text: the lines "*InputSlot Name/Text: ...".
 // Choices holding quoting or separator characters are left out.
 std::vector<std::string> ParsePpdInputSlots(std::string_view ppd);
+
+// The across-the-page resolution of the PPD's "*DefaultResolution: 203dpi" line
+// ("300x600dpi" gives 300, "118dpcm" 299.72); 0 without a readable one.
+double ParsePpdDefaultResolution(std::string_view ppd);
 
 // The queue's common slot names for a standard bin number, in order of preference:
 //   1 upper: Upper, Top, Tray1        2 lower: Lower, Bottom, Tray2

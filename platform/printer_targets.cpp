@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/page_size.h"
+#include "common/printer_calibration.h"
 #include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
@@ -71,6 +72,7 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
   if (!folder.empty()) {
     target.kind = PrinterTarget::Kind::PdfFolder;
     target.pdfFolder = folder;
+    target.calibration = ReadCalibration(settings, target);
     return target;
   }
   std::string queue;
@@ -81,10 +83,14 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
     // A named printer is used as named: when it cannot be reached, printing fails and
     // says so; nothing goes elsewhere.
     target.queue = queue;
+    target.calibration = ReadCalibration(settings, target);
     return target;
   }
-  switch (ProbePrintServer(&target.queue)) {
+  std::string defaultName;
+  switch (ProbePrintServer(&target.queue, &defaultName)) {
     case PrintServerState::HasPrinters:
+      target.calibration =
+          ReadCalibration(settings, target.queue.empty() ? defaultName : target.queue);
       return target;
     case PrintServerState::Silent:
       // A server that does not answer: printing on it fails within the bounded wait
@@ -98,6 +104,7 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
   target.queue.clear();
   target.pdfFolder = DefaultPdfFolder();
   target.fallback = true;
+  target.calibration = ReadCalibration(settings, target);
   QDir().mkpath(QString::fromStdString(target.pdfFolder));
   return target;
 }

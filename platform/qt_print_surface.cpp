@@ -179,6 +179,33 @@ void QtPrintSurface::FillRect(double x1, double y1, double x2, double y2, std::i
   PaintTwipRect(painter_, x1, y1, x2, y2, colour);
 }
 
+PrintSurface::DotGrid QtPrintSurface::Dots() const {
+  const Calibration& calibration = target_.calibration;
+  DotGrid grid;
+  grid.dpi = calibration.dpi;
+  if (grid.dpi <= 0 && sender_) {
+    // Asked of the queue once; a background sender answers only once it has heard.
+    if (!queueDpi_) {
+      try {
+        if (const std::optional<QueueMedia> media = sender_->DefaultMedia()) queueDpi_ = media->dpi;
+      } catch (const std::exception&) {
+        queueDpi_ = 0;  // sending the document will say what is wrong
+      }
+    }
+    grid.dpi = queueDpi_.value_or(0);
+  }
+  if (grid.dpi <= 0) return {};
+  ResolvePage();
+  // The head's dots start at the paper's edge; the surface's origin is the printable
+  // area's corner, moved by the offset.
+  const double dot = 1440 / grid.dpi;
+  const double left =
+      layout_.paintRect(QPageLayout::Millimeter).left() * kTwipsPerMm + calibration.offsetX;
+  grid.originX = std::fmod(-left, dot);
+  grid.barReduction = calibration.barReduction;
+  return grid;
+}
+
 void QtPrintSurface::NewPage() {
   ++page_;
   ++pendingPages_;
@@ -216,6 +243,9 @@ void QtPrintSurface::BeginDocument() {
   }
   const double scale = writer_->resolution() / 1440.0;
   painter_.scale(scale, scale);
+  const Calibration& calibration = target_.calibration;
+  if (calibration.offsetX != 0 || calibration.offsetY != 0)
+    painter_.translate(calibration.offsetX, calibration.offsetY);
   painter_.setRenderHint(QPainter::Antialiasing, false);
   open_ = true;
 }

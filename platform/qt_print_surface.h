@@ -15,6 +15,10 @@
 // the surface is made with a status callback. An abandoned document never reaches
 // the printer.
 //
+// Calibration (target.calibration): the whole page moves by its offsets, and bars are
+// drawn on the dot grid of its dpi, or of the resolution the queue reports when no dpi
+// is configured (Dots()).
+//
 // Paper bins use the numbers the programs store (1 upper, 2 lower, 3 middle, 4 manual,
 // 5 envelope, 6 envelope manual, 7 automatic, 8 tractor, 9 small format, 10 large
 // format, 11 large capacity, 14 cassette, 15 form source; 256 and above are the
@@ -68,6 +72,7 @@ class QtPrintSurface : public PrintSurface {
   double TextHeight(std::string_view text) override;
   void Print(std::string_view text, bool lineEnd) override;
   void FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) override;
+  DotGrid Dots() const override;
   void NewPage() override;
   void EndDoc() override;
   void AbortDoc() override;
@@ -145,6 +150,7 @@ class QtPrintSurface : public PrintSurface {
   mutable bool pageResolved_ = false;
   mutable PagePlan pagePlan_;
   mutable QPageLayout layout_;
+  mutable std::optional<double> queueDpi_;  // the queue's own resolution, once known
 };
 
 }  // namespace corvel

@@ -29,6 +29,7 @@ QueueSender::QueueSender(PrinterTarget target, Status status) : target_(std::mov
     };
     try {
       QueueMedia media = open()->DefaultMedia();
+      media.dpi = queue->DefaultResolution();
       const std::lock_guard lock(w.mutex);
       w.media = std::move(media);
     } catch (const std::exception&) {
@@ -102,6 +103,7 @@ std::optional<QueueMedia> QueueSender::DefaultMedia() {
     try {
       if (!queue_) queue_ = std::make_unique<CupsQueue>(target_.queue);
       media_ = queue_->DefaultMedia();
+      media_->dpi = queue_->DefaultResolution();
     } catch (...) {
       queue_.reset();
       throw;

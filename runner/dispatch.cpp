@@ -1,11 +1,14 @@
 #include "runner/dispatch.h"
 
 #include <charconv>
+#include <cstdio>
 #include <system_error>
+#include <utility>
 
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "common/page_size.h"
+#include "common/printer_calibration.h"
 #include "common/text.h"
 #include "platform/printing.h"
 #include "runner/jobs.h"
@@ -72,8 +75,16 @@ PrinterTarget TargetFor(const SettingsStore& settings, std::string_view selector
 // roll label is not multiplied twice and list pages ignore copies as they should).
 std::int16_t ConfirmPrinter(RunnerServices& services, PrinterTarget& target) {
   int copies = 1;
+  const PrinterTarget asked = target;
   if (!services.dialog.Run(target, copies))
     throw EndRun{kExitCancelled, "cancelled in the print dialog"};
+  // A printer chosen in the dialog has its own calibration. Values that are not numbers
+  // are told once, on standard error; the rest still applies.
+  if (target.kind != asked.kind || target.queue != asked.queue)
+    target.calibration = ReadCalibration(services.settings, target);
+  static bool told = false;
+  if (!target.calibration.problem.empty() && !std::exchange(told, true))
+    std::fprintf(stderr, "%s: %s\n", kProgram.data(), target.calibration.problem.c_str());
   target.copies = 1;
   if (copies < 1) throw Failure("the print dialog chose " + std::to_string(copies) + " copies");
   return ToInt16(copies);

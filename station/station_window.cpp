@@ -232,6 +232,8 @@ void StationWindow::UpdateStatusLine() {
   if (!lastLabel_.isEmpty()) text += "; last label: " + lastLabel_;
   if (!scaleStatus_.isEmpty()) text += "\nScale: " + scaleStatus_;
   if (!settingsProblem_.isEmpty()) text += "\nSettings: " + settingsProblem_;
+  if (const std::string& problem = services_.target.calibration.problem; !problem.empty())
+    text += "\nCalibration: " + ToQ(problem);
   StatusLine->setText(text);
   StatusLine->setToolTip(text);
 }

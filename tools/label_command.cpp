@@ -17,6 +17,7 @@
 #include "common/errors.h"
 #include "common/ini_settings_store.h"
 #include "common/number_text.h"
+#include "common/printer_calibration.h"
 #include "common/text.h"
 #include "platform/printing.h"
 #include "station/label_barcode.h"
@@ -176,6 +177,7 @@ int RunLabel(const std::vector<std::string>& args) {
       target.kind = PrinterTarget::Kind::PdfFolder;
       target.pdfFolder = values["--pdf-folder"];
       QDir().mkpath(QString::fromStdString(target.pdfFolder));
+      target.calibration = ReadCalibration(settings, target);
     }
     const QStringList before =
         target.kind == PrinterTarget::Kind::PdfFolder ? PdfFiles(target.pdfFolder) : QStringList{};

@@ -1,0 +1,72 @@
+// "corvel doctor" run as a program on prepared set-ups, good and broken: each finding
+// is one line with its level, and the exit status says whether anything FAILed.
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "tests/runner/runner_fixture.h"
+#include "tools/sim/scale_simulator.h"
+
+namespace corvel {
+namespace {
+
+TEST(DoctorCommand, GoodAndBrokenSetUps) {
+  ScaleSimulator scale;
+  scale.Start();
+  const QString device = QString::fromStdString(scale.DevicePath());
+  const struct {
+    const char* name;
+    QByteArray settings;  // "@" stands for a fresh folder, "#" for the scale's device
+    QByteArray pdlist;    // bytes of the station's product file
+    QByteArray barprint;  // bytes of the request file in the runner's folder
+    int exitCode;
+    std::vector<const char*> lines;  // lines (or their starts) the report holds
+  } rows[] = {
+      {"good: PDF folders, a scale, whole files",
+       "[Zebra]\nPdfFolder=@/pdf\nCOM1=#\n[Printer]\nPdfFolder=@/pdf\n[Quorrel]\nPath=@\n"
+       "[Calibration PDF]\nDpi=203\n",
+       QByteArray(300, ' '),
+       QByteArray(132, ' '),
+       0,
+       {"WARN no print server answers (both programs print to PDF folders)",
+        "OK   tarewise prints to PDF folder", "OK   [Calibration PDF]: Dpi 203, OffsetX 0",
+        "OK   scale on /dev/pts/", "OK   product file", "OK   request file",
+        "OK   quiet zones of sheet type 44: 44 symbol(s) clear"}},
+      {"broken: folders that cannot be, odd files, words for numbers",
+       "[Zebra]\nPdfFolder=@/pdlist/pdf\nCOM1=@/no-tty\nBarcodeLefte=left\nnonsense line\n"
+       "[Printer]\nPrinterName=Zebra\n[Quorrel]\nPath=@/missing\n[Calibration Zebra]\nDpi=lots\n",
+       QByteArray(301, ' '),
+       {},
+       1,
+       {"FAIL tarewise prints to PDF folder", "FAIL no print server answers, and a program",
+        "FAIL sheetwise prints to printer Zebra", "FAIL request folder",
+        "WARN [Calibration Zebra]: Dpi -, OffsetX 0, OffsetY 0, BarReduction 0; "
+        "[Calibration Zebra] Dpi=lots is not a number",
+        "WARN settings file line 5 is neither a section, a key nor a comment: \"nonsense line\"",
+        "WARN [Zebra] BarcodeLefte=left reads as 0", "WARN scale on ", "and a partial record of 1",
+        "WARN quiet zone of the station's label, symbol 1 (page 1): EAN-13: the page edge"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const QString root = test::MakeTempFolder(), config = test::MakeTempFolder();
+    QDir().mkpath(config + "/Corvel");
+    QByteArray settings = row.settings;
+    settings.replace('@', root.toUtf8()).replace('#', device.toUtf8());
+    test::WriteFile(config + "/Corvel/Corvel.ini", settings);
+    test::WriteFile(root + "/pdlist", row.pdlist);
+    if (!row.barprint.isEmpty()) test::WriteFile(root + "/Barprint", row.barprint);
+    const test::RunResult run =
+        test::RunProgram(test::BuiltProgram("corvel"), {"doctor", "--station-folder", root}, {},
+                         {"XDG_CONFIG_HOME=" + config, "CUPS_SERVER=" + root + "/no-print-server"});
+    const QString out = QString::fromUtf8(run.out);
+    EXPECT_EQ(run.exitCode, row.exitCode) << out.toStdString();
+    for (const char* line : row.lines)
+      EXPECT_TRUE(out.contains(line)) << line << "\nin:\n" << out.toStdString();
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+      EXPECT_TRUE(line.startsWith("OK ") || line.startsWith("WARN ") || line.startsWith("FAIL "))
+          << line.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace corvel

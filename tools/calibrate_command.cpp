@@ -1,0 +1,202 @@
+// "corvel calibrate": prints a calibration page on a printer, so an admin can read off
+// the page offset and see which module widths scan: millimetre rulers along the edges,
+// crosshairs at known twip positions, and EAN-13 symbols at module widths 15 to 30
+// twips, each labelled. The page is drawn with the printer's calibration applied.
+#include <QDir>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "barcode/barcode_job.h"
+#include "common/ini_settings_store.h"
+#include "common/number_text.h"
+#include "common/printer_calibration.h"
+#include "common/settings_sections.h"
+#include "platform/printing.h"
+#include "tools/subcommands.h"
+
+namespace corvel::tools {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: corvel calibrate PRINTER [--pdf-folder DIR]\n"
+    "  PRINTER          a print queue's name, or PDF for the PDF folder target\n"
+    "  --pdf-folder DIR  where the PDF page goes (default: the station's PdfFolder,\n"
+    "                   else the runner's, else ~/Corvel/PDF)\n"
+    "The page is drawn with the printer's [Calibration PRINTER] settings applied.\n";
+
+constexpr double kTwipsPerMm = 1440 / 25.4;
+constexpr double kRulerWidth = 8;  // twips, about a dot at 200 dpi
+constexpr double kRulerDepth = 250;
+constexpr double kBarHeight = 500;
+constexpr int kFirstModule = 15, kLastModule = 30;
+
+// The EAN-13 code printed at a module width: "20000000000" and the width, with its check
+// digit, so a scanner's reading names the width.
+std::string CodeForModule(int module) {
+  const std::string data = "2000000000" + std::to_string(module);
+  return data + std::to_string(ComputeCheckDigit(data));
+}
+
+void Label(PrintSurface& surface, double x, double y, const std::string& text, double size = 6) {
+  surface.SetFontName("Arial");
+  surface.SetFontSize(size);
+  surface.SetCurrentX(x);
+  surface.SetCurrentY(y);
+  surface.Print(text, false);
+}
+
+// Ticks every millimetre along the top and left edges (longer every 5 and 10, numbered
+// every 10), measured from the corner of the printable area.
+void DrawRulers(PrintSurface& surface) {
+  for (int mm = 0; mm * kTwipsPerMm < surface.PageWidth(); ++mm) {
+    const double x = mm * kTwipsPerMm;
+    const double depth = mm % 10 == 0 ? kRulerDepth : mm % 5 == 0 ? 170 : 100;
+    surface.FillRect(x, 0, x + kRulerWidth, depth, 0);
+    if (mm % 10 == 0 && mm > 0) Label(surface, x + 30, 110, std::to_string(mm));
+  }
+  for (int mm = 0; mm * kTwipsPerMm < surface.PageHeight(); ++mm) {
+    const double y = mm * kTwipsPerMm;
+    const double depth = mm % 10 == 0 ? kRulerDepth : mm % 5 == 0 ? 170 : 100;
+    surface.FillRect(0, y, depth, y + kRulerWidth, 0);
+    if (mm % 10 == 0 && mm > 0) Label(surface, 110, y + 20, std::to_string(mm));
+  }
+}
+
+// Crosshairs at whole inches (1440 twips) from the corner: the first and the last that
+// fit across and down.
+void DrawCrosshairs(PrintSurface& surface) {
+  const auto positions = [](double extent) {
+    std::vector<double> at;
+    const double last = std::floor((extent - 300) / 1440) * 1440;
+    if (last >= 1440) at.push_back(1440);
+    if (last > 1440) at.push_back(last);
+    return at;
+  };
+  for (const double x : positions(surface.PageWidth())) {
+    for (const double y : positions(surface.PageHeight())) {
+      surface.FillRect(x - 200, y - kRulerWidth / 2, x + 200, y + kRulerWidth / 2, 0);
+      surface.FillRect(x - kRulerWidth / 2, y - 200, x + kRulerWidth / 2, y + 200, 0);
+      const std::string text = GeneralNumber(x) + "," + GeneralNumber(y) + " tw";
+      surface.SetFontName("Arial");
+      surface.SetFontSize(6);
+      const double width = surface.TextWidth(text);
+      // Beside the cross, on the side with room for it.
+      Label(surface, x + 40 + width < surface.PageWidth() ? x + 40 : x - 40 - width, y + 30, text);
+    }
+  }
+}
+
+std::string Header(const std::string& printer, const Calibration& calibration, double dpi) {
+  std::string text = "Calibration " + printer + ": ";
+  text += dpi > 0 ? "Dpi " + GeneralNumber(dpi) + (calibration.dpi > 0 ? "" : " (reported)")
+                  : "Dpi unknown";
+  text += ", OffsetX " + GeneralNumber(calibration.offsetX) + ", OffsetY " +
+          GeneralNumber(calibration.offsetY) + ", BarReduction " +
+          std::to_string(calibration.barReduction);
+  return text;
+}
+
+// The symbols, left to right and top to bottom right of the ruler and below the first
+// crosshairs, each with its quiet zones; a new page when the page is full.
+void DrawSymbols(PrintSurface& surface, const std::string& printer,
+                 const Calibration& calibration) {
+  const double left = kRulerDepth + 150, top = kRulerDepth + 150;
+  const double height = kBarHeight + 250;
+  Label(surface, left, top, Header(printer, calibration, surface.Dots().dpi), 7);
+  // Below the first crosshairs, or from the next page when the page is too small.
+  double x = left, y = 1440 + 350;
+  if (y + height > surface.PageHeight()) {
+    surface.NewPage();
+    y = top;
+  }
+  for (int module = kFirstModule; module <= kLastModule; ++module) {
+    const double width = (11 + 95 + 7) * module;
+    if (x > left && x + width > surface.PageWidth()) {
+      x = left;
+      y += height;
+    }
+    if (y > top && y + height > surface.PageHeight()) {
+      surface.NewPage();
+      x = left;
+      y = top;
+    }
+    BarcodeJob job;
+    PrepareBarcodeDigits(job, CodeForModule(module), false, false);
+    BuildBarPattern(job);
+    job.ModuleWidth = static_cast<std::int16_t>(module);
+    job.BarHeight = static_cast<std::int16_t>(kBarHeight);
+    DrawBarPattern(job, surface, x + 11 * module, y);
+    const double dpi = surface.Dots().dpi;
+    std::string text =
+        std::to_string(module) + " tw = " + FormatNumber(module / kTwipsPerMm, "0.000") + " mm";
+    if (dpi > 0)
+      text += " = " + std::to_string(std::max(1, int(std::floor(module * dpi / 1440 + 1e-9)))) +
+              " dots";
+    Label(surface, x + 11 * module, y + kBarHeight + 20, text);
+    x += width + 200;
+  }
+}
+
+std::string DefaultPdfFolderFor(const SettingsStore& settings) {
+  for (const std::string_view section : {kStationSection, kPrinterSection}) {
+    if (auto folder = settings.Get(section, "PdfFolder"); folder && !folder->empty())
+      return *folder;
+  }
+  return DefaultPdfFolder();
+}
+
+int RunCalibrate(const std::vector<std::string>& args) {
+  std::string printer, pdfFolder;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--pdf-folder" && i + 1 < args.size()) {
+      pdfFolder = args[++i];
+    } else if (printer.empty() && !args[i].starts_with("-")) {
+      printer = args[i];
+    } else {
+      std::fprintf(stderr, "corvel calibrate: unexpected argument \"%s\"\n%s", args[i].c_str(),
+                   kUsage);
+      return 2;
+    }
+  }
+  if (printer.empty()) {
+    std::fprintf(stderr, "corvel calibrate: name the printer (a queue, or PDF)\n%s", kUsage);
+    return 2;
+  }
+  try {
+    IniSettingsStore settings(IniSettingsStore::DefaultPath());
+    PrinterTarget target;
+    target.program = "corvel";
+    if (printer == kPdfCalibrationName) {
+      target.pdfFolder = pdfFolder.empty() ? DefaultPdfFolderFor(settings) : pdfFolder;
+      target.pageWidthMm = 210;
+      target.pageHeightMm = 297;
+      QDir().mkpath(QString::fromStdString(target.pdfFolder));
+    } else {
+      target.kind = PrinterTarget::Kind::CupsQueue;
+      target.queue = printer;
+    }
+    target.calibration = ReadCalibration(settings, target);
+    if (!target.calibration.problem.empty())
+      std::fprintf(stderr, "corvel calibrate: %s\n", target.calibration.problem.c_str());
+    const auto surface = MakePrintSurface(target);
+    DrawRulers(*surface);
+    DrawCrosshairs(*surface);
+    DrawSymbols(*surface, printer, target.calibration);
+    surface->EndDoc();
+    std::printf("calibration page printed to %s\n", target.Describe().c_str());
+    return 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "corvel calibrate: the page was not printed: %s\n", error.what());
+    return 1;
+  }
+}
+
+const bool registered =
+    RegisterSubcommand("calibrate", "print a printer's calibration page", kUsage, &RunCalibrate);
+
+}  // namespace
+}  // namespace corvel::tools

@@ -1,0 +1,55 @@
+// "corvel doctor": tells an admin what is wrong with this machine's set-up before the
+// shop opens, one line per check (OK, WARN or FAIL); exits 1 when anything FAILs.
+#include <QDir>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/ini_settings_store.h"
+#include "tools/doctor_checks.h"
+#include "tools/subcommands.h"
+
+namespace corvel::tools {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: corvel doctor [--station-folder DIR]\n"
+    "Checks fonts, printers, print targets, calibration, the scale's serial device, the\n"
+    "settings file, the product file, the runner's request folder, the locale and the\n"
+    "quiet zones of the station's label and the built-in sheets. One line per check,\n"
+    "starting with OK, WARN or FAIL; exit status 1 when any check FAILs.\n"
+    "  --station-folder DIR  where the station runs (holds \"pdlist\"; default: here)\n";
+
+int RunDoctor(const std::vector<std::string>& args) {
+  std::string stationFolder = QDir::currentPath().toStdString();
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--station-folder" && i + 1 < args.size()) {
+      stationFolder = args[++i];
+    } else {
+      std::fprintf(stderr, "corvel doctor: unexpected argument \"%s\"\n%s", args[i].c_str(),
+                   kUsage);
+      return 2;
+    }
+  }
+  DoctorReport report;
+  const IniSettingsStore file(IniSettingsStore::DefaultPath());
+  const MemorySettingsStore none;
+  std::vector<std::string> sections;
+  const bool readable = CheckSettingsFile(report, file.Path(), sections, file);
+  const DoctorSetUp setUp{readable ? static_cast<const SettingsStore&>(file) : none, sections,
+                          stationFolder};
+  CheckFonts(report);
+  CheckLocale(report);
+  CheckPrinting(report, setUp);
+  CheckScale(report, setUp);
+  CheckProductFile(report, setUp);
+  CheckRequestFolder(report, setUp);
+  CheckQuietZones(report, setUp);
+  return report.Fails() > 0 ? 1 : 0;
+}
+
+const bool registered = RegisterSubcommand(
+    "doctor", "check this machine's set-up: one line per check", kUsage, &RunDoctor);
+
+}  // namespace
+}  // namespace corvel::tools

@@ -1,0 +1,131 @@
+// The quiet-zone check of "corvel doctor": the station's label as its layout stands and
+// each built-in sheet type are drawn with sample data on a measuring surface (nothing
+// is printed, no setting is written), and every symbol's quiet zones are checked.
+#include <QFile>
+#include <QTemporaryDir>
+#include <string>
+
+#include "barcode/barcode_job.h"
+#include "common/clock.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
+#include "common/settings_sections.h"
+#include "platform/printing.h"
+#include "runner/jobs.h"
+#include "runner/request_files.h"
+#include "runner/sheet_layout.h"
+#include "station/weighed_label.h"
+#include "tools/doctor_checks.h"
+#include "tools/doctor_quiet_zones.h"
+
+namespace corvel::tools {
+namespace {
+
+class SilentMessages : public MessageBoxes {
+ public:
+  bool AskYesNo(std::string_view, std::string_view, bool defaultYes) override { return defaultYes; }
+  void Inform(std::string_view, std::string_view) override {}
+};
+
+// A copy of some sections of the settings, so that drawing writes nothing back.
+MemorySettingsStore CopyOf(const SettingsStore& settings,
+                           std::initializer_list<std::string_view> sections) {
+  MemorySettingsStore copy;
+  for (const std::string_view section : sections)
+    for (const std::string& key : settings.Keys(section))
+      copy.Save(section, key, settings.GetOr(section, key, ""));
+  return copy;
+}
+
+// A surface that measures with the fonts of a PDF page of the target's size.
+MeasuringSurface MeasuringFor(const SettingsStore& settings, std::string_view section,
+                              double widthMm, double heightMm) {
+  MemorySettingsStore pageOnly;
+  pageOnly.Save(section, "PdfFolder", "unused");
+  if (const auto size = settings.Get(section, "PdfPageSize"))
+    pageOnly.Save(section, "PdfPageSize", *size);
+  const PrinterTarget target = ChoosePrinterTarget(pageOnly, section, "corvel", widthMm, heightMm);
+  return MeasuringSurface(MakePrintSurface(target));
+}
+
+void Report(DoctorReport& report, const std::string& what, const MeasuringSurface& surface) {
+  int symbols = 0;
+  const auto intrusions = FindQuietZoneIntrusions(surface.Boxes(), surface.PageWidth(), &symbols);
+  if (symbols == 0) {
+    report.Warn("quiet zones of " + what + ": no symbol was drawn");
+    return;
+  }
+  if (intrusions.empty())
+    report.Ok("quiet zones of " + what + ": " + std::to_string(symbols) + " symbol(s) clear");
+  for (const QuietZoneIntrusion& intrusion : intrusions)
+    report.Warn("quiet zone of " + what + ", " + intrusion.Describe());
+}
+
+void CheckStationLabel(DoctorReport& report, const SettingsStore& settings) {
+  MemorySettingsStore copy = CopyOf(settings, {kStationSection});
+  MeasuringSurface surface = MeasuringFor(settings, kStationSection, 60, 40);
+  LabelBoxes boxes;
+  boxes.code = "1234";
+  boxes.description1 = "Sample Description";
+  boxes.price = "12.99";
+  boxes.weight = "1.235 KG";
+  boxes.itemNumber = "1";
+  boxes.storeName1 = copy.GetOr(kStationSection, "Storename1", "Storename");
+  boxes.storeName2 = copy.GetOr(kStationSection, "Storename12", " ");
+  const FixedClock clock(SystemClock().Now());
+  BarcodeJob job;
+  PrintWeighedLabel(boxes, copy, surface, clock, job);
+  Report(report, "the station's label", surface);
+}
+
+void CheckSheet(DoctorReport& report, const SettingsStore& settings, std::int16_t type) {
+  MemorySettingsStore copy = CopyOf(settings, {kRunnerSection, kPrinterSection});
+  const SheetLayout layout = LoadSheetLayout(copy, type);
+  // A whole sheet of requests in a folder of its own.
+  QTemporaryDir folder;
+  if (!folder.isValid()) throw IoError("no temporary folder for the sample requests");
+  QByteArray bytes;
+  for (int n = 0; n < layout.rows * layout.columns; ++n) {
+    BarcodeRequestRecord record;
+    record.SetCode("4006381333931");
+    record.SetDescription("Sample Item Description");
+    record.SetPrice("$12.99");
+    bytes.append(reinterpret_cast<const char*>(record.bytes.data()),
+                 static_cast<qsizetype>(record.bytes.size()));
+  }
+  QFile file(folder.path() +
+             QString::fromUtf8(kBarcodeRequestName.data(), qsizetype(kBarcodeRequestName.size())));
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    throw IoError("cannot write the sample requests");
+  file.close();
+  copy.Save(kRunnerSection, "Path", folder.path().toStdString());
+  MeasuringSurface surface = MeasuringFor(settings, kPrinterSection, 0, 0);
+  SilentMessages messages;
+  RunContext run{copy, surface, messages, {}, {}};
+  try {
+    SheetJob(run, type);
+  } catch (const EndRun&) {
+    // The sheet's end.
+  }
+  Report(report, "sheet type " + std::to_string(type), surface);
+}
+
+}  // namespace
+
+void CheckQuietZones(DoctorReport& report, const DoctorSetUp& setUp) {
+  try {
+    CheckStationLabel(report, setUp.settings);
+  } catch (const std::exception& error) {
+    report.Warn(std::string("quiet zones of the station's label not checked: ") + error.what());
+  }
+  for (const std::int16_t type : {44, 65, 84}) {
+    try {
+      CheckSheet(report, setUp.settings, type);
+    } catch (const std::exception& error) {
+      report.Warn("quiet zones of sheet type " + std::to_string(type) +
+                  " not checked: " + error.what());
+    }
+  }
+}
+
+}  // namespace corvel::tools
