@@ -21,12 +21,7 @@
 namespace corvel::tools {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: corvel calibrate PRINTER [--pdf-folder DIR]\n"
-    "  PRINTER          a print queue's name, or PDF for the PDF folder target\n"
-    "  --pdf-folder DIR  where the PDF page goes (default: the station's PdfFolder,\n"
-    "                   else the runner's, else ~/Corvel/PDF)\n"
-    "The page is drawn with the printer's [Calibration PRINTER] settings applied.\n";
+const char* const kUsage = UsageOf("calibrate");
 
 constexpr double kTwipsPerMm = 1440 / 25.4;
 constexpr double kRulerWidth = 8;  // twips, about a dot at 200 dpi
@@ -195,8 +190,7 @@ int RunCalibrate(const std::vector<std::string>& args) {
   }
 }
 
-const bool registered =
-    RegisterSubcommand("calibrate", "print a printer's calibration page", kUsage, &RunCalibrate);
+const bool registered = RegisterSubcommand("calibrate", &RunCalibrate);
 
 }  // namespace
 }  // namespace corvel::tools

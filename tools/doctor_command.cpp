@@ -12,13 +12,7 @@
 namespace corvel::tools {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: corvel doctor [--station-folder DIR]\n"
-    "Checks fonts, printers, print targets, calibration, the scale's serial device, the\n"
-    "settings file, the product file, the runner's request folder, the locale and the\n"
-    "quiet zones of the station's label and the built-in sheets. One line per check,\n"
-    "starting with OK, WARN or FAIL; exit status 1 when any check FAILs.\n"
-    "  --station-folder DIR  where the station runs (holds \"pdlist\"; default: here)\n";
+const char* const kUsage = UsageOf("doctor");
 
 int RunDoctor(const std::vector<std::string>& args) {
   std::string stationFolder = QDir::currentPath().toStdString();
@@ -48,8 +42,7 @@ int RunDoctor(const std::vector<std::string>& args) {
   return report.Fails() > 0 ? 1 : 0;
 }
 
-const bool registered = RegisterSubcommand(
-    "doctor", "check this machine's set-up: one line per check", kUsage, &RunDoctor);
+const bool registered = RegisterSubcommand("doctor", &RunDoctor);
 
 }  // namespace
 }  // namespace corvel::tools
