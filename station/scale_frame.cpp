@@ -17,7 +17,11 @@ ScaleFrame ParseScaleFrame(std::string_view frame) {
   ScaleFrame parsed;
   parsed.stable = At(frame, 3) == 'S';
   parsed.overloaded = At(frame, 4) == 'F';
-  const std::string_view weightText = frame.size() > 4 ? frame.substr(4, 6) : std::string_view{};
+  // A frame cut off inside its weight field would read a wrong weight ("  1" of
+  // "  1.235"), and Autoprint would print it: its weight counts as unreadable.
+  constexpr std::size_t kWeightEnd = 10;
+  if (frame.size() < kWeightEnd) return parsed;
+  const std::string_view weightText = frame.substr(4, 6);
   try {
     parsed.weight = ReadLeadingNumber(weightText);
   } catch (const OverflowError&) {

@@ -4,7 +4,8 @@
 //
 // Frame positions, counted from 1: 3 is "S" when the load is stable, 4 is "F" when the
 // scale is overloaded, 5 to 10 hold the weight in kilograms as text. Nothing else is
-// interpreted. A frame may be shorter than expected: missing positions read as empty.
+// interpreted. A frame may be shorter than expected: missing positions read as empty,
+// and a frame that ends before position 10 has no weight (a cut weight would be wrong).
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +25,8 @@ struct ScaleFrame {
   bool stable = false;      // position 3 is "S"
   bool overloaded = false;  // position 4 is "F"
   // Positions 5 to 10 read as a leading number (0 when there is none); nothing when
-  // the text is a number beyond the range of a double, which no scale can weigh.
+  // the frame ends before position 10, or the text is a number beyond the range of a
+  // double, which no scale can weigh.
   std::optional<double> weight;
 };
 

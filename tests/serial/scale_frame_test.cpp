@@ -27,10 +27,10 @@ TEST(ScaleFrame, ReadsStabilityOverloadAndWeightFromTheirPositions) {
       {.text = "\x02 S 1 2.5 kg  \r", .stable = true, .weight = 12.5},  // blanks inside the number
       // Only positions 5-10 are the weight.
       {.text = "\x02 S  1.23599999999", .stable = true, .weight = 1.235},
-      {.text = ""},
-      {.text = "abSF", .stable = true, .overloaded = true},
-      {.text = "abS 1.2", .stable = true, .weight = 1.2},
-      {.text = "abS xy.zzz kg  \r", .stable = true},  // garbled weight reads as 0
+      {.text = "", .weight = nullopt},
+      {.text = "abSF", .stable = true, .overloaded = true, .weight = nullopt},
+      {.text = "abS 1.2", .stable = true, .weight = nullopt},  // cut inside the weight
+      {.text = "abS xy.zzz kg  \r", .stable = true},           // garbled weight reads as 0
       {.text = "\0\377S\3761.5\0\377\200\201\202\203\204\205"s, .stable = true, .weight = 1.5},
       {.text = "\0\0S\0\0001.5   xxxxx"s, .stable = true},
       {.text = "abS 9E999 kg  \r", .stable = true, .weight = nullopt},  // beyond a double

@@ -45,7 +45,8 @@ TEST_F(ScaleLinkTest, WeightBoxAndLabelsFollowTheScale) {
        {{"fm", false, "Scale Over Loaded", 0, false}, {"f31.000", false, "31.000 KG", 0, false}}},
       {"short and garbled frames",
        {{"0", true, "0.000 KG", 0, true},
-        {"raw:\\x02 S 1.5", true, "1.500 KG", 1, false},
+        {"raw:\\x02 S 1.5", true, "", 0, true},  // cut inside the weight
+        {"raw:\\x02 S  1.500", true, "1.500 KG", 1, false},
         {"raw:\\xff\\xfe?x\\xff\\x00\\x01garbage!!", true, "", 1, false},
         {"raw:", true, "", 1, false}}},
   };
