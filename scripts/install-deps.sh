@@ -14,6 +14,8 @@ packages=(
   poppler-utils zbar-tools socat xvfb xauth xdotool imagemagick cups cups-filters
   # a decimal-comma locale generated into a private folder for the tests (localedef)
   locales
+  # peak memory of whole processes in scripts/soak.sh and the bench scripts
+  time
 )
 
 missing=()

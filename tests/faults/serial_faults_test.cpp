@@ -109,7 +109,7 @@ TEST_F(SerialFaults, FramesInBurstsOfPiecesAreReadWhole) {
 
 // The device vanishes (a pulled USB adapter: the pty closes) and comes back under the
 // same name (a link the station's COM1 names). Polling stops and "Scales Connected" is
-// cleared; ticking it again resumes reading the scale. Twenty rounds keep memory flat.
+// cleared; ticking it again resumes reading the scale. Ten rounds keep memory flat.
 TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
   const QString folder = MakeTempFolder();
   const QString device = folder + "/scale";
@@ -127,7 +127,7 @@ TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
   std::size_t heapAfterFirst = 0;
-  for (int round = 1; round <= 20; ++round) {
+  for (int round = 1; round <= 10; ++round) {
     SCOPED_TRACE(round);
     auto scale = std::make_unique<ScaleSimulator>();
     scale->SetReadings(ParseScaleReading(round % 2 ? "1.235" : "2.500"));
