@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QThread>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "tests/faults/fault_support.h"
@@ -34,9 +35,9 @@ struct Checksums {
   bool operator==(const Checksums&) const = default;
 };
 
-void ExpectOneLine(const test::RunResult& run, const char* reason) {
-  if (!*reason) return;
-  EXPECT_TRUE(run.err.startsWith("sheetwise: ") && run.err.contains(reason))
+void ExpectOneLine(const test::RunResult& run, const std::string& reason) {
+  if (reason.empty()) return;
+  EXPECT_TRUE(run.err.startsWith("sheetwise: ") && run.err.contains(reason.c_str()))
       << run.err.toStdString();
   EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
 }
@@ -49,7 +50,7 @@ TEST(RunnerFaults, DamagedLockedAndOversizedRequestsEndAsTheySayAndStayAsWritten
     const char* type;
     QByteArray barprint, shelf;
     int exitCode, pdfs;
-    const char* reason = "";
+    std::string reason = "";
     Lock lock = Lock::None;
     const char* folder = "";  // the data folder's name under a temporary folder
   } rows[] = {
@@ -60,7 +61,13 @@ TEST(RunnerFaults, DamagedLockedAndOversizedRequestsEndAsTheySayAndStayAsWritten
        Lock::FlockBriefly},
       {"request locked by its writer", "P", three, cards, 1, 0,
        "is locked by the program writing it", Lock::FcntlHeld},
-      {"request replaced by a folder", "P", {}, cards, 1, 0, "Barprint: Is a directory"},
+      {"request replaced by a folder",
+       "P",
+       {},
+       cards,
+       1,
+       0,
+       std::string("Barprint: ") + std::strerror(EISDIR)},
       {"5001 requests", "P", test::BarprintBytes(test::NumberedRows(5001)), cards, 1, 0,
        "holds 5001 records; at most 5000"},
       {"501 roll labels", "Z", test::BarprintBytes(test::NumberedRows(501)), cards, 1, 0,
