@@ -16,6 +16,14 @@
 
 namespace corvel::test {
 
+// The sanitizer build is unoptimised and instrumented, some ten times slower: load tests
+// there run smaller sizes (memory errors show at any size).
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 // A tmpfs of `kilobytes` mounted on `folder` for the lifetime of this object; Mounted()
 // is false where mounting is not allowed (not root, a container without the right), and
 // tests skip the case then. ReadOnly remounts it read-only.
