@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -69,20 +70,43 @@ void RefuseFolder(const std::string& what, const std::string& path, const struct
 }
 
 // Takes the lock on `lock`, waiting at most `wait` for another program to give it up.
+// The wait blocks in flock(), on a helper thread so that it can be given up: a blocked
+// waiter is woken the moment the lock is free, where one that polled could be overtaken
+// again and again by a busy writer and fail although the lock was free many times.
 void LockWithin(int lock, const std::string& lockPath, const std::string& path,
                 std::chrono::milliseconds wait) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + wait;
-  for (;;) {
-    if (::flock(lock, LOCK_EX | LOCK_NB) == 0) return;
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) ThrowIo("lock", lockPath, errno);
-    if (Clock::now() >= deadline) {
-      throw IoError("cannot write " + path + ": another program holds its lock file " + lockPath +
-                    " (waited " + GeneralNumber(static_cast<double>(wait.count()) / 1000) + " s)");
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  if (::flock(lock, LOCK_EX | LOCK_NB) == 0) return;
+  if (errno != EWOULDBLOCK && errno != EINTR) ThrowIo("lock", lockPath, errno);
+  struct Waiter {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false, abandoned = false;
+    int result = -1, error = 0;
+    FileDescriptor fd;  // shares `lock`'s open file, and so the lock taken through it
+  };
+  auto waiter = std::make_shared<Waiter>();
+  waiter->fd = FileDescriptor(::fcntl(lock, F_DUPFD_CLOEXEC, 0));
+  if (!waiter->fd.valid()) ThrowIo("lock", lockPath, errno);
+  std::thread([waiter] {
+    int result;
+    do
+      result = ::flock(waiter->fd.get(), LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    const int error = errno;
+    std::lock_guard<std::mutex> guard(waiter->mutex);
+    if (waiter->abandoned && result == 0) ::flock(waiter->fd.get(), LOCK_UN);
+    waiter->result = result;
+    waiter->error = error;
+    waiter->done = true;
+    waiter->finished.notify_one();
+  }).detach();
+  std::unique_lock<std::mutex> guard(waiter->mutex);
+  if (!waiter->finished.wait_for(guard, wait, [&waiter] { return waiter->done; })) {
+    waiter->abandoned = true;  // the helper gives the lock up should it still come
+    throw IoError("cannot write " + path + ": another program holds its lock file " + lockPath +
+                  " (waited " + GeneralNumber(static_cast<double>(wait.count()) / 1000) + " s)");
   }
+  if (waiter->result != 0) ThrowIo("lock", lockPath, waiter->error);
 }
 
 // Reads the rest of the file; `sizeHint` (its size when opened) saves regrowing.

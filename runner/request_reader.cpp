@@ -1,11 +1,13 @@
 #include "runner/request_reader.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "common/errors.h"
 #include "common/settings_sections.h"
@@ -54,6 +56,17 @@ std::string OpenFailure(const std::string& path, int error) {
       return Reason("cannot open request file", path, error);
   }
 }
+// True when no program holds a write lock on `fd`'s file, of either kind: flock() (then
+// this reader holds a shared one until it closes) or fcntl()/lockf() (only looked at:
+// such a lock of ours would go with any close of the file).
+bool FreeOfWriters(int fd) {
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) return errno != EWOULDBLOCK && errno != EINTR;
+  struct flock probe {};
+  probe.l_type = F_RDLCK;
+  probe.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_GETLK, &probe) != 0 || probe.l_type == F_UNLCK;
+}
+
 }  // namespace
 
 RequestFileReader::RequestFileReader(const std::string& path, std::size_t recordLength)
@@ -69,6 +82,18 @@ RequestFileReader::RequestFileReader(const std::string& path, std::size_t record
     throw IoError(Reason("cannot read request file", path, errno));
   if (!S_ISREG(info.st_mode))
     throw IoError("request file " + Shown(path) + " is not a regular file");
+  const auto deadline = std::chrono::steady_clock::now() + kWriterLockWait;
+  while (!FreeOfWriters(file_.get())) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw IoError("request file " + Shown(path) +
+                    " is locked by the program writing it (waited " +
+                    std::to_string(kWriterLockWait.count() / 1000) + " s)");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  // The length once the writer is done.
+  if (::fstat(file_.get(), &info) != 0)
+    throw IoError(Reason("cannot read request file", path, errno));
   length_ = static_cast<std::uint64_t>(info.st_size);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // Read-only access to a request file of fixed-length records. The file is opened once,
 // created empty when it does not exist, and never written, truncated or deleted.
+// A writer that locks the file while it writes (flock or fcntl) is waited for a bounded
+// time, so a request still being written is never read half way.
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -11,8 +14,12 @@ namespace corvel {
 
 class RequestFileReader {
  public:
+  // How long a writer's lock on the file is waited for.
+  static constexpr std::chrono::milliseconds kWriterLockWait{5000};
+
   // Opens `path` for reading, creating it empty when missing. Throws IoError when it
-  // cannot be opened or created (a missing folder) or is not a regular file.
+  // cannot be opened or created (a missing folder), is not a regular file, or is still
+  // locked by its writer after kWriterLockWait.
   RequestFileReader(const std::string& path, std::size_t recordLength);
 
   const std::string& Path() const { return path_; }

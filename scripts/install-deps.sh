@@ -19,6 +19,8 @@ packages=(
   # packages: cpack finds the programs with file and their dependencies with
   # dpkg-shlibdeps (dpkg-dev); lintian checks the packages
   file dpkg-dev lintian
+  # peak memory of whole processes in scripts/soak.sh and the bench scripts
+  time
 )
 
 missing=()

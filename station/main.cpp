@@ -7,11 +7,13 @@
 #include <string>
 
 #include "common/clock.h"
+#include "common/errors.h"
 #include "common/ini_settings_store.h"
 #include "common/settings_sections.h"
 #include "corvel_version.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
+#include "station/product_file_lock.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
 #include "tarewise_help.h"
@@ -49,6 +51,15 @@ int main(int argc, char** argv) {
   corvel::IniSettingsStore settings(corvel::IniSettingsStore::DefaultPath());
   corvel::QtMessageBoxes messages;
   corvel::SystemClock clock;
+  // One station per product file: a second one says so and ends before its window shows,
+  // rather than opening read-only, where edits the operator makes would not be kept.
+  corvel::FileDescriptor productFileLock;
+  try {
+    productFileLock = corvel::LockProductFile(corvel::kProductFileName);
+  } catch (const corvel::Failure& error) {
+    messages.Inform(error.what(), "tarewise");
+    return 1;
+  }
   // Labels are 60 x 40 mm PDF pages unless "PdfPageSize" in section "Zebra" says otherwise.
   // Settings that cannot be read (Corvel.ini a folder or unreadable, its folder a file)
   // must not keep the station from starting: labels then go where they go without

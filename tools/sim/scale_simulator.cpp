@@ -208,9 +208,9 @@ void ScaleSimulator::SetVanishAfterFrames(int frames) {
   vanishAfter_ = frames;
 }
 
-void ScaleSimulator::SendNow(const std::string& bytes) {
-  if (master_ >= 0 && write(master_, bytes.data(), bytes.size()) < 0) {
-  }
+std::size_t ScaleSimulator::SendNow(const std::string& bytes) {
+  const ssize_t sent = master_ >= 0 ? write(master_, bytes.data(), bytes.size()) : -1;
+  return sent > 0 ? static_cast<std::size_t>(sent) : 0;
 }
 
 void ScaleSimulator::Vanish() {

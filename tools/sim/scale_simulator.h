@@ -77,8 +77,9 @@ class ScaleSimulator {
   // After `frames` more frames, the next request closes the line (the pty vanishes,
   // as a pulled USB adapter does) instead of being answered. Negative: never.
   void SetVanishAfterFrames(int frames);
-  // Sends `bytes` to the station at once, unasked (a late or stray answer).
-  void SendNow(const std::string& bytes);
+  // Sends `bytes` to the station at once, unasked (a late or stray answer), as far as
+  // the line takes them without waiting; returns how many it took.
+  std::size_t SendNow(const std::string& bytes);
   // Closes the line now.
   void Vanish();
   bool Vanished() const { return vanished_; }

@@ -1,0 +1,159 @@
+// The scale line under faults, through a real QSerialPort on a pseudo-terminal: a flood
+// of junk, frames that arrive in bursts of pieces, and the device vanishing and coming
+// back. Junk is no error and leaves no memory behind; a vanished device switches
+// polling off, and ticking "Scales Connected" again picks the device up once it is back.
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <QApplication>
+#include <QFile>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/printing.h"
+#include "station/station_window.h"
+#include "tests/faults/fault_support.h"
+#include "tests/serial/scale_test_support.h"
+#include "tests/station/station_test_support.h"
+#include "tests/support/pdf_tools.h"
+#include "tests/support/recording_surface.h"
+#include "tests/support/test_env.h"
+
+namespace corvel::test {
+namespace {
+
+std::size_t HeapInUse() {
+  return mallinfo2().uordblks;
+}
+
+class SerialFaults : public ScaleLinkTest {
+ protected:
+  // Polls until the weight box shows `weight`, at most `polls` times.
+  bool PollUntilWeight(const char* weight, int polls = 5) {
+    for (int i = 0; i < polls && view_.weight != weight; ++i)
+      if (!Poll()) return false;
+    return view_.weight == weight;
+  }
+};
+
+TEST_F(SerialFaults, JunkFloodIsDroppedAndLeavesNoMemoryBehind) {
+  view_.autoprint = true;
+  scale_.SetReadings(ParseScaleReading("0"));
+  ASSERT_TRUE(PollUntilWeight("0.000 KG"));
+  const std::string junk = [] {
+    std::string bytes(4096, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+      bytes[i] = static_cast<char>(i * 37 % 256);  // every byte value, ACK and STX too
+    return bytes;
+  }();
+  std::size_t heapAfterFirst = 0;
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    std::atomic<std::size_t> sent{0};
+    std::thread flood([&] {
+      while (sent < 1'100'000) {
+        sent += scale_.SendNow(junk);
+        std::this_thread::yield();
+      }
+    });
+    int polls = 0;
+    while (sent < 1'100'000 && polls < 100000) {
+      ASSERT_TRUE(Poll());
+      ++polls;
+    }
+    flood.join();
+    EXPECT_TRUE(PollingOn()) << "junk is no error";
+    scale_.SetReadings(ParseScaleReading(round == 1 ? "1.235" : "0"));
+    ASSERT_TRUE(PollUntilWeight(round == 1 ? "1.235 KG" : "0.000 KG"));
+    if (round == 1) heapAfterFirst = HeapInUse();
+  }
+  EXPECT_LT(HeapInUse(), heapAfterFirst + 256 * 1024) << "a second megabyte of junk kept memory";
+  EXPECT_EQ(view_.printedWeights, QStringList{"1.235 KG"}) << "junk printed nothing";
+}
+
+// Each frame comes in three pieces 150 ms apart, as a slow converter passes it on: the
+// poll waits for the whole frame. A frame whose rest comes only after the poll gave up is
+// read as far as it came ("  1" of "  1.235"), and its rest never shifts into a later
+// frame.
+TEST_F(SerialFaults, FramesInBurstsOfPiecesAreReadWhole) {
+  const std::string frame = BuildScaleFrame(ParseScaleReading("1.235").front());
+  for (const int pauseMs : {150, 1200}) {
+    SCOPED_TRACE(pauseMs);
+    scale_.SetReadings({ScaleReading{.raw = ""}});  // the frame is sent below, in pieces
+    std::atomic<bool> stop{false};
+    std::thread bursts([&] {
+      for (int dc1 = scale_.Dc1Count(); !stop;) {
+        if (scale_.Dc1Count() == dc1) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          continue;
+        }
+        dc1 = scale_.Dc1Count();
+        for (std::size_t at = 0; at < frame.size() && !stop; at += 6) {
+          if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+          scale_.SendNow(frame.substr(at, 6));
+        }
+      }
+    });
+    view_.weight = "0.00";
+    for (int poll = 0; poll < 3; ++poll) {
+      ASSERT_TRUE(Poll());
+      const QString shown = view_.weight;
+      EXPECT_TRUE(pauseMs < 1000 ? shown == "1.235 KG" || shown == "0.00" || shown.isEmpty()
+                                 : shown == "1.000 KG" || shown == "0.00" || shown.isEmpty())
+          << shown.toStdString();
+    }
+    stop = true;
+    bursts.join();
+    EXPECT_TRUE(PollingOn());
+  }
+}
+
+// The device vanishes (a pulled USB adapter: the pty closes) and comes back under the
+// same name (a link the station's COM1 names). Polling stops and "Scales Connected" is
+// cleared; ticking it again resumes reading the scale. Ten rounds keep memory flat.
+TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
+  const QString folder = MakeTempFolder();
+  const QString device = folder + "/scale";
+  MemorySettingsStore settings;
+  settings.Save(kStationSection, "COM1", device.toStdString());
+  FakeMessages messages;
+  FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
+  StationWindow window(StationServices{settings, messages, clock, PrinterTarget{},
+                                       [] { return std::make_unique<RecordingSurface>(); },
+                                       (folder + "/pdlist").toStdString()});
+  ScaleLink link(window, *window.Timer1, settings, 1);
+  ConnectScaleLink(window, link);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+  std::size_t heapAfterFirst = 0;
+  for (int round = 1; round <= 10; ++round) {
+    SCOPED_TRACE(round);
+    auto scale = std::make_unique<ScaleSimulator>();
+    scale->SetReadings(ParseScaleReading(round % 2 ? "1.235" : "2.500"));
+    scale->Start();
+    QFile::remove(device);
+    ASSERT_TRUE(QFile::link(QString::fromStdString(scale->DevicePath()), device));
+    if (round > 1) {
+      EXPECT_FALSE(window.Timer1->isActive());
+      QTest::mouseClick(window.Check3, Qt::LeftButton);  // "Scales Connected" ticked again
+      EXPECT_TRUE(window.Check3->isChecked());
+    }
+    const QString weight = round % 2 ? "1.235 KG" : "2.500 KG";
+    ASSERT_TRUE(WaitUntil([&] { return window.Text4->text() == weight; }, 5000));
+    scale->Vanish();
+    ASSERT_TRUE(WaitUntil([&] { return !window.Timer1->isActive(); }, 5000));
+    EXPECT_FALSE(window.Check3->isChecked());
+    EXPECT_EQ(window.Text4->text(), weight) << "the weight box keeps its text";
+    EXPECT_TRUE(window.StatusLine->text().contains("off"))
+        << window.StatusLine->text().toStdString();
+    if (round == 2) heapAfterFirst = HeapInUse();
+  }
+  EXPECT_LT(HeapInUse(), heapAfterFirst + 256 * 1024);
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+}  // namespace
+}  // namespace corvel::test

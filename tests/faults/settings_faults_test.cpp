@@ -1,0 +1,232 @@
+// The settings store on files other programs damaged or made huge, on missing and
+// read-only folders, behind a lock held for long, and under two busy writers: reads give
+// the stored text or the default, writes change only their own line or fail saying why,
+// and no write is lost.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QTest>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+
+#include "common/errors.h"
+#include "common/ini_settings_store.h"
+#include "station/station_window.h"
+#include "tests/faults/fault_support.h"
+#include "tests/station/station_test_support.h"
+#include "tests/support/recording_surface.h"
+#include "tests/support/test_env.h"
+
+namespace corvel {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string NewIni(const std::string& bytes) {
+  const std::string path = test::MakeTempFolder().toStdString() + "/Corvel.ini";
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+// The file without its first line holding `line`.
+std::string WithoutLine(std::string text, const std::string& line) {
+  const std::size_t at = text.find(line);
+  if (at != std::string::npos) text.erase(at, text.find('\n', at) + 1 - at);
+  return text;
+}
+
+TEST(SettingsFaults, DamagedAndHugeFilesReadAndWriteOnlyTheirLine) {
+  std::mt19937 random(7);
+  std::string junk(64 * 1024, '\0');
+  for (char& c : junk)
+    c = static_cast<char>(random());
+  std::string huge = "[Other]\n";
+  const std::size_t hugeSize = test::kSanitized ? 2'000'000 : 50'000'000;
+  for (int i = 0; huge.size() < hugeSize; ++i)
+    huge += "Key" + std::to_string(i) + "=some value of a line " + std::to_string(i) + "\n";
+  const struct {
+    const char* file;
+    std::string bytes;
+    const char* storeName;  // what "Storename1" reads
+  } rows[] = {
+      {"binary junk", junk + "\n[Zebra]\nStorename1=Shop\n", "Shop"},
+      {"50 MB (2 MB under the sanitizers)", huge + "[Zebra]\nStorename1=Shop\n", "Shop"},
+      {"lines without =", "[Zebra]\nStorename1\nStorename1 Shop\n\x01\x02\nStorename1=Shop\n",
+       "Shop"},
+      {"duplicate keys", "[Zebra]\nStorename1=Shop\nStorename1=Two\n[Zebra]\nStorename1=Three\n",
+       "Shop"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    const std::string path = NewIni(row.bytes);
+    IniSettingsStore store(path);
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(store.Get("Zebra", "Storename1"), row.storeName);
+    store.Save("Zebra", "COMPORT", "7");
+    store.Save("Zebra", "Storename1", "New");
+    EXPECT_EQ(store.Get("Zebra", "COMPORT"), "7");
+    std::printf("[ MEASURED ] %s: read, two saves, read again in %lld ms\n", row.file,
+                static_cast<long long>(took.elapsed()));
+    // The value of the key read changed, a new line for the new key, nothing else.
+    std::string expected = row.bytes;
+    expected.replace(expected.find("Storename1=Shop"), 15, "Storename1=New");
+    EXPECT_TRUE(WithoutLine(ReadText(path), "COMPORT=7\n") == expected) << "another line changed";
+  }
+}
+
+TEST(SettingsFaults, MissingAndReadOnlyFolders) {
+  const QString folder = test::MakeTempFolder();
+  IniSettingsStore missing((folder + "/not/yet/Corvel/Corvel.ini").toStdString());
+  EXPECT_EQ(missing.GetOr("Zebra", "Storename1", "Storename"), "Storename");
+  missing.Save("Zebra", "Storename1", "Shop");
+  EXPECT_EQ(ReadText(missing.Path()), "[Zebra]\nStorename1=Shop\n");
+
+  // A read-only folder (a read-only mount: root writes into any folder of its own).
+  test::SmallFileSystem readOnly(folder + "/not", 64);
+  if (!readOnly.Mounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
+  IniSettingsStore kept((folder + "/not/Corvel.ini").toStdString());
+  kept.Save("Zebra", "Storename1", "Shop");
+  ASSERT_TRUE(readOnly.ReadOnly());
+  EXPECT_EQ(kept.Get("Zebra", "Storename1"), "Shop");
+  try {
+    kept.Save("Zebra", "Storename1", "Other");
+    ADD_FAILURE() << "saved on a read-only folder";
+  } catch (const IoError& error) {
+    EXPECT_NE(std::string(error.what()).find(kept.Path()), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find(std::strerror(EROFS)), std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(ReadText(kept.Path()), "[Zebra]\nStorename1=Shop\n");
+  EXPECT_THROW(IniSettingsStore((folder + "/not/deeper/Corvel.ini").toStdString())
+                   .Save("Zebra", "COMPORT", "2"),
+               IoError);
+}
+
+// Another program holding the lock for longer than a writer waits: the station's save
+// ends after the bounded wait with a message in the window, and the window goes on.
+TEST(SettingsFaults, LockHeldForLongFailsTheSaveInTheWindowAfterABoundedWait) {
+  const std::string path = NewIni("[Zebra]\nStorename1=Shop\n");
+  const int holder = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  IniSettingsStore settings(path);
+  test::FakeMessages messages;
+  FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
+  StationWindow window(StationServices{settings, messages, clock, PrinterTarget{},
+                                       [] { return std::make_unique<RecordingSurface>(); },
+                                       (test::MakeTempFolder() + "/pdlist").toStdString()});
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  window.Text5->setFocus(Qt::MouseFocusReason);
+  window.Text5->selectAll();
+  QTest::keyClicks(window.Text5, "Corner Shop");
+  QElapsedTimer took;
+  took.start();
+  QTest::keyClick(window.Text5, Qt::Key_Tab);
+  const qint64 waited = took.elapsed();
+  EXPECT_GE(waited, IniSettingsStore::kLockWait.count());
+  EXPECT_LT(waited, IniSettingsStore::kLockWait.count() + 2000);
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_NE(messages.messages[0].find("another program holds its lock file"), std::string::npos)
+      << messages.messages[0];
+  EXPECT_EQ(ReadText(path), "[Zebra]\nStorename1=Shop\n");
+  ::close(holder);
+  window.Text5->setFocus(Qt::MouseFocusReason);
+  QTest::keyClick(window.Text5, Qt::Key_Tab);
+  EXPECT_EQ(settings.Get("Zebra", "Storename1"), "Corner Shop");
+}
+
+TEST(SettingsFaults, TwoProcessesWritingAThousandKeysEachLoseNone) {
+  // On a tmpfs where possible: each save waits for the disk twice, which makes 2000 of
+  // them slow without changing what is tested.
+  const QString folder = test::MakeTempFolder();
+  const test::SmallFileSystem memory(folder, 4096);
+  const std::string path = folder.toStdString() + "/Corvel.ini";
+  std::ofstream(path, std::ios::binary) << "; shared by two writers\n[Zebra]\nStorename1=Shop\n";
+  constexpr int kKeys = 1000;
+  auto writer = [&path](char name) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    int status = 0;
+    try {
+      IniSettingsStore store(path);
+      for (int i = 0; i < kKeys; ++i)
+        store.Save("Zebra", name + std::to_string(i), std::to_string(i));
+    } catch (...) {
+      status = 1;
+    }
+    ::_exit(status);
+  };
+  QElapsedTimer took;
+  took.start();
+  const pid_t a = writer('a'), b = writer('b');
+  ASSERT_TRUE(a > 0 && b > 0);
+  for (const pid_t pid : {a, b}) {
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::printf("[ MEASURED ] 2 x %d keys written in %lld ms\n", kKeys,
+              static_cast<long long>(took.elapsed()));
+  IniSettingsStore store(path);
+  EXPECT_EQ(store.Keys("Zebra").size(), 2u * kKeys + 1);
+  for (const char name : {'a', 'b'})
+    for (int i = 0; i < kKeys; ++i)
+      ASSERT_EQ(store.Get("Zebra", name + std::to_string(i)), std::to_string(i)) << name << i;
+  EXPECT_EQ(store.Get("Zebra", "Storename1"), "Shop");
+}
+
+// A writer that saves without pause holds the lock nearly all the time: another one
+// must still get it at its next release, not fail after the bounded wait.
+TEST(SettingsFaults, ABusyWriterDoesNotStarveAnother) {
+  const QString folder = test::MakeTempFolder();
+  const test::SmallFileSystem memory(folder, 65536);
+  const std::string path = folder.toStdString() + "/Corvel.ini";
+  // A large file makes each save long and the moments between two saves short.
+  std::ofstream(path, std::ios::binary) << "[Pad]\npad=" << std::string(8'000'000, 'p') << "\n";
+  const pid_t busy = ::fork();
+  if (busy == 0) {
+    IniSettingsStore store(path);
+    for (int i = 0;; ++i)
+      store.Save("Busy", "counter", std::to_string(i));
+  }
+  ASSERT_GT(busy, 0);
+  const std::shared_ptr<void> stopBusy(nullptr, [busy](void*) {
+    ::kill(busy, SIGKILL);
+    ::waitpid(busy, nullptr, 0);
+  });
+  // Once the busy writer has replaced the file three times (each save renames a new one in).
+  ino_t last = 0;
+  const QDeadlineTimer deadline(120000);
+  for (int replaced = 0; replaced < 3 && !deadline.hasExpired(); QTest::qWait(1)) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_ino != last) {
+      last = info.st_ino;
+      ++replaced;
+    }
+  }
+  ASSERT_FALSE(deadline.hasExpired()) << "the busy writer did not get going";
+  QElapsedTimer took;
+  took.start();
+  EXPECT_NO_THROW(IniSettingsStore(path, std::chrono::seconds(60)).Save("Zebra", "COMPORT", "2"));
+  constexpr int kSlower = test::kSanitized ? 10 : 1;
+  EXPECT_LT(took.elapsed(), 4000 * kSlower)
+      << "waited nearly as long as for a lock nobody gives up";
+  EXPECT_EQ(IniSettingsStore(path).Get("Zebra", "COMPORT"), "2");
+}
+
+}  // namespace
+}  // namespace corvel
