@@ -1,8 +1,8 @@
 #pragma once
 // The quiet-zone check of "corvel doctor": a label or sheet is drawn on a surface that
 // only measures (texts with the real fonts' metrics, bars as boxes), then every symbol's
-// quiet zones are checked for texts, other bars and the page edge: 11 modules left and 7 right of an
-// EAN-13, 7 and 7 of an EAN-8, 9 and 7 of a UPC-E.
+// quiet zones are checked for texts, other bars and the page edge: 11 modules left and 7 right of
+// an EAN-13, 7 and 7 of an EAN-8, 9 and 7 of a UPC-E.
 #include <memory>
 #include <string>
 #include <vector>

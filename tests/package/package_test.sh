@@ -32,7 +32,7 @@ for row in "${expected[@]}"; do
   for dep in libqt6core6 libqt6gui6 libqt6widgets6 libcups2 fonts-wine fonts-liberation $deps; do
     [[ ", $depends," == *", $dep"[\ ,]* ]] || fail "$package does not depend on $dep: $depends"
   done
-  dpkg -x "$deb" "$work/root"
+  dpkg -x "$deb" "$work/unpacked"
 done
 dpkg-deb -I "${debs[2]}" | grep -q '^ Recommends: sheetwise' || fail "corvel does not recommend sheetwise"
 
@@ -41,7 +41,7 @@ lintian --fail-on error --tag-display-limit 0 "${debs[@]}" | tee "$work/lintian.
   fail "lintian reports errors"
 
 echo "== the unpacked programs"
-bin=$work/root/usr/bin
+bin=$work/unpacked/usr/bin
 home=$work/home
 mkdir -p "$home/config/Corvel" "$home/runtime" "$home/data" "$home/pdf"
 chmod 700 "$home/runtime"
