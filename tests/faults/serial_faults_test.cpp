@@ -144,7 +144,7 @@ TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
     const QString weight = round % 2 ? "1.235 KG" : "2.500 KG";
     ASSERT_TRUE(WaitUntil([&] { return window.Text4->text() == weight; }, 5000));
     scale->Vanish();
-    ASSERT_TRUE(WaitUntil([&] { return !window.Timer1->isActive(); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return !window.Timer1->isActive(); }, 15000));
     EXPECT_FALSE(window.Check3->isChecked());
     EXPECT_EQ(window.Text4->text(), weight) << "the weight box keeps its text";
     EXPECT_TRUE(window.StatusLine->text().contains("off"))
