@@ -7,16 +7,6 @@
 namespace corvel {
 namespace {
 
-struct PageRun : test::DataFolder {
-  PageRun(int itemsPerPage, const QByteArray& request, int copies = 1) {
-    surface.SetPageSize(12240, 15840);
-    test::WriteFile(Barprint(), request);
-    run.state.Copies = std::int16_t(copies);
-    exitCode = Ends([itemsPerPage](RunContext& run) { PageJob(run, itemsPerPage); });
-  }
-  std::optional<int> exitCode;
-};
-
 // Slots and the next page starting over are read back from real PDFs end to end; here:
 // one document whatever the copies, and no blank page after a full one.
 TEST(PageJob, OneDocumentWithoutBlankLastPage) {
@@ -27,13 +17,18 @@ TEST(PageJob, OneDocumentWithoutBlankLastPage) {
     SCOPED_TRACE(c.bytes);
     QByteArray request = test::BarprintBytes(test::NumberedRows(c.bytes / 66 + 1));
     request.truncate(c.bytes);
-    PageRun pages(c.itemsPerPage, request, c.copies);
-    EXPECT_EQ(pages.surface.EndedDocuments(), 1);
+    test::DataFolder data;
+    data.surface.SetPageSize(12240, 15840);
+    test::WriteFile(data.Barprint(), request);
+    data.run.state.Copies = std::int16_t(c.copies);
+    data.Ends([&c](RunContext& run) { PageJob(run, c.itemsPerPage); });
+    EXPECT_EQ(data.surface.EndedDocuments(), 1);
+    const auto& ops = data.surface.Ops();
     EXPECT_EQ(
-        std::count_if(pages.surface.Ops().begin(), pages.surface.Ops().end(),
+        std::count_if(ops.begin(), ops.end(),
                       [](const RecordedOp& op) { return op.kind == RecordedOp::Kind::NewPage; }),
         c.pages - 1);
-    EXPECT_EQ(pages.surface.Texts().back().page, c.pages);
+    EXPECT_EQ(data.surface.Texts().back().page, c.pages);
   }
 }
 

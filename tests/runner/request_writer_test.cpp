@@ -112,10 +112,7 @@ TEST(RequestWriter, DumpShowsEveryByteAndCreatesNothing) {
   EXPECT_FALSE(QFile::exists(folder + "/ShelfPrint"));
 
   BarcodeRequestRecord record;
-  record.SetCode(
-      std::string("12\0"
-                  "3",
-                  4));
+  record.SetCode(std::string{'1', '2', '\0', '3'});
   record.SetDescription("say \"hi\"\t\\");
   WriteRequestFile(folder.toStdString() + "/Barprint", std::vector{record, record});
   const std::string dump = DumpRequests(folder.toStdString(), false);

@@ -15,23 +15,13 @@ TEST(RollLabelJob, TextsAndBarsStackOnTheLabel) {
     std::vector<std::string> shelfLines;  // Texts(0), (1), (5) of the shelf record
     std::vector<std::string> printed;     // the texts, top to bottom
   } cases[] = {
+      // clang-format off
       {"one inch", 8640, 1440, {}, {"5012345678900", "Apples", "$1.99"}},
       // Below 1000 twips only the first shelf line, and description and price share a line.
-      {"short label",
-       8640,
-       900,
-       {"Fresh", "Local", "More"},
-       {"Fresh", "5012345678900", "Apples   $1.99"}},
-      {"narrow label, wide line",
-       1100,
-       1440,
-       {std::string(30, 'W'), "", ""},
-       {std::string(30, 'W'), "5012345678900", "Apples", "$1.99"}},
-      {"6 x 4 inches",
-       8640,
-       5760,
-       {"Fresh", "Local", "More"},
-       {"Fresh", "Local", "More", "5012345678900", "Apples", "$1.99"}},
+      {"short label", 8640, 900, {"Fresh", "Local", "More"}, {"Fresh", "5012345678900", "Apples   $1.99"}},
+      {"narrow label, wide line", 1100, 1440, {std::string(30, 'W'), "", ""}, {std::string(30, 'W'), "5012345678900", "Apples", "$1.99"}},
+      {"6 x 4 inches", 8640, 5760, {"Fresh", "Local", "More"}, {"Fresh", "Local", "More", "5012345678900", "Apples", "$1.99"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -109,15 +109,10 @@ TEST(ShelfCardTest, SizingAndPlacement) {
     const ShelfCardOutcome outcome = PrintShelfCardElements(surface, test::MakeShelfRecord(c.card),
                                                             std::int16_t(c.card.cells.front().z));
     EXPECT_EQ(outcome.problems, std::vector<std::string>{}) << "a Height of 0 leaves it out";
-    const auto p = Printed(surface);
-    ASSERT_EQ(p.size(), c.printed.size());
-    for (std::size_t i = 0; i < p.size(); ++i) {
-      const auto& [text, x, y, size] = c.printed[i];
-      EXPECT_EQ(p[i].text, text);
-      EXPECT_DOUBLE_EQ(p[i].x, x) << text;
-      EXPECT_DOUBLE_EQ(p[i].y, y) << text;
-      EXPECT_EQ(p[i].font.size, size) << text;
-    }
+    std::vector<Placed> placed;
+    for (const RecordedOp& op : Printed(surface))
+      placed.emplace_back(op.text, op.x, op.y, op.font.size);
+    EXPECT_EQ(placed, c.printed);
   }
 }
 
