@@ -1,19 +1,25 @@
 // The print surface and printer targets against a private CUPS scheduler with a 60 x 40
 // mm roll-label queue and an A4/A5/A6 office queue: each document is one job laid out on
 // the media the queue reports (or the one its paper size code asks for), that media is
-// requested with the job, failures name the queue, and abandoned documents never print.
+// requested with the job, failures name the queue, and abandoned documents never print;
+// a queue that reports its resolution gets exact bars without calibration.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <memory>
 #include <tuple>
 
 #include "common/errors.h"
 #include "common/settings_store.h"
+#include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
+#include "tests/support/bar_widths.h"
 #include "tests/support/cups_daemon.h"
 #include "tests/support/pdf_tools.h"
+#include "tests/support/test_env.h"
 
 namespace corvel {
 namespace {
@@ -23,9 +29,11 @@ class CupsPrintTest : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!test::CupsDaemon::Installed()) return;
     daemon_ = std::make_unique<test::CupsDaemon>();
-    if (!daemon_->StartWithQueues({{"Roll", test::CupsDaemon::RollLabelPpd(), true},
-                                   {"Office", test::CupsDaemon::OfficePpd()}},
-                                  &startError_))
+    if (!daemon_->StartWithQueues(
+            {{"Roll", test::CupsDaemon::RollLabelPpd(), true},
+             {"Office", test::CupsDaemon::OfficePpd()},
+             {"Roll203", test::CupsDaemon::RollLabelPpd() + "*DefaultResolution: 203dpi\n"}},
+            &startError_))
       return;
     daemon_->SetClientEnvironment();
     SetUpFonts();
@@ -149,6 +157,44 @@ TEST_F(CupsPrintTest, QueuesThatCannotPrintAreNamed) {
     }
     if (start) daemon_->RunClient(start, {queue});
   }
+}
+
+// A queue that reports its resolution needs no calibration: the station's label sent to a
+// 203 dpi roll printer comes out with every bar a whole number of dots, and the doctor
+// says which resolution each target prints at.
+TEST_F(CupsPrintTest, LabelOnA203DpiQueueHasExactBars) {
+  EXPECT_EQ(CupsQueue("Roll203").DefaultResolution(), 203);
+  EXPECT_EQ(CupsQueue("Roll").DefaultResolution(), 0);
+  const QString config = test::MakeTempFolder();
+  QDir().mkpath(config + "/Corvel");
+  // No serial device: the doctor would ask this machine's own port.
+  QFile ini(config + "/Corvel/Corvel.ini");
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write("[Zebra]\nPrinterName=Roll203\nCOM1=" + config.toUtf8() +
+            "/no-tty\n[Printer]\nPrinterName=Roll\n[Calibration Gone]\nDpi=300\n");
+  ini.close();
+  const QStringList env = {daemon_->ClientEnvironment(), "XDG_CONFIG_HOME=" + config};
+  const int before = daemon_->CompletedJobs("Roll203");
+  const test::RunResult run = test::RunProgram(
+      test::BuiltProgram("corvel"),
+      {"label", "--code", "1234", "--price", "12.99", "--weight", "1.235 KG"}, {}, env);
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  ASSERT_TRUE(daemon_->WaitForCompletedJobs("Roll203", before + 1));
+  const test::SpreadSummary bars = test::Summarise(
+      test::MeasureSymbols(test::RasterisePdf(daemon_->OutputFile("Roll203"), 203), 203));
+  EXPECT_EQ(std::pair(bars.symbols, bars.uneven), std::pair(1, 0));
+
+  const test::RunResult doctor =
+      test::RunProgram(test::BuiltProgram("corvel"),
+                       {"doctor", "--station-folder", test::MakeTempFolder()}, {}, env);
+  const QString out = QString::fromUtf8(doctor.out);
+  for (const char* line :
+       {"OK   printers: Office, Roll, Roll203; default Roll",
+        "OK   tarewise prints to printer Roll203 (60 x 40 mm, 203 dpi reported by the queue)",
+        "WARN sheetwise prints to printer Roll (60 x 40 mm): it reports no resolution",
+        "WARN [Calibration Gone]: Dpi 300, OffsetX 0, OffsetY 0, BarReduction 0; the print server "
+        "has no printer Gone"})
+    EXPECT_TRUE(out.contains(line)) << line << "\nin:\n" << out.toStdString();
 }
 
 }  // namespace

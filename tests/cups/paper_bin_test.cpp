@@ -2,11 +2,8 @@
 // queue's PPD turns the chosen slot into "@PJL SET MEDIASOURCE=..." in front of the job.
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QFileInfo>
 #include <tuple>
 
-#include "common/ini_settings_store.h"
 #include "common/settings_store.h"
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
@@ -68,14 +65,8 @@ TEST(PaperBinCupsTest, BinSelectsTheQueueTray) {
   daemon.SetClientEnvironment();  // the scheduler's unix socket
   SetUpFonts();
 
-  const QString serverRoot = QFileInfo(daemon.Socket()).path();
-  const QString ini = serverRoot + "/tmp/Corvel.ini";
-  {
-    QFile file(ini);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Printer]\r\nPrinterName=Trays\r\nInputSlot267=tray2\r\n");
-  }
-  const IniSettingsStore settings(ini.toStdString());
+  MemorySettingsStore settings;
+  settings.SaveMany("Printer", {{"PrinterName", "Trays"}, {"InputSlot267", "tray2"}});
   const PrinterTarget target = ChoosePrinterTarget(settings, "Printer", "sheetwise");
   ASSERT_EQ(target.kind, PrinterTarget::Kind::CupsQueue);
 

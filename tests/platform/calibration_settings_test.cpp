@@ -1,6 +1,8 @@
 // Calibration values as the settings hold them, and the resolution a queue's PPD names.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "common/printer_calibration.h"
 #include "platform/cups_trays.h"
 
@@ -14,15 +16,12 @@ TEST(CalibrationSettings, NumbersAreReadWithoutTheLocaleAndOthersIgnoredAndNamed
     int barReduction;
     const char* problem;  // part of the problem text ("": none)
   } rows[] = {
-      {{{"Dpi", "203.2"}, {"OffsetX", " -72.5 "}, {"OffsetY", "36"}, {"BarReduction", "2"}},
-       203.2,
-       -72.5,
-       36,
-       2,
-       ""},
+      // clang-format off
+      {{{"Dpi", "203.2"}, {"OffsetX", " -72.5 "}, {"OffsetY", "36"}, {"BarReduction", "2"}}, 203.2, -72.5, 36, 2, ""},
       {{{"Dpi", "2,5"}, {"OffsetX", "12"}}, 0, 12, 0, 0, "[Calibration Z] Dpi=2,5 is not a number"},
       {{{"Dpi", "20"}, {"OffsetY", "abc"}}, 0, 0, 0, 0, "OffsetY=abc"},
       {{{"BarReduction", "1.5"}}, 0, 0, 0, 0, "BarReduction=1.5 is not a number from 0 to 10"},
+      // clang-format on
   };
   for (const auto& row : rows) {
     MemorySettingsStore settings;
@@ -30,10 +29,9 @@ TEST(CalibrationSettings, NumbersAreReadWithoutTheLocaleAndOthersIgnoredAndNamed
       settings.Save("Calibration Z", key, value);
     const Calibration calibration = ReadCalibration(settings, "Z");
     SCOPED_TRACE(calibration.problem);
-    EXPECT_EQ(calibration.dpi, row.dpi);
-    EXPECT_EQ(calibration.offsetX, row.offsetX);
-    EXPECT_EQ(calibration.offsetY, row.offsetY);
-    EXPECT_EQ(calibration.barReduction, row.barReduction);
+    EXPECT_EQ(std::tuple(calibration.dpi, calibration.offsetX, calibration.offsetY,
+                         calibration.barReduction),
+              std::tuple(row.dpi, row.offsetX, row.offsetY, row.barReduction));
     EXPECT_EQ(calibration.problem.empty(), *row.problem == 0);
     EXPECT_NE(calibration.problem.find(row.problem), std::string::npos);
   }

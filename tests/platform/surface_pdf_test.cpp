@@ -1,6 +1,8 @@
 // The Qt print surface writing real PDF files: where text and rectangles land, the
-// metrics it reports, the pages and files it produces, and the files' names.
+// metrics it reports, the pages and files it produces, and the files' names. A document
+// cut short by a file size limit (as on a full disk) is removed and reported.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -26,9 +28,10 @@ using test::MakeTempFolder;
 using test::PdfWords;
 
 PrinterTarget PdfTarget(const QString& folder, double widthMm = 60, double heightMm = 40,
-                        const char* program = "surfacetest") {
+                        const char* program = "surfacetest", const QString& file = {}) {
   PrinterTarget target;
   target.pdfFolder = folder.toStdString();
+  target.pdfFile = file.isEmpty() ? std::string() : (folder + "/" + file).toStdString();
   target.program = program;
   target.pageWidthMm = widthMm;
   target.pageHeightMm = heightMm;
@@ -216,6 +219,40 @@ TEST_F(SurfacePdfTest, UnwritableFolderAndBadFontSizesThrowPrintError) {
   for (double bad : {0.99, 1638.5, std::numeric_limits<double>::quiet_NaN()})
     EXPECT_THROW(surface.SetFontSize(bad), PrintError) << bad;
   EXPECT_EQ(surface.FontSize(), 12);
+}
+
+// A cut-short document leaves nothing behind, under a chosen name too; the next one is
+// whole, and documents after the chosen file's first are numbered after it.
+TEST(PdfDocument, CutShortIsRemovedAndChosenFileNamesTheDocuments) {
+  for (const char* file : {"", "labels.pdf"}) {
+    SCOPED_TRACE(file);
+    const QString folder = MakeTempFolder();
+    QtPrintSurface surface(PdfTarget(folder, 60, 40, "pdftest", file));
+    for (int line = 0; line < 40; ++line)
+      surface.Print("Line " + std::to_string(line) + " of a label with some text", true);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit small{4096, old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    try {
+      surface.EndDoc();
+      ADD_FAILURE() << "a cut-short document was reported as written";
+    } catch (const PrintError& error) {
+      EXPECT_NE(std::string(error.what()).find("not written completely"), std::string::npos);
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(AllEntries(folder).isEmpty());
+    for (int document = 0; document < 3; ++document) {
+      surface.Print("whole", true);
+      surface.EndDoc();
+    }
+    if (*file) {
+      EXPECT_EQ(AllEntries(folder), (QStringList{"labels-2.pdf", "labels-3.pdf", "labels.pdf"}));
+      EXPECT_EQ(surface.LastPdfFile(), folder + "/labels-3.pdf");
+    } else {
+      EXPECT_EQ(AllEntries(folder).size(), 3);
+    }
+  }
 }
 
 // Zero-padded fields sort as numbers do, so names sort in completion order.

@@ -28,12 +28,15 @@ std::vector<std::pair<int, int>> BlackRuns(const QImage& image, int y) {
   return runs;
 }
 
+double ModuleWidth(const MeasuredSymbol& symbol, int modules) {
+  return double(symbol.starts.back() + symbol.widths.back() - symbol.starts.front()) / modules;
+}
+
 // True when the bars' pitches (a bar and the space after it) and the last bar, each
 // rounded to whole modules, make up the symbol's modules: ruler ticks or text strokes
 // that happen to be as many do not. Pitches keep their width when bars are narrowed.
 bool AddsUp(const MeasuredSymbol& symbol, int modules) {
-  const double module =
-      double(symbol.starts.back() + symbol.widths.back() - symbol.starts.front()) / modules;
+  const double module = ModuleWidth(symbol, modules);
   long total = std::max(1L, std::lround(symbol.widths.back() / module));
   for (std::size_t k = 1; k < symbol.starts.size(); ++k)
     total += std::lround((symbol.starts[k] - symbol.starts[k - 1]) / module);
@@ -41,8 +44,7 @@ bool AddsUp(const MeasuredSymbol& symbol, int modules) {
 }
 
 int Spread(const MeasuredSymbol& symbol, int modules) {
-  const double module =
-      double(symbol.starts.back() + symbol.widths.back() - symbol.starts.front()) / modules;
+  const double module = ModuleWidth(symbol, modules);
   std::map<long, std::pair<int, int>> range;  // modules of a bar -> narrowest, widest
   for (const int width : symbol.widths) {
     auto [at, fresh] = range.try_emplace(std::lround(width / module), width, width);

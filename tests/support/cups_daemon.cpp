@@ -15,10 +15,14 @@ namespace {
 
 constexpr const char* kCupsd = "/usr/sbin/cupsd";
 
-bool WriteText(const QString& path, const QString& text) {
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
   QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  return file.write(text.toUtf8()) == text.toUtf8().size();
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadPpd(const char* name) {
+  QFile file(QStringLiteral(CORVEL_SOURCE_DIR "/tests/support/ppd/") + name);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -54,8 +58,8 @@ bool CupsDaemon::Start(QString* error) {
       "ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/tmp\nCacheDir %1/cache\n"
       "StateDir %1/state\nAccessLog %1/log/access_log\nErrorLog %1/log/error_log\n"
       "PageLog %1/log/page_log\nFileDevice Yes\n");
-  if (!WriteText(base + "/cupsd.conf", conf.arg(base)) ||
-      !WriteText(base + "/cups-files.conf", files.arg(base))) {
+  if (!WriteBytes(base + "/cupsd.conf", conf.arg(base).toUtf8()) ||
+      !WriteBytes(base + "/cups-files.conf", files.arg(base).toUtf8())) {
     return fail("cannot write the scheduler's configuration");
   }
 
@@ -102,15 +106,6 @@ int CupsDaemon::RunClient(const QString& program, const QStringList& args, QStri
   return result.finished ? result.exitCode : -1;
 }
 
-namespace {
-
-QByteArray ReadPpd(const char* name) {
-  QFile file(QStringLiteral(CORVEL_SOURCE_DIR "/tests/support/ppd/") + name);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-}  // namespace
-
 QByteArray CupsDaemon::RollLabelPpd() {
   return ReadPpd("roll-label.ppd");
 }
@@ -122,27 +117,16 @@ QByteArray CupsDaemon::OfficePpd() {
 bool CupsDaemon::StartWithQueues(std::initializer_list<Queue> queues, QString* error) {
   if (!Start(error)) return false;
   for (const Queue& queue : queues) {
-    if (!AddQueueWithPpd(queue.name, queue.ppd, queue.makeDefault, error)) return false;
-  }
-  return true;
-}
-
-bool CupsDaemon::AddQueueWithPpd(const QString& name, const QByteArray& ppd, bool makeDefault,
-                                 QString* error) {
-  // Not in the scheduler's own ppd folder, where it keeps its copy.
-  const QString path = root_->filePath("log/" + name + "-source.ppd");
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(ppd) != ppd.size()) {
-    if (error) *error = "cannot write " + path;
-    return false;
-  }
-  file.close();
-  QStringList args = {"-p", name, "-E", "-v", "file://" + OutputFile(name), "-P", path};
-  QString out;
-  if (RunClient("lpadmin", args, &out) != 0 ||
-      (makeDefault && RunClient("lpadmin", {"-d", name}, &out) != 0)) {
-    if (error) *error = "lpadmin " + args.join(' ') + ": " + out;
-    return false;
+    // Not in the scheduler's own ppd folder, where it keeps its copy.
+    const QString path = root_->filePath("log/" + queue.name + "-source.ppd");
+    const QStringList args = {"-p", queue.name, "-E", "-v", "file://" + OutputFile(queue.name),
+                              "-P", path};
+    QString out;
+    if (!WriteBytes(path, queue.ppd) || RunClient("lpadmin", args, &out) != 0 ||
+        (queue.makeDefault && RunClient("lpadmin", {"-d", queue.name}, &out) != 0)) {
+      if (error) *error = "lpadmin " + args.join(' ') + ": " + out;
+      return false;
+    }
   }
   return true;
 }

@@ -35,11 +35,8 @@ class CupsDaemon {
   // Points this process's CUPS clients at the daemon.
   void SetClientEnvironment() const { qputenv("CUPS_SERVER", Socket().toUtf8()); }
 
-  // Adds a queue on a PPD of our own (RollLabelPpd, OfficePpd) whose jobs are written as
-  // PDF files to OutputFile(name).
-  bool AddQueueWithPpd(const QString& name, const QByteArray& ppd, bool makeDefault = false,
-                       QString* error = nullptr);
-  // Starts the scheduler with these queues. False (with `error` set) on failure.
+  // Starts the scheduler with these queues on PPDs of our own (RollLabelPpd, OfficePpd),
+  // each writing its jobs as PDF files to OutputFile(name). False (with `error` set) on failure.
   struct Queue {
     QString name;
     QByteArray ppd;

@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdio>
 
 #include "tests/runner/runner_fixture.h"
 #include "tests/support/bar_widths.h"
@@ -16,19 +15,28 @@
 namespace corvel {
 namespace {
 
-// The one PDF printed with these [Calibration PDF] keys ("Dpi=203\nOffsetX=144").
-QString PrintWeighedLabel(const QString& calibration) {
+// The one PDF "corvel ARGS --pdf-folder" prints with these [Calibration PDF] keys
+// ("Dpi=203\nOffsetX=144").
+QString PrintWith(const QByteArray& calibration, QStringList args) {
   const QString config = test::MakeTempFolder(), pdf = test::MakeTempFolder();
   QDir().mkpath(config + "/Corvel");
-  test::WriteFile(config + "/Corvel/Corvel.ini", "[Calibration PDF]\n" + calibration.toUtf8());
+  test::WriteFile(config + "/Corvel/Corvel.ini", "[Calibration PDF]\n" + calibration);
   const test::RunResult run =
-      test::RunProgram(test::BuiltProgram("corvel"),
-                       {"label", "--code", "1234", "--description", "Leg Ham", "--price", "12.99",
-                        "--weight", "1.235 KG", "--date", "2026-12-07", "--pdf-folder", pdf},
-                       {}, {"XDG_CONFIG_HOME=" + config});
+      test::RunProgram(test::BuiltProgram("corvel"), args << "--pdf-folder" << pdf, {},
+                       {"XDG_CONFIG_HOME=" + config});
   EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
   const QStringList files = test::ListPdfFiles(pdf);
   return files.size() == 1 ? files.front() : QString();
+}
+
+QString PrintWeighedLabel(const QString& calibration) {
+  return PrintWith(calibration.toUtf8(),
+                   {"label", "--code", "1234", "--description", "Leg Ham", "--price", "12.99",
+                    "--weight", "1.235 KG", "--date", "2026-12-07"});
+}
+
+test::SpreadSummary MeasureBars(const QString& pdf, int dpi) {
+  return test::Summarise(test::MeasureSymbols(test::RasterisePdf(pdf, dpi), dpi));
 }
 
 QString PrintSheet(const QString& dpi, QByteArray* err = nullptr) {
@@ -68,15 +76,8 @@ TEST(CalibrationPrint, EveryBarIsWholeDotsAtTheConfiguredResolution) {
     };
     for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.what) + " at " + std::to_string(dpi) + " dpi");
-      const test::SpreadSummary before =
-          test::Summarise(test::MeasureSymbols(test::RasterisePdf(row.before, dpi), dpi));
-      const test::SpreadSummary after =
-          test::Summarise(test::MeasureSymbols(test::RasterisePdf(row.after, dpi), dpi));
-      std::printf(
-          "%s at %d dpi: before %d of %d symbols uneven (largest spread %d dots), "
-          "after %d of %d (largest %d)\n",
-          row.what, dpi, before.uneven, before.symbols, before.largest, after.uneven, after.symbols,
-          after.largest);
+      const test::SpreadSummary before = MeasureBars(row.before, dpi),
+                                after = MeasureBars(row.after, dpi);
       EXPECT_EQ(before.symbols, row.symbols);
       EXPECT_EQ(after.symbols, row.symbols);
       EXPECT_EQ(after.uneven, 0);
@@ -140,26 +141,18 @@ TEST(CalibrationPrint, BarReductionNarrowsBarsOnly) {
 TEST(CalibrationPrint, CalibrationPageSymbolsDecode) {
   for (const int dpi : {203, 300}) {
     SCOPED_TRACE(dpi);
-    const QString config = test::MakeTempFolder(), pdf = test::MakeTempFolder();
-    QDir().mkpath(config + "/Corvel");
-    test::WriteFile(config + "/Corvel/Corvel.ini",
-                    "[Calibration PDF]\nDpi=" + QByteArray::number(dpi) + "\n");
-    const test::RunResult run =
-        test::RunProgram(test::BuiltProgram("corvel"), {"calibrate", "PDF", "--pdf-folder", pdf},
-                         {}, {"XDG_CONFIG_HOME=" + config});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QStringList files = test::ListPdfFiles(pdf);
-    ASSERT_EQ(files.size(), 1);
+    const QString pdf = PrintWith("Dpi=" + QByteArray::number(dpi), {"calibrate", "PDF"});
+    ASSERT_FALSE(pdf.isEmpty());
     QStringList expected;
     for (int module = 15; module <= 30; ++module) {
       const std::string data = "2000000000" + std::to_string(module);
       expected << QString::fromStdString(data + test::CheckDigit(data));
     }
-    QStringList decoded = test::DecodeBarcodes(test::RasterisePdf(files.front(), dpi));
+    const QImage page = test::RasterisePdf(pdf, dpi);
+    QStringList decoded = test::DecodeBarcodes(page);
     decoded.sort();
     EXPECT_EQ(decoded, expected);
-    const test::SpreadSummary bars =
-        test::Summarise(test::MeasureSymbols(test::RasterisePdf(files.front(), dpi), dpi));
+    const test::SpreadSummary bars = test::Summarise(test::MeasureSymbols(page, dpi));
     EXPECT_EQ(bars.symbols, 16);
     EXPECT_EQ(bars.uneven, 0);
   }

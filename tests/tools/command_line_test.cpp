@@ -32,11 +32,7 @@ TEST(CommandLine, HelpVersionAndRefusedValues) {
       {"corvel", {"label", "--weight", "abc"}, 2, "", "such as 1.235, not \"abc\""},
       {"corvel", {"label", "--weight", "1", "--price", "1,99"}, 2, "", "--price"},
       {"corvel", {"label", "--weight", "1", "--date", "2026-02-31"}, 2, "", "not \"2026-02-31\""},
-      {"corvel",
-       {"scale", "--slow", "abc"},
-       2,
-       "",
-       "--slow takes a whole number from 0 to 3600000"},
+      {"corvel", {"scale", "--slow", "abc"}, 2, "", "--slow takes a whole number from 0"},
       {"corvel", {"scale", "--vanish-after", "99999999999"}, 2, "", "--vanish-after"},
   };
   for (const auto& row : rows) {
