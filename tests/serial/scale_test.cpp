@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -130,32 +131,27 @@ TEST(ScaleCommand, StationReadsTheSimulatorProcessUntilItVanishes) {
 // gone; anything else at PATH is someone else's and stays. At exit only a link that
 // still leads to the device goes.
 TEST(ScaleCommand, LinkNeverRemovesWhatIsNotItsOwn) {
-  enum class Before { None, File, LinkToFile, StalePtyLink };
   const struct {
     const char* name;
-    Before before = Before::None;
+    bool file = false;                  // a regular file at PATH before
+    const char* linkTo = nullptr;       // a link at PATH before: "other" is a regular file
     bool replacedWhileRunning = false;  // a file is put at PATH while the simulator runs
     int exitCode = 0;
     bool remains = false;  // PATH is there after the simulator exits
   } rows[] = {
       {.name = "new name"},
-      {.name = "stale link to a vanished pty", .before = Before::StalePtyLink},
-      {.name = "regular file", .before = Before::File, .exitCode = 1, .remains = true},
-      {.name = "link to a file", .before = Before::LinkToFile, .exitCode = 1, .remains = true},
+      {.name = "stale link to a vanished pty", .linkTo = "/dev/pts/99999999"},
+      {.name = "regular file", .file = true, .exitCode = 1, .remains = true},
+      {.name = "link to a file", .linkTo = "other", .exitCode = 1, .remains = true},
       {.name = "file put there meanwhile", .replacedWhileRunning = true, .remains = true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    const QString folder = MakeTempFolder();
-    const QString path = folder + "/scale";
+    const QString folder = MakeTempFolder(), path = folder + "/scale";
     QFile other(folder + "/other");
     ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-    const bool madeBefore =
-        row.before == Before::None ||
-        (row.before == Before::File && QFile::copy(other.fileName(), path)) ||
-        (row.before == Before::LinkToFile && QFile::link(other.fileName(), path)) ||
-        (row.before == Before::StalePtyLink && QFile::link("/dev/pts/99999999", path));
-    ASSERT_TRUE(madeBefore);
+    ASSERT_TRUE(!row.file || QFile::copy(other.fileName(), path));
+    ASSERT_TRUE(!row.linkTo || QFile::link(QDir(folder).filePath(row.linkTo), path));
     const QString targetBefore = QFileInfo(path).symLinkTarget();
 
     QProcess simulator;
@@ -233,9 +229,8 @@ TEST_F(ScaleLinkTest, AnythingButExactlyOneAckEndsThePollWithoutDc1) {
 // A scale that does not answer: the box is left and the poll ends after its wait, also
 // when the wait crosses local midnight (the zone is moved so that it comes in about 0.9 s).
 TEST_F(ScaleLinkTest, SilentScaleWaitEndsAcrossLocalMidnight) {
-  const char* oldTz = std::getenv("TZ");
-  const std::optional<std::string> savedTz =
-      oldTz ? std::make_optional<std::string>(oldTz) : std::nullopt;
+  const bool hadTz = qEnvironmentVariableIsSet("TZ");
+  const QByteArray savedTz = qgetenv("TZ");
   timespec now{};
   // Start just after a whole UTC second so that a whole-second offset lands at 23:59:59.
   WaitUntil([&] {
@@ -248,7 +243,7 @@ TEST_F(ScaleLinkTest, SilentScaleWaitEndsAcrossLocalMidnight) {
   setenv("TZ", zone, 1);
   tzset();
   const std::shared_ptr<void> restore(nullptr, [&](void*) {
-    savedTz ? setenv("TZ", savedTz->c_str(), 1) : unsetenv("TZ");
+    hadTz ? qputenv("TZ", savedTz) : qunsetenv("TZ");
     tzset();
   });
 
@@ -266,7 +261,6 @@ TEST_F(ScaleLinkTest, SilentScaleWaitEndsAcrossLocalMidnight) {
   EXPECT_EQ(scale_.Dc1Count(), 0);
   EXPECT_EQ(view_.weightWrites, 0);
   EXPECT_TRUE(PollingOn());
-  EXPECT_TRUE(view_.scalesConnected);
   scale_.SetMode(ScaleAnswerMode::Normal);
   ASSERT_TRUE(PollWith("0.321"));
   EXPECT_EQ(view_.weight, "0.321 KG");
