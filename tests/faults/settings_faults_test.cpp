@@ -17,6 +17,7 @@
 #include <iterator>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "common/errors.h"
 #include "common/ini_settings_store.h"
@@ -72,14 +73,10 @@ TEST(SettingsFaults, DamagedAndHugeFilesReadAndWriteOnlyTheirLine) {
     SCOPED_TRACE(row.file);
     const std::string path = NewIni(row.bytes);
     IniSettingsStore store(path);
-    QElapsedTimer took;
-    took.start();
     EXPECT_EQ(store.Get("Zebra", "Storename1"), row.storeName);
     store.Save("Zebra", "COMPORT", "7");
     store.Save("Zebra", "Storename1", "New");
     EXPECT_EQ(store.Get("Zebra", "COMPORT"), "7");
-    std::printf("[ MEASURED ] %s: read, two saves, read again in %lld ms\n", row.file,
-                static_cast<long long>(took.elapsed()));
     // The value of the key read changed, a new line for the new key, nothing else.
     std::string expected = row.bytes;
     expected.replace(expected.find("Storename1=Shop"), 15, "Storename1=New");
@@ -87,32 +84,25 @@ TEST(SettingsFaults, DamagedAndHugeFilesReadAndWriteOnlyTheirLine) {
   }
 }
 
-TEST(SettingsFaults, MissingAndReadOnlyFolders) {
+// A missing folder is made on the first save (tests/common/settings_store_test.cpp); a
+// read-only one keeps reading and refuses the save naming the file and the cause.
+TEST(SettingsFaults, ReadOnlyFolderReadsAndRefusesSaves) {
   const QString folder = test::MakeTempFolder();
-  IniSettingsStore missing((folder + "/not/yet/Corvel/Corvel.ini").toStdString());
-  EXPECT_EQ(missing.GetOr("Zebra", "Storename1", "Storename"), "Storename");
-  missing.Save("Zebra", "Storename1", "Shop");
-  EXPECT_EQ(ReadText(missing.Path()), "[Zebra]\nStorename1=Shop\n");
-
-  // A read-only folder (a read-only mount: root writes into any folder of its own).
-  test::SmallFileSystem readOnly(folder + "/not", 64);
+  test::SmallFileSystem readOnly(folder, 64);
   if (!readOnly.Mounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
-  IniSettingsStore kept((folder + "/not/Corvel.ini").toStdString());
+  IniSettingsStore kept((folder + "/Corvel.ini").toStdString());
   kept.Save("Zebra", "Storename1", "Shop");
   ASSERT_TRUE(readOnly.ReadOnly());
   EXPECT_EQ(kept.Get("Zebra", "Storename1"), "Shop");
+  std::string message;
   try {
     kept.Save("Zebra", "Storename1", "Other");
-    ADD_FAILURE() << "saved on a read-only folder";
   } catch (const IoError& error) {
-    EXPECT_NE(std::string(error.what()).find(kept.Path()), std::string::npos) << error.what();
-    EXPECT_NE(std::string(error.what()).find(std::strerror(EROFS)), std::string::npos)
-        << error.what();
+    message = error.what();
   }
+  EXPECT_NE(message.find(kept.Path()), std::string::npos) << message;
+  EXPECT_NE(message.find(std::strerror(EROFS)), std::string::npos) << message;
   EXPECT_EQ(ReadText(kept.Path()), "[Zebra]\nStorename1=Shop\n");
-  EXPECT_THROW(IniSettingsStore((folder + "/not/deeper/Corvel.ini").toStdString())
-                   .Save("Zebra", "COMPORT", "2"),
-               IoError);
 }
 
 // Another program holding the lock for longer than a writer waits: the station's save
@@ -149,38 +139,39 @@ TEST(SettingsFaults, LockHeldForLongFailsTheSaveInTheWindowAfterABoundedWait) {
   EXPECT_EQ(settings.Get("Zebra", "Storename1"), "Corner Shop");
 }
 
+// Runs `work` in a child process, which exits 0 when it ends without an exception.
+template <typename Work>
+pid_t InChild(Work work) {
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  int status = 0;
+  try {
+    work();
+  } catch (...) {
+    status = 1;
+  }
+  ::_exit(status);
+}
+
 TEST(SettingsFaults, TwoProcessesWritingAThousandKeysEachLoseNone) {
-  // On a tmpfs where possible: each save waits for the disk twice, which makes 2000 of
-  // them slow without changing what is tested.
+  // On a tmpfs where possible: each save waits for the disk twice.
   const QString folder = test::MakeTempFolder();
   const test::SmallFileSystem memory(folder, 4096);
   const std::string path = folder.toStdString() + "/Corvel.ini";
   std::ofstream(path, std::ios::binary) << "; shared by two writers\n[Zebra]\nStorename1=Shop\n";
   constexpr int kKeys = 1000;
-  auto writer = [&path](char name) {
-    const pid_t pid = ::fork();
-    if (pid != 0) return pid;
-    int status = 0;
-    try {
+  std::vector<pid_t> writers;
+  for (const char name : {'a', 'b'})
+    writers.push_back(InChild([&path, name] {
       IniSettingsStore store(path);
       for (int i = 0; i < kKeys; ++i)
         store.Save("Zebra", name + std::to_string(i), std::to_string(i));
-    } catch (...) {
-      status = 1;
-    }
-    ::_exit(status);
-  };
-  QElapsedTimer took;
-  took.start();
-  const pid_t a = writer('a'), b = writer('b');
-  ASSERT_TRUE(a > 0 && b > 0);
-  for (const pid_t pid : {a, b}) {
+    }));
+  for (const pid_t pid : writers) {
     int status = -1;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  std::printf("[ MEASURED ] 2 x %d keys written in %lld ms\n", kKeys,
-              static_cast<long long>(took.elapsed()));
   IniSettingsStore store(path);
   EXPECT_EQ(store.Keys("Zebra").size(), 2u * kKeys + 1);
   for (const char name : {'a', 'b'})
@@ -197,12 +188,11 @@ TEST(SettingsFaults, ABusyWriterDoesNotStarveAnother) {
   const std::string path = folder.toStdString() + "/Corvel.ini";
   // A large file makes each save long and the moments between two saves short.
   std::ofstream(path, std::ios::binary) << "[Pad]\npad=" << std::string(8'000'000, 'p') << "\n";
-  const pid_t busy = ::fork();
-  if (busy == 0) {
+  const pid_t busy = InChild([&] {
     IniSettingsStore store(path);
     for (int i = 0;; ++i)
       store.Save("Busy", "counter", std::to_string(i));
-  }
+  });
   ASSERT_GT(busy, 0);
   const std::shared_ptr<void> stopBusy(nullptr, [busy](void*) {
     ::kill(busy, SIGKILL);
@@ -222,8 +212,7 @@ TEST(SettingsFaults, ABusyWriterDoesNotStarveAnother) {
   QElapsedTimer took;
   took.start();
   EXPECT_NO_THROW(IniSettingsStore(path, std::chrono::seconds(60)).Save("Zebra", "COMPORT", "2"));
-  constexpr int kSlower = test::kSanitized ? 10 : 1;
-  EXPECT_LT(took.elapsed(), 4000 * kSlower)
+  EXPECT_LT(took.elapsed(), 4000 * (test::kSanitized ? 10 : 1))
       << "waited nearly as long as for a lock nobody gives up";
   EXPECT_EQ(IniSettingsStore(path).Get("Zebra", "COMPORT"), "2");
 }
