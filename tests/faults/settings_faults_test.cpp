@@ -7,24 +7,18 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QTest>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <memory>
-#include <random>
 #include <vector>
 
 #include "common/errors.h"
 #include "common/ini_settings_store.h"
-#include "station/station_window.h"
 #include "tests/faults/fault_support.h"
 #include "tests/station/station_test_support.h"
-#include "tests/support/recording_surface.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {
@@ -49,31 +43,25 @@ std::string WithoutLine(std::string text, const std::string& line) {
 }
 
 TEST(SettingsFaults, DamagedAndHugeFilesReadAndWriteOnlyTheirLine) {
-  std::mt19937 random(7);
-  std::string junk(64 * 1024, '\0');
-  for (char& c : junk)
-    c = static_cast<char>(random());
+  const std::string junk = test::RandomBytes(64 * 1024, 7);
   std::string huge = "[Other]\n";
   const std::size_t hugeSize = test::kSanitized ? 2'000'000 : 50'000'000;
   for (int i = 0; huge.size() < hugeSize; ++i)
     huge += "Key" + std::to_string(i) + "=some value of a line " + std::to_string(i) + "\n";
   const struct {
     const char* file;
-    std::string bytes;
-    const char* storeName;  // what "Storename1" reads
+    std::string bytes;  // "Storename1" reads "Shop"
   } rows[] = {
-      {"binary junk", junk + "\n[Zebra]\nStorename1=Shop\n", "Shop"},
-      {"50 MB (2 MB under the sanitizers)", huge + "[Zebra]\nStorename1=Shop\n", "Shop"},
-      {"lines without =", "[Zebra]\nStorename1\nStorename1 Shop\n\x01\x02\nStorename1=Shop\n",
-       "Shop"},
-      {"duplicate keys", "[Zebra]\nStorename1=Shop\nStorename1=Two\n[Zebra]\nStorename1=Three\n",
-       "Shop"},
+      {"binary junk", junk + "\n[Zebra]\nStorename1=Shop\n"},
+      {"50 MB (2 MB under the sanitizers)", huge + "[Zebra]\nStorename1=Shop\n"},
+      {"lines without =", "[Zebra]\nStorename1\nStorename1 Shop\n\x01\x02\nStorename1=Shop\n"},
+      {"duplicate keys", "[Zebra]\nStorename1=Shop\nStorename1=Two\n[Zebra]\nStorename1=Three\n"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.file);
     const std::string path = NewIni(row.bytes);
     IniSettingsStore store(path);
-    EXPECT_EQ(store.Get("Zebra", "Storename1"), row.storeName);
+    EXPECT_EQ(store.Get("Zebra", "Storename1"), "Shop");
     store.Save("Zebra", "COMPORT", "7");
     store.Save("Zebra", "Storename1", "New");
     EXPECT_EQ(store.Get("Zebra", "COMPORT"), "7");
@@ -113,19 +101,10 @@ TEST(SettingsFaults, LockHeldForLongFailsTheSaveInTheWindowAfterABoundedWait) {
   ASSERT_EQ(::flock(holder, LOCK_EX), 0);
   IniSettingsStore settings(path);
   test::FakeMessages messages;
-  FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
-  StationWindow window(StationServices{settings, messages, clock, PrinterTarget{},
-                                       [] { return std::make_unique<RecordingSurface>(); },
-                                       (test::MakeTempFolder() + "/pdlist").toStdString()});
-  window.show();
-  QApplication::setActiveWindow(&window);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  window.Text5->setFocus(Qt::MouseFocusReason);
-  window.Text5->selectAll();
-  QTest::keyClicks(window.Text5, "Corner Shop");
+  const auto window = test::OpenStation(settings, messages, test::MakeTempFolder());
   QElapsedTimer took;
   took.start();
-  QTest::keyClick(window.Text5, Qt::Key_Tab);
+  test::TypeAndLeave(window->Text5, "Corner Shop");
   const qint64 waited = took.elapsed();
   EXPECT_GE(waited, IniSettingsStore::kLockWait.count());
   EXPECT_LT(waited, IniSettingsStore::kLockWait.count() + 2000);
@@ -134,8 +113,7 @@ TEST(SettingsFaults, LockHeldForLongFailsTheSaveInTheWindowAfterABoundedWait) {
       << messages.messages[0];
   EXPECT_EQ(ReadText(path), "[Zebra]\nStorename1=Shop\n");
   ::close(holder);
-  window.Text5->setFocus(Qt::MouseFocusReason);
-  QTest::keyClick(window.Text5, Qt::Key_Tab);
+  test::TypeAndLeave(window->Text5, "Corner Shop");
   EXPECT_EQ(settings.Get("Zebra", "Storename1"), "Corner Shop");
 }
 
