@@ -1,5 +1,5 @@
-// Reading numbers from text and writing them back, as labels, product boxes and
-// settings do.
+// Reading numbers, dates and page sizes from text and writing them back, as labels,
+// product boxes and settings do.
 #include "common/number_text.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "common/clock.h"
 #include "common/errors.h"
+#include "common/page_size.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {
@@ -64,7 +65,8 @@ TEST(FormatNumber, Table) {
   EXPECT_THROW(FormatNumber(std::nan(""), "00000"), OverflowError);
 }
 
-// Halves go to the even neighbour; 16-bit conversion fails outside -32768..32767.
+// Halves go to the even neighbour; 16-bit conversion fails outside -32768..32767 (the
+// 32-bit limits are held by fuzz/number_text_fuzz.cpp).
 TEST(WholeNumbers, HalvesToEvenAndSixteenBitLimits) {
   const std::pair<double, double> halves[] = {
       {6.5, 6}, {7.5, 8}, {-7.5, -8}, {2.5000001, 3}, {-0.5, 0}};
@@ -81,8 +83,39 @@ TEST(WholeNumbers, HalvesToEvenAndSixteenBitLimits) {
     else
       EXPECT_THROW(ToInt16(value), OverflowError) << value;
   }
-  EXPECT_THROW(ToInt32(3e9), OverflowError);
-  EXPECT_EQ(ToInt32(-2147483648.0), std::numeric_limits<std::int32_t>::min());
+}
+
+TEST(Clock, ShortDatesAndDayArithmetic) {
+  const std::tuple<const char*, LocalTime, double, const char*> cases[] = {
+      {"shelf life three days", MakeLocalTime(2026, 12, 6, 10, 30), 3, "9/12/26"},
+      {"fraction of a day crosses midnight", MakeLocalTime(2026, 12, 31, 23), 0.5, "1/01/27"},
+      {"leap day", MakeLocalTime(2028, 2, 28, 12), 1, "29/02/28"},
+      {"year 2000 prints 00", MakeLocalTime(2000, 1, 5), 0, "5/01/00"},
+      {"negative days go back", MakeLocalTime(2026, 3, 1), -1, "28/02/26"},
+  };
+  for (const auto& [name, time, days, expected] : cases)
+    EXPECT_EQ(FormatShortDate(AddDays(time, days)), expected) << name;
+}
+
+TEST(Clock, SecondsSinceMidnightAcrossMidnight) {
+  FixedClock clock(MakeLocalTime(2026, 12, 6, 23, 59, 59, 500));
+  EXPECT_DOUBLE_EQ(clock.SecondsSinceMidnight(), 86399.5);
+  clock.Advance(std::chrono::milliseconds(750));
+  EXPECT_DOUBLE_EQ(clock.SecondsSinceMidnight(), 0.25);
+  EXPECT_EQ(FormatShortDate(clock.Now()), "7/12/26");
+}
+
+TEST(PageSizeText, WidthByHeightInMillimetres) {
+  using Size = std::optional<std::pair<double, double>>;
+  const std::pair<std::string, Size> rows[] = {{" 62.5X30\t", Size{{62.5, 30}}},
+                                               {" 62.5 x 29 ", Size{{62.5, 29}}},
+                                               {"10001x5", {}},
+                                               {"0x5", {}},
+                                               {"62,5x30", {}},
+                                               {"60x40x2", {}},
+                                               {std::string(30000, '1') + "x40", {}}};
+  for (const auto& [text, size] : rows)
+    EXPECT_EQ(ParsePageSizeMm(text), size) << text.substr(0, 20);
 }
 
 // The window toolkit sets the user's locale at start-up; under a decimal-comma locale the

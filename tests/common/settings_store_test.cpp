@@ -1,27 +1,112 @@
+// The settings file: its text model without files (what a line means, which bytes a
+// change touches), then the store on real files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "common/errors.h"
+#include "common/ini_document.h"
 #include "common/ini_settings_store.h"
 #include "common/settings_store.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {
 namespace {
+
+IniDocument Parsed(std::string bytes) {
+  std::optional<IniDocument> document = IniDocument::Parse(std::move(bytes));
+  EXPECT_TRUE(document.has_value());
+  return document ? std::move(*document) : IniDocument();
+}
+
+TEST(IniDocumentTest, ReadsExactTextWrittenByOtherPrograms) {
+  const IniDocument document = Parsed(
+      "; by hand\r\n[Quorrel]\r\nPath=C:\\Shop\\Data\\\r\nList=a, b,c\r\nSemi=x;y ; z\r\n"
+      "Quoted=\"q\" 'single'\r\nEquals=a=b==c\r\nSpaces=  both  \r\n  Indented = v \r\n"
+      "LoneCr=a\rb\r\n#Hashed=1\r\n;Semi2=1\r\n\r\n[quorrel]\r\nPath=lower\r\n"
+      "[Printer]\nDisplay=1\nDisplay=2\nCafe=Caf\xE9 \x80\nLast=no newline");
+  struct Row {
+    const char* section;
+    const char* key;
+    std::optional<std::string> value;
+  };
+  const Row rows[] = {
+      {.section = "Quorrel", .key = "Path", .value = "C:\\Shop\\Data\\"},
+      {.section = "Quorrel", .key = "List", .value = "a, b,c"},
+      {.section = "Quorrel", .key = "Semi", .value = "x;y ; z"},
+      {.section = "Quorrel", .key = "Quoted", .value = "\"q\" 'single'"},
+      {.section = "Quorrel", .key = "Equals", .value = "a=b==c"},
+      {.section = "Quorrel", .key = "Spaces", .value = "  both  "},
+      // Blanks around a key name do not count; only CR LF and LF end a line.
+      {.section = "Quorrel", .key = "Indented", .value = " v "},
+      {.section = "Quorrel", .key = "LoneCr", .value = "a\rb"},
+      {.section = "Quorrel", .key = "#Hashed", .value = {}},
+      {.section = "Quorrel", .key = ";Semi2", .value = {}},
+      {.section = "quorrel", .key = "Path", .value = "lower"},
+      {.section = "Printer", .key = "Display", .value = "1"},  // the first of two wins
+      {.section = "Printer", .key = "Cafe", .value = "Caf\xC3\xA9 \xE2\x82\xAC"},
+      {.section = "Printer", .key = "Last", .value = "no newline"},
+  };
+  for (const Row& row : rows) {
+    const std::optional<std::string_view> got = document.Get(row.section, row.key);
+    EXPECT_EQ(got ? std::optional<std::string>(*got) : std::nullopt, row.value)
+        << row.section << "/" << row.key;
+  }
+  EXPECT_EQ(document.Keys("Printer"), (std::vector<std::string>{"Cafe", "Display", "Last"}));
+  EXPECT_EQ(Parsed("\xEF\xBB\xBF[A]\nk=1\n").Get("A", "k"), "1");
+  EXPECT_EQ(Parsed("top=1\n[A]\n").Get("", "top"), "1");
+}
+
+TEST(IniDocumentTest, ChangeTouchesOnlyThatLine) {
+  const std::string two = "; c\r\n[Z]\r\nC=1\r\n\r\n[Q]\r\nP=C:\\D\r\n";
+  struct Row {
+    std::string before;
+    const char* section;
+    const char* key;
+    std::string value;
+    std::string after;
+  };
+  // clang-format off
+  const Row rows[] = {
+      {.before = two, .section = "Z", .key = "C", .value = " D:\\x, y; \"z\" # = ",
+       .after = "; c\r\n[Z]\r\nC= D:\\x, y; \"z\" # = \r\n\r\n[Q]\r\nP=C:\\D\r\n"},
+      {.before = two, .section = "Z", .key = "S", .value = "Shop",
+       .after = "; c\r\n[Z]\r\nC=1\r\nS=Shop\r\n\r\n[Q]\r\nP=C:\\D\r\n"},
+      {.before = two, .section = "New", .key = "k", .value = "v", .after = two + "[New]\r\nk=v\r\n"},
+      {.before = "[A]\n  k = old\nz=1\n", .section = "A", .key = "k", .value = "new", .after = "[A]\n  k =new\nz=1\n"},
+      {.before = "[A]\nk=1", .section = "A", .key = "j", .value = "2", .after = "[A]\nk=1\nj=2\n"},
+      {.before = "[A]\nk=1", .section = "A", .key = "k", .value = "22", .after = "[A]\nk=22"},
+      {.before = "[A]\nk=1\r", .section = "A", .key = "j", .value = "2", .after = "[A]\nk=1\r\r\nj=2\n"},
+      // Most lines end in LF, so the new ones do.
+      {.before = "[A]\r\nk=1\n\n", .section = "B", .key = "j", .value = "2", .after = "[A]\r\nk=1\n\n[B]\nj=2\n"},
+      // A Windows-1252 line that changes becomes UTF-8; the others stay as they are.
+      {.before = "[A]\nCaf\xE9=\xE9\nb=\xE9\n", .section = "A", .key = "Caf\xC3\xA9", .value = "\xE2\x82\xAC",
+       .after = "[A]\nCaf\xC3\xA9=\xE2\x82\xAC\nb=\xE9\n"},
+      {.before = "\xEF\xBB\xBF[A]\n", .section = "", .key = "top", .value = "1", .after = "\xEF\xBB\xBFtop=1\n[A]\n"},
+      {.before = "[A]\n;k=1\n", .section = "A", .key = "k", .value = "2", .after = "[A]\nk=2\n;k=1\n"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.before + " + " + row.key);
+    std::string out;
+    ASSERT_TRUE(ApplyIniValues(row.before, row.section, {{row.key, row.value}}, out));
+    EXPECT_EQ(out, row.after);
+    std::string again = "untouched";
+    EXPECT_FALSE(ApplyIniValues(out, row.section, {{row.key, row.value}}, again));
+    EXPECT_EQ(again, "untouched");
+  }
+}
 
 std::string NewIni(const std::string& bytes) {
   const std::string path = test::MakeTempFolder().toStdString() + "/Corvel.ini";
@@ -34,23 +119,6 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs `work` in a child process; returns its pid. The child exits 0 when `work` ends
-// without an exception.
-template <typename Work>
-pid_t InChild(Work work) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int status = 0;
-    try {
-      work();
-    } catch (...) {
-      status = 1;
-    }
-    ::_exit(status);
-  }
-  return pid;
-}
-
 // The message of the IoError `work` throws; "" when it throws none.
 std::string IoErrorText(const std::function<void()>& work) {
   try {
@@ -59,12 +127,6 @@ std::string IoErrorText(const std::function<void()>& work) {
     return error.what();
   }
   return "";
-}
-
-int WaitExitCode(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(ParseBoolTextTest, Table) {
@@ -76,17 +138,10 @@ TEST(ParseBoolTextTest, Table) {
     EXPECT_EQ(ParseBoolText(text), expected) << "text: '" << text << "'";
 }
 
-// The text model has its own tests (ini_document_test.cpp); here only that the store
-// reads through it and writes what it changes.
+// The store writes through the text model, all changes in one rewrite, none when
+// nothing changes.
 TEST(IniSettingsStoreTest, ReadsAndWritesThroughTheDocument) {
-  std::string path = NewIni("\xEF\xBB\xBF[A]\r\nk=Caf\xE9\r\n");
-  IniSettingsStore store(path);
-  EXPECT_EQ(store.Get("A", "k"), "Caf\xC3\xA9");
-  store.Save("A", "j", "2");
-  EXPECT_EQ(ReadFile(path), "\xEF\xBB\xBF[A]\r\nk=Caf\xE9\r\nj=2\r\n");
-  EXPECT_EQ(store.Keys("A"), (std::vector<std::string>{"j", "k"}));
-
-  path = NewIni("[Zebra]\r\nA=1\r\n; note\r\nB=2\r\n[Other]\r\nA=9\r\n");
+  const std::string path = NewIni("[Zebra]\r\nA=1\r\n; note\r\nB=2\r\n[Other]\r\nA=9\r\n");
   IniSettingsStore zebra(path);
   zebra.SaveMany("Zebra", {{"B", "20"}, {"C", "30"}, {"A", "1"}, {"C", "31"}});
   EXPECT_EQ(ReadFile(path), "[Zebra]\r\nA=1\r\n; note\r\nB=20\r\nC=31\r\n[Other]\r\nA=9\r\n");
@@ -135,36 +190,6 @@ TEST(IniSettingsStoreTest, MissingAndUnusablePaths) {
   }
 }
 
-// Another program holding the lock delays a writer a bounded time: it saves once the
-// lock is given up, and fails naming the lock file when it is not.
-TEST(IniSettingsStoreTest, WaitsForAHeldLockBoundedly) {
-  const std::string path = NewIni("[A]\nk=1\n");
-  const std::string lockPath = path + ".lock";
-  // flock() locks belong to an open file description: a second open conflicts with the
-  // store's own, as another process would.
-  const int holder = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  ASSERT_GE(holder, 0);
-  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-
-  const auto started = std::chrono::steady_clock::now();
-  const std::string message = IoErrorText(
-      [&] { IniSettingsStore(path, std::chrono::milliseconds(200)).Save("A", "k", "2"); });
-  EXPECT_NE(message.find("another program holds its lock file " + lockPath), std::string::npos)
-      << message;
-  const auto waited = std::chrono::steady_clock::now() - started;
-  EXPECT_GE(waited, std::chrono::milliseconds(200));
-  EXPECT_LT(waited, std::chrono::seconds(2));
-  EXPECT_EQ(ReadFile(path), "[A]\nk=1\n");
-
-  std::thread release([holder] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ::close(holder);
-  });
-  IniSettingsStore(path, std::chrono::seconds(5)).Save("A", "k", "3");
-  release.join();
-  EXPECT_EQ(ReadFile(path), "[A]\nk=3\n");
-}
-
 // The parsed file is kept for later reads: it must cost about the file's size, not a
 // multiple of it (many short lines were once twelve times the file).
 TEST(IniSettingsStoreTest, MemoryProportionateToTheFile) {
@@ -200,23 +225,16 @@ TEST(IniSettingsStoreTest, SeesChangesOtherProgramsMake) {
 }
 
 TEST(IniSettingsStoreTest, CrashedWritersLeaveACompleteFile) {
-  // A temporary file left by a writer that crashed before its rename.
-  const std::string small = NewIni("[A]\nk=1\n");
-  std::ofstream(small + ".tmp") << "[A]\nk=half a fi";
-  IniSettingsStore store(small);
-  EXPECT_EQ(store.Get("A", "k"), "1");
-  store.Save("A", "k", "2");
-  EXPECT_EQ(ReadFile(small), "[A]\nk=2\n");
-  EXPECT_NE(::access((small + ".tmp").c_str(), F_OK), 0);
-
-  // A writer killed at some point of a long series of large rewrites.
+  // A writer killed at some point of a long series of large rewrites, leaving its
+  // temporary file behind.
   const std::string big1(256 * 1024, '1'), big2(300 * 1024, '2');
   const std::string path = NewIni("[A]\nkeep=me\nbig=" + big1 + "\n");
-  const pid_t child = InChild([&] {
+  const pid_t child = ::fork();
+  if (child == 0) {
     IniSettingsStore store(path);
     for (int i = 0;; ++i)
       store.Save("A", "big", i % 2 ? big1 : big2);
-  });
+  }
   ASSERT_GT(child, 0);
   struct stat info;
   ino_t last = 0;
@@ -230,7 +248,7 @@ TEST(IniSettingsStoreTest, CrashedWritersLeaveACompleteFile) {
     ::usleep(1000);
   }
   ::kill(child, SIGKILL);
-  ASSERT_EQ(WaitExitCode(child), -1);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
   const std::string file = ReadFile(path);
   EXPECT_TRUE(file == "[A]\nkeep=me\nbig=" + big1 + "\n" ||
               file == "[A]\nkeep=me\nbig=" + big2 + "\n")

@@ -1,18 +1,28 @@
 #pragma once
 // Faults made on demand for the fault tests: a small file system that fills up or is
-// read-only (a tmpfs; needs root, as CI runs), a file size limit for this process, the
-// peak memory of this process, and a checksum of a file.
+// read-only (a tmpfs; needs root, as CI runs), a file size limit for this process; and
+// the memory of this process, a file's checksum, a station window to strike at.
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QString>
+#include <QTest>
 #include <cstdio>
 #include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "common/clock.h"
+#include "station/station_window.h"
+#include "tests/support/fake_messages.h"
+#include "tests/support/recording_surface.h"
 
 namespace corvel::test {
 
@@ -37,9 +47,6 @@ class SmallFileSystem {
   ~SmallFileSystem() {
     if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
   }
-  SmallFileSystem(const SmallFileSystem&) = delete;
-  SmallFileSystem& operator=(const SmallFileSystem&) = delete;
-
   bool Mounted() const { return mounted_; }
   bool ReadOnly() {
     return mounted_ &&
@@ -74,8 +81,6 @@ class FileSizeLimit {
     ::setrlimit(RLIMIT_FSIZE, &saved_);
     ::signal(SIGXFSZ, previous_);
   }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
  private:
   rlimit saved_{};
@@ -97,12 +102,42 @@ inline long RssKb() {
   return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// `size` bytes of every value, the same for the same seed.
+inline std::string RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes)
+    c = static_cast<char>(random());
+  return bytes;
+}
+
 inline QByteArray Sha256(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return "unreadable";
   QCryptographicHash hash(QCryptographicHash::Sha256);
   hash.addData(&file);
   return hash.result().toHex();
+}
+
+// A shown, active station window on `folder`/pdlist that prints to a recording surface.
+inline std::unique_ptr<StationWindow> OpenStation(SettingsStore& settings, MessageBoxes& messages,
+                                                  const QString& folder) {
+  static const FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
+  auto window = std::make_unique<StationWindow>(StationServices{
+      settings, messages, clock, PrinterTarget{},
+      [] { return std::make_unique<RecordingSurface>(); }, (folder + "/pdlist").toStdString()});
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  return window;
+}
+
+// Types `text` over a box's text and leaves it, as the operator does.
+inline void TypeAndLeave(QLineEdit* box, const QString& text) {
+  box->setFocus(Qt::MouseFocusReason);
+  box->selectAll();
+  QTest::keyClicks(box, text);
+  QTest::keyClick(box, Qt::Key_Tab);
 }
 
 }  // namespace corvel::test

@@ -5,19 +5,14 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
-#include <QApplication>
 #include <QFile>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "platform/printing.h"
-#include "station/station_window.h"
 #include "tests/faults/fault_support.h"
 #include "tests/serial/scale_test_support.h"
 #include "tests/station/station_test_support.h"
-#include "tests/support/pdf_tools.h"
-#include "tests/support/recording_surface.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {
@@ -27,17 +22,14 @@ std::size_t HeapInUse() {
   return mallinfo2().uordblks;
 }
 
-class SerialFaults : public ScaleLinkTest {
- protected:
-  // Polls until the weight box shows `weight`, at most `polls` times.
-  bool PollUntilWeight(const char* weight, int polls = 5) {
-    for (int i = 0; i < polls && view_.weight != weight; ++i)
-      if (!Poll()) return false;
-    return view_.weight == weight;
-  }
-};
+using SerialFaults = ScaleLinkTest;
 
 TEST_F(SerialFaults, JunkFloodIsDroppedAndLeavesNoMemoryBehind) {
+  const auto PollUntilWeight = [this](const char* weight) {
+    for (int i = 0; i < 5 && view_.weight != weight; ++i)
+      if (!Poll()) return false;
+    return view_.weight == weight;
+  };
   view_.autoprint = true;
   scale_.SetReadings(ParseScaleReading("0"));
   ASSERT_TRUE(PollUntilWeight("0.000 KG"));
@@ -111,22 +103,18 @@ TEST_F(SerialFaults, FramesInBurstsOfPiecesAreReadWhole) {
 
 // The device vanishes (a pulled USB adapter: the pty closes) and comes back under the
 // same name (a link the station's COM1 names). Polling stops and "Scales Connected" is
-// cleared; ticking it again resumes reading the scale. Ten rounds keep memory flat.
+// cleared (what the window then shows: tests/serial); ticking it again resumes reading
+// the scale. Ten rounds keep memory flat.
 TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
   const QString folder = MakeTempFolder();
   const QString device = folder + "/scale";
   MemorySettingsStore settings;
   settings.Save(kStationSection, "COM1", device.toStdString());
   FakeMessages messages;
-  FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
-  StationWindow window(StationServices{settings, messages, clock, PrinterTarget{},
-                                       [] { return std::make_unique<RecordingSurface>(); },
-                                       (folder + "/pdlist").toStdString()});
+  const auto opened = OpenStation(settings, messages, folder);
+  StationWindow& window = *opened;
   ScaleLink link(window, *window.Timer1, settings, 1);
   ConnectScaleLink(window, link);
-  window.show();
-  QApplication::setActiveWindow(&window);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
   std::size_t heapAfterFirst = 0;
   for (int round = 1; round <= 10; ++round) {
@@ -146,9 +134,6 @@ TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
     scale->Vanish();
     ASSERT_TRUE(WaitUntil([&] { return !window.Timer1->isActive(); }, 15000));
     EXPECT_FALSE(window.Check3->isChecked());
-    EXPECT_EQ(window.Text4->text(), weight) << "the weight box keeps its text";
-    EXPECT_TRUE(window.StatusLine->text().contains("off"))
-        << window.StatusLine->text().toStdString();
     if (round == 2) heapAfterFirst = HeapInUse();
   }
   EXPECT_LT(HeapInUse(), heapAfterFirst + 256 * 1024);
