@@ -3,7 +3,7 @@
 // corner of the printable area, a text cursor, fonts in points, filled rectangles.
 // A document begins with the first drawing (or text) and ends with EndDoc(); every
 // label, sheet or card is one document. Implementations: the Qt surface on a real
-// printer or PDF (platform/), and RecordingSurface (common/) for tests.
+// printer or PDF and on the screen (platform/), and RecordingSurface (tests/support/).
 //
 // Operations throw PrintError when the printer cannot do what is asked (no printer,
 // an unwritable PDF folder, a font size outside 1..kLargestFontSize).
@@ -24,6 +24,9 @@ class PrintSurface {
  public:
   // The largest font size (points) any surface accepts; size searches stop here.
   static constexpr double kLargestFontSize = 1638;
+  static constexpr bool IsFontSize(double points) {
+    return points >= 1 && points <= kLargestFontSize;
+  }
 
   virtual ~PrintSurface() = default;
 

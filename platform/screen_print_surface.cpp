@@ -44,11 +44,7 @@ void ScreenPrintSurface::SetFontName(std::string_view name) {
 }
 
 void ScreenPrintSurface::SetFontSize(double points) {
-  if (!(points >= 1 && points <= kLargestFontSize)) {
-    throw PrintError("Font size " + GeneralNumber(points) + " is outside 1 to " +
-                     std::to_string(static_cast<int>(kLargestFontSize)) + " points");
-  }
-  fontSize_ = points;
+  fontSize_ = CheckedFontSize(points);
   UpdateFont();
 }
 

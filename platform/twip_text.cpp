@@ -1,5 +1,9 @@
 #include "platform/twip_text.h"
 
+#include "common/errors.h"
+#include "common/number_text.h"
+#include "common/print_surface.h"
+
 #include <QFontMetricsF>
 #include <QPdfWriter>
 #include <QString>
@@ -11,6 +15,14 @@ namespace {
 constexpr double kTwipsPerPoint = 20;
 constexpr int kMetricsDpi = 1200;  // as a high-resolution printer writes PDF
 }  // namespace
+
+double CheckedFontSize(double points) {
+  if (!PrintSurface::IsFontSize(points)) {
+    throw PrintError("Font size " + GeneralNumber(points) + " is outside 1 to " +
+                     std::to_string(static_cast<int>(PrintSurface::kLargestFontSize)) + " points");
+  }
+  return points;
+}
 
 int TwipPixelSize(double points) {
   return std::max(1, static_cast<int>(std::lround(points * kTwipsPerPoint)));

@@ -19,6 +19,9 @@ struct TwipFontChoice {
   bool bold = false, italic = false, underline = false, strikethrough = false;
 };
 
+// `points` when a surface can set that font size; PrintError naming the range otherwise.
+double CheckedFontSize(double points);
+
 // The pixel size of a font of `points` on a painter scaled to twips (at least 1).
 int TwipPixelSize(double points);
 

@@ -51,7 +51,7 @@ std::int16_t ReadWhole(const SettingsStore& settings, std::string_view key,
 double ReadFontSize(const SettingsStore& settings, std::string_view key,
                     std::string_view fallback) {
   const double points = ReadNumber(settings, key, fallback);
-  if (!(points >= 1 && points <= PrintSurface::kLargestFontSize)) {
+  if (!PrintSurface::IsFontSize(points)) {
     throw Failure(Setting(key, settings.GetOr(kSection, key, fallback)) +
                   " is not a font size from 1 to " +
                   std::to_string(int(PrintSurface::kLargestFontSize)) + " points");
