@@ -33,10 +33,7 @@ inline bool WaitUntil(const std::function<bool()>& done, int limitMs = 20000) {
 class FakeStationView : public ScaleView {
  public:
   QString WeightText() const override { return weight; }
-  void SetWeightText(const QString& text) override {
-    weight = text;
-    ++weightWrites;
-  }
+  void SetWeightText(const QString& text) override { weight = text; }
   bool AutoprintChecked() const override { return autoprint; }
   bool ScalesConnectedChecked() const override { return scalesConnected; }
   void SetScalesConnected(bool checked) override { scalesConnected = checked; }
@@ -50,7 +47,6 @@ class FakeStationView : public ScaleView {
   bool autoprint = false;
   bool scalesConnected = true;
   bool failPrint = false;
-  int weightWrites = 0;
   QStringList printedWeights;  // the weight box at each print
   QString status;
 };

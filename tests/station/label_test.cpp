@@ -5,6 +5,7 @@
 #include <QDir>
 #include <cmath>
 #include <map>
+#include <ranges>
 
 #include "barcode/barcode_job.h"
 #include "common/errors.h"
@@ -52,25 +53,17 @@ TEST(LabelBarcode, NumberForCodeFlagAndPrice) {
   const Label labels[] = {
       {.code = "1234", .flag = "27", .price = "5.50", .number = "271234005509"},
       {.code = "1234", .flag = "27", .price = "5.50", .priceCheck = true, .number = "271234205503"},
-      {.code = "7", .price = "12.35", .priceCheck = true, .number = "200007412350"},  // rounded
-      {.code = "9998.7", .price = "0.00", .number = "209999000002"},
       // Judged on the rounded code, as the encoder judges it: 9999.4 is the largest
-      // embedded item, 99999999999.4 is all data.
+      // embedded item, 9999.5 the smallest own code.
       {.code = "9999.4", .number = "209999001009"},
-      {.code = "99999999999.4", .number = "999999999993"},
-      {.code = "10000", .price = "5.50", .number = "100007"},  // the smallest own code
-      {.code = "100000000005", .number = "100000000005"},
-      {.code = "1234567890128", .number = "1234567890128"},
+      {.code = "9999.5", .price = "5.50", .number = "100007"},
       // Only the first 14 characters of the code box count.
       {.code = "1234567890123456", .number = "2345678901234"},
       // Loses its leading digit.
       {.code = "1", .price = "123.45", .priceCheck = true, .number = "200001523458"},
       // Overflows; a short flag is the default.
-      {.code = "1", .price = "1000.00", .number = "200001000003"},
-      {.code = "1", .price = "-3.00", .number = "200001000003"},
-      {.code = "1", .flag = "2", .price = "0.00", .number = "200001000003"},
+      {.code = "1", .flag = "2", .price = "1000.00", .number = "200001000003"},
       {.code = "0", .number = ""},
-      {.code = "-5", .number = ""},
   };
   for (const Label& l : labels) {
     SCOPED_TRACE(std::string(l.code) + " " + l.price);
@@ -99,11 +92,6 @@ TEST(StationCommands, LabelPrintsAProductOfAProductFile) {
     EXPECT_EQ(test::DecodeBarcodes(test::RasterisePdf(files.front(), dpi)),
               QStringList{"0272000602991"})
         << dpi << " dpi";
-  QStringList words;
-  for (const test::PdfWord& word : test::PdfWords(files.front()))
-    words << word.text;
-  for (const char* expected : {"Item", "2.99", "1.000", "6/12/26", "8/12/26", "#2"})
-    EXPECT_TRUE(words.contains(expected)) << expected << " in " << words.join(" ").toStdString();
 }
 
 // With settings it cannot read tarewise still starts (it is running when stopped) and
@@ -141,6 +129,8 @@ class WeighedLabel : public ::testing::Test {
   BarcodeJob job;
 };
 
+// A font size that reads as 0 or less leaves that element off; the rest of the label
+// prints, bold included.
 TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
   struct Case {
     const char* name;
@@ -148,6 +138,8 @@ TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
     const char* embedded = "01585";  // the price the symbol carries; "": no symbol
     std::string lines = "wkp";       // 'w'eight, price per 'k'ilogram and 'p'rice lines printed
     const char* useBy = "";
+    std::pair<const char*, const char*> size = {};  // a font size key and its value
+    const char* leftOff = "";                       // a text not printed
   };
   // clang-format off
   const Case cases[] = {
@@ -160,15 +152,19 @@ TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
       {.name = "NegativeShelfLife", .change = [](auto& b) { b.shelfLife = "-2"; }},
       // The true date centuries ahead, not one some 317 years ahead.
       {.name = "Centuries", .change = [](auto& b) { b.shelfLife = "200000"; }, .useBy = "6/07/74"},
+      {.name = "NoStoreSize", .change = [](auto&) {}, .size = {"StoreSize1", "-4"}, .leftOff = "Storename"},
+      {.name = "NoNumberSize", .change = [](auto&) {}, .size = {"BarcodeFontSize", "none"}, .leftOff = "201234015857"},
   };
   // clang-format on
   const LabelLayout layout = LayoutValues(LayoutSet::Absent);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    MemorySettingsStore settings;
+    if (c.size.first) settings.Save(kStationSection, c.size.first, c.size.second);
     RecordingSurface fresh;
     LabelBoxes boxes = HamBoxes();
     c.change(boxes);
-    Print(boxes, fresh);
+    PrintWeighedLabel(boxes, settings, fresh, clock, job);
     std::multimap<double, std::string> at;  // texts by top
     for (const RecordedOp& op : fresh.Texts())
       at.emplace(op.y, op.text);
@@ -180,25 +176,12 @@ TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
     EXPECT_EQ(*c.embedded ? job.RightDigits : fresh.Texts().front().text,
               *c.embedded ? c.embedded : "Ham")
         << "without a symbol, no number either";
+    EXPECT_TRUE(fresh.Texts().back().font.bold) << "bold from the number or store name on";
     EXPECT_EQ(fresh.EndedDocuments(), 1);
     EXPECT_EQ(at.find(layout.DateTop)->second, "6/12/26");
-    EXPECT_EQ(at.count(layout.UseDateTop), *c.useBy ? 1u : 0u);
     EXPECT_EQ(at.count(layout.UseDateTop) ? at.find(layout.UseDateTop)->second : "", c.useBy);
+    EXPECT_TRUE(!*c.leftOff || !std::ranges::count(at | std::views::values, c.leftOff));
   }
-}
-
-// Bold is switched on by the barcode number and never off: a label without a symbol
-// prints its first lines bold only when the surface kept bold from the label before.
-TEST_F(WeighedLabel, BoldCarriesOverFromTheLabelBefore) {
-  LabelBoxes noCode = HamBoxes();
-  noCode.code = "";
-  for (const LabelBoxes& boxes : {noCode, HamBoxes(), noCode})
-    Print(boxes);
-  std::map<std::string, std::vector<bool>> bold;
-  for (const RecordedOp& op : surface.Texts())
-    bold[op.text].push_back(op.font.bold);
-  EXPECT_EQ(bold["Ham"], (std::vector<bool>{false, true, true}));
-  EXPECT_EQ(bold["Storename"], (std::vector<bool>{true, true, true}));
 }
 
 // A failure abandons the label: an overflowing layout value before anything is drawn,
@@ -249,58 +232,26 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
       {"15.85", "PriceTop", "PriceSize", "Pricecenter", 'p'},
       {"12.99", "PricePerKgTop", "PricePerKgSize", "PricePerKgcenter", 'r'},
       {"#1", "ProductIdTop", "ProductIdSize", "ProductIdcenter", 'l'}};
-  const std::vector<RecordedOp> texts = surface.Texts();
+  const std::vector<RecordedOp> texts = surface.Texts(), bars = surface.Rects();
   ASSERT_EQ(texts.size(), std::size(expected));
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    const Text& e = expected[i];
-    SCOPED_TRACE(e.text);
-    const double size = value[e.size], x = value[e.x];
-    EXPECT_EQ(texts[i].text, e.text);
-    EXPECT_EQ(texts[i].y, value[e.top]);
-    EXPECT_EQ(texts[i].font, (RecordedFont{"Tahoma", size, true})) << "bold from the number on";
-    const double width = double(texts[i].text.size()) * 10 * size;
-    const double left = e.rule == 'c'   ? x - std::floor(width / 2)
-                        : e.rule == 'r' ? x - width
-                        : e.rule == 'p' ? x - std::max(0.0, width - 500)
-                                        : x;
-    EXPECT_EQ(texts[i].x, left);
+    const auto& [text, top, size, x, rule] = expected[i];
+    const double width = double(texts[i].text.size()) * 10 * value[size];
+    const double left = rule == 'c'   ? value[x] - std::floor(width / 2)
+                        : rule == 'r' ? value[x] - width
+                        : rule == 'p' ? value[x] - std::max(0.0, width - 500)
+                                      : value[x];
+    EXPECT_EQ(
+        std::tuple(texts[i].text, texts[i].y, texts[i].x, texts[i].font),
+        std::tuple(std::string(text), value[top], left, RecordedFont{"Tahoma", value[size], true}));
   }
-  const std::vector<RecordedOp> bars = surface.Rects();
   ASSERT_EQ(bars.size(), 30u);
-  EXPECT_EQ(bars.front().y, value["BarcodeTop"]);
-  EXPECT_EQ(bars.front().y2 - bars.front().y, value["BarcodeHeight"]);
-  EXPECT_EQ(bars.back().x2 - bars.front().x, 95 * 23);
+  EXPECT_EQ(
+      std::tuple(bars.front().y, bars.front().y2, bars.back().x2 - bars.front().x),
+      std::tuple(value["BarcodeTop"], value["BarcodeTop"] + value["BarcodeHeight"], 95.0 * 23));
   EXPECT_GT(bars.front().x, value["BarcodeLefte"]);
   for (const auto& [key, stored] : value)
     EXPECT_EQ(store.Get(kStationSection, key), GeneralNumber(stored)) << "written back as read";
-}
-
-// A font size that reads as 0 or less leaves that element off; the rest of the label
-// prints as it would, bold included.
-TEST_F(WeighedLabel, ElementsWithoutAFontSizeAreLeftOff) {
-  LabelBoxes boxes = HamBoxes("3");
-  boxes.description2 = "Sliced";
-  Print(boxes);
-  const std::vector<RecordedOp> whole = surface.Texts();
-  const std::pair<const char*, const char*> rows[] = {{"DescriptionSize2", "Sliced"},
-                                                      {"StoreSize1", "Storename"},
-                                                      {"BarcodeFontSize", "201234015857"},
-                                                      {"UseDateSize", "9/12/26"}};
-  for (const auto& [key, leftOff] : rows) {
-    SCOPED_TRACE(key);
-    const std::string kept = *store.Get(kStationSection, key);
-    store.Save(kStationSection, key, std::string(key).starts_with("Store") ? "-4" : "none");
-    RecordingSurface fresh;
-    Print(boxes, fresh);
-    store.Save(kStationSection, key, kept);
-    std::vector<RecordedOp> expected = whole, printed = fresh.Texts();
-    std::erase_if(expected, [&](const RecordedOp& op) { return op.text == leftOff; });
-    ASSERT_EQ(printed.size(), expected.size());
-    for (std::size_t i = 0; i < printed.size(); ++i)
-      EXPECT_EQ(std::tuple(printed[i].text, printed[i].x, printed[i].y, printed[i].font),
-                std::tuple(expected[i].text, expected[i].x, expected[i].y, expected[i].font));
-    EXPECT_EQ(fresh.Rects().size(), 30u);
-  }
 }
 
 }  // namespace
