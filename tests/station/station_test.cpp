@@ -181,10 +181,9 @@ TEST(ProductFile, NonWeighedFlag) {
 
 class StationWindowTest : public ::testing::Test {
  protected:
-  // Labels go as PDF documents into pdfFolder_.
+  // Labels go as PDF documents into pdfFolder_ (the default kind of target).
   std::unique_ptr<StationWindow> Open() {
     PrinterTarget target;
-    target.kind = PrinterTarget::Kind::PdfFolder;
     target.pdfFolder = pdfFolder_.toStdString();
     target.program = "tarewise";
     target.pageWidthMm = 60;
@@ -212,27 +211,23 @@ class StationWindowTest : public ::testing::Test {
 TEST_F(StationWindowTest, TypingIsNeverLostAndLeavingABoxCommitsIt) {
   enum Cursor { PassThrough, End, ClickAtRight, SelectAll };
   using W = StationWindow;
+  using B = ProductBox;
   struct Row {
     QLineEdit* W::*box;
+    ProductBox field;
     Cursor cursor;
     const char* typed;
     const char* stored = nullptr;  // the field's new value; none: unchanged
     bool refused = false;
   };
   const Row rows[] = {
-      {&W::Text6, End, " off", "Ham off"},
-      {&W::Text6, PassThrough, ""},
-      {&W::Text7, ClickAtRight, "Thin", "Thin"},
+      {&W::Text6, B::Description2, End, " off", "Ham off"},
+      {&W::Text6, B::Description2, PassThrough, ""},
+      {&W::Text7, B::Description3, ClickAtRight, "Thin", "Thin"},
       // Behind the padding of line 1: the padding gives way to what was typed.
-      {&W::Text2, End, "Fresh", "Product            Fresh"},
-      {&W::Text1, SelectAll, "4711x", "47110000"},
-      {&W::Text9, SelectAll, "1e39", nullptr, true},
-  };
-  const auto fieldOf = [](QLineEdit* W::*box) {
-    return box == &W::Text2   ? ProductBox::Description1
-           : box == &W::Text6 ? ProductBox::Description2
-           : box == &W::Text7 ? ProductBox::Description3
-                              : ProductBox::Code;
+      {&W::Text2, B::Description1, End, "Fresh", "Product            Fresh"},
+      {&W::Text1, B::Code, SelectAll, "4711x", "47110000"},
+      {&W::Text9, B::Tare, SelectAll, "1e39", nullptr, true},
   };
   RecordBytes original = test::NewItemRecord("Product");
   std::copy_n("Ham", 3, original.begin() + 48);  // then zero bytes
@@ -251,7 +246,7 @@ TEST_F(StationWindowTest, TypingIsNeverLostAndLeavingABoxCommitsIt) {
     QTest::keyClicks(box, row.typed);
     QTest::keyClick(box, Qt::Key_Tab);
     RecordBytes expected = original;
-    if (row.stored) PutField(expected, fieldOf(row.box), row.stored);
+    if (row.stored) PutField(expected, row.field, row.stored);
     EXPECT_EQ(ReadAllBytes(productPath_), expected);
     EXPECT_EQ(messages_.messages.size(), row.refused ? 1u : 0u);
   }
