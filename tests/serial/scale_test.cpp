@@ -1,5 +1,5 @@
-// The scale: frames on their own, port numbers and devices, the link against a simulated
-// scale on a real pty opened by a real QSerialPort, and `corvel scale --link` as a process.
+// The scale: frames on their own, port numbers and their devices, and the link against a
+// simulated scale on a real pty opened by a real QSerialPort.
 #include <gtest/gtest.h>
 
 #include <QSerialPort>
