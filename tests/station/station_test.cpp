@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QTest>
-#include <map>
 
 #include "common/errors.h"
 #include "common/settings_sections.h"
