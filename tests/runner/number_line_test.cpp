@@ -17,8 +17,7 @@ TEST(NumberLines, FromPreparedDigits) {
       // Up to 11 significant digits: the check digit is computed (leading zeros dropped;
       // another row in tests/tools/barcode_command_test.cpp).
       {"00000001234", false, true, true, "1234   8", "1234 8"},
-      // 12 and 13 digits carry their own check digit, printed as given.
-      {"123456789012", false, false, true, "123456789012", "12345678901 2"},
+      // 13 digits carry their own check digit, printed as given.
       {"5012345678901", false, true, true, "5012345678901", "501234567890 1"},
       // UPC-E on sheets: its six digits without leading zeros (the long form is a sheet case).
       {"01230000045", true, true, true, "1230000045   1", "123453"},
