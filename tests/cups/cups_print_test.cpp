@@ -1,21 +1,27 @@
-// The print surface and printer targets against a private CUPS scheduler with a 60 x 40
-// mm roll-label queue and an A4/A5/A6 office queue: each document is one job laid out on
-// the media the queue reports (or the one its paper size code asks for), that media is
-// requested with the job, failures name the queue, and abandoned documents never print;
-// a queue that reports its resolution gets exact bars without calibration.
+// Printing through a private CUPS scheduler with a 60 x 40 mm roll-label queue (also
+// one reporting 203 dpi) and an A4/A5/A6 office queue with trays: each document is one
+// job laid out on the media the queue reports (or the one its paper size code asks for),
+// that media and the paper bin's tray are requested with the job, a paused queue is a
+// failure, abandoned documents never print, a queue that reports its resolution gets
+// exact bars without calibration, and the station's window answers while the print
+// server is frozen.
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <algorithm>
+#include <QTest>
 #include <memory>
 #include <tuple>
 
+#include "common/clock.h"
 #include "common/errors.h"
 #include "common/settings_store.h"
 #include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "platform/qt_print_surface.h"
+#include "station/station_window.h"
+#include "tests/station/station_test_support.h"
 #include "tests/support/bar_widths.h"
 #include "tests/support/cups_daemon.h"
 #include "tests/support/pdf_tools.h"
@@ -23,6 +29,35 @@
 
 namespace corvel {
 namespace {
+
+using Slots = std::vector<std::string>;
+
+TEST(InputSlotTest, ParsesThePpdChoices) {
+  EXPECT_EQ(ParsePpdInputSlots("*PageSize A4/A4: \"\"\n*DefaultInputSlot: Auto\n"
+                               "*InputSlot Auto/Automatic: \"\"\n*InputSlot Tray1: \"x\"\r\n"
+                               "*InputSlot Tray2/Tray 2: \"y\"\n"),
+            (Slots{"Auto", "Tray1", "Tray2"}));
+  // Lookalikes, and a name that would not be safe in a job option.
+  EXPECT_EQ(ParsePpdInputSlots("*InputSlots A/B: \"\"\n*%InputSlot X: \"\"\n *InputSlot Y: "
+                               "\"\"\n*InputSlot a,b/x: \"\"\n"),
+            Slots{});
+}
+
+TEST(InputSlotTest, ChoosesExplicitThenCommonNames) {
+  const std::map<int, std::string> explicitSlots = {{267, "tray2"}, {268, "Tray9"}, {2, ""}};
+  // Bin, slots the queue offers, slot chosen.
+  const std::tuple<int, Slots, const char*> rows[] = {
+      {267, {"Auto", "Tray1", "TRAY2"}, "TRAY2"},   // explicit, in the queue's spelling
+      {268, {"Auto", "Tray1", "Tray2"}, ""},        // explicit but not offered
+      {2, {"Lower", "Tray2"}, ""},                  // an empty explicit slot wins
+      {1, {"Tray1", "top"}, "top"},                 // common names in preference order
+      {14, {"Auto", "Tray1"}, "Tray1"},             // cassette falls back to tray 1
+      {7, {"Auto", "Tray1"}, ""},                   // automatic has no name
+      {3, {"auto", "tray-1", "tray-3"}, "tray-3"},  // IPP names
+  };
+  for (const auto& [bin, offered, expected] : rows)
+    EXPECT_EQ(ChooseInputSlot(bin, explicitSlots, offered), expected) << bin;
+}
 
 class CupsPrintTest : public ::testing::Test {
  protected:
@@ -44,13 +79,14 @@ class CupsPrintTest : public ::testing::Test {
     ASSERT_TRUE(startError_.isEmpty()) << startError_.toStdString();
   }
 
+  // 105 x 148 mm: the user-defined size.
   static PrinterTarget Queue(const char* name, int copies = 1) {
     PrinterTarget target;
     target.kind = PrinterTarget::Kind::CupsQueue;
     target.queue = name;
     target.program = "cupstest";
     target.copies = copies;
-    target.pageWidthMm = 105;  // the user-defined size
+    target.pageWidthMm = 105;
     target.pageHeightMm = 148;
     return target;
   }
@@ -79,7 +115,6 @@ TEST_F(CupsPrintTest, DocumentsArePrintedOnTheQueuesMediaAndRequestIt) {
     EXPECT_NEAR(surface.PageWidth() / 20, laidOut.width(), 1);
     EXPECT_NEAR(surface.PageHeight() / 20, laidOut.height(), 1);
     surface.Print(name, true);
-    surface.FillRect(100, 700, 1000, 800, 0);
     surface.EndDoc();
     ASSERT_TRUE(daemon_->WaitForCompletedJobs(queue, before + 1));
     const QString out = daemon_->OutputFile(queue);
@@ -88,9 +123,6 @@ TEST_F(CupsPrintTest, DocumentsArePrintedOnTheQueuesMediaAndRequestIt) {
     EXPECT_NEAR(std::max(page.width(), page.height()), std::max(fed.width(), fed.height()), 1.5);
     EXPECT_EQ(daemon_->PjlSetting(queue, "PAPER"), paper);
     EXPECT_EQ(test::PdfPageCount(out), copies);
-    const auto words = test::PdfWords(out);
-    EXPECT_TRUE(
-        std::any_of(words.begin(), words.end(), [&](const auto& w) { return w.text == name; }));
   }
 }
 
@@ -113,61 +145,117 @@ TEST_F(CupsPrintTest, AbandonedAndEmptyDocumentsSendNothing) {
   EXPECT_EQ(words[0].text, "sent");
 }
 
-TEST_F(CupsPrintTest, QueuesThatCannotPrintAreNamed) {
-  // The queue, the client commands that stop it and start it again, what the failure says.
-  const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
-      {"NoSuchQueue", nullptr, nullptr, "has no printer NoSuchQueue"},
-      {"Office", "cupsdisable", "cupsenable", "Office is paused"},
-  };
-  for (const auto& [queue, stop, start, says] : rows) {
-    if (stop) {
-      ASSERT_EQ(daemon_->RunClient(stop, {queue}), 0);
-    }
-    QtPrintSurface surface(Queue(queue));
-    try {
-      surface.Print("x", true);
-      surface.EndDoc();
-      ADD_FAILURE() << "printed on " << queue;
-    } catch (const PrintError& error) {
-      EXPECT_NE(std::string(error.what()).find(says), std::string::npos) << error.what();
-    }
-    if (start) daemon_->RunClient(start, {queue});
+// A paused queue takes jobs and holds them: the label would never come out.
+TEST_F(CupsPrintTest, PausedQueueIsAFailureNamingIt) {
+  ASSERT_EQ(daemon_->RunClient("cupsdisable", {"Office"}), 0);
+  QtPrintSurface surface(Queue("Office"));
+  try {
+    surface.Print("x", true);
+    surface.EndDoc();
+    ADD_FAILURE() << "printed on a paused queue";
+  } catch (const PrintError& error) {
+    EXPECT_NE(std::string(error.what()).find("Office is paused"), std::string::npos)
+        << error.what();
   }
+  daemon_->RunClient("cupsenable", {"Office"});
 }
 
 // A queue that reports its resolution needs no calibration: the station's label sent to a
-// 203 dpi roll printer comes out with every bar a whole number of dots, and the doctor
-// says which resolution each target prints at.
+// 203 dpi roll printer comes out with every bar a whole number of dots.
 TEST_F(CupsPrintTest, LabelOnA203DpiQueueHasExactBars) {
   EXPECT_EQ(CupsQueue("Roll203").DefaultResolution(), 203);
   EXPECT_EQ(CupsQueue("Roll").DefaultResolution(), 0);
   const QString config = test::MakeTempFolder();
   QDir().mkpath(config + "/Corvel");
-  // No serial device: the doctor would ask this machine's own port.
   QFile ini(config + "/Corvel/Corvel.ini");
-  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-  ini.write("[Zebra]\nPrinterName=Roll203\nCOM1=" + config.toUtf8() +
-            "/no-tty\n[Printer]\nPrinterName=Roll\n[Calibration Gone]\nDpi=300\n");
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[Zebra]\nPrinterName=Roll203\n") > 0);
   ini.close();
-  const QStringList env = {daemon_->ClientEnvironment(), "XDG_CONFIG_HOME=" + config};
   const int before = daemon_->CompletedJobs("Roll203");
-  const test::RunResult run = test::RunProgram(
-      test::BuiltProgram("corvel"),
-      {"label", "--code", "1234", "--price", "12.99", "--weight", "1.235 KG"}, {}, env);
+  const test::RunResult run =
+      test::RunProgram(test::BuiltProgram("corvel"),
+                       {"label", "--code", "1234", "--price", "12.99", "--weight", "1.235 KG"}, {},
+                       {daemon_->ClientEnvironment(), "XDG_CONFIG_HOME=" + config});
   ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
   ASSERT_TRUE(daemon_->WaitForCompletedJobs("Roll203", before + 1));
   const test::SpreadSummary bars = test::Summarise(
       test::MeasureSymbols(test::RasterisePdf(daemon_->OutputFile("Roll203"), 203), 203));
   EXPECT_EQ(std::pair(bars.symbols, bars.uneven), std::pair(1, 0));
+}
 
-  const test::RunResult doctor =
-      test::RunProgram(test::BuiltProgram("corvel"),
-                       {"doctor", "--station-folder", test::MakeTempFolder()}, {}, env);
-  const QString out = QString::fromUtf8(doctor.out);
-  EXPECT_TRUE(out.contains("printer Roll203 (60 x 40 mm, 203 dpi reported by the queue)") &&
-              out.contains("printer Roll (60 x 40 mm): it reports no resolution") &&
-              out.contains("[Calibration Gone]") && out.contains("has no printer Gone"))
-      << out.toStdString();
+// Paper bins reach the queue as its tray option: the queue's PPD turns the chosen slot
+// into "@PJL SET MEDIASOURCE=..." in front of the job.
+TEST_F(CupsPrintTest, BinSelectsTheQueueTray) {
+  // Only keys naming a bin number 1..32767 count; another section's keys do not.
+  MemorySettingsStore settings;
+  settings.SaveMany("Printer", {{"PrinterName", "Office"},
+                                {"InputSlot267", " tray2 "},
+                                {"InputSlot32767", "Top"},
+                                {"InputSlot0267", "Tray9"},
+                                {"InputSlot32768", "Tray9"},
+                                {"InputSlotA", "Tray9"}});
+  settings.Save("Zebra", "InputSlot1", "Tray9");
+  const PrinterTarget target = ChoosePrinterTarget(settings, "Printer", "sheetwise");
+  ASSERT_EQ(target.kind, PrinterTarget::Kind::CupsQueue);
+  EXPECT_EQ(target.inputSlots, (std::map<int, std::string>{{267, "tray2"}, {32767, "Top"}}));
+
+  // Bin, tray named in the job: explicit key in the queue's spelling, automatic.
+  const std::pair<int, const char*> rows[] = {{267, "TRAY2"}, {7, "AUTO"}};
+  int jobs = daemon_->CompletedJobs("Office");
+  for (const auto& [bin, tray] : rows) {
+    QtPrintSurface surface(target);
+    surface.SetPaperBin(bin);
+    surface.Print("tray", true);
+    surface.EndDoc();
+    EXPECT_EQ(surface.PaperBin(), bin);
+    ASSERT_TRUE(daemon_->WaitForCompletedJobs("Office", ++jobs));
+    EXPECT_EQ(daemon_->PjlSetting("Office", "MEDIASOURCE"), tray) << bin;
+  }
+}
+
+// The station sends labels off its window thread: with the print server frozen the window
+// still answers at once, and the refusal reaches the operator when the bounded wait ends.
+TEST_F(CupsPrintTest, StationWindowAnswersWhileThePrintServerIsFrozen) {
+  MemorySettingsStore settings;
+  test::FakeMessages messages;
+  FixedClock clock(MakeLocalTime(2026, 12, 6, 12));
+  PrinterTarget target = Queue("Roll");
+  target.program = "tarewise";
+  target.pageWidthMm = 60;  // as the station chooses it
+  target.pageHeightMm = 40;
+  const QString products = test::MakeTempFolder() + "/pdlist";
+  test::WriteAllBytes(products, test::ProductFileBytes(1));  // a product with a code
+  StationServices services{settings, messages, clock, target, {}, products.toStdString()};
+  services.makeBackgroundSurface = [target](PrintStatus status) {
+    return MakeBackgroundPrintSurface(target, std::move(status));
+  };
+  StationWindow window(std::move(services));
+  window.Text4->setText("1.235");
+  messages.messages.clear();
+  const auto waitForStatus = [&](const char* word) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!window.StatusLine->text().contains(word) &&
+           waited.elapsed() < 4 * kPrintServerTimeoutMs)
+      QTest::qWait(20);
+    return window.StatusLine->text();
+  };
+
+  const int before = daemon_->CompletedJobs("Roll");
+  window.Command1->click();
+  EXPECT_TRUE(waitForStatus("printed").contains("last label: printed on printer Roll"))
+      << window.StatusLine->text().toStdString();
+  ASSERT_TRUE(daemon_->WaitForCompletedJobs("Roll", before + 1));
+
+  daemon_->Freeze();
+  QElapsedTimer took;
+  took.start();
+  window.Command1->click();
+  window.Command1->click();
+  EXPECT_LT(took.elapsed(), 1000) << "the window waited for the print server";
+  EXPECT_TRUE(waitForStatus("refused").contains("refused"))
+      << window.StatusLine->text().toStdString();
+  EXPECT_FALSE(messages.messages.empty()) << "the operator was not told";
+  daemon_->Thaw();
 }
 
 }  // namespace

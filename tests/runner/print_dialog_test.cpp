@@ -15,21 +15,6 @@
 namespace corvel {
 namespace {
 
-// Presses OK or Cancel on the modal dialog as soon as it is shown.
-void AnswerWhenShown(bool accept, bool& answered) {
-  auto* timer = new QTimer;
-  timer->setInterval(20);
-  QObject::connect(timer, &QTimer::timeout, [timer, accept, &answered] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    answered = true;
-    timer->stop();
-    timer->deleteLater();
-    accept ? dialog->accept() : dialog->reject();
-  });
-  timer->start();
-}
-
 TEST(RealPrintDialog, OkPrintsOnTheJobsPageCancelEnds) {
   // ctest answers dialogs unattended; this test wants the dialog shown.
   const QByteArray saved = qgetenv("CORVEL_PRINT_DIALOG");
@@ -49,8 +34,15 @@ TEST(RealPrintDialog, OkPrintsOnTheJobsPageCancelEnds) {
     data.settings.Save(kPrinterSection, "PdfFolder", pdf.toStdString());
     QtPrintDialog dialog;
     RunnerServices services{data.settings, dialog, data.messages, &MakePrintSurface};
-    bool answered = false;
-    AnswerWhenShown(accept, answered);
+    bool answered = false;  // OK or Cancel pressed as soon as the dialog is shown
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&, accept] {
+      auto* shown = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!shown || answered) return;
+      answered = true;
+      accept ? shown->accept() : shown->reject();
+    });
+    timer.start(20);
     const RunOutcome outcome = RunSheetwise(services);
     EXPECT_TRUE(answered) << "the dialog was shown";
     EXPECT_EQ(outcome.exitCode, accept ? kExitPrinted : kExitCancelled) << outcome.reason;

@@ -1,5 +1,5 @@
-// The request files read into memory: record layout, counts, limits, causes of failure,
-// and that the files are never changed.
+// The request files read into memory: counts, limits, causes of failure, and that the
+// files are never changed.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -14,18 +14,6 @@
 namespace corvel {
 namespace {
 using test::DataFolder;
-
-// The fields of a request as the suite lays them out (reading and writing every field
-// back is the request record fuzz target's).
-TEST(RequestRecords, FieldsOfTheSuitesLayout) {
-  const std::string raw =
-      "5012345678900 Granny Smith apples, loose  1 kg   $3.49          \x34\x12";
-  BarcodeRequestRecord record;
-  record.bytes.assign(raw.begin(), raw.end());
-  EXPECT_EQ(std::tuple(record.Code(), record.Description(), record.Price(), int(record.Spare())),
-            std::tuple("5012345678900 ", "Granny Smith apples, loose  1 kg", "   $3.49          ",
-                       0x1234));
-}
 
 // Records counted from the file's length (a short last one counts as its part), up to the
 // limits of 5000 requests and 500 shelf cards; the files stay as written. Past the limit
@@ -79,23 +67,6 @@ TEST(LoadRequests, HugeFileOrNamedPipeIsAFailure) {
   EXPECT_THROW(LoadBarcodeRequests(data.run), IoError);
 }
 
-TEST(LoadRequests, APathThatIsNoFolderIsNamed) {
-  for (const auto& [path, why] : {std::pair<std::string, std::string>{"/no/such", "does not exist"},
-                                  {"/plain", "is not a folder"}}) {
-    DataFolder data;
-    test::WriteFile(data.folder + "/plain", "x");
-    data.settings.Save(kRunnerSection, "Path", data.folder.toStdString() + path);
-    try {
-      LoadBarcodeRequests(data.run);
-      ADD_FAILURE() << "opened " << path;
-    } catch (const IoError& error) {
-      EXPECT_NE(std::string(error.what()).find(path + " (setting Quorrel/Path) " + why),
-                std::string::npos)
-          << error.what();
-    }
-  }
-}
-
 // A suite writing its folder name in its single-byte code page: the settings store reads
 // "caf\xE9" as "café"; the folder on disk is the one in the suite's bytes.
 TEST(LoadRequests, PathInTheSuitesCodePageFindsItsFolder) {
@@ -107,23 +78,6 @@ TEST(LoadRequests, PathInTheSuitesCodePageFindsItsFolder) {
   data.settings.Save(kRunnerSection, "Path", Cp1252ToUtf8(folder));
   EXPECT_EQ(LoadBarcodeRequests(data.run).records.size(), 2u);
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Cp1252ToUtf8(folder))));
-}
-
-// Blank shelf lines when the shelf file is short; it is created empty when missing, and
-// never changed.
-TEST(LoadRollRequests, ShelfLinesBesideEachRequest) {
-  DataFolder data;
-  const QByteArray shelf = test::ShelfBytes({{{"a"}}, {{"", "", "", "", "", "z"}}});
-  test::WriteFile(data.Barprint(), test::BarprintBytes(test::NumberedRows(3)));
-  LoadRollRequests(data.run);
-  EXPECT_EQ(QFileInfo(data.ShelfPrint()).size(), 0);
-  test::WriteFile(data.ShelfPrint(), shelf);
-  const RollRequests loaded = LoadRollRequests(data.run);
-  ASSERT_EQ(loaded.shelf.size(), 3u);
-  EXPECT_EQ(TrimSpaces(loaded.shelf[0].Text(0)) + TrimSpaces(loaded.shelf[1].Text(5)) +
-                TrimSpaces(loaded.shelf[2].Text(0)),
-            "az");
-  EXPECT_EQ(test::ReadFile(data.ShelfPrint()), shelf);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
-// The request writer: what it refuses, what it cuts, what it writes.
+// The request writer: what it refuses, what it cuts, which files it writes.
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
 
-#include "common/text.h"
 #include "tests/runner/runner_fixture.h"
 #include "tools/requests/request_writer.h"
 
@@ -46,20 +45,6 @@ TEST(RequestWriter, RefusedWithTheRowNamedOrAccepted) {
   }
 }
 
-// A card's own layout wins over the request's, for its own cells only.
-TEST(RequestWriter, JsonLayoutsAndCards) {
-  const RequestDescription request = ParseRequestJson(R"({
-    "layouts": {"2": {"paperSource": "C", "elements": {"4": {"top": 5000}}}},
-    "shelf": [{"texts": ["", "", "Pens", 2], "byWeight": true,
-               "layouts": {"2": {"elements": {"4": {"top": "6000"}}}}}]})",
-                                                      false);
-  ASSERT_EQ(request.shelf->size(), 1u);
-  const ShelfRecord& card = request.shelf->front();
-  EXPECT_EQ(std::tuple(TrimSpaces(card.Layout(4, 1, 2)), TrimSpaces(card.Layout(9, 3, 2)),
-                       TrimSpaces(card.Text(3)), card.ByWeight()),
-            std::tuple("6000", "C", "2", std::int16_t(-1)));
-}
-
 // Each request replaces both files, so an older request's shelf lines never reach new
 // labels; --keep-shelf leaves the shelf file alone and cannot go with shelf cards.
 TEST(RequestWriter, WritesBothFilesUnlessTheShelfFileIsKept) {
@@ -90,22 +75,6 @@ TEST(RequestWriter, WritesBothFilesUnlessTheShelfFileIsKept) {
               row.barprintSize < 0 ? 2 * 66 : row.barprintSize);
     EXPECT_EQ(QFileInfo(QString::fromStdString(folder + "/ShelfPrint")).size(), row.shelfSize);
   }
-}
-
-// Every byte of a field is shown; missing files are reported, not created.
-TEST(RequestWriter, DumpShowsEveryByteAndCreatesNothing) {
-  const QString folder = test::MakeTempFolder();
-  EXPECT_NE(DumpRequests(folder.toStdString(), true).find("Barprint: missing"), std::string::npos);
-  EXPECT_FALSE(QFile::exists(folder + "/Barprint"));
-  EXPECT_FALSE(QFile::exists(folder + "/ShelfPrint"));
-
-  BarcodeRequestRecord record;
-  record.SetCode(std::string{'1', '2', '\0', '3'});
-  record.SetDescription("say \"hi\"\t\\");
-  WriteRequestFile(folder.toStdString() + "/Barprint", std::vector{record});
-  const std::string dump = DumpRequests(folder.toStdString(), false);
-  EXPECT_NE(dump.find(R"(1  code "12\x003"  description "say \"hi\"\x09\\")"), std::string::npos)
-      << dump;
 }
 
 }  // namespace
