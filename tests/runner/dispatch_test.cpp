@@ -77,7 +77,6 @@ TEST(Dispatch, SelectsJobAndRunState) {
       {.selector = "Z", .copies = 3, .calls = {{.job = Job::Roll, .copies = 3}}},
       {.selector = "P", .calls = {{.job = Job::Page10}}},
       {.selector = "P20", .calls = {{.job = Job::Page20}}},
-      {.selector = "1S", .exitCode = F},
       {.selector = "  44 ", .calls = {{.job = Job::Sheet, .sheetType = 44}}},
       // Shelf requests: no dialog unless "Display" is True; copies run the job again.
       {.selector = "S3", .copies = 5, .dialogShown = false, .calls = {{Job::Shelf, 1, 0, 3, "S3", U, U}}},

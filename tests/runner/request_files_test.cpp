@@ -1,5 +1,6 @@
-// The request files read into memory: counts, limits, causes of failure, and that the
-// files are never changed.
+// The request files: read into memory (counts, limits, causes of failure, and the files
+// never changed), and written by the request writer (what it refuses, what it cuts,
+// which files it writes).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,35 +11,25 @@
 #include "common/text.h"
 #include "runner/jobs.h"
 #include "tests/runner/runner_fixture.h"
+#include "tools/requests/request_writer.h"
 
 namespace corvel {
 namespace {
 using test::DataFolder;
 
-// Records counted from the file's length (a short last one counts as its part), up to the
-// limits of 5000 requests and 500 shelf cards; the files stay as written. Past the limit
-// and a cut record: tests/faults/runner_faults_test.cpp.
-TEST(LoadRequests, CountsUpToTheLimits) {
-  for (const bool shelf : {false, true}) {
-    SCOPED_TRACE(shelf ? "ShelfPrint" : "Barprint");
-    DataFolder data;
-    const QString path = shelf ? data.ShelfPrint() : data.Barprint();
-    QByteArray bytes = shelf ? test::ShelfBytes(std::vector<test::ShelfCard>(500, {{"Item"}}))
-                             : test::BarprintBytes(test::NumberedRows(5001));
-    if (!shelf) bytes.chop(1);  // 5000 requests and all but the last byte of one more
-    test::WriteFile(path, bytes);
-    if (shelf) {
-      const auto loaded = LoadShelfRecords(data.run);
-      EXPECT_EQ(loaded.size(), 500u);
-      EXPECT_EQ(TrimSpaces(loaded.back().Text(0)), "Item");
-    } else {
-      const BarcodeRequests requests = LoadBarcodeRequests(data.run);
-      EXPECT_EQ(requests.records.size(), 5000u);
-      EXPECT_DOUBLE_EQ(requests.count, bytes.size() / 66.0);
-      EXPECT_EQ(requests.records.back().Description(), FixedText("Item 5000", 32));
-    }
-    EXPECT_EQ(test::ReadFile(path), bytes) << "unchanged";
-  }
+// Requests counted from the file's length (a short last one counts as its part), up to
+// the limit of 5000; the file stays as written. Past the limit and a cut record:
+// tests/faults/runner_faults_test.cpp.
+TEST(LoadRequests, CountsUpToTheLimit) {
+  DataFolder data;
+  QByteArray bytes = test::BarprintBytes(test::NumberedRows(5001));
+  bytes.chop(1);  // 5000 requests and all but the last byte of one more
+  test::WriteFile(data.Barprint(), bytes);
+  const BarcodeRequests requests = LoadBarcodeRequests(data.run);
+  EXPECT_EQ(requests.records.size(), 5000u);
+  EXPECT_DOUBLE_EQ(requests.count, bytes.size() / 66.0);
+  EXPECT_EQ(requests.records.back().Description(), FixedText("Item 5000", 32));
+  EXPECT_EQ(test::ReadFile(data.Barprint()), bytes) << "unchanged";
 }
 
 // A missing request file is created empty and ends the run; an empty "Path" ends every
@@ -78,6 +69,71 @@ TEST(LoadRequests, PathInTheSuitesCodePageFindsItsFolder) {
   data.settings.Save(kRunnerSection, "Path", Cp1252ToUtf8(folder));
   EXPECT_EQ(LoadBarcodeRequests(data.run).records.size(), 2u);
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Cp1252ToUtf8(folder))));
+}
+
+// A value that does not fit is refused naming its row (--cut accepts it, cut); a
+// character counts once however many bytes it takes.
+TEST(RequestWriter, RefusedWithTheRowNamedOrAccepted) {
+  const std::string d33(33, 'd');
+  const struct {
+    bool json;
+    std::string input;
+    std::string message;  // empty: accepted
+  } cases[] = {
+      // clang-format off
+      {false, "code,description\n1,x\n2," + d33 + "\n", "CSV line 3: description"},
+      {false, "description\n" + std::string(31, 'e') + "é\n", ""},
+      {false, "description\nŁódź\n", "Windows-1252"},
+      {true, R"({"barcodes": [{"code": "1"}, {"code": "123456789012345"}]})", "barcodes row 2: code"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    const auto parse = [&](bool cut) {
+      c.json ? ParseRequestJson(c.input, cut) : ParseRequestCsv(c.input, cut);
+    };
+    std::string refusal;
+    try {
+      parse(false);
+    } catch (const RequestInputError& error) {
+      refusal = error.what();
+    }
+    EXPECT_EQ(refusal.empty(), c.message.empty()) << refusal;
+    EXPECT_NE(refusal.find(c.message), std::string::npos) << refusal;
+    EXPECT_NO_THROW(parse(true)) << "--cut accepts it";
+  }
+}
+
+// Each request replaces both files, so an older request's shelf lines never reach new
+// labels; --keep-shelf leaves the shelf file alone and cannot go with shelf cards.
+TEST(RequestWriter, WritesBothFilesUnlessTheShelfFileIsKept) {
+  const struct {
+    const char* csv;
+    bool keepShelf;
+    qint64 barprintSize;  // -1: refused, both files left as they were
+    qint64 shelfSize;
+  } rows[] = {
+      {"code\n1\n", false, 66, 0},
+      {"code\n1\n", true, 66, 2 * 11162},
+      {"text1\nx\n", false, 0, 11162},
+      {"text1\nx\n", true, -1, 2 * 11162},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.csv) + (row.keepShelf ? " kept" : ""));
+    const std::string folder = test::MakeTempFolder().toStdString();
+    WriteRequestFiles(folder, ParseRequestCsv("code,text1\n1,a\n2,b\n", false), false);
+    const auto write = [&] {
+      WriteRequestFiles(folder, ParseRequestCsv(row.csv, false), row.keepShelf);
+    };
+    if (row.barprintSize < 0) {
+      EXPECT_THROW(write(), RequestInputError);
+    } else {
+      write();
+    }
+    EXPECT_EQ(QFileInfo(QString::fromStdString(folder + "/Barprint")).size(),
+              row.barprintSize < 0 ? 2 * 66 : row.barprintSize);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(folder + "/ShelfPrint")).size(), row.shelfSize);
+  }
 }
 
 }  // namespace
