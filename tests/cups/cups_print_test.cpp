@@ -7,15 +7,14 @@
 // server is frozen.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTest>
 #include <memory>
 #include <tuple>
 
 #include "common/clock.h"
 #include "common/errors.h"
+#include "common/ini_settings_store.h"
 #include "common/settings_store.h"
 #include "platform/cups_queue.h"
 #include "platform/printing.h"
@@ -32,12 +31,9 @@ namespace {
 
 using Slots = std::vector<std::string>;
 
-TEST(InputSlotTest, ParsesThePpdChoices) {
-  EXPECT_EQ(ParsePpdInputSlots("*PageSize A4/A4: \"\"\n*DefaultInputSlot: Auto\n"
-                               "*InputSlot Auto/Automatic: \"\"\n*InputSlot Tray1: \"x\"\r\n"
-                               "*InputSlot Tray2/Tray 2: \"y\"\n"),
-            (Slots{"Auto", "Tray1", "Tray2"}));
-  // Lookalikes, and a name that would not be safe in a job option.
+TEST(InputSlotTest, PpdLookalikesAndUnsafeNamesAreNoChoices) {
+  // Lookalikes, and a name that would not be safe in a job option (the choices of a
+  // plain PPD: the tray test below).
   EXPECT_EQ(ParsePpdInputSlots("*InputSlots A/B: \"\"\n*%InputSlot X: \"\"\n *InputSlot Y: "
                                "\"\"\n*InputSlot a,b/x: \"\"\n"),
             Slots{});
@@ -164,10 +160,8 @@ TEST_F(CupsPrintTest, LabelOnA203DpiQueueHasExactBars) {
   EXPECT_EQ(CupsQueue("Roll203").DefaultResolution(), 203);
   EXPECT_EQ(CupsQueue("Roll").DefaultResolution(), 0);
   const QString config = test::MakeTempFolder();
-  QDir().mkpath(config + "/Corvel");
-  QFile ini(config + "/Corvel/Corvel.ini");
-  ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[Zebra]\nPrinterName=Roll203\n") > 0);
-  ini.close();
+  IniSettingsStore((config + "/Corvel/Corvel.ini").toStdString())
+      .Save("Zebra", "PrinterName", "Roll203");
   const int before = daemon_->CompletedJobs("Roll203");
   const test::RunResult run =
       test::RunProgram(test::BuiltProgram("corvel"),
