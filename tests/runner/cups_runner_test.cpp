@@ -1,7 +1,7 @@
 // sheetwise through a private CUPS scheduler: roll labels come out on the 60 x 40 mm
-// label and scan at the printer's 203 dpi; a frozen print server ends the run within the
-// bounded wait, with a reason and a failure status, and nothing goes to a PDF folder
-// instead (a stopped one: tests/faults/runner_faults_test.cpp).
+// label and scan at the printer's 203 dpi; a queue that refuses jobs and a print server
+// frozen or stopped end the run within the bounded wait, with a reason and status 1,
+// nothing diverted to a PDF folder and the request left as written.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -16,80 +16,77 @@
 namespace corvel {
 namespace {
 
-class CupsRunner : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
-    QString error;
-    ASSERT_TRUE(daemon.StartWithQueues({{"Roll", test::CupsDaemon::RollLabelPpd()},
-                                        {"Office", test::CupsDaemon::OfficePpd(), true}},
-                                       &error))
-        << error.toStdString();
-  }
-  // Rows with codes, a roll job routed to the roll printer, the office queue the default.
-  void ConfigureRollRun(int labels) {
-    rows = test::NumberedRows(labels);
-    test::WriteFile(site.data + "/Barprint", test::BarprintBytes(rows));
-    site.Configure("Z", /*pdfFolder=*/false);
-    IniSettingsStore settings((site.config + "/Corvel/Corvel.ini").toStdString());
-    settings.Save("Printer", "PrinterNameZ", "Roll");
-  }
-  // The last job on the roll queue: one 60 x 40 mm label (203 dpi thermal dots).
-  static QStringList LabelCodes(const QString& pdf) {
-    const QImage label = test::RasterisePdf(pdf, 203);
-    EXPECT_NEAR(label.width(), 60 / 25.4 * 203, 2);
-    EXPECT_NEAR(label.height(), 40 / 25.4 * 203, 2);
-    return test::DecodeBarcodes(label);
-  }
-
+TEST(CupsRunner, RollLabelsOnTheLabelQueueAndPrintServerFaults) {
+  if (!test::CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
   test::CupsDaemon daemon;
-  test::Installation site;
-  std::vector<test::RequestRow> rows;
-};
-
-TEST_F(CupsRunner, RollLabelsAreLabelSizedAndScanAt203Dpi) {
-  ConfigureRollRun(2);
-  const test::RunResult run = site.Sheetwise("accept", {daemon.ClientEnvironment()});
-  ASSERT_TRUE(run.finished);
-  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-  ASSERT_TRUE(daemon.WaitForCompletedJobs("Roll", 2));
-  EXPECT_EQ(daemon.CompletedJobs("Office"), 0);
-  EXPECT_EQ(LabelCodes(daemon.OutputFile("Roll")),
-            QStringList{QString::fromStdString(rows[1].code)});
-}
-
-TEST_F(CupsRunner, FrozenServerEndsTheRunWithAReason) {
-  for (const bool duringRun : {false, true}) {
-    SCOPED_TRACE(duringRun);
-    daemon.Thaw();
-    ConfigureRollRun(duringRun ? 400 : 3);
+  QString error;
+  ASSERT_TRUE(daemon.StartWithQueues(
+      {{"Roll", test::CupsDaemon::RollLabelPpd()}, {"Office", test::CupsDaemon::OfficePpd(), true}},
+      &error))
+      << error.toStdString();
+  enum Fault { kNone, kRefuses, kFrozen, kStopped };
+  const struct {
+    const char* name;
+    Fault fault;
+    bool afterFirstLabel;  // made once the first label has reached the printer
+  } rows[] = {{"no fault", kNone, false},
+              {"queue refuses jobs", kRefuses, false},
+              {"server frozen", kFrozen, false},
+              {"server frozen mid-run", kFrozen, true},
+              {"server stopped mid-run", kStopped, true}};  // last: the daemon is gone
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    // Roll requests routed to the roll queue; the office queue is the default.
+    test::Installation site;
+    const auto requests = test::NumberedRows(row.afterFirstLabel ? 400 : 2);
+    test::WriteFile(site.data + "/Barprint", test::BarprintBytes(requests));
+    site.Configure("Z", /*pdfFolder=*/false);
+    IniSettingsStore((site.config + "/Corvel/Corvel.ini").toStdString())
+        .Save("Printer", "PrinterNameZ", "Roll");
+    const auto makeFault = [&] {
+      if (row.fault == kRefuses) daemon.RunClient("cupsreject", {"Roll"});
+      if (row.fault == kFrozen) daemon.Freeze();
+      if (row.fault == kStopped) daemon.Stop();
+    };
+    if (!row.afterFirstLabel) makeFault();
+    QFile::remove(daemon.OutputFile("Roll"));
     QProcess runner;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QStringList entries = site.Env("accept") << daemon.ClientEnvironment();
     for (const QString& entry : entries)
       env.insert(entry.section('=', 0, 0), entry.section('=', 1));
     runner.setProcessEnvironment(env);
-    if (!duringRun) daemon.Freeze();
     QElapsedTimer took;
     took.start();
     runner.start(test::BuiltProgram("sheetwise"), {});
     ASSERT_TRUE(runner.waitForStarted());
-    if (duringRun) {
-      // Frozen once the first label has reached the printer.
+    if (row.afterFirstLabel) {
       while (!QFile::exists(daemon.OutputFile("Roll")) && took.elapsed() < 30000)
         QThread::msleep(5);
-      daemon.Freeze();
+      ASSERT_TRUE(QFile::exists(daemon.OutputFile("Roll"))) << "no label came out";
+      makeFault();
     }
     const bool ended = runner.waitForFinished(4 * kPrintServerTimeoutMs + 10000);
     if (!ended) runner.kill();
     ASSERT_TRUE(ended) << "still running after " << took.elapsed() << " ms";
-    const QString err = QString::fromUtf8(runner.readAllStandardError()).trimmed();
-    EXPECT_EQ(runner.exitCode(), 1) << err.toStdString();
-    EXPECT_TRUE(err.startsWith("sheetwise: ") && !err.contains('\n') && err.contains("Roll"))
+    const QString err = QString::fromUtf8(runner.readAllStandardError());
+    EXPECT_EQ(runner.exitCode(), row.fault ? 1 : 0) << err.toStdString();
+    EXPECT_TRUE(row.fault
+                    ? err.startsWith("sheetwise: ") && err.count('\n') == 1 && err.contains("Roll")
+                    : err.isEmpty())
         << err.toStdString();
     EXPECT_TRUE(test::ListPdfFiles(QDir::home().filePath("Corvel/PDF")).isEmpty());
+    EXPECT_EQ(test::ReadFile(site.data + "/Barprint"), test::BarprintBytes(requests));
+    daemon.Thaw();
+    if (row.fault == kRefuses) daemon.RunClient("cupsaccept", {"Roll"});
+    if (row.fault != kNone) continue;
+    ASSERT_TRUE(daemon.WaitForCompletedJobs("Roll", 2));
+    EXPECT_EQ(daemon.CompletedJobs("Office"), 0);
+    const QImage label = test::RasterisePdf(daemon.OutputFile("Roll"), 203);  // the last one
+    EXPECT_NEAR(label.width(), 60 / 25.4 * 203, 2);
+    EXPECT_NEAR(label.height(), 40 / 25.4 * 203, 2);
+    EXPECT_EQ(test::DecodeBarcodes(label), QStringList{QString::fromStdString(requests[1].code)});
   }
-  daemon.Thaw();
 }
 
 }  // namespace
