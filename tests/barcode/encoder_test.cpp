@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 
 #include "barcode/barcode_job.h"
 
@@ -83,13 +82,6 @@ TEST(PrepareAndBuild, DigitsCheckDigitAndSymbol) {
     // Same data digits: the patterns differ at most in the check digit's group.
     EXPECT_EQ(station.Pattern.substr(0, 103), job.Pattern.substr(0, 103));
   }
-  // Groups the station fills itself (a price-embedded number); the flags are ignored.
-  BarcodeJob job;
-  std::tie(job.FirstDigit, job.LeftFirst, job.LeftRest, job.RightDigits) =
-      std::tuple("0", "2", "10123", "00599");
-  job.IsUpcE = job.IsEan8 = true;
-  BuildBarPattern(job, CheckDigitSource::FromMarker);
-  EXPECT_EQ(job.CheckDigit, 2);  // over 021012300599
 }
 
 }  // namespace
