@@ -1,5 +1,5 @@
 // The sheet job on a recording surface: which request lands in which cell of which
-// sheet, every label inside its cell, and the store lines.
+// sheet, and every label inside its cell.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +22,7 @@ std::vector<int> Cycle(int first, int labels, int count) {
   return out;
 }
 
-// Requests "Item 1".. priced "$1.00".. with codes 400638100001C, 400638100002C, ... The
+// Requests "Item 1".. priced "$1.00".. with distinct EAN-13 codes. The
 // first sheet starts at its FirstLabel cell; every bar and text stays inside the cell of
 // its label (cells taken row by row; texts are centred half a column gap left of the bars).
 TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
@@ -36,19 +36,16 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
     int requests;
     std::vector<std::vector<int>> sheets;  // the request of every label on each sheet
     int firstCell = 1;
-    std::string code = "";  // of the first request
-    int strayBytes = 0;     // after the last record
+    int strayBytes = 0;  // after the last record
   } cases[] = {
       // clang-format off
       {44, {}, 22, {Cycle(1, 22, 22)}},  // half a sheet
       {44, {}, 23, {Cycle(1, 44, 23)}},  // the whole sheet, and one sheet only
-      {65, {}, 40, {Cycle(1, 65, 40)}},
       {84, {}, 3, {Cycle(1, 42, 3)}},
-      {44, {{"UPCE", "True"}}, 44, {Cycle(1, 44, 44)}, 1, "1230000045"},
       {99, {{"numofrows", "1"}, {"numofcolumns", "1"}}, 1, {{1}}},
       // Until a sheet ends on the last request; stray bytes once made a sheet per record.
       {99, grid65, 5, {Cycle(1, 32, 5), Cycle(3, 32, 5), Cycle(5, 32, 5), Cycle(2, 32, 5), Cycle(4, 32, 5)}},
-      {99, grid65, 130, {Cycle(1, 65, 130), Cycle(66, 65, 130)}, 1, "", 7},
+      {99, grid65, 130, {Cycle(1, 65, 130), Cycle(66, 65, 130)}, 1, 7},
       // A half-used sheet fed again: as many labels as a fresh sheet, as far as it goes.
       {44, {{"FirstLabel", "21"}}, 30, {Cycle(1, 24, 30)}, 21},
       {44, {{"FirstLabel", "30"}}, 3, {Cycle(1, 15, 3)}, 30},
@@ -58,9 +55,8 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.type) + " with " + std::to_string(c.requests));
     test::DataFolder sheet;
-    auto rows = test::NumberedRows(c.requests, 400638100001LL);
-    if (!c.code.empty()) rows[0].code = c.code;
-    test::WriteFile(sheet.Barprint(), test::BarprintBytes(rows) + QByteArray(c.strayBytes, ' '));
+    test::WriteFile(sheet.Barprint(), test::BarprintBytes(test::NumberedRows(c.requests)) +
+                                          QByteArray(c.strayBytes, ' '));
     for (const auto& [key, value] : c.settings)
       sheet.settings.Save(kRunnerSection, key, value);
     EXPECT_EQ(sheet.Ends([&c](RunContext& run) { SheetJob(run, c.type); }), kExitPrinted);
@@ -92,21 +88,6 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
     }
     EXPECT_EQ(sheets, c.sheets);
   }
-}
-
-// Store lines come from the first shelf record.
-TEST(SheetJobTest, StoreLinesComeFromTheFirstShelfRecord) {
-  test::DataFolder sheet;
-  test::WriteFile(sheet.Barprint(), test::BarprintBytes(test::NumberedRows(1, 400638100001LL)));
-  test::WriteFile(sheet.ShelfPrint(),
-                  test::ShelfBytes({{{"  Corner Shop  ", "Open 7 days"}}, {{"Other", "Card"}}}));
-  ASSERT_EQ(sheet.Ends([](RunContext& run) { SheetJob(run, 99); }), kExitPrinted);
-  std::vector<std::string> texts;
-  for (const RecordedOp& op : sheet.surface.Texts())
-    texts.push_back(op.text);
-  texts.resize(5);
-  EXPECT_EQ(texts, (std::vector<std::string>{"Corner Shop", "400638100001 7", " Item 1", "$1.00",
-                                             "Open 7 days"}));
 }
 
 }  // namespace

@@ -110,21 +110,19 @@ TEST(ShelfCardTest, ElementsArePlacedOrReported) {
 }
 
 // One run of the shelf-card job: one document per card on the layout's paper; the first
-// card's paper source picks the bin ("C": the cassette, 267 unless set), and the printer's
-// own bin is remembered. An unknown layout fails before anything else; a failed print
-// skips its step, and the run goes on and reports it.
+// card's paper source picks the bin ("C": the cassette, 267 unless set). An unknown layout fails
+// before anything else; a failed print skips its step, and the run goes on and reports it.
 TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
   const struct {
     const char *code, *source, *cassette;
     int exitCode, documents, bin, paperSize, orientation;
-    const char* saved;  // Cassett, RearPaperTray and LastDefaultPaperBin afterwards
     std::vector<std::string> printed = {"Apples", "Pears"};
     bool failDraw = false;
   } cases[] = {
-      {"S1", "", nullptr, 0, 2, 7, kPaperA5, kLandscape, "267 7 15"},
-      {"S3", " C ", "260", 0, 2, 260, kPaperUser, kPortrait, "260 7 15"},
-      {"S1", "", nullptr, kExitFailed, 2, 7, kPaperA5, kLandscape, "267 7 15", {"Pears"}, true},
-      {"S4", "", nullptr, kExitFailed, 0, 15, 0, kPortrait, "- - -", {}},
+      {"S1", "", nullptr, 0, 2, 7, kPaperA5, kLandscape},
+      {"S3", " C ", "260", 0, 2, 260, kPaperUser, kPortrait},
+      {"S1", "", nullptr, kExitFailed, 2, 7, kPaperA5, kLandscape, {"Pears"}, true},
+      {"S4", "", nullptr, kExitFailed, 0, 15, 0, kPortrait, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
@@ -150,10 +148,6 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     EXPECT_EQ(std::tuple(printed, rig.surface.EndedDocuments(), rig.surface.PaperBin(),
                          rig.surface.LastPaperSize(), rig.surface.LastOrientation()),
               std::tuple(c.printed, c.documents, c.bin, c.paperSize, c.orientation));
-    EXPECT_EQ(rig.settings.GetOr(kPrinterSection, "Cassett", "-") + " " +
-                  rig.settings.GetOr(kPrinterSection, "RearPaperTray", "-") + " " +
-                  rig.settings.GetOr(kPrinterSection, "LastDefaultPaperBin", "-"),
-              c.saved);
   }
 }
 
