@@ -102,12 +102,10 @@ TEST(SheetLayoutTest, FirstLabelNamesACellOrStartsAtOne) {
                                                {"45", 1},    {"-3", 1},  {"2.5", 1},
                                                {"abc", 1},   {"", 1},    {"1e999", 1}};
   for (const auto& [value, cell] : cases) {
-    const std::string notice = ReadFirstLabel(Store({{"FirstLabel", value}}), Load(44)).notice;
-    EXPECT_EQ(ReadFirstLabel(Store({{"FirstLabel", value}}), Load(44)).cell, cell) << value;
-    EXPECT_EQ(notice.find("FirstLabel \"" + value + "\"") != std::string::npos &&
-                  notice.find("(1 to 44)") != std::string::npos,
-              cell == 1)
-        << notice;
+    const FirstLabel first = ReadFirstLabel(Store({{"FirstLabel", value}}), Load(44));
+    EXPECT_EQ(std::pair(first.cell, first.notice.find("(1 to 44)") != std::string::npos),
+              std::pair(cell, cell == 1))
+        << "\"" << value << "\": " << first.notice;
   }
 }
 

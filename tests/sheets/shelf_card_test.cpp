@@ -110,8 +110,9 @@ TEST(ShelfCardTest, ElementsArePlacedOrReported) {
 }
 
 // One run of the shelf-card job: one document per card on the layout's paper; the first
-// card's paper source picks the bin ("C": the cassette, 267 unless set). An unknown layout fails
-// before anything else; a failed print skips its step, and the run goes on and reports it.
+// card's paper source picks the bin ("C": the cassette, 267 unless set). An unknown layout
+// fails before anything else; a failed print skips its step, and the run goes on and
+// reports it.
 TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
   const struct {
     const char *code, *source, *cassette;

@@ -19,10 +19,9 @@ QString PrintWith(const QByteArray& calibration, QStringList args, const QByteAr
   const QString config = test::MakeTempFolder(), pdf = test::MakeTempFolder();
   QDir().mkpath(config + "/Corvel");
   test::WriteFile(config + "/Corvel/Corvel.ini", "[Calibration PDF]\n" + calibration);
-  args.insert(1, "--pdf-folder");
-  args.insert(2, pdf);
-  const test::RunResult run =
-      test::RunProgram(test::BuiltProgram("corvel"), args, input, {"XDG_CONFIG_HOME=" + config});
+  const test::RunResult run = test::RunProgram(
+      test::BuiltProgram("corvel"), args.mid(0, 1) + QStringList{"--pdf-folder", pdf} + args.mid(1),
+      input, {"XDG_CONFIG_HOME=" + config});
   EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
   if (err) *err = run.err;
   const QStringList files = test::ListPdfFiles(pdf);
