@@ -12,8 +12,6 @@
 namespace corvel {
 namespace {
 
-using test::CheckDigit;
-
 // 83 distinct codes on the densest sheet, from its second cell on (corvel request --first
 // reaches sheetwise, or the first request would print twice), each with the digits zbar
 // reads back: mostly EAN-13, every 7th an EAN-8 code (seven digits) and every 11th one
@@ -27,7 +25,7 @@ TEST(SheetEndToEndTest, EverySymbolDecodesToItsRequestCode) {
         ean8   ? "00000" + std::to_string(9638500 + i)
         : upcE ? "0012" + std::to_string(i % 10) + "00000" + std::to_string(10 + i)
                : "400638" + std::to_string(200000 + i);
-    const std::string digits = data + CheckDigit(data);
+    const std::string digits = data + test::CheckDigit(data);
     const std::string code = ean8 ? data.substr(5) : upcE ? data.substr(2) : digits;
     barcodes.append(QJsonObject{
         {"code", QString::fromStdString(code)}, {"description", "Item"}, {"price", "$1.00"}});

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "common/settings_sections.h"
 #include "runner/jobs.h"
 #include "runner/shelf_card_elements.h"
 #include "runner/shelf_card_fit.h"
