@@ -22,10 +22,11 @@ std::vector<int> Cycle(int first, int labels, int count) {
   return out;
 }
 
-// Requests "Item 1".. priced "$1.00".. with distinct EAN-13 codes. The
-// first sheet starts at its FirstLabel cell; every bar and text stays inside the cell of
-// its label (cells taken row by row; texts are centred half a column gap left of the bars).
+// Requests "Item 1".. priced "$1.00".. with distinct EAN-13 codes. The first sheet starts
+// at its FirstLabel cell; every bar and text stays inside the cell of its label (cells
+// taken row by row; texts are centred half a column gap left of the bars).
 TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
+  // A 9-point price fits the 13-row cells (the default 12 points does not).
   const Settings grid65 = {
       {"numofrows", "13"}, {"numofcolumns", "5"}, {"OnePage", "False"}, {"Pircefont", "9"}};
   Settings grid65From60 = grid65;
@@ -49,6 +50,7 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
       // A half-used sheet fed again: as many labels as a fresh sheet, as far as it goes.
       {44, {{"FirstLabel", "21"}}, 30, {Cycle(1, 24, 30)}, 21},
       {44, {{"FirstLabel", "30"}}, 3, {Cycle(1, 15, 3)}, 30},
+      {44, {{"FirstLabel", "44"}}, 3, {{1}}, 44},
       {99, grid65From60, 5, {Cycle(1, 6, 5), Cycle(2, 32, 5), Cycle(4, 32, 5)}, 60},
       // clang-format on
   };

@@ -1,5 +1,5 @@
 // Shelf cards on a recording surface (10 twips wide and 24 high per point and
-// character; page 8640 x 5760 unless a case sets another).
+// character; page 8640 x 5760).
 #include <gtest/gtest.h>
 
 #include <algorithm>

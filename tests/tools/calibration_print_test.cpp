@@ -60,9 +60,9 @@ TEST(CalibrationPrint, EveryBarIsWholeDotsAtTheConfiguredResolution) {
 }
 
 // At 300 dpi 144 twips are 30 dots and 96 twips 20: the symbol moves by that much; 50
-// twips (10.4 dots) move it by whole dots, every bar still exact. Bars
-// lose the reduction, half from each edge, never going under one dot; the spaces between
-// them take it up, so every edge pair stays centred where it was.
+// twips (10.4 dots) move it by whole dots, every bar still exact. Bars lose the
+// reduction, half from each edge, never going under one dot; the spaces between them take
+// it up, so every edge pair stays centred where it was.
 TEST(CalibrationPrint, OffsetsMoveAndBarReductionNarrowsBarsOnly) {
   const auto measure = [](const QByteArray& calibration) {
     const auto symbols =
