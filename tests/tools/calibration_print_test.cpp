@@ -21,7 +21,7 @@ QString PrintWith(const QByteArray& calibration, QStringList args, const QByteAr
   test::WriteFile(config + "/Corvel/Corvel.ini", "[Calibration PDF]\n" + calibration);
   const test::RunResult run = test::RunProgram(
       test::BuiltProgram("corvel"), args.mid(0, 1) + QStringList{"--pdf-folder", pdf} + args.mid(1),
-      input, {"XDG_CONFIG_HOME=" + config});
+      input, {"XDG_CONFIG_HOME=" + config, "CORVEL_PRINT_DIALOG=accept"});
   EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
   if (err) *err = run.err;
   const QStringList files = test::ListPdfFiles(pdf);

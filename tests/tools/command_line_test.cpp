@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QStringList>
 
 #include "corvel_version.h"
 #include "tests/support/test_env.h"
