@@ -17,6 +17,15 @@
 namespace corvel {
 namespace {
 
+BarcodeJob Encoded(const std::string& code, bool upcE, bool ean8, int moduleWidth) {
+  BarcodeJob job;
+  PrepareBarcodeDigits(job, code, upcE, ean8);
+  BuildBarPattern(job);
+  job.ModuleWidth = static_cast<std::int16_t>(moduleWidth);
+  job.BarHeight = 900;
+  return job;
+}
+
 // Every bar spans exactly the twips its pattern widths put it at, counted from the x
 // handed in (the station's from after the printed width of "0", 10 twips per point on
 // the recording surface, and 20 twips); every program's drawing leaves Times New Roman 12.
@@ -27,11 +36,7 @@ TEST(DrawBarPattern, EveryEdgeAtItsTwipAndFontAfter) {
       {"1230000045", true, true, 21, BarOrigin::AtX, 333.5}};
   for (const auto& [code, upcE, ean8, moduleWidth, origin, start] : rows) {
     SCOPED_TRACE(code);
-    BarcodeJob job;
-    PrepareBarcodeDigits(job, code, upcE, ean8);
-    BuildBarPattern(job);
-    job.ModuleWidth = static_cast<std::int16_t>(moduleWidth);
-    job.BarHeight = 900;
+    const BarcodeJob job = Encoded(code, upcE, ean8, moduleWidth);
     RecordingSurface surface;
     surface.SetFontName("Tahoma");
     surface.SetFontSize(10);
@@ -51,24 +56,8 @@ TEST(DrawBarPattern, EveryEdgeAtItsTwipAndFontAfter) {
   }
 }
 
-// Encodes `code` and draws it as the only thing on a 60 x 30 mm PDF page.
-QString DrawSymbolPdf(const std::string& code, bool upcE, bool ean8, double x, int moduleWidth) {
-  BarcodeJob job;
-  PrepareBarcodeDigits(job, code, upcE, ean8);
-  BuildBarPattern(job);
-  job.ModuleWidth = static_cast<std::int16_t>(moduleWidth);
-  job.BarHeight = 900;
-  const QString folder = test::MakeTempFolder();
-  PrinterTarget target;
-  target.pdfFolder = folder.toStdString();
-  target.pageWidthMm = 60;
-  target.pageHeightMm = 30;
-  const auto surface = MakePrintSurface(target);
-  DrawBarPattern(job, *surface, x, 200);
-  surface->EndDoc();
-  return test::ListPdfFiles(folder).value(0);
-}
-
+// Each symbol drawn alone on a 60 x 30 mm PDF page (15 modules of quiet zone on the left,
+// more on the right, 20-twip modules) reads back at a roll printer's and higher resolutions.
 TEST(SymbolDecode, ZbarReadsTheNumberAtPrinterResolutions) {
   // Code field, UPC-E allowed, EAN-8 allowed, what a scanner reads.
   std::vector<std::tuple<std::string, bool, bool, std::string>> cases = {
@@ -84,8 +73,15 @@ TEST(SymbolDecode, ZbarReadsTheNumberAtPrinterResolutions) {
     cases.emplace_back(code, false, false, code);
   }
   for (const auto& [code, upcE, ean8, decoded] : cases) {
-    // 15 modules of quiet zone on the left, more on the right, 20-twip modules.
-    const QString pdf = DrawSymbolPdf(code, upcE, ean8, 15 * 20, 20);
+    const QString folder = test::MakeTempFolder();
+    PrinterTarget target;
+    target.pdfFolder = folder.toStdString();
+    target.pageWidthMm = 60;
+    target.pageHeightMm = 30;
+    const auto surface = MakePrintSurface(target);
+    DrawBarPattern(Encoded(code, upcE, ean8, 20), *surface, 15 * 20, 200);
+    surface->EndDoc();
+    const QString pdf = test::ListPdfFiles(folder).value(0);
     for (const auto& [dpi, antialias] : {std::pair(203, false), {300, true}, {600, true}}) {
       const QImage image = test::RasterisePdf(pdf, dpi, 1, antialias);
       EXPECT_EQ(test::DecodeBarcodes(image, {"-Supce.enable"}),

@@ -1,4 +1,5 @@
-// Sheet grids: built-in types, the settings of type 99, label sizes and fit messages.
+// Sheet grids: built-in types, the settings of type 99, label sizes, fit messages and the
+// first label of a half-used sheet.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,21 +14,27 @@ namespace {
 using Settings = std::map<std::string, std::string>;
 using Strings = std::vector<std::string>;
 
-SheetLayout Load(std::int16_t type, const Settings& values = {}) {
+MemorySettingsStore Store(const Settings& values) {
   MemorySettingsStore settings;
   for (const auto& [key, value] : values)
     settings.Save(kRunnerSection, key, value);
-  return LoadSheetLayout(settings, type);
+  return settings;
 }
+
+SheetLayout Load(std::int16_t type, const Settings& values = {}) {
+  return LoadSheetLayout(Store(values), type);
+}
+
+// The print-area keys of type 99, spelled as the suite stores them.
+const Settings own = {{"pageWidth", "100"},    {"Pageheight", "200.5"}, {"numofrows", "3"},
+                      {"numofcolumns", "2.5"}, {"Leftmargin", "5"},     {"TopMargins", "10"},
+                      {"Centremargins", "4"},  {"Midmargins", "2"}};
 
 // Cells tile the page between its margins, neither overlapping nor leaving it; a symbol
 // wider than its cell is named.
 TEST(SheetLayoutTest, CellsTileThePageAndFitMessages) {
   const Strings all = {"EAN-13 codes will not fit", "EAN-8 codes will not fit",
                        "UPC-E codes will not fit"};
-  const Settings own = {{"pageWidth", "100"},    {"Pageheight", "200.5"}, {"numofrows", "3"},
-                        {"numofcolumns", "2.5"}, {"Leftmargin", "5"},     {"TopMargins", "10"},
-                        {"Centremargins", "4"},  {"Midmargins", "2"}};
   const struct {
     std::int16_t type;
     Settings settings;
@@ -36,7 +43,6 @@ TEST(SheetLayoutTest, CellsTileThePageAndFitMessages) {
       {44, {}, {}},
       {65, {}, {}},
       {84, {}, {}},
-      {99, {}, {}},
       {99, own, {}},
       {99, {{"BarcodeWidth", "40"}}, {all[0], all[1]}},  // UPC-E 51 x 40 = 2040 still fits
       {99, {{"BarcodeWidth", "44"}}, all},               // 2244 does not
@@ -52,50 +58,30 @@ TEST(SheetLayoutTest, CellsTileThePageAndFitMessages) {
                 1e-6);
     EXPECT_EQ(FitMessages(l, cell.width), c.messages);
   }
+  // Millimetres to twips, whole labels.
   const SheetLayout l = Load(99, own);
   EXPECT_EQ(std::tuple(l.pageWidth, l.pageHeight, l.rows, l.columns, l.leftMargin, l.topMargin,
                        l.columnGap, l.rowGap),
             std::tuple(100 * 56.7, 200.5 * 56.7, 3, 2, 5 * 56.7, 10 * 56.7, 4 * 56.7, 2 * 56.7));
 }
 
-// The other type-99 keys, spelled as the suite stores them, reach their fields.
-TEST(SheetLayoutTest, UserSheetKeys) {
-  // clang-format off
-  const SheetLayout l = Load(99, {{"Barcodefont", "7.5"}, {"DescriptionFont", "9"}, {"Pircefont", "11"},
-                                  {"BarcodeWidth", "20.5"}, {"BarcodeHeight", "500"},
-                                  {"Barcodecentre", "False"}, {"DescriptionCentre", "false"},
-                                  {"Pricenewline", "0"}, {"PrintStore1", "False"}, {"PrintStore2", "False"},
-                                  {"OnePage", "False"}, {"EAN8", "True"}, {"UPCE", "True"},
-                                  {"PrintCheckDigit", "False"}, {"PrintUpcEcode", "-1"}});
-  // clang-format on
-  EXPECT_EQ(std::tuple(l.numberLineSize, l.descriptionSize, l.priceSize, l.barHeight),
-            std::tuple(7.5, 9.0, 11.0, 500.0));
-  EXPECT_EQ(l.moduleWidth, 20) << "a whole number, half to even";
-  EXPECT_FALSE(l.centreBarcode || l.centreText || l.priceOnOwnLine || l.storeLine1 ||
-               l.storeLine2 || l.oneSheetOnly || l.printCheckDigit);
-  EXPECT_TRUE(l.allowEan8 && l.allowUpcE && l.printUpcEDigits);
-  const SheetLayout builtIn = Load(84, {{"pageWidth", "100"}, {"BarcodeWidth", "40"}});
-  EXPECT_EQ(builtIn.pageWidth, 202 * 56.7) << "built-in sheets ignore the type-99 keys";
-  EXPECT_EQ(builtIn.moduleWidth, 20);
-}
-
-// Type 50, no rows and module 345 (95 x 345 beyond 16 bits) fail in the sheet job test.
-// A setting at fault is named with its value.
+// The sheet job reads the layout before it prints anything, so these print nothing. A
+// setting at fault is named with its value.
 TEST(SheetLayoutTest, UnusableLayoutsFail) {
   const struct {
     std::int16_t type;
     Settings settings;
     std::string message;  // part of the failure's text
   } cases[] = {
-      {0, {}, "sheet type 0 has no label grid"},
+      {50, {}, "sheet type 50 has no label grid"},
       {99, {{"numofcolumns", "abc"}}, "Quorrel/numofcolumns gives 0 labels"},
       {99, {{"numofrows", "5000"}}, "Quorrel/numofrows gives 5000 labels"},
       {99, {{"BarcodeWidth", "40000"}}, "Quorrel/BarcodeWidth \"40000\" is out of range"},
+      // 95 x 345 is beyond 16 bits; 344 is the widest module that still computes.
       {99, {{"BarcodeWidth", "345"}}, "(setting Quorrel/BarcodeWidth) makes a symbol 32775 twips"},
       {99, {{"pageWidth", "1e400"}}, "Quorrel/pageWidth \"1e400\" is beyond any number"},
       // Booleans that are no boolean end the run rather than take their default.
       {44, {{"PrintCheckDigit", "No"}}, "Quorrel/PrintCheckDigit \"No\" is neither True nor False"},
-      {99, {{"OnePage", "maybe"}}, "Quorrel/OnePage \"maybe\" is neither"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
@@ -107,15 +93,20 @@ TEST(SheetLayoutTest, UnusableLayoutsFail) {
       EXPECT_NE(std::string(failure.what()).find(c.message), std::string::npos) << failure.what();
     }
   }
-  EXPECT_EQ(FitMessages(Load(99, {{"BarcodeWidth", "344"}}), 1e9), Strings{})
-      << "344 is the widest module that still computes";
+  EXPECT_EQ(FitMessages(Load(99, {{"BarcodeWidth", "344"}}), 1e9), Strings{});
 }
 
-TEST(SheetLayoutTest, LabelsPerSheetHalfOrWhole) {
-  const std::tuple<std::int16_t, double, int> cases[] = {{44, 22, 22}, {44, 22.5, 44}, {65, 5, 32}};
-  for (const auto& [type, count, labels] : cases)
-    EXPECT_EQ(LabelsPerSheet(Load(type), count), labels) << type << " with " << count;
-  EXPECT_EQ(LabelsPerSheet(Load(99, {{"numofrows", "1"}, {"numofcolumns", "1"}}), 1), 1);
+// A value that names no cell of the sheet is told once and starts at cell 1.
+TEST(SheetLayoutTest, FirstLabelNamesACellOrStartsAtOne) {
+  const std::pair<std::string, int> cases[] = {{" 30 ", 30}, {"44", 44}, {"0", 1},
+                                               {"45", 1},    {"-3", 1},  {"2.5", 1},
+                                               {"abc", 1},   {"", 1},    {"1e999", 1}};
+  for (const auto& [value, cell] : cases) {
+    const FirstLabel first = ReadFirstLabel(Store({{"FirstLabel", value}}), Load(44));
+    EXPECT_EQ(std::pair(first.cell, first.notice.find("(1 to 44)") != std::string::npos),
+              std::pair(cell, cell == 1))
+        << "\"" << value << "\": " << first.notice;
+  }
 }
 
 }  // namespace

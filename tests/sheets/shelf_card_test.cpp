@@ -1,10 +1,9 @@
 // Shelf cards on a recording surface (10 twips wide and 24 high per point and
-// character; page 8640 x 5760 unless a case sets another).
+// character; page 8640 x 5760).
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 
-#include "common/settings_sections.h"
 #include "runner/jobs.h"
 #include "runner/shelf_card_elements.h"
 #include "runner/shelf_card_fit.h"
@@ -24,17 +23,10 @@ std::vector<RecordedOp> Printed(const RecordingSurface& surface) {
   return out;
 }
 
-std::vector<std::string> PrintedTexts(const RecordingSurface& surface) {
-  std::vector<std::string> out;
-  for (const RecordedOp& op : Printed(surface))
-    out.push_back(op.text);
-  return out;
-}
-
 // A card with element e's text; `cells` are {y, value} for element e in layout z.
 ShelfCard Card(int e, const std::string& text, std::vector<std::pair<int, std::string>> cells,
-               int z = 1, std::int16_t byWeight = 0) {
-  ShelfCard card{std::vector<std::string>(9), byWeight, {}};
+               int z = 1) {
+  ShelfCard card{std::vector<std::string>(9), 0, {}};
   card.texts[e - 1] = text;
   for (const auto& [y, value] : cells)
     card.cells.push_back({e, y, z, value});
@@ -75,40 +67,40 @@ TEST(ShelfCardFit, SizesAndPositions) {
     EXPECT_EQ(CutEdges(x, y, 100, 100, 1000, 1000), edges) << x << ", " << y;
 }
 
-TEST(ShelfCardTest, SizingAndPlacement) {
-  const std::vector<std::pair<int, std::string>> box = {{kRowTop, "1000"}, {kRowHeight, "8"}};
-  const std::string wide(30, 'W');
+// Where each element lands; what does not reach the page whole is printed as far as it
+// goes and reported by element (the first problem given), the others print as usual.
+TEST(ShelfCardTest, ElementsArePlacedOrReported) {
   const struct {
     const char* name;
     ShelfCard card;  // its cells' layout is the one printed
     std::vector<Placed> printed;
-    double pageWidth = 8640;
+    std::string problem = "";
   } cases[] = {
       // clang-format off
-      // Box 120 fits size 4 (96 high). The price moves left by half of " ea" at size 2
-      // (60); the unit word follows at half size, its bottom on the price's (500 + 96).
-      {"unit word on the price bottom", Card(4, "12.5", {{kRowLeft, "1000"}, {kRowTop, "500"}, {kRowHeight, "4"}}),
-       {{"$12.50", 970, 500, 4}, {"ea", 970 + 240, 548, 2}}},
       // Box 45 fits size 1 only: half of it is refused, so " ea" is measured at size 1.
       {"unit word under a price of size 1", Card(4, "12.5", {{kRowLeft, "1000"}, {kRowTop, "500"}, {kRowHeight, "1.5"}}),
        {{"$12.50", 985, 500, 1}, {"ea", 1045, 500, 1}}},
-      // Split at the first space, each line in half the box (120: size 4); the second
-      // line centred with room for a hyphen.
-      {"layout 2 splits", Card(3, "Fresh Bread Rolls", box, 2), {{"Fresh", 4200, 1000, 4}, {"Bread Rolls", 4080, 1096, 4}}},
-      {"no space: second line only, double size, half a line lower", Card(3, "Baguette", box, 2),
-       {{"Baguette", 4320 - 360, 1048, 8}}},
-      // 2700 > 0.95 x 2400: shrunk to 7 and moved down by 30 x 2 / 2.
-      {"shrunk to the width", Card(1, wide, box), {{wide, std::floor(1200 - 31 * 70 / 2.0), 1030, 7}}, 2400},
-      {"zero height", Card(1, "Hello", {{kRowTop, "100"}, {kRowHeight, "0"}}), {}},
+      {"zero height: left out unreported", Card(1, "Hello", {{kRowTop, "100"}, {kRowHeight, "0"}}), {}},
+      {"price far above the page", Card(4, "12.5", {{kRowTop, "-1e308"}, {kRowHeight, "4"}}), {},
+       "element 4 (price) \"$12.50\" is cut at the top edge of the page"},
+      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kRowTop, "5600"}, {kRowHeight, "8"}}), {},
+       "element 1 \"Hello\" is left off: it would end below the lowest line of the page"},
+      {"negative box", Card(1, "Hello", {{kRowTop, "100"}, {kRowHeight, "-4"}}), {},
+       "element 1 \"Hello\" fits no font size in its box (Height \"-4\") and is left off"},
+      {"top beyond any number", Card(1, "Hello", {{kRowTop, "1e999"}, {kRowHeight, "8"}}), {},
+       "element 1 cell Top \"1e999\" is beyond any number"},
+      {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kRowTop, "100"}, {kRowHeight, "8"}}), {},
+       "element 1 cell Colour \"1e12\" is no colour"},
       // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RecordingSurface surface(c.pageWidth, 5760);
+    RecordingSurface surface;
     surface.SetCurrentX(1234);
     const ShelfCardOutcome outcome = PrintShelfCardElements(surface, test::MakeShelfRecord(c.card),
                                                             std::int16_t(c.card.cells.front().z));
-    EXPECT_EQ(outcome.problems, std::vector<std::string>{}) << "a Height of 0 leaves it out";
+    EXPECT_EQ(outcome.problems.empty() ? "" : outcome.problems.front(), c.problem);
+    if (!c.problem.empty()) continue;
     std::vector<Placed> placed;
     for (const RecordedOp& op : Printed(surface))
       placed.emplace_back(op.text, op.x, op.y, op.font.size);
@@ -116,148 +108,47 @@ TEST(ShelfCardTest, SizingAndPlacement) {
   }
 }
 
-// What does not reach the page whole is printed as far as it goes and reported by
-// element; the other elements print as usual.
-TEST(ShelfCardTest, ReportsWhatDidNotReachThePage) {
-  const struct {
-    const char* name;
-    ShelfCard card;
-    std::string problem;  // the first reported
-  } cases[] = {
-      // clang-format off
-      {"price far above the page", Card(4, "12.5", {{kRowTop, "-1e308"}, {kRowHeight, "4"}}),
-       "element 4 (price) \"$12.50\" is cut at the top edge of the page"},
-      // The largest font, narrowed to the page, moves down by half the size change; its
-      // centring counts a space beyond the narrowed width.
-      {"description box beyond any font", Card(3, "Fresh", {{kRowTop, "0"}, {kRowHeight, "1e308"}}),
-       "element 3 (description) \"Fresh\" is cut at the bottom and left edges of the page"},
-      {"clamped to the bottom, then too low to print", Card(1, "Hello", {{kRowTop, "5600"}, {kRowHeight, "8"}}),
-       "element 1 \"Hello\" is left off: it would end below the lowest line of the page"},
-      {"negative box", Card(1, "Hello", {{kRowTop, "100"}, {kRowHeight, "-4"}}),
-       "element 1 \"Hello\" fits no font size in its box (Height \"-4\") and is left off"},
-      {"top beyond any number", Card(1, "Hello", {{kRowTop, "1e999"}, {kRowHeight, "8"}}),
-       "element 1 cell Top \"1e999\" is beyond any number"},
-      {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kRowTop, "100"}, {kRowHeight, "8"}}),
-       "element 1 cell Colour \"1e12\" is no colour"},
-      // clang-format on
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RecordingSurface surface;
-    const ShelfCardOutcome outcome = PrintShelfCardElements(surface, test::MakeShelfRecord(c.card),
-                                                            std::int16_t(c.card.cells.front().z));
-    ASSERT_FALSE(outcome.problems.empty());
-    EXPECT_EQ(outcome.problems.front(), c.problem);
-  }
-}
-
-// A unit word left in the second line halves the boxes after the price (240: size 9;
-// halved: size 4). Element 1 checks the font cells too.
-TEST(ShelfCardTest, ElementsAfterAUnitWordGetHalfBoxes) {
-  for (const auto& [price, size] : {std::pair{"12.5", 4}, {"0.5", 9}, {"0.00", 9}}) {
-    ShelfCard card = Card(4, price, {{kRowTop, "100"}, {kRowHeight, "4"}});
-    card.texts[0] = "Top";
-    card.texts[4] = "Extra";
-    card.texts[7] = "Last";
-    // clang-format off
-    card.cells.insert(card.cells.end(), {{1, 2, 1, "8"}, {1, 3, 1, "255.5"}, {1, 5, 1, "x"}, {1, 6, 1, " Courier "},
-                                         {5, 1, 1, "2000"}, {5, 2, 1, "8"}, {5, 4, 1, "i"},
-                                         {8, 1, 1, "3000"}, {8, 2, 1, "8"}});
-    // clang-format on
-    RecordingSurface surface;
-    PrintShelfCardElements(surface, test::MakeShelfRecord(card), 1);
-    const auto p = Printed(surface);
-    ASSERT_GE(p.size(), 3u) << price;
-    EXPECT_EQ(p.front().font, (RecordedFont{"Courier", 9, true, false, false, false, 256}));
-    EXPECT_EQ(p[p.size() - 2].font, (RecordedFont{"Courier", double(size), false, true})) << price;
-    EXPECT_EQ(p.back().text, "Last");
-    EXPECT_EQ(p.back().font.size, size) << price;
-  }
-}
-
-// Moves to a new page when a text would run past the bottom, as a printer does.
-class PagingSurface : public RecordingSurface {
- public:
-  void Print(std::string_view text, bool lineEnd) override {
-    if (CurrentY() + TextHeight(text) > PageHeight()) NewPage();
-    RecordingSurface::Print(text, lineEnd);
-  }
-};
-
-struct ShelfRun : test::DataFolder {
-  // Runs layout `code` on `target` (the recording surface when null); 0 when it printed.
-  int Run(const std::vector<ShelfCard>& cards, const char* code, PrintSurface* target = nullptr) {
-    test::WriteFile(ShelfPrint(), test::ShelfBytes(cards));
-    RunContext context{settings, target ? *target : surface, messages, {}, {}};
-    context.state.ShelfLayoutCode = code;
-    context.state.ShelfLayoutNumber = std::int16_t(code[1] ? code[1] - '0' : 0);
-    context.state.ShelfPaperSize = std::string(code) == "S3" ? kPaperUser : kPaperA5;
-    return Ends([&](RunContext&) { PrintShelfCards(context); }).value_or(0);
-  }
-  std::string Setting(const char* key) { return settings.GetOr(kPrinterSection, key, "(absent)"); }
-};
-
-// One document per card on the layout's paper; the first card's paper source picks
-// the bin ("C": the cassette, 267 unless set), and the printer's own bin is remembered.
+// One run of the shelf-card job: one document per card on the layout's paper; the first
+// card's paper source picks the bin ("C": the cassette, 267 unless set). An unknown layout
+// fails before anything else; a failed print skips its step, and the run goes on and
+// reports it.
 TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
   const struct {
     const char *code, *source, *cassette;
-    int bin, paperSize, orientation;
-  } cases[] = {{"S1", "", nullptr, 7, kPaperA5, kLandscape},
-               {"S3", " C ", "260", 260, kPaperUser, kPortrait}};
+    int exitCode, documents, bin, paperSize, orientation;
+    std::vector<std::string> printed = {"Apples", "Pears"};
+    bool failDraw = false;
+  } cases[] = {
+      {"S1", "", nullptr, 0, 2, 7, kPaperA5, kLandscape},
+      {"S3", " C ", "260", 0, 2, 260, kPaperUser, kPortrait},
+      {"S1", "", nullptr, kExitFailed, 2, 7, kPaperA5, kLandscape, {"Pears"}, true},
+      {"S4", "", nullptr, kExitFailed, 0, 15, 0, kPortrait, {}},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
-    ShelfRun rig;
+    test::DataFolder rig;
     if (c.cassette) rig.settings.Save(kPrinterSection, "Cassett", c.cassette);
     rig.surface.SetPaperBin(15);
-    const int z = c.code[1] - '0';
+    if (c.failDraw) rig.surface.FailNextDraw();
+    const int number = c.code[1] - '0', z = std::min(number, 3);
     std::vector<ShelfCard> cards;
     for (const char* name : {"Apples", "Pears"}) {
       cards.push_back(Card(1, name, {{kRowTop, "100"}, {kRowHeight, "8"}}, z));
       cards.back().cells.push_back(
           {kPaperSourceX, kPaperSourceY, z, cards.size() == 1 ? c.source : "C"});
     }
-    EXPECT_EQ(rig.Run(cards, c.code), 0);
-    EXPECT_EQ(PrintedTexts(rig.surface), (std::vector<std::string>{"Apples", "Pears"}));
-    EXPECT_EQ(std::tuple(rig.surface.EndedDocuments(), rig.surface.PaperBin(),
+    test::WriteFile(rig.ShelfPrint(), test::ShelfBytes(cards));
+    rig.run.state.ShelfLayoutCode = c.code;
+    rig.run.state.ShelfLayoutNumber = std::int16_t(number);
+    rig.run.state.ShelfPaperSize = z == 3 ? kPaperUser : kPaperA5;
+    EXPECT_EQ(rig.Ends([](RunContext& run) { PrintShelfCards(run); }).value_or(0), c.exitCode);
+    std::vector<std::string> printed;
+    for (const RecordedOp& op : Printed(rig.surface))
+      printed.push_back(op.text);
+    EXPECT_EQ(std::tuple(printed, rig.surface.EndedDocuments(), rig.surface.PaperBin(),
                          rig.surface.LastPaperSize(), rig.surface.LastOrientation()),
-              std::tuple(2, c.bin, c.paperSize, c.orientation));
-    EXPECT_EQ(std::tuple(rig.Setting("Cassett"), rig.Setting("RearPaperTray"),
-                         rig.Setting("LastDefaultPaperBin")),
-              std::tuple(c.cassette ? c.cassette : "267", "7", "15"));
+              std::tuple(c.printed, c.documents, c.bin, c.paperSize, c.orientation));
   }
-}
-
-TEST(ShelfCardsRunTest, RunsThatEndWithAFailure) {
-  const ShelfCard apples = Card(1, "Apples", {{kRowTop, "100"}, {kRowHeight, "8"}});
-  for (const char* code : {"S", "S0", "S4"}) {
-    ShelfRun rig;
-    EXPECT_NE(rig.Run({apples}, code), 0) << code;
-    EXPECT_TRUE(rig.surface.Ops().empty());
-    EXPECT_EQ(rig.Setting("Cassett"), "(absent)") << "refused before anything else";
-  }
-  // A card reaching a second page is sent and the later cards still print: the
-  // description's first line has no bottom check, and a negative element-5 height moves
-  // its box below the page.
-  ShelfCard card = Card(3, "First", {{kRowTop, "3000"}, {kRowHeight, "100"}});
-  card.texts[3] = "12.5";
-  card.cells.insert(card.cells.end(), {{5, 2, 1, "-100"}, {4, 1, 1, "100"}, {4, 2, 1, "4"}});
-  ShelfCard second = card;
-  second.texts[2] = "Second";
-  ShelfRun rig;
-  PagingSurface surface;
-  EXPECT_NE(rig.Run({card, second}, "S1", &surface), 0);
-  EXPECT_EQ(PrintedTexts(surface), (std::vector<std::string>{"First", "Second"}))
-      << "no price after either";
-  EXPECT_EQ(surface.EndedDocuments(), 2);
-  // A failed print skips its step; the run goes on and reports it.
-  card = apples;
-  card.texts[1] = "Pears";
-  card.cells.insert(card.cells.end(), {{2, 1, 1, "600"}, {2, 2, 1, "8"}});
-  ShelfRun failing;
-  failing.surface.FailNextDraw();
-  EXPECT_NE(failing.Run({card, card}, "S1"), 0);
-  EXPECT_EQ(PrintedTexts(failing.surface), (std::vector<std::string>{"Pears", "Apples", "Pears"}));
 }
 
 }  // namespace

@@ -13,47 +13,41 @@ namespace {
 TEST(DoctorCommand, GoodAndBrokenSetUps) {
   ScaleSimulator scale;
   scale.Start();
-  const QString device = QString::fromStdString(scale.DevicePath());
   const struct {
-    const char* name;
     QByteArray settings;  // "@" stands for a fresh folder, "#" for the scale's device
-    QByteArray pdlist;    // bytes of the station's product file
+    int pdlistBytes;      // of the station's product file (300 a record)
     QByteArray barprint;  // bytes of the request file in the runner's folder
     int exitCode;
     std::vector<const char*> lines;  // lines (or their starts) the report holds
   } rows[] = {
-      {"good: PDF folders, a scale, whole files",
-       "[Zebra]\nPdfFolder=@/pdf\nCOM1=#\n[Printer]\nPdfFolder=@/pdf\n[Quorrel]\nPath=@\n"
+      {"[Zebra]\nPdfFolder=@/pdf\nCOM1=#\n[Printer]\nPdfFolder=@/pdf\n[Quorrel]\nPath=@\n"
        "[Calibration PDF]\nDpi=203\n",
-       QByteArray(300, ' '),
+       300,
        QByteArray(132, ' '),
        0,
        {"WARN no print server answers (both programs print to PDF folders)",
-        "OK   tarewise prints to PDF folder", "OK   [Calibration PDF]: Dpi 203, OffsetX 0",
-        "OK   scale on /dev/pts/", "OK   product file", "OK   request file",
+        "OK   [Calibration PDF]: Dpi 203, OffsetX 0", "OK   scale on /dev/pts/",
         "OK   quiet zones of sheet type 44: 44 symbol(s) clear"}},
-      {"broken: folders that cannot be, odd files, words for numbers",
-       "[Zebra]\nPdfFolder=@/pdlist/pdf\nCOM1=@/no-tty\nBarcodeLefte=left\nnonsense line\n"
+      {"[Zebra]\nPdfFolder=@/pdlist/pdf\nCOM1=@/no-tty\nBarcodeLefte=left\nnonsense line\n"
        "[Printer]\nPrinterName=Zebra\n[Quorrel]\nPath=@/missing\n[Calibration Zebra]\nDpi=lots\n",
-       QByteArray(301, ' '),
+       301,
        {},
        1,
-       {"FAIL tarewise prints to PDF folder", "FAIL no print server answers, and a program",
+       {"FAIL no print server answers, and a program", "FAIL tarewise prints to PDF folder",
         "FAIL sheetwise prints to printer Zebra", "FAIL request folder",
-        "WARN [Calibration Zebra]: Dpi -, OffsetX 0, OffsetY 0, BarReduction 0; "
-        "[Calibration Zebra] Dpi=lots is not a number",
-        "WARN settings file line 5 is neither a section, a key nor a comment: \"nonsense line\"",
+        "[Calibration Zebra] Dpi=lots is not a number", "WARN settings file line 5 is neither",
         "WARN [Zebra] BarcodeLefte=left reads as 0", "WARN scale on ", "and a partial record of 1",
-        "WARN quiet zone of the station's label, symbol 1 (page 1): EAN-13: the page edge"}},
+        "WARN quiet zone of the station's label"}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE(row.exitCode);
     const QString root = test::MakeTempFolder(), config = test::MakeTempFolder();
     QDir().mkpath(config + "/Corvel");
     QByteArray settings = row.settings;
-    settings.replace('@', root.toUtf8()).replace('#', device.toUtf8());
+    settings.replace('@', root.toUtf8())
+        .replace('#', QByteArray::fromStdString(scale.DevicePath()));
     test::WriteFile(config + "/Corvel/Corvel.ini", settings);
-    test::WriteFile(root + "/pdlist", row.pdlist);
+    test::WriteFile(root + "/pdlist", QByteArray(row.pdlistBytes, ' '));
     if (!row.barprint.isEmpty()) test::WriteFile(root + "/Barprint", row.barprint);
     const test::RunResult run =
         test::RunProgram(test::BuiltProgram("corvel"), {"doctor", "--station-folder", root}, {},
