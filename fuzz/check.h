@@ -1,6 +1,9 @@
 #pragma once
 // Property checks of the fuzz targets: a property that does not hold aborts, which
-// libFuzzer reports as a crash and saves the input that caused it.
+// libFuzzer reports as a crash and saves the input that caused it. Targets read their
+// input through libFuzzer's FuzzedDataProvider.
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>

@@ -1,7 +1,5 @@
 // The settings store's reader and writer: read a file, change one key, write, read back.
 // The key reads as its new value and every other line stays byte for byte.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -15,16 +13,12 @@ namespace {
 // The lines of `text` without their endings (CR LF or LF).
 std::vector<std::string_view> Lines(std::string_view text) {
   std::vector<std::string_view> lines;
-  for (std::size_t start = 0;;) {
-    const std::size_t lf = text.find('\n', start);
-    if (lf == std::string_view::npos) {
-      lines.push_back(text.substr(start));
-      return lines;
-    }
-    const std::size_t end = lf > start && text[lf - 1] == '\r' ? lf - 1 : lf;
-    lines.push_back(text.substr(start, end - start));
-    start = lf + 1;
+  for (std::size_t start = 0, lf = 0; lf != text.npos; start = lf + 1) {
+    lf = text.find('\n', start);
+    lines.push_back(text.substr(start, lf - start));  // to the end when there is no LF
+    if (lf != text.npos && lines.back().ends_with('\r')) lines.back().remove_suffix(1);
   }
+  return lines;
 }
 
 // The names and values the store accepts for writing.

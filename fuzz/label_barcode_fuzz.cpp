@@ -1,7 +1,5 @@
 // PrepareLabelBarcode: a label's code, flag and price boxes give no symbol or 12 data
 // digits that build a whole EAN-13 symbol, and a number text of digits under it.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
 #include <cmath>
 

@@ -1,7 +1,5 @@
 // The leading-number reader and the number patterns: any text reads as a finite number
 // or an overflow, and what the patterns write reads back as the number they rounded.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cmath>
 
 #include "fuzz/check.h"

@@ -1,6 +1,4 @@
 // The scale frame parser and what a frame does to the weight box and to Autoprint.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "fuzz/check.h"
 #include "station/scale_frame.h"
 

@@ -9,7 +9,6 @@ namespace corvel::test {
 
 // One symbol as a row of the image crosses it: its bars' left edges and widths in dots.
 struct MeasuredSymbol {
-  int row = 0;
   std::vector<int> starts, widths;
   // The largest difference in dots between bars of the same number of modules (0: every
   // bar is exact).

@@ -1,7 +1,8 @@
 #pragma once
 // A private CUPS scheduler for tests: its own configuration, spool, state and log folders
 // in a temporary folder, listening on a unix socket there, with queues that write each
-// job as a PDF file (behind a PJL header that poppler reads) into an output folder.
+// job as a PDF file (behind a PJL header that poppler reads) into an output folder. Its
+// configuration files are in tests/support/cupsd.
 // Clients reach it with CUPS_SERVER=<socket>; the CUPS library reads that variable at
 // its first use, so set it (SetClientEnvironment) before anything in the process asks
 // CUPS for printers.
@@ -24,33 +25,31 @@ class CupsDaemon {
   // True when the cupsd program is installed on this machine.
   static bool Installed();
 
-  // Starts the scheduler and waits until it answers. False (with `error` set) on failure.
-  bool Start(QString* error = nullptr);
-  // Stops the scheduler (also done by the destructor).
-  void Stop();
-
-  // The socket path, and "CUPS_SERVER=<socket>" for RunProgram's environment list.
-  QString Socket() const { return root_ ? root_->filePath("cups.sock") : QString(); }
-  QString ClientEnvironment() const { return "CUPS_SERVER=" + Socket(); }
-  // Points this process's CUPS clients at the daemon.
-  void SetClientEnvironment() const { qputenv("CUPS_SERVER", Socket().toUtf8()); }
-
   // Starts the scheduler with these queues on PPDs of our own (RollLabelPpd, OfficePpd),
-  // each writing its jobs as PDF files to OutputFile(name). False (with `error` set) on failure.
+  // each writing its jobs as PDF files to OutputFile(name), and waits until it answers.
+  // False (with `error` set) on failure.
   struct Queue {
     QString name;
     QByteArray ppd;
     bool makeDefault = false;
   };
   bool StartWithQueues(std::initializer_list<Queue> queues, QString* error);
+  // Stops the scheduler (also done by the destructor).
+  void Stop();
+
+  // "CUPS_SERVER=<socket>" for RunProgram's environment list.
+  QString ClientEnvironment() const { return "CUPS_SERVER=" + Socket(); }
+  // Points this process's CUPS clients at the daemon.
+  void SetClientEnvironment() const { qputenv("CUPS_SERVER", Socket().toUtf8()); }
+
   // The PPDs in tests/support/ppd: their jobs go out as PDF behind a PJL header that
   // names the paper ("@PJL SET PAPER=...") and the tray.
   // A 60 x 40 mm roll-label printer (its only and default media, no margins).
-  static QByteArray RollLabelPpd();
+  static QByteArray RollLabelPpd() { return SupportFile("ppd/", "roll-label.ppd"); }
   // An office printer: A4 (default), A5 and A6, no margins; trays Auto (default), Tray1,
   // Tray2, Manual, each named in the job's PJL header ("@PJL SET MEDIASOURCE=...", as the
   // paper, "@PJL SET PAPER=...").
-  static QByteArray OfficePpd();
+  static QByteArray OfficePpd() { return SupportFile("ppd/", "office.ppd"); }
 
   // Stops (SIGSTOP) and resumes (SIGCONT) the scheduler: a print server that takes
   // connections and never answers.
@@ -76,6 +75,12 @@ class CupsDaemon {
   int RunClient(const QString& program, const QStringList& args, QString* output = nullptr) const;
 
  private:
+  // A file of tests/support/<folder>.
+  static QByteArray SupportFile(const char* folder, const char* name);
+  QString Socket() const { return root_ ? root_->filePath("cups.sock") : QString(); }
+  // Starts the scheduler and waits until it answers; an empty text, or why not.
+  QString Start();
+
   std::unique_ptr<QTemporaryDir> root_;
   std::unique_ptr<QProcess> daemon_;
 };

@@ -23,22 +23,18 @@ std::optional<QByteArray> RunTool(const QString& program, const QStringList& arg
 
 QImage RasterisePdf(const QString& pdf, int dpi, int page, bool antialias) {
   QTemporaryDir dir;
-  if (!dir.isValid()) return {};
-  const QString root = dir.filePath("page");
-  QStringList args = {"-r", QString::number(dpi),  "-gray",      "-f", QString::number(page),
-                      "-l", QString::number(page), "-singlefile"};
-  if (!antialias) args << QStringList{"-aa", "no", "-aaVector", "no"};
-  args << "-png" << pdf << root;
-  return RunTool("pdftoppm", args) ? QImage(root + ".png") : QImage();
+  const QString root = dir.filePath("page"), at = QString::number(page);
+  const QString aa = antialias ? "yes" : "no";
+  const QStringList args = {
+      "-r", QString::number(dpi), "-gray", "-f",   at,  "-l", at, "-singlefile", "-aa",
+      aa,   "-aaVector",          aa,      "-png", pdf, root};
+  return dir.isValid() && RunTool("pdftoppm", args) ? QImage(root + ".png") : QImage();
 }
 
 QStringList DecodeBarcodes(const QString& imagePath, const QStringList& extraArgs) {
-  QStringList args = {"--nodbus", "--quiet", "--raw"};
-  args << extraArgs << imagePath;
-  QStringList texts;
-  for (const QString& line : QString::fromUtf8(RunTool("zbarimg", args).value_or("")).split('\n'))
-    if (!line.trimmed().isEmpty()) texts << line.trimmed();
-  return texts;
+  const QStringList args = QStringList{"--nodbus", "--quiet", "--raw"} + extraArgs << imagePath;
+  const QString out = QString::fromUtf8(RunTool("zbarimg", args).value_or(""));
+  return out.trimmed().split('\n', Qt::SkipEmptyParts);  // one line a symbol
 }
 
 QStringList DecodeBarcodes(const QImage& image, const QStringList& extraArgs) {

@@ -52,8 +52,7 @@ class RecordingSurface : public PrintSurface {
   void SetFontName(std::string_view name) override { font_.name = name; }
   std::string FontName() const override { return font_.name; }
   void SetFontSize(double points) override {
-    if (!(points >= 1 && points <= kLargestFontSize)) throw PrintError("font size out of range");
-    font_.size = points;
+    font_.size = IsFontSize(points) ? points : throw PrintError("font size out of range");
   }
   double FontSize() const override { return font_.size; }
   void SetBold(bool on) override { font_.bold = on; }
@@ -66,9 +65,7 @@ class RecordingSurface : public PrintSurface {
   double CurrentY() const override { return y_; }
   void SetCurrentX(double x) override { x_ = x; }
   void SetCurrentY(double y) override { y_ = y; }
-  double TextWidth(std::string_view text) override {
-    return double(CharCount(text)) * 10 * font_.size;
-  }
+  double TextWidth(std::string_view text) override { return CharCount(text) * 10.0 * font_.size; }
   double TextHeight(std::string_view) override { return 24 * font_.size; }
   void Print(std::string_view text, bool lineEnd) override {
     Record(RecordedOp{.x = x_, .y = y_, .text = std::string(text), .font = font_});

@@ -61,10 +61,8 @@ RunResult RunProgram(const QString& program, const QStringList& args, const QByt
                      const QStringList& env, int timeoutMs) {
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const QString& entry : env) {
-    const int eq = entry.indexOf('=');
-    environment.insert(entry.left(eq), entry.mid(eq + 1));
-  }
+  for (const QString& entry : env)  // NAME=value; the value may hold "=" too
+    environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
   process.setProcessEnvironment(environment);
   process.start(program, args);
   RunResult result;
