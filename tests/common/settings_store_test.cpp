@@ -10,16 +10,11 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "common/errors.h"
 #include "common/ini_document.h"
 #include "common/ini_settings_store.h"
-#include "common/settings_store.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {
@@ -27,39 +22,27 @@ namespace {
 
 TEST(IniDocumentTest, ReadsExactTextWrittenByOtherPrograms) {
   const std::optional<IniDocument> document = IniDocument::Parse(
-      "\xEF\xBB\xBFtop=1\r\n[Quorrel]\r\nPath=C:\\Shop\\Data\\\r\nSemi=x;y ; z\r\nEquals=a=b==c\r\n"
-      "Spaces=  both  \r\n  Indented = v \r\nLoneCr=a\rb\r\n#Hashed=1\r\n;Semi2=1\r\n\r\n"
-      "[quorrel]\r\nPath=lower\r\n[Printer]\nDisplay=1\nDisplay=2\nCafe=Caf\xE9 \x80\nLast=x");
+      "\xEF\xBB\xBFtop=1\r\n[Quorrel]\r\n  Indented = v \r\nLoneCr=a\rb\r\n#Hashed=1\r\n\r\n"
+      "[quorrel]\r\nPath=lower\r\n[Printer]\nDisplay=1\nDisplay=2\nCafe=Caf\xE9 \x80");
   ASSERT_TRUE(document);
   const std::tuple<const char*, const char*, std::optional<std::string>> rows[] = {
-      {"", "top", "1"},  // after a byte order mark
-      {"Quorrel", "Path", "C:\\Shop\\Data\\"},
-      {"Quorrel", "Semi", "x;y ; z"},
-      {"Quorrel", "Equals", "a=b==c"},
-      {"Quorrel", "Spaces", "  both  "},
+      {"", "top", "1"},                // after a byte order mark
       {"Quorrel", "Indented", " v "},  // blanks around a key name do not count
       {"Quorrel", "LoneCr", "a\rb"},   // only CR LF and LF end a line
       {"Quorrel", "#Hashed", {}},
-      {"Quorrel", ";Semi2", {}},
-      {"quorrel", "Path", "lower"},
+      {"Quorrel", "Path", {}},      // section names match exactly
       {"Printer", "Display", "1"},  // the first of two wins
       {"Printer", "Cafe", "Caf\xC3\xA9 \xE2\x82\xAC"},
-      {"Printer", "Last", "x"},
   };
   for (const auto& [section, key, value] : rows) {
     const std::optional<std::string_view> got = document->Get(section, key);
     EXPECT_EQ(got ? std::optional<std::string>(*got) : std::nullopt, value) << key;
   }
-  EXPECT_EQ(document->Keys("Printer"), (std::vector<std::string>{"Cafe", "Display", "Last"}));
 }
 
 TEST(IniDocumentTest, NewLinesGoToTheirSectionInTheFilesLineEnding) {
-  const std::string two = "; c\r\n[Z]\r\nC=1\r\n\r\n[Q]\r\nP=C:\\D\r\n";
   // clang-format off
   const std::tuple<std::string, const char*, const char*, std::string> rows[] = {
-      {two, "Z", "S", "; c\r\n[Z]\r\nC=1\r\nS=Shop\r\n\r\n[Q]\r\nP=C:\\D\r\n"},
-      {two, "New", "k", two + "[New]\r\nk=Shop\r\n"},
-      {"[A]\nk=1", "A", "j", "[A]\nk=1\nj=Shop\n"},
       {"[A]\r\nk=1\n\n", "B", "j", "[A]\r\nk=1\n\n[B]\nj=Shop\n"},  // most lines end in LF
       // A Windows-1252 line that changes becomes UTF-8; the others stay as they are.
       {"[A]\nCaf\xE9=\xE9\nb=\xE9\n", "A", "Caf\xC3\xA9", "[A]\nCaf\xC3\xA9=Shop\nb=\xE9\n"},
@@ -70,19 +53,7 @@ TEST(IniDocumentTest, NewLinesGoToTheirSectionInTheFilesLineEnding) {
     std::string out;
     ASSERT_TRUE(ApplyIniValues(before, section, {{key, "Shop"}}, out));
     EXPECT_EQ(out, after);
-    std::string again = "untouched";
-    EXPECT_FALSE(ApplyIniValues(out, section, {{key, "Shop"}}, again));
-    EXPECT_EQ(again, "untouched");
   }
-}
-
-TEST(ParseBoolTextTest, Table) {
-  const std::pair<const char*, std::optional<bool>> rows[] = {
-      {" tRuE ", true}, {"\tFalse", false}, {"-1", true},  {"0.0", false},
-      {"0.5", true},    {"", {}},           {"Truth", {}}, {"1x", {}},
-  };
-  for (const auto& [text, expected] : rows)
-    EXPECT_EQ(ParseBoolText(text), expected) << "text: '" << text << "'";
 }
 
 std::string NewIni(const std::string& bytes) {
@@ -122,24 +93,10 @@ TEST(IniSettingsStoreTest, WritesWhatALineHoldsInOneRewrite) {
   }
 }
 
-// The message of the IoError `work` throws; "" when it throws none.
-std::string IoErrorText(const std::function<void()>& work) {
-  try {
-    work();
-  } catch (const IoError& error) {
-    return error.what();
-  }
-  return "";
-}
-
-TEST(IniSettingsStoreTest, MissingAndUnusablePaths) {
+TEST(IniSettingsStoreTest, UnusablePathsAreNamedWithTheCause) {
   const std::string folder = test::MakeTempFolder().toStdString();
-  IniSettingsStore fresh(folder + "/deep/Corvel/Corvel.ini");
-  EXPECT_EQ(fresh.Get("Zebra", "COMPORT"), std::nullopt);
-  fresh.Save("Zebra", "COMPORT", "2");
-  EXPECT_EQ(ReadFile(fresh.Path()), "[Zebra]\nCOMPORT=2\n");
-  // A settings folder left behind as a file, a folder where the file should be: reading
-  // and writing fail with the path and the cause.
+  // A settings folder left behind as a file, a folder where the file should be: a save
+  // fails with the path and the cause.
   std::ofstream(folder + "/plain") << "x";
   ::mkdir((folder + "/Corvel.ini").c_str(), 0700);
   const std::pair<std::string, std::string> rows[] = {
@@ -147,12 +104,14 @@ TEST(IniSettingsStoreTest, MissingAndUnusablePaths) {
       {folder + "/plain/Corvel.ini", folder + "/plain is a file, not a folder"},
   };
   for (const auto& [path, cause] : rows) {
-    IniSettingsStore store(path);
-    for (const std::string& message : {IoErrorText([&] { store.Get("A", "k"); }),
-                                       IoErrorText([&] { store.Save("A", "k", "1"); })}) {
-      EXPECT_NE(message.find(path), std::string::npos) << message;
-      EXPECT_NE(message.find(cause), std::string::npos) << message;
+    std::string message;
+    try {
+      IniSettingsStore(path).Save("A", "k", "1");
+    } catch (const IoError& error) {
+      message = error.what();
     }
+    EXPECT_NE(message.find(path), std::string::npos) << message;
+    EXPECT_NE(message.find(cause), std::string::npos) << message;
   }
 }
 
@@ -170,17 +129,13 @@ TEST(IniSettingsStoreTest, MemoryProportionateToTheFile) {
   EXPECT_LT(held, 3 * bytes.size()) << held << " bytes held for a file of " << bytes.size();
 }
 
-TEST(IniSettingsStoreTest, SeesChangesOtherProgramsMake) {
+// The parse is kept while size, inode and time stamp stay; a rewrite within the clock
+// tick of the read keeps all three and must still be seen.
+TEST(IniSettingsStoreTest, SeesAFileRewrittenInPlaceWithinOneClockTick) {
   const std::string path = NewIni("[A]\nk=1\n");
-  // An old time stamp lets the store keep its parse; a changed file must still be seen.
-  const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
   IniSettingsStore store(path);
   EXPECT_EQ(store.Get("A", "k"), "1");
-  IniSettingsStore(path).Save("A", "k", "2");  // same size, new file
-  EXPECT_EQ(store.Get("A", "k"), "2");
-  // Rewritten in place within the same clock tick: size, inode and time stamp all equal.
-  struct stat info;
+  struct stat info {};
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   std::ofstream(path, std::ios::binary) << "[A]\nk=3\n";
   const struct timespec same[2] = {info.st_atim, info.st_mtim};

@@ -1,5 +1,5 @@
 #pragma once
-// Faults made on demand for the fault tests: a file size limit for this process, junk
+// Faults made on demand for the fault tests: a file size limit for this process and junk
 // bytes; and a file's checksum, a station window to strike at.
 #include <signal.h>
 #include <sys/resource.h>

@@ -83,8 +83,7 @@ TEST(SecondStation, IsRefusedWhileTheFirstRuns) {
   first.waitForFinished();
   ASSERT_TRUE(start(third));
   EXPECT_FALSE(third.waitForFinished(1500)) << third.readAllStandardError().toStdString();
-  third.kill();
-  third.waitForFinished();
+  // The third ends with its QProcess.
 }
 
 }  // namespace

