@@ -6,19 +6,7 @@
 # Usage: bench/runner_bench.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath -m "${1:-build}")  # relative to the source tree, or absolute
-corvel=$build/tools/corvel
-sheetwise=$build/runner/sheetwise
-for program in "$corvel" "$sheetwise"; do
-  [[ -x $program ]] || { echo "build $program first" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/config" "$work/runtime" "$work/home"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime HOME=$work/home
-export QT_QPA_PLATFORM=offscreen CORVEL_PRINT_DIALOG=accept
+source scripts/run-env.sh "${1:-build}"
 
 # Wall seconds and peak resident kilobytes of one command, from /usr/bin/time -v.
 measure() {
@@ -29,18 +17,6 @@ measure() {
     awk -F: '{ if (NF == 3) print $1 * 3600 + $2 * 60 + $3; else print $1 * 60 + $2 }')
   rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
   echo "$wall $rss"
-}
-
-# 5000 distinct EAN-13 codes with their check digits.
-request_csv() {
-  awk -v n="$1" 'BEGIN {
-    print "code,description,price"
-    for (i = 1; i <= n; i++) {
-      data = sprintf("2%011d", i); sum = 0
-      for (k = 1; k <= 12; k++) sum += substr(data, k, 1) * (k % 2 ? 1 : 3)
-      printf "%s%d,Item %d,$%d.%02d\n", data, (10 - sum % 10) % 10, i, i % 100, i % 97
-    }
-  }'
 }
 
 echo "== 5000-item P20 request to the PDF target"

@@ -12,15 +12,12 @@
 
 #include "tests/faults/fault_support.h"
 #include "tests/serial/scale_test_support.h"
-#include "tests/station/station_test_support.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {
 namespace {
 
-std::size_t HeapInUse() {
-  return mallinfo2().uordblks;
-}
+using namespace std::chrono_literals;
 
 using SerialFaults = ScaleLinkTest;
 
@@ -33,34 +30,22 @@ TEST_F(SerialFaults, JunkFloodIsDroppedAndLeavesNoMemoryBehind) {
   view_.autoprint = true;
   scale_.SetReadings(ParseScaleReading("0"));
   ASSERT_TRUE(PollUntilWeight("0.000 KG"));
-  const std::string junk = [] {
-    std::string bytes(4096, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-      bytes[i] = static_cast<char>(i * 37 % 256);  // every byte value, ACK and STX too
-    return bytes;
-  }();
-  std::size_t heapAfterFirst = 0;
-  for (int round = 1; round <= 2; ++round) {
-    SCOPED_TRACE(round);
-    std::atomic<std::size_t> sent{0};
-    std::thread flood([&] {
-      while (sent < 1'100'000) {
-        sent += scale_.SendNow(junk);
-        std::this_thread::yield();
-      }
-    });
-    int polls = 0;
-    while (sent < 1'100'000 && polls < 100000) {
-      ASSERT_TRUE(Poll());
-      ++polls;
+  const std::string junk = RandomBytes(4096, 37);  // every byte value, ACK and STX too
+  const std::size_t heapBefore = mallinfo2().uordblks;
+  std::atomic<std::size_t> sent{0};
+  std::thread flood([&] {
+    while (sent < 1'100'000) {
+      sent += scale_.SendNow(junk);
+      std::this_thread::yield();
     }
-    flood.join();
-    EXPECT_TRUE(PollingOn()) << "junk is no error";
-    scale_.SetReadings(ParseScaleReading(round == 1 ? "1.235" : "0"));
-    ASSERT_TRUE(PollUntilWeight(round == 1 ? "1.235 KG" : "0.000 KG"));
-    if (round == 1) heapAfterFirst = HeapInUse();
-  }
-  EXPECT_LT(HeapInUse(), heapAfterFirst + 256 * 1024) << "a second megabyte of junk kept memory";
+  });
+  for (int polls = 0; sent < 1'100'000 && polls < 100000; ++polls)
+    EXPECT_TRUE(Poll());
+  flood.join();
+  EXPECT_TRUE(PollingOn()) << "junk is no error";
+  scale_.SetReadings(ParseScaleReading("1.235"));
+  ASSERT_TRUE(PollUntilWeight("1.235 KG"));
+  EXPECT_LT(mallinfo2().uordblks, heapBefore + 256 * 1024) << "a megabyte of junk kept memory";
   EXPECT_EQ(view_.printedWeights, QStringList{"1.235 KG"}) << "junk printed nothing";
 }
 
@@ -70,30 +55,25 @@ TEST_F(SerialFaults, JunkFloodIsDroppedAndLeavesNoMemoryBehind) {
 // frame.
 TEST_F(SerialFaults, FramesInBurstsOfPiecesAreReadWhole) {
   const std::string frame = BuildScaleFrame(ParseScaleReading("1.235").front());
-  for (const int pauseMs : {150, 1200}) {
+  for (const auto& [pauseMs, weight] : {std::pair{150, "1.235 KG"}, {1200, "1.000 KG"}}) {
     SCOPED_TRACE(pauseMs);
     scale_.SetReadings({ScaleReading{.raw = ""}});  // the frame is sent below, in pieces
     std::atomic<bool> stop{false};
     std::thread bursts([&] {
-      for (int dc1 = scale_.Dc1Count(); !stop;) {
-        if (scale_.Dc1Count() == dc1) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(1));
-          continue;
-        }
-        dc1 = scale_.Dc1Count();
+      for (int answered = scale_.Dc1Count(); !stop; std::this_thread::sleep_for(1ms)) {
+        if (scale_.Dc1Count() == answered) continue;  // to the next DC1
+        answered = scale_.Dc1Count();
         for (std::size_t at = 0; at < frame.size() && !stop; at += 6) {
-          if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+          if (at > 0) std::this_thread::sleep_for(pauseMs * 1ms);
           scale_.SendNow(frame.substr(at, 6));
         }
       }
     });
     view_.weight = "0.00";
     for (int poll = 0; poll < 3; ++poll) {
-      ASSERT_TRUE(Poll());
-      const QString shown = view_.weight;
-      EXPECT_TRUE(pauseMs < 1000 ? shown == "1.235 KG" || shown == "0.00" || shown.isEmpty()
-                                 : shown == "1.000 KG" || shown == "0.00" || shown.isEmpty())
-          << shown.toStdString();
+      EXPECT_TRUE(Poll());
+      EXPECT_TRUE(view_.weight == weight || view_.weight == "0.00" || view_.weight.isEmpty())
+          << view_.weight.toStdString();
     }
     stop = true;
     bursts.join();
@@ -103,40 +83,32 @@ TEST_F(SerialFaults, FramesInBurstsOfPiecesAreReadWhole) {
 
 // The device vanishes (a pulled USB adapter: the pty closes) and comes back under the
 // same name (a link the station's COM1 names). Polling stops and "Scales Connected" is
-// cleared (what the window then shows: tests/serial); ticking it again resumes reading
-// the scale. Ten rounds keep memory flat.
+// cleared; ticking it again resumes reading the scale. Ten rounds keep memory flat.
 TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
-  const QString folder = MakeTempFolder();
-  const QString device = folder + "/scale";
+  const QString folder = MakeTempFolder(), device = folder + "/scale";
   MemorySettingsStore settings;
   settings.Save(kStationSection, "COM1", device.toStdString());
   FakeMessages messages;
-  const auto opened = OpenStation(settings, messages, folder);
-  StationWindow& window = *opened;
-  ScaleLink link(window, *window.Timer1, settings, 1);
-  ConnectScaleLink(window, link);
-
-  std::size_t heapAfterFirst = 0;
+  const auto window = OpenStation(settings, messages, folder);
+  ScaleLink link(*window, *window->Timer1, settings, 1);
+  ConnectScaleLink(*window, link);
+  std::size_t heapAfterSecond = 0;
   for (int round = 1; round <= 10; ++round) {
     SCOPED_TRACE(round);
-    auto scale = std::make_unique<ScaleSimulator>();
-    scale->SetReadings(ParseScaleReading(round % 2 ? "1.235" : "2.500"));
-    scale->Start();
+    const char* weight = round % 2 ? "1.235" : "2.500";
+    ScaleSimulator scale;
+    scale.SetReadings(ParseScaleReading(weight));
+    scale.Start();
     QFile::remove(device);
-    ASSERT_TRUE(QFile::link(QString::fromStdString(scale->DevicePath()), device));
-    if (round > 1) {
-      EXPECT_FALSE(window.Timer1->isActive());
-      QTest::mouseClick(window.Check3, Qt::LeftButton);  // "Scales Connected" ticked again
-      EXPECT_TRUE(window.Check3->isChecked());
-    }
-    const QString weight = round % 2 ? "1.235 KG" : "2.500 KG";
-    ASSERT_TRUE(WaitUntil([&] { return window.Text4->text() == weight; }, 5000));
-    scale->Vanish();
-    ASSERT_TRUE(WaitUntil([&] { return !window.Timer1->isActive(); }, 15000));
-    EXPECT_FALSE(window.Check3->isChecked());
-    if (round == 2) heapAfterFirst = HeapInUse();
+    ASSERT_TRUE(QFile::link(QString::fromStdString(scale.DevicePath()), device));
+    if (round > 1) QTest::mouseClick(window->Check3, Qt::LeftButton);  // ticked again
+    ASSERT_TRUE(WaitUntil([&] { return window->Text4->text() == weight + QString(" KG"); }, 5000));
+    scale.Vanish();
+    ASSERT_TRUE(WaitUntil([&] { return !window->Timer1->isActive(); }, 15000));
+    EXPECT_FALSE(window->Check3->isChecked());
+    if (round == 2) heapAfterSecond = mallinfo2().uordblks;
   }
-  EXPECT_LT(HeapInUse(), heapAfterFirst + 256 * 1024);
+  EXPECT_LT(mallinfo2().uordblks, heapAfterSecond + 256 * 1024);
   EXPECT_TRUE(messages.messages.empty());
 }
 
