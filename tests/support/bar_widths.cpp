@@ -73,6 +73,7 @@ std::vector<MeasuredSymbol> MeasureSymbols(const QImage& image, int dpi) {
         continue;
       }
       MeasuredSymbol symbol;
+      symbol.row = y;
       for (std::size_t k = first; k <= last; ++k) {
         symbol.starts.push_back(runs[k].first);
         symbol.widths.push_back(runs[k].second);

@@ -10,6 +10,7 @@ namespace corvel::test {
 // One symbol as a row of the image crosses it: its bars' left edges and widths in dots.
 struct MeasuredSymbol {
   std::vector<int> starts, widths;
+  int row = 0;  // the first image row that crosses it
   // The largest difference in dots between bars of the same number of modules (0: every
   // bar is exact).
   int spread = 0;
