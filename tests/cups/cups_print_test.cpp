@@ -6,6 +6,7 @@
 // print server is frozen.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTest>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "platform/qt_print_surface.h"
 #include "station/station_window.h"
 #include "tests/station/station_test_support.h"
+#include "tests/support/bar_widths.h"
 #include "tests/support/cups_daemon.h"
 #include "tests/support/pdf_tools.h"
 #include "tests/support/test_env.h"
@@ -185,6 +187,29 @@ TEST_F(CupsPrintTest, BinSelectsTheQueueTray) {
 
 // The station sends labels off its window thread: with the print server frozen the window
 // still answers at once, and the refusal reaches the operator when the bounded wait ends.
+// The station's label on a 203 dpi label queue: label-sized, every bar whole dots, and it
+// scans. The queue's resolution comes from its PPD; no calibration is set.
+TEST_F(CupsPrintTest, StationLabelOnA203DpiQueueIsLabelSizedWithExactBars) {
+  const QString config = test::MakeTempFolder();
+  QDir().mkpath(config + "/Corvel");
+  QFile ini(config + "/Corvel/Corvel.ini");
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write("[Zebra]\nPrinterName=Roll203\n") > 0);
+  ini.close();
+  const int before = daemon_->CompletedJobs("Roll203");
+  const test::RunResult run =
+      test::RunProgram(test::BuiltProgram("corvel"),
+                       {"label", "--code", "1234", "--price", "12.99", "--weight", "1.235 KG"}, {},
+                       {daemon_->ClientEnvironment(), "XDG_CONFIG_HOME=" + config});
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  ASSERT_TRUE(daemon_->WaitForCompletedJobs("Roll203", before + 1));
+  const QImage page = test::RasterisePdf(daemon_->OutputFile("Roll203"), 203);
+  EXPECT_NEAR(page.width(), 60 / 25.4 * 203, 2);
+  EXPECT_NEAR(page.height(), 40 / 25.4 * 203, 2);
+  const test::SpreadSummary bars = test::Summarise(test::MeasureSymbols(page, 203));
+  EXPECT_EQ(std::pair(bars.symbols, bars.uneven), std::pair(1, 0));
+  EXPECT_EQ(test::DecodeBarcodes(page).size(), 1);
+}
+
 TEST_F(CupsPrintTest, StationWindowAnswersWhileThePrintServerIsFrozen) {
   MemorySettingsStore settings;
   test::FakeMessages messages;

@@ -2,16 +2,26 @@
 // simulated scale on a real pty opened by a real QSerialPort.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSerialPort>
+#include <cstdio>
+#include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "common/clock.h"
 #include "common/settings_sections.h"
 #include "platform/serial_line.h"
 #include "station/scale_frame.h"
 #include "tests/serial/scale_test_support.h"
+#include "tests/support/test_env.h"
 
 namespace corvel::test {
 namespace {
@@ -111,6 +121,46 @@ TEST_F(ScaleLinkTest, AnythingButExactlyOneAckEndsThePollWithoutDc1) {
   }
 }
 
+// A scale that does not answer: the box is left and the poll ends after its wait, also
+// when the wait crosses local midnight (the zone is moved so that it comes in about 0.9 s).
+TEST_F(ScaleLinkTest, SilentScaleWaitEndsAcrossLocalMidnight) {
+  const bool hadTz = qEnvironmentVariableIsSet("TZ");
+  const QByteArray savedTz = qgetenv("TZ");
+  timespec now{};
+  // Start just after a whole UTC second so that a whole-second offset lands at 23:59:59.
+  WaitUntil([&] {
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_nsec > 10'000'000 && now.tv_nsec < 100'000'000;
+  });
+  const long east = (86399 - now.tv_sec % 86400 + 86400) % 86400;
+  char zone[32];  // POSIX zones count west of UTC: "X-hh:mm:ss" is east of it
+  std::snprintf(zone, sizeof zone, "LOC-%02ld:%02ld:%02ld", east / 3600, east / 60 % 60, east % 60);
+  setenv("TZ", zone, 1);
+  tzset();
+  const std::shared_ptr<void> restore(nullptr, [&](void*) {
+    hadTz ? qputenv("TZ", savedTz) : qunsetenv("TZ");
+    tzset();
+  });
+
+  scale_.SetMode(ScaleAnswerMode::Silent);
+  ASSERT_GT(SystemClock().SecondsSinceMidnight(), 86399.0);
+  for (int ms : {100, 400, 800})  // ticks during the wait start no other poll
+    QTimer::singleShot(ms, link_.get(), &ScaleLink::OnTimerTick);
+  QElapsedTimer elapsed;
+  elapsed.start();
+  ASSERT_TRUE(Poll());
+  EXPECT_LT(SystemClock().SecondsSinceMidnight(), 60.0);  // the wait did cross midnight
+  EXPECT_GE(elapsed.elapsed(), ScaleLink::kAnswerWaitMs);
+  QTest::qWait(50);
+  EXPECT_EQ(scale_.EnqCount(), 1);
+  EXPECT_EQ(scale_.Dc1Count(), 0);
+  EXPECT_EQ(view_.weight, "0.00");  // nothing was written to the box
+  EXPECT_TRUE(PollingOn());
+  scale_.SetMode(ScaleAnswerMode::Normal);
+  ASSERT_TRUE(PollWith("0.321"));
+  EXPECT_EQ(view_.weight, "0.321 KG");
+}
+
 // The failure rule: polling goes off, "Scales Connected" is cleared, the weight box and the
 // armed state stay, and the status line says which device and what went wrong.
 TEST_F(ScaleLinkTest, RefusedPortsSwitchPollingOffAndSayWhy) {
@@ -149,6 +199,75 @@ TEST_F(ScaleLinkTest, FailedAutoprintLabelIsAFailureAndKeepsTheLoadArmed) {
   EXPECT_TRUE(link_->Armed());
   EXPECT_TRUE(view_.status.contains("printer out of labels")) << view_.status.toStdString();
   EXPECT_TRUE(link_->PortOpen());
+}
+
+// `corvel scale` as the station meets it: a separate process announcing its device, read
+// until it vanishes, then ending well.
+TEST(ScaleCommand, StationReadsTheSimulatorProcessUntilItVanishes) {
+  QProcess simulator;
+  simulator.start(BuiltProgram("corvel"), {"scale", "1.235", "--vanish-after", "2"});
+  ASSERT_TRUE(WaitUntil([&] { return simulator.canReadLine(); }));
+  MemorySettingsStore settings;
+  settings.Save(kStationSection, "COM1", simulator.readLine().trimmed().toStdString());
+  FakeStationView view;
+  QTimer timer1;
+  timer1.start(ScaleLink::kPollIntervalMs);
+  ScaleLink link(view, timer1, settings, 1);
+  QObject::connect(&timer1, &QTimer::timeout, &link, &ScaleLink::OnTimerTick);
+  ASSERT_TRUE(WaitUntil([&] { return !timer1.isActive(); }));
+  EXPECT_EQ(view.weight, "1.235 KG");
+  ASSERT_TRUE(simulator.state() == QProcess::NotRunning || simulator.waitForFinished(10000));
+  EXPECT_EQ(simulator.exitCode(), 0);
+}
+
+// --link PATH takes a new name, or a link an earlier simulator left to a pty that is
+// gone; anything else at PATH is someone else's and stays. At exit only a link that
+// still leads to the device goes.
+TEST(ScaleCommand, LinkNeverRemovesWhatIsNotItsOwn) {
+  const struct {
+    const char* name;
+    bool file = false;                  // a regular file at PATH before
+    const char* linkTo = nullptr;       // a link at PATH before: "other" is a regular file
+    bool replacedWhileRunning = false;  // a file is put at PATH while the simulator runs
+    int exitCode = 0;
+    bool remains = false;  // PATH is there after the simulator exits
+  } rows[] = {
+      {.name = "new name"},
+      {.name = "stale link to a vanished pty", .linkTo = "/dev/pts/99999999"},
+      {.name = "regular file", .file = true, .exitCode = 1, .remains = true},
+      {.name = "link to a file", .linkTo = "other", .exitCode = 1, .remains = true},
+      {.name = "file put there meanwhile", .replacedWhileRunning = true, .remains = true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const QString folder = MakeTempFolder(), path = folder + "/scale";
+    QFile other(folder + "/other");
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(!row.file || QFile::copy(other.fileName(), path));
+    ASSERT_TRUE(!row.linkTo || QFile::link(QDir(folder).filePath(row.linkTo), path));
+    const QString targetBefore = QFileInfo(path).symLinkTarget();
+
+    QProcess simulator;
+    simulator.start(BuiltProgram("corvel"), {"scale", "--link", path, "0"});
+    ASSERT_TRUE(simulator.waitForStarted());
+    if (row.exitCode == 0) {
+      ASSERT_TRUE(WaitUntil([&] { return simulator.canReadLine(); }));
+      const QString device = QString::fromUtf8(simulator.readLine()).trimmed();
+      EXPECT_EQ(QFileInfo(path).symLinkTarget(), device);
+      if (row.replacedWhileRunning) {
+        ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(QFile::copy(other.fileName(), path));
+      }
+      simulator.terminate();
+    }
+    ASSERT_TRUE(simulator.waitForFinished(10000));
+    EXPECT_EQ(simulator.exitCode(), row.exitCode) << simulator.readAllStandardError().constData();
+    const QFileInfo after(path);
+    EXPECT_EQ(after.exists() || after.isSymLink(), row.remains);
+    if (row.exitCode != 0) {
+      EXPECT_EQ(after.symLinkTarget(), targetBefore) << "left as it was";
+    }
+  }
 }
 
 }  // namespace

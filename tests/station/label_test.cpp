@@ -63,6 +63,7 @@ TEST(LabelBarcode, NumberForCodeFlagAndPrice) {
       {.code = "1", .price = "123.45", .priceCheck = true, .number = "200001523458"},
       // Overflows; a short flag is the default.
       {.code = "1", .flag = "2", .price = "1000.00", .number = "200001000003"},
+      {.code = "1", .price = "-3.00", .number = "200001000003"},  // a negative price embeds 0
       {.code = "0", .number = ""},
   };
   for (const Label& l : labels) {
