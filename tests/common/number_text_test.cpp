@@ -68,11 +68,17 @@ TEST(WholeNumbers, HalvesToEvenAndSixteenBitLimits) {
   }
 }
 
-// Accepted sizes: tests/platform/targets_dialogs_test.cpp.
-TEST(PageSizeText, RefusedUnlessTwoPositiveSizesUpToTenMetres) {
-  for (const std::string& text :
-       {std::string("10001x5"), std::string("62,5x30"), std::string(30000, '1') + "x40"})
-    EXPECT_EQ(ParsePageSizeMm(text), std::nullopt) << text.substr(0, 20);
+TEST(PageSizeText, WidthByHeightInMillimetres) {
+  using Size = std::optional<std::pair<double, double>>;
+  const std::pair<std::string, Size> rows[] = {{" 62.5X30\t", Size{{62.5, 30}}},
+                                               {" 62.5 x 29 ", Size{{62.5, 29}}},
+                                               {"10001x5", {}},
+                                               {"0x5", {}},
+                                               {"62,5x30", {}},
+                                               {"60x40x2", {}},
+                                               {std::string(30000, '1') + "x40", {}}};
+  for (const auto& [text, size] : rows)
+    EXPECT_EQ(ParsePageSizeMm(text), size) << text.substr(0, 20);
 }
 
 // The window toolkit sets the user's locale at start-up; under a decimal-comma locale the
