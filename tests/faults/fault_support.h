@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QTest>
 #include <memory>
@@ -54,14 +53,6 @@ inline std::string RandomBytes(std::size_t size, unsigned seed) {
   for (char& c : bytes)
     c = static_cast<char>(random());
   return bytes;
-}
-
-inline QByteArray Sha256(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return "unreadable";
-  QCryptographicHash hash(QCryptographicHash::Sha256);
-  hash.addData(&file);
-  return hash.result().toHex();
 }
 
 // A shown, active station window on `folder`/pdlist that prints to a recording surface.
