@@ -58,7 +58,7 @@ QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
   }
   SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
   CompressPdfFast();
-  UpdateFont();
+  FontChanged();
 }
 
 QtPrintSurface::~QtPrintSurface() {
@@ -109,49 +109,21 @@ void QtPrintSurface::ResolvePage() const {
   pageResolved_ = true;
 }
 
-void QtPrintSurface::UpdateFont() {
-  const FontKey key{fontName_,     TwipPixelSize(fontSize_), bold_, italic_, underline_,
-                    strikethrough_};
+void QtPrintSurface::FontChanged() {
+  const TwipFontChoice choice = Choice();
+  const FontKey key{
+      std::string(choice.name), TwipPixelSize(choice.points), choice.bold, choice.italic,
+      choice.underline,         choice.strikethrough};
   auto found = fonts_.find(key);
   if (found == fonts_.end()) {
     // Labels switch between a few fonts all the time; a font kept keeps its resolved face
     // and metrics. The bound keeps a search through many sizes from holding them all.
     if (fonts_.size() >= 64) fonts_.clear();
-    const QFont font = TwipFont({fontName_, fontSize_, bold_, italic_, underline_, strikethrough_});
+    const QFont font = TwipFont(choice);
     found = fonts_.emplace(key, MeasuredFont{font, QFontMetricsF(font, metrics_.get())}).first;
   }
   font_ = found->second.font;
   fontMetrics_ = &found->second.metrics;
-}
-
-void QtPrintSurface::SetFontName(std::string_view name) {
-  fontName_ = std::string(name);
-  UpdateFont();
-}
-
-void QtPrintSurface::SetFontSize(double points) {
-  fontSize_ = CheckedFontSize(points);
-  UpdateFont();
-}
-
-void QtPrintSurface::SetBold(bool on) {
-  bold_ = on;
-  UpdateFont();
-}
-
-void QtPrintSurface::SetItalic(bool on) {
-  italic_ = on;
-  UpdateFont();
-}
-
-void QtPrintSurface::SetUnderline(bool on) {
-  underline_ = on;
-  UpdateFont();
-}
-
-void QtPrintSurface::SetStrikethrough(bool on) {
-  strikethrough_ = on;
-  UpdateFont();
 }
 
 double QtPrintSurface::TextWidth(std::string_view text) {
@@ -164,10 +136,7 @@ double QtPrintSurface::TextHeight(std::string_view) {
 
 void QtPrintSurface::Print(std::string_view text, bool lineEnd) {
   PrepareToDraw();
-  TwipCursor cursor{x_, y_};
-  PaintTwipText(painter_, font_, *fontMetrics_, text, lineEnd, textColour_, cursor);
-  x_ = cursor.x;
-  y_ = cursor.y;
+  PaintText(painter_, font_, *fontMetrics_, text, lineEnd);
 }
 
 void QtPrintSurface::FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) {
@@ -345,8 +314,7 @@ void QtPrintSurface::AbortDoc() {
 void QtPrintSurface::ResetDocumentState() {
   page_ = 1;
   pendingPages_ = 0;
-  x_ = 0;
-  y_ = 0;
+  ResetCursor();
 }
 
 double QtPrintSurface::PageWidth() const {

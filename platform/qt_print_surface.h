@@ -39,34 +39,19 @@
 #include "common/print_surface.h"
 #include "common/printer_target.h"
 #include "platform/cups_queue.h"
+#include "platform/twip_text_surface.h"
 
 class QPaintDevice;
 class QPdfWriter;
 
 namespace corvel {
 
-class QtPrintSurface : public PrintSurface {
+class QtPrintSurface : public TwipTextSurface {
  public:
   // `status`, for a queue target: send from a worker thread and report there (see
   // QueueSender); without it documents are sent before EndDoc returns.
   explicit QtPrintSurface(PrinterTarget target, QueueSender::Status status = {});
   ~QtPrintSurface() override;
-
-  void SetFontName(std::string_view name) override;
-  std::string FontName() const override { return fontName_; }
-  void SetFontSize(double points) override;
-  double FontSize() const override { return fontSize_; }
-  void SetBold(bool on) override;
-  bool Bold() const override { return bold_; }
-  void SetItalic(bool on) override;
-  void SetUnderline(bool on) override;
-  void SetStrikethrough(bool on) override;
-  void SetTextColor(std::int32_t colour) override { textColour_ = colour; }
-
-  double CurrentX() const override { return x_; }
-  double CurrentY() const override { return y_; }
-  void SetCurrentX(double x) override { x_ = x; }
-  void SetCurrentY(double y) override { y_ = y; }
 
   double TextWidth(std::string_view text) override;
   double TextHeight(std::string_view text) override;
@@ -101,7 +86,7 @@ class QtPrintSurface : public PrintSurface {
   PagePlan PlanPage() const;
   // Sets the printer's page for the next document when a setting changed.
   void ResolvePage() const;
-  void UpdateFont();
+  void FontChanged() override;
   // Begins the document if needed and emits pages requested with NewPage.
   void PrepareToDraw();
   void BeginDocument();
@@ -117,10 +102,6 @@ class QtPrintSurface : public PrintSurface {
   QString lastPdfFile_;
   int documentsWritten_ = 0;
 
-  std::string fontName_ = "Arial";
-  double fontSize_ = 10;
-  bool bold_ = false, italic_ = false, underline_ = false, strikethrough_ = false;
-  std::int32_t textColour_ = 0;
   QFont font_;
   // The fonts used so far with their metrics on the measuring device.
   struct FontKey {
@@ -139,7 +120,6 @@ class QtPrintSurface : public PrintSurface {
   double dotsPerTwip_ = 1;   // the painter's scale for text
   bool barsInDots_ = false;  // the painter is unscaled, for bars
 
-  double x_ = 0, y_ = 0;
   int page_ = 1;
   int pendingPages_ = 0;  // pages asked for with NewPage and not yet started
   bool open_ = false;

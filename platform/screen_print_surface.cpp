@@ -27,42 +27,15 @@ ScreenPrintSurface::ScreenPrintSurface(double pageWidthMm, double pageHeightMm, 
                      GeneralNumber(pageHeightMm) + " mm label at " + std::to_string(dotsPerInch) +
                      " dpi");
   SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
-  UpdateFont();
+  FontChanged();
 }
 
 ScreenPrintSurface::~ScreenPrintSurface() {
   if (painter_.isActive()) painter_.end();
 }
 
-void ScreenPrintSurface::UpdateFont() {
-  font_ = TwipFont({fontName_, fontSize_, bold_, italic_, underline_, strikethrough_});
-}
-
-void ScreenPrintSurface::SetFontName(std::string_view name) {
-  fontName_ = std::string(name);
-  UpdateFont();
-}
-
-void ScreenPrintSurface::SetFontSize(double points) {
-  fontSize_ = CheckedFontSize(points);
-  UpdateFont();
-}
-
-void ScreenPrintSurface::SetBold(bool on) {
-  bold_ = on;
-  UpdateFont();
-}
-void ScreenPrintSurface::SetItalic(bool on) {
-  italic_ = on;
-  UpdateFont();
-}
-void ScreenPrintSurface::SetUnderline(bool on) {
-  underline_ = on;
-  UpdateFont();
-}
-void ScreenPrintSurface::SetStrikethrough(bool on) {
-  strikethrough_ = on;
-  UpdateFont();
+void ScreenPrintSurface::FontChanged() {
+  font_ = TwipFont(Choice());
 }
 
 double ScreenPrintSurface::TextWidth(std::string_view text) {
@@ -88,11 +61,7 @@ void ScreenPrintSurface::PrepareToDraw() {
 
 void ScreenPrintSurface::Print(std::string_view text, bool lineEnd) {
   PrepareToDraw();
-  TwipCursor cursor{x_, y_};
-  PaintTwipText(painter_, font_, QFontMetricsF(font_, metrics_.get()), text, lineEnd, textColour_,
-                cursor);
-  x_ = cursor.x;
-  y_ = cursor.y;
+  PaintText(painter_, font_, QFontMetricsF(font_, metrics_.get()), text, lineEnd);
 }
 
 void ScreenPrintSurface::FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) {
@@ -105,14 +74,14 @@ void ScreenPrintSurface::EndDoc() {
     painter_.end();
     finished_ = drawing_;
   }
-  x_ = y_ = 0;
+  ResetCursor();
   page_ = 1;
 }
 
 void ScreenPrintSurface::AbortDoc() {
   if (painter_.isActive()) painter_.end();
   drawing_ = QImage();
-  x_ = y_ = 0;
+  ResetCursor();
   page_ = 1;
 }
 

@@ -9,13 +9,13 @@
 #include <memory>
 #include <string>
 
-#include "common/print_surface.h"
+#include "platform/twip_text_surface.h"
 
 class QPaintDevice;
 
 namespace corvel {
 
-class ScreenPrintSurface : public PrintSurface {
+class ScreenPrintSurface : public TwipTextSurface {
  public:
   ScreenPrintSurface(double pageWidthMm, double pageHeightMm, int dotsPerInch);
   ~ScreenPrintSurface() override;
@@ -23,22 +23,6 @@ class ScreenPrintSurface : public PrintSurface {
   // The last finished document's image (null before the first), at DotsPerInch().
   const QImage& Image() const { return finished_; }
   int DotsPerInch() const { return dpi_; }
-
-  void SetFontName(std::string_view name) override;
-  std::string FontName() const override { return fontName_; }
-  void SetFontSize(double points) override;
-  double FontSize() const override { return fontSize_; }
-  void SetBold(bool on) override;
-  bool Bold() const override { return bold_; }
-  void SetItalic(bool on) override;
-  void SetUnderline(bool on) override;
-  void SetStrikethrough(bool on) override;
-  void SetTextColor(std::int32_t colour) override { textColour_ = colour; }
-
-  double CurrentX() const override { return x_; }
-  double CurrentY() const override { return y_; }
-  void SetCurrentX(double x) override { x_ = x; }
-  void SetCurrentY(double y) override { y_ = y; }
 
   double TextWidth(std::string_view text) override;
   double TextHeight(std::string_view text) override;
@@ -58,7 +42,7 @@ class ScreenPrintSurface : public PrintSurface {
   void SetOrientation(int) override {}
 
  private:
-  void UpdateFont();
+  void FontChanged() override;
   void PrepareToDraw();
 
   double widthTwips_, heightTwips_;
@@ -68,12 +52,7 @@ class ScreenPrintSurface : public PrintSurface {
   QImage finished_;
   QPainter painter_;
 
-  std::string fontName_ = "Arial";
-  double fontSize_ = 10;
-  bool bold_ = false, italic_ = false, underline_ = false, strikethrough_ = false;
-  std::int32_t textColour_ = 0;
   QFont font_;
-  double x_ = 0, y_ = 0;
   int page_ = 1;
   int paperBin_ = 7;
 };
