@@ -1,5 +1,7 @@
 #include "platform/cups_connection.h"
 
+#include <algorithm>
+
 namespace corvel {
 namespace {
 
@@ -45,29 +47,40 @@ PrintServerState ProbePrintServer(std::string* defaultQueue, std::string* defaul
   std::string server, why;
   const Http http = Connect(server, why);
   if (!http) return PrintServerState::Absent;
-  cups_dest_t* dests = nullptr;
-  int count = 0;
+  // The server's own queues and classes, asked for directly: libcups' list of
+  // destinations would also browse the network for printers, with waits of its own.
+  std::vector<std::string> queues;
+  std::string named;
   ipp_status_t status = IPP_STATUS_OK;
   {
     Watchdog dog(http.get());
-    const Watchdog::Exchange exchange(dog);
-    count = cupsGetDests2(http.get(), &dests);
-    status = cupsLastError();
-  }
-  // "" stands for the default queue; without one, the first queue stands in for it.
-  std::string chosen = count > 0 ? dests[0].name : "";
-  std::string named = chosen;
-  for (int i = 0; i < count; ++i) {
-    if (names) names->emplace_back(dests[i].name);
-    if (dests[i].is_default) {
-      chosen.clear();
-      named = dests[i].name;
+    for (const ipp_op_t op : {IPP_OP_CUPS_GET_PRINTERS, IPP_OP_CUPS_GET_CLASSES}) {
+      const Watchdog::Exchange exchange(dog);
+      ipp_t* request = ippNewRequest(op);
+      ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                   "printer-name");
+      ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                   cupsUser());
+      ipp_t* response = cupsDoRequest(http.get(), request, "/");
+      if (cupsLastError() > IPP_STATUS_ERROR_NOT_FOUND) status = cupsLastError();
+      for (ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME); name;
+           name = ippFindNextAttribute(response, "printer-name", IPP_TAG_NAME)) {
+        if (const char* text = ippGetString(name, 0, nullptr); text && *text)
+          queues.emplace_back(text);
+      }
+      ippDelete(response);
+    }
+    if (!queues.empty()) {
+      const Watchdog::Exchange exchange(dog);
+      if (const char* fallback = cupsGetDefault2(http.get())) named = fallback;
     }
   }
-  cupsFreeDests(count, dests);
-  if (count > 0) {
-    if (defaultQueue) *defaultQueue = chosen;
-    if (defaultName) *defaultName = named;
+  if (names) *names = queues;
+  if (!queues.empty()) {
+    // "" stands for the default queue; without one, the first queue stands in for it.
+    const bool hasDefault = std::find(queues.begin(), queues.end(), named) != queues.end();
+    if (defaultQueue) *defaultQueue = hasDefault ? "" : queues.front();
+    if (defaultName) *defaultName = hasDefault ? named : queues.front();
     return PrintServerState::HasPrinters;
   }
   // No printers is answered with "not found"; a wait that ended is a server error.

@@ -43,6 +43,35 @@ QueueMedia FromSize(const cups_size_t& size) {
   return media;
 }
 
+// "60 x 40 mm", for people.
+std::string MillimetreSize(const QueueJob& job) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.0f x %.0f mm", job.mediaWidthMm, job.mediaHeightMm);
+  return text;
+}
+
+// The size and margins of a media-col value (hundredths of a millimetre); nothing
+// without a size.
+std::optional<QueueMedia> FromMediaCol(ipp_attribute_t* attribute) {
+  if (!attribute || ippGetValueTag(attribute) != IPP_TAG_BEGIN_COLLECTION) return std::nullopt;
+  ipp_t* collection = ippGetCollection(attribute, 0);
+  const auto number = [](ipp_t* in, const char* name) {
+    ipp_attribute_t* found = in ? ippFindAttribute(in, name, IPP_TAG_INTEGER) : nullptr;
+    return found ? ippGetInteger(found, 0) / 100.0 : 0.0;
+  };
+  ipp_attribute_t* size = ippFindAttribute(collection, "media-size", IPP_TAG_BEGIN_COLLECTION);
+  ipp_t* dimensions = size ? ippGetCollection(size, 0) : nullptr;
+  QueueMedia media;
+  media.widthMm = number(dimensions, "x-dimension");
+  media.heightMm = number(dimensions, "y-dimension");
+  if (media.widthMm <= 0 || media.heightMm <= 0) return std::nullopt;
+  media.leftMm = number(collection, "media-left-margin");
+  media.rightMm = number(collection, "media-right-margin");
+  media.topMm = number(collection, "media-top-margin");
+  media.bottomMm = number(collection, "media-bottom-margin");
+  return media;
+}
+
 }  // namespace
 
 std::string JobState::Describe() const {
@@ -110,9 +139,16 @@ CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()),
                      " does not answer (" + LastError() + ")");
   }
   // The destination is made here, not looked up: looking up may open connections of
-  // libcups' own that no time limit covers.
-  impl_->dest.reset(cupsGetDestWithURI(queue.c_str(), QueueUri(queue).c_str()));
+  // libcups' own that no time limit covers. It names the queue's own URI: a destination
+  // with only a device URI is taken for a discovered network printer, for which libcups
+  // asks the server to make a temporary queue and sleeps until it is ready (a queue
+  // named "deli-labels" went through a new "deli_labels", or never printed).
+  const std::string uri = QueueUri(queue);
+  impl_->dest.reset(cupsGetDestWithURI(queue.c_str(), uri.c_str()));
   if (!impl_->dest) impl_->Fail(queue, "cannot make a destination for printer " + queue);
+  cups_dest_t& dest = *impl_->dest;
+  dest.num_options =
+      cupsAddOption("printer-uri-supported", uri.c_str(), dest.num_options, &dest.options);
   name_ = impl_->dest->name;
   const Watchdog::Exchange asking(*impl_->dog);
   impl_->info.reset(cupsCopyDestInfo(impl_->http.get(), impl_->dest.get()));
@@ -174,34 +210,58 @@ std::unique_ptr<ipp_t, void (*)(ipp_t*)> CupsQueue::PrinterAttributes(const std:
 }
 
 QueueMedia CupsQueue::DefaultMedia() {
+  // The driver's default page size, read before the exchange below (it is one of its own).
+  std::optional<QueueMedia> driver = ParsePpdDefaultPageSize(Ppd());
   const Watchdog::Exchange exchange(*impl_->dog);
-  cups_size_t size{};
-  // The media the queue names as its default, by its own name: asked for as a
-  // "closest size" libcups may answer with another size when the default has no margins.
-  ipp_attribute_t* named =
-      cupsFindDestDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(), "media");
+  http_t* http = impl_->http.get();
+  std::optional<QueueMedia> chosen;
+  ipp_attribute_t* named = cupsFindDestDefault(http, impl_->dest.get(), impl_->info.get(), "media");
   const char* name = named ? ippGetString(named, 0, nullptr) : nullptr;
-  if (const pwg_media_t* pwg = name ? pwgMediaForPWG(name) : nullptr) {
-    QueueMedia media;
-    media.name = name;
-    media.widthMm = pwg->width / 100.0;
-    media.heightMm = pwg->length / 100.0;
-    // Its margins, when the queue reports that very size.
-    if (cupsGetDestMediaByName(impl_->http.get(), impl_->dest.get(), impl_->info.get(), name,
-                               CUPS_MEDIA_FLAGS_DEFAULT, &size) &&
-        std::abs(size.width - pwg->width) <= 100 && std::abs(size.length - pwg->length) <= 100) {
-      QueueMedia reported = FromSize(size);
-      reported.name = name;
-      return reported;
+  if (name && *name && std::strcmp(name, "unknown") != 0) {
+    // libcups answers in a buffer of its own that its next call overwrites: the size is
+    // copied at once.
+    if (const pwg_media_t* pwg = pwgMediaForPWG(name); pwg && pwg->width > 0 && pwg->length > 0) {
+      chosen.emplace();
+      chosen->name = name;
+      chosen->widthMm = pwg->width / 100.0;
+      chosen->heightMm = pwg->length / 100.0;
     }
-    return media;
   }
-  if (!cupsGetDestMediaDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(),
-                               CUPS_MEDIA_FLAGS_DEFAULT, &size) ||
-      size.width <= 0 || size.length <= 0) {
-    impl_->Fail(name_, "the printer reports no default paper size");
+  const std::optional<QueueMedia> collection =
+      FromMediaCol(cupsFindDestDefault(http, impl_->dest.get(), impl_->info.get(), "media-col"));
+  if (!chosen) {
+    chosen = collection ? collection : driver;
+    // The driver's own name for the size, when it is that size.
+    if (collection && driver && driver->SameSize(collection->widthMm, collection->heightMm))
+      chosen->name = driver->name;
+  } else {
+    // Margins from whichever report describes that very size.
+    for (const std::optional<QueueMedia>& report : {collection, driver}) {
+      if (report && report->SameSize(chosen->widthMm, chosen->heightMm)) {
+        chosen->leftMm = report->leftMm;
+        chosen->rightMm = report->rightMm;
+        chosen->topMm = report->topMm;
+        chosen->bottomMm = report->bottomMm;
+        break;
+      }
+    }
   }
-  return FromSize(size);
+  if (!chosen || chosen->widthMm <= 0 || chosen->heightMm <= 0)
+    impl_->Fail(name_, "printer " + name_ + " reports no default paper size");
+  return *chosen;
+}
+
+bool CupsQueue::TakesCustomSizes() {
+  if (const std::string& ppd = Ppd(); !ppd.empty()) return PpdTakesCustomSizes(ppd);
+  const Watchdog::Exchange exchange(*impl_->dog);
+  ipp_attribute_t* sizes =
+      cupsFindDestSupported(impl_->http.get(), impl_->dest.get(), impl_->info.get(), "media");
+  for (int i = 0; sizes && i < ippGetCount(sizes); ++i) {
+    if (const char* size = ippGetString(sizes, i, nullptr);
+        size && std::strncmp(size, "custom_min_", 11) == 0)
+      return true;
+  }
+  return false;
 }
 
 std::optional<QueueMedia> CupsQueue::MediaOfSize(double widthMm, double heightMm) {
@@ -272,17 +332,24 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
   if (media.empty() && job.mediaWidthMm > 0 && job.mediaHeightMm > 0) {
     if (const auto found = MediaOfSize(job.mediaWidthMm, job.mediaHeightMm)) {
       media = found->name;
-    } else {
-      // Not among the queue's sizes: ask for it as a custom size.
+    } else if (TakesCustomSizes()) {
       char custom[64];
       std::snprintf(custom, sizeof custom, "Custom.%.2fx%.2fmm", job.mediaWidthMm,
                     job.mediaHeightMm);
       media = custom;
+    } else {
+      // The server would print it on the queue's default paper instead, shrunk or
+      // centred.
+      impl_->Fail(name_, "printer " + name_ + " has no " + MillimetreSize(job) +
+                             " paper and takes no custom size");
     }
   }
   cups_option_t* options = nullptr;
   int count = 0;
   if (!media.empty()) count = cupsAddOption("media", media.c_str(), count, &options);
+  // The document is laid out on the paper it asks for: nothing may be fitted, turned or
+  // centred.
+  count = cupsAddOption("print-scaling", "none", count, &options);
   if (job.copies > 1) count = cupsAddIntegerOption("copies", job.copies, count, &options);
   const auto entry = explicitSlots.find(job.paperBin);
   const bool asksForTray = entry != explicitSlots.end() ? !entry->second.empty()

@@ -19,6 +19,7 @@
 
 #include "common/printer_target.h"
 #include "platform/cups_trays.h"
+#include "platform/queue_media.h"
 
 struct _ipp_s;  // libcups' ipp_t
 
@@ -26,15 +27,6 @@ namespace corvel {
 
 // How long one exchange with the print server may take before it counts as failed.
 inline constexpr int kPrintServerTimeoutMs = 5000;
-
-// A page size offered by a queue, in millimetres, with its unprintable margins. Width
-// and height are as the queue reports them (a 60 x 40 mm label is 60 wide, 40 high).
-struct QueueMedia {
-  std::string name;  // the media name requested with a job ("iso_a5_148x210mm", ...)
-  double widthMm = 0, heightMm = 0;
-  double leftMm = 0, rightMm = 0, topMm = 0, bottomMm = 0;
-  double dpi = 0;  // the queue's default resolution across the page (0: it reports none)
-};
 
 // What can be found out about the print server without printing.
 enum class PrintServerState {
@@ -84,8 +76,15 @@ class CupsQueue {
   // The queue's name (the default queue's real name when none was given).
   const std::string& Name() const { return name_; }
 
-  // The queue's default media. Throws PrintError when the queue reports none.
+  // The queue's default media, as the admin set it: the media the queue names as its
+  // default (a PWG name carrying its size), else the size of its default media
+  // collection, else its driver's default page size (a custom size such as
+  // "Custom.60x40mm" has no IPP name). Margins come with the size when the queue reports
+  // them for it. Throws PrintError when the queue reports none.
   QueueMedia DefaultMedia();
+  // True when the queue takes page sizes it does not list (its driver's custom sizes,
+  // or an IPP printer's custom range).
+  bool TakesCustomSizes();
   // The queue's default resolution in dots per inch across the page: its PPD's
   // DefaultResolution, or for a queue without a PPD (driverless) its IPP default; 0 when
   // it states none.
