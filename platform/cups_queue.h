@@ -123,14 +123,18 @@ class CupsQueue {
 class QueueSender {
  public:
   using Status = std::function<void(const std::string& text, bool refused)>;
-  explicit QueueSender(PrinterTarget target, Status status = {});
+  // Tells the queue's default media and resolution each time the worker learns them (on
+  // the worker thread).
+  using Paper = std::function<void(const QueueMedia& media)>;
+  explicit QueueSender(PrinterTarget target, Status status = {}, Paper paper = {});
   ~QueueSender();
   QueueSender(const QueueSender&) = delete;
   QueueSender& operator=(const QueueSender&) = delete;
 
   // The queue's default media, with its default resolution. At once: asked of the
-  // server (throws PrintError). From the worker: asked when the sender starts; nothing
-  // until it has answered.
+  // server (throws PrintError). From the worker: asked when the sender starts; the first
+  // call waits for that answer (within the print server's bound), and nothing comes when
+  // the queue could not be asked.
   std::optional<QueueMedia> DefaultMedia();
   // Sends the document; its PDF file is removed once sent or refused.
   void Send(QueueJob job);

@@ -114,8 +114,8 @@ std::unique_ptr<PrintSurface> MakePrintSurface(const PrinterTarget& target) {
 }
 
 std::unique_ptr<PrintSurface> MakeBackgroundPrintSurface(const PrinterTarget& target,
-                                                         PrintStatus status) {
-  return std::make_unique<QtPrintSurface>(target, std::move(status));
+                                                         PrintStatus status, PaperReport paper) {
+  return std::make_unique<QtPrintSurface>(target, std::move(status), std::move(paper));
 }
 
 }  // namespace corvel

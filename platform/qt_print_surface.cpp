@@ -44,7 +44,8 @@ QString WorkFileName(const QString& folder) {
 
 }  // namespace
 
-QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
+QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status,
+                               QueueSender::Paper paper)
     : target_(std::move(target)), metrics_(MakeTextMetricsDevice()) {
   // A file size limit then shows as a write error, reported as such, instead of ending
   // the program.
@@ -54,7 +55,7 @@ QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
   // queue as one. (QPrinter is not used: it asks the print server for its default
   // printer without any time limit.)
   if (target_.kind == PrinterTarget::Kind::CupsQueue) {
-    sender_ = std::make_unique<QueueSender>(target_, std::move(status));
+    sender_ = std::make_unique<QueueSender>(target_, std::move(status), std::move(paper));
   }
   SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
   CompressPdfFast();

@@ -50,7 +50,8 @@ class QtPrintSurface : public TwipTextSurface {
  public:
   // `status`, for a queue target: send from a worker thread and report there (see
   // QueueSender); without it documents are sent before EndDoc returns.
-  explicit QtPrintSurface(PrinterTarget target, QueueSender::Status status = {});
+  explicit QtPrintSurface(PrinterTarget target, QueueSender::Status status = {},
+                          QueueSender::Paper paper = {});
   ~QtPrintSurface() override;
 
   double TextWidth(std::string_view text) override;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "common/number_text.h"
 #include "common/text.h"
 
 namespace corvel {
@@ -52,6 +53,11 @@ bool QueueMedia::SameSize(double width, double height, bool turned) const {
   const auto close = [](double a, double b) { return std::abs(a - b) <= 0.5; };
   return (close(widthMm, width) && close(heightMm, height)) ||
          (turned && close(widthMm, height) && close(heightMm, width));
+}
+
+std::string QueueMedia::Describe() const {
+  const auto tenths = [](double mm) { return GeneralNumber(std::round(mm * 10) / 10); };
+  return tenths(widthMm) + " x " + tenths(heightMm) + " mm";
 }
 
 std::optional<QueueMedia> ParseCustomPageSize(std::string_view name) {

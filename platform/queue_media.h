@@ -20,6 +20,8 @@ struct QueueMedia {
   // True when both sides are within half a millimetre of the other's (either way round
   // when `turned` is allowed).
   bool SameSize(double width, double height, bool turned = false) const;
+  // "76.2 x 50.8 mm", to a tenth of a millimetre, for people.
+  std::string Describe() const;
 };
 
 // The size of a custom page size name, "Custom.WxH" with an optional unit (pt when

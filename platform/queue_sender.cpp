@@ -13,28 +13,48 @@ struct QueueSender::Worker {
   std::condition_variable wake;
   std::deque<QueueJob> jobs;
   std::optional<QueueMedia> media;
+  bool asked = false;  // the first question about the media has been answered or failed
+  std::condition_variable answered;
   bool stop = false;
   std::thread thread;
 };
 
-QueueSender::QueueSender(PrinterTarget target, Status status) : target_(std::move(target)) {
+QueueSender::QueueSender(PrinterTarget target, Status status, Paper paper)
+    : target_(std::move(target)) {
   if (!status) return;
   worker_ = std::make_unique<Worker>();
   Worker& w = *worker_;
-  worker_->thread = std::thread([this, &w, status] {
+  worker_->thread = std::thread([this, &w, status, paper] {
     std::unique_ptr<CupsQueue> queue;
+    // Connects when there is no connection, and learns the queue's media each time, so
+    // labels laid out after a print server came back use the media it reports.
     const auto open = [&] {
-      if (!queue) queue = std::make_unique<CupsQueue>(target_.queue);
+      if (!queue) {
+        queue = std::make_unique<CupsQueue>(target_.queue);
+        try {
+          QueueMedia media = queue->DefaultMedia();
+          media.dpi = queue->DefaultResolution();
+          {
+            const std::lock_guard lock(w.mutex);
+            w.media = media;
+          }
+          if (paper) paper(media);
+        } catch (const std::exception&) {
+          // The document's own sending says what is wrong.
+        }
+      }
       return queue.get();
     };
     try {
-      QueueMedia media = open()->DefaultMedia();
-      media.dpi = queue->DefaultResolution();
-      const std::lock_guard lock(w.mutex);
-      w.media = std::move(media);
+      open();
     } catch (const std::exception&) {
       queue.reset();  // asked again with the first document
     }
+    {
+      const std::lock_guard lock(w.mutex);
+      w.asked = true;
+    }
+    w.answered.notify_all();
     std::unique_lock lock(w.mutex);
     while (true) {
       w.wake.wait(lock, [&] { return w.stop || !w.jobs.empty(); });
@@ -96,7 +116,12 @@ QueueSender::~QueueSender() {
 
 std::optional<QueueMedia> QueueSender::DefaultMedia() {
   if (worker_) {
-    const std::lock_guard lock(worker_->mutex);
+    // The first label waits for the first answer (the worker asks as soon as the sender
+    // starts), so it is laid out on the queue's media as every later one is. The wait is
+    // bounded by the connection's own bound.
+    std::unique_lock lock(worker_->mutex);
+    worker_->answered.wait_for(lock, std::chrono::milliseconds(3 * kPrintServerTimeoutMs),
+                               [&] { return worker_->asked; });
     return worker_->media;
   }
   if (!media_) {

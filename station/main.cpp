@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
                                    [target] { return corvel::MakePrintSurface(target); }};
   // Labels are sent by a worker thread: the window and the scale never wait for the
   // print server, and the status line tells what became of the last label.
-  services.makeBackgroundSurface = [target](corvel::PrintStatus status) {
-    return corvel::MakeBackgroundPrintSurface(target, std::move(status));
+  services.makeBackgroundSurface = [target](corvel::PrintStatus status, corvel::PaperReport paper) {
+    return corvel::MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
   };
   corvel::StationWindow window(std::move(services));
   if (!settingsProblem.empty()) window.ReportSettingsProblem(settingsProblem);

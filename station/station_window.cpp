@@ -44,6 +44,7 @@ StationWindow::StationWindow(StationServices services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), products_(services_.productFile) {
   BuildControls();
   StartUp();
+  MakeBackgroundSurface();
 }
 
 StationWindow::~StationWindow() {
@@ -199,16 +200,28 @@ void StationWindow::SetScalesConnected(bool checked) {
   Check3->setChecked(checked);
 }
 
+void StationWindow::MakeBackgroundSurface() {
+  if (surface_ || !services_.makeBackgroundSurface) return;
+  Guarded("Labels cannot be printed", [&] {
+    // Sent off the window's thread: the window never waits for the print server. The
+    // printer is asked about its paper now, so the first label is laid out as every
+    // later one.
+    surface_ = services_.makeBackgroundSurface(
+        [this](const std::string& text, bool refused) {
+          QMetaObject::invokeMethod(
+              this, [this, shown = ToQ(text), refused] { LabelStatus(shown, refused); },
+              Qt::QueuedConnection);
+        },
+        [this](const QueueMedia& paper) {
+          QMetaObject::invokeMethod(
+              this, [this, paper] { PaperKnown(paper); }, Qt::QueuedConnection);
+        });
+  });
+}
+
 void StationWindow::PrintWeighedLabel() {
   try {
-    if (!surface_ && services_.makeBackgroundSurface) {
-      // Sent off the window's thread: the window never waits for the print server.
-      surface_ = services_.makeBackgroundSurface([this](const std::string& text, bool refused) {
-        QMetaObject::invokeMethod(
-            this, [this, shown = ToQ(text), refused] { LabelStatus(shown, refused); },
-            Qt::QueuedConnection);
-      });
-    }
+    MakeBackgroundSurface();
     if (!surface_) {
       if (!services_.makeSurface) throw PrintError("no printer is set up for labels");
       surface_ = services_.makeSurface();
@@ -229,6 +242,7 @@ void StationWindow::SetScaleStatus(const QString& text) {
 
 void StationWindow::UpdateStatusLine() {
   QString text = "Labels go to " + ToQ(services_.target.Describe());
+  if (!paper_.isEmpty()) text += " (" + paper_ + ")";
   if (!lastLabel_.isEmpty()) text += "; last label: " + lastLabel_;
   if (!scaleStatus_.isEmpty()) text += "\nScale: " + scaleStatus_;
   if (!settingsProblem_.isEmpty()) text += "\nSettings: " + settingsProblem_;
@@ -249,6 +263,13 @@ void StationWindow::LabelStatus(const QString& text, bool refused) {
   lastLabel_ = text;
   UpdateStatusLine();
   if (refused) services_.messages.Inform("The label was not printed: " + FromQ(text), "tarewise");
+}
+
+void StationWindow::PaperKnown(const QueueMedia& paper) {
+  paper_ = ToQ(paper.Describe());
+  if (paper.dpi > 0) paper_ += ToQ(", " + GeneralNumber(paper.dpi) + " dpi");
+  UpdateStatusLine();
+  if (Preview) Preview->SetLabelSize(paper.widthMm, paper.heightMm);
 }
 
 void StationWindow::Guarded(const std::string& what, const std::function<void()>& action) {

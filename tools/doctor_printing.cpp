@@ -69,9 +69,7 @@ void CheckQueue(DoctorReport& report, const std::string& who, const PrinterTarge
     CupsQueue queue(target.queue);
     const QueueMedia media = queue.DefaultMedia();
     const double reported = queue.DefaultResolution();
-    std::string line = who + " prints to printer " + queue.Name() + " (" +
-                       GeneralNumber(std::round(media.widthMm * 10) / 10) + " x " +
-                       GeneralNumber(std::round(media.heightMm * 10) / 10) + " mm";
+    std::string line = who + " prints to printer " + queue.Name() + " (" + media.Describe();
     if (target.calibration.dpi > 0) {
       line += ", Dpi " + GeneralNumber(target.calibration.dpi) + " configured)";
     } else if (reported > 0) {

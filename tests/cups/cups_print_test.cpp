@@ -221,12 +221,15 @@ TEST_F(CupsPrintTest, StationWindowAnswersWhileThePrintServerIsFrozen) {
   const QString products = test::MakeTempFolder() + "/pdlist";
   test::WriteAllBytes(products, test::ProductFileBytes(1));  // a product with a code
   StationServices services{settings, messages, clock, target, {}, products.toStdString()};
-  services.makeBackgroundSurface = [target](PrintStatus status) {
-    return MakeBackgroundPrintSurface(target, std::move(status));
+  services.makeBackgroundSurface = [target](PrintStatus status, PaperReport paper) {
+    return MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
   };
   StationWindow window(std::move(services));
   window.Text4->setText("1.235");
   messages.messages.clear();
+  // The printer's paper is asked as the window opens and shown once known.
+  QTRY_VERIFY_WITH_TIMEOUT(window.StatusLine->text().contains("(60 x 40 mm)"),
+                           2 * kPrintServerTimeoutMs);
 
   daemon_->Freeze();
   QElapsedTimer took;
