@@ -62,6 +62,32 @@ constexpr int SymbolModules(Symbology symbology) {
   return 95;
 }
 
+// The bars and spaces of a symbol's width pattern (its bars are one more than half).
+constexpr int SymbolElements(Symbology symbology) {
+  switch (symbology) {
+    case Symbology::Ean8:
+      return 43;
+    case Symbology::UpcE:
+      return 33;
+    case Symbology::Ean13:
+      break;
+  }
+  return 59;
+}
+
+// "EAN-13", "EAN-8", "UPC-E".
+constexpr const char* SymbologyName(Symbology symbology) {
+  switch (symbology) {
+    case Symbology::Ean8:
+      return "EAN-8";
+    case Symbology::UpcE:
+      return "UPC-E";
+    case Symbology::Ean13:
+      break;
+  }
+  return "EAN-13";
+}
+
 // The symbology the job's flags select: UPC-E before EAN-8, else EAN-13.
 constexpr Symbology SymbologyOf(const BarcodeJob& job) {
   return job.IsUpcE ? Symbology::UpcE : job.IsEan8 ? Symbology::Ean8 : Symbology::Ean13;
@@ -143,23 +169,19 @@ enum class BarOrigin {
   AfterZero,  // at x + the printed width of "0" in the surface's current font + 20 twips
 };
 
-// The space across the page a symbol and its quiet zones may take, in twips; an empty
-// room (right not beyond left) is the page's width.
-struct BarRoom {
-  double left = 0, right = 0;
-};
-
 // Whole dots per module on a dot grid of `dotTwips`: the nearest whole number to the
 // planned module, raised to the smallest module a scanner must read when that count fits
-// too; a count fits when the symbol of `modules` starting at `origin`, with its quiet
-// zones, stays inside the room. When no count above the planned module rounded down fits,
-// the planned module rounded down (at least one): the symbol never grows out of its room.
-int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modules,
-                   QuietZones quiet, BarRoom room);
+// too. A symbol grows to the right of its first bar, so a count fits when the symbol of
+// `modules` starting at `origin`, with its right quiet zone, ends by `roomRight` (twips).
+// When no count above the planned module rounded down fits, the planned module rounded
+// down (at least one): the symbol never grows out of its room.
+int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modules, int rightQuiet,
+                   double roomRight);
 
 // Draws job.Pattern as black bars, ModuleWidth per module and BarHeight high, top at
 // `top`. Spaces are not drawn. On a surface that knows its dot grid (PrintSurface::Dots)
-// every module is the same whole number of dots (WholeDotModule, in `room`), the symbol
+// every module is the same whole number of dots (WholeDotModule, within `roomRight`, the
+// page's width when 0), the symbol
 // starts on the dot nearest its x, and every bar loses the grid's bar reduction (never
 // going under a dot).
 //
@@ -167,6 +189,6 @@ int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modu
 // whatever they were before (bold, italic and the print position are not touched).
 // Callers that print after the bars without choosing a font print in that font.
 void DrawBarPattern(const BarcodeJob& job, PrintSurface& surface, double x, double top,
-                    BarOrigin origin = BarOrigin::AtX, BarRoom room = {});
+                    BarOrigin origin = BarOrigin::AtX, double roomRight = 0);
 
 }  // namespace corvel

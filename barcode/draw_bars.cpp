@@ -21,7 +21,7 @@ constexpr double kTwipsPerMm = 1440 / 25.4;
 // With a known dot grid every module is the same whole number of dots and the symbol
 // starts on the dot nearest to x. Without one the module is drawn as planned.
 BarGeometry GeometryFor(const BarcodeJob& job, const PrintSurface::DotGrid& grid, double x,
-                        BarRoom room) {
+                        double roomRight) {
   if (grid.dpi <= 0 || job.ModuleWidth <= 0)
     return {x, static_cast<double>(job.ModuleWidth), job.ModuleWidth == 0 ? 0 : 1, 0};
   const double dot = 1440.0 / grid.dpi;
@@ -30,15 +30,15 @@ BarGeometry GeometryFor(const BarcodeJob& job, const PrintSurface::DotGrid& grid
   geometry.origin = grid.originX + std::round((x - grid.originX) / dot) * dot;
   const Symbology symbology = SymbologyOf(job);
   geometry.module = WholeDotModule(job.ModuleWidth, dot, geometry.origin, SymbolModules(symbology),
-                                   QuietZoneModules(symbology), room);
+                                   QuietZoneModules(symbology).right, roomRight);
   geometry.reduction = std::max(0, grid.barReduction);
   return geometry;
 }
 
 }  // namespace
 
-int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modules,
-                   QuietZones quiet, BarRoom room) {
+int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modules, int rightQuiet,
+                   double roomRight) {
   // The small allowances keep an exact multiple (20 twips at 144 dpi) from losing a dot.
   const double planned = plannedTwips / dotTwips;
   const int down = std::max(1, static_cast<int>(std::floor(planned + 1e-9)));
@@ -47,8 +47,7 @@ int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modu
       static_cast<int>(std::ceil(kSmallestModuleMm * kTwipsPerMm / dotTwips - 1e-9));
   const auto fits = [&](int dots) {
     const double module = dots * dotTwips;
-    return origin - quiet.left * module >= room.left - 1e-6 &&
-           origin + (modules + quiet.right) * module <= room.right + 1e-6;
+    return origin + (modules + rightQuiet) * module <= roomRight + 1e-6;
   };
   for (int dots = std::max(nearest, smallest); dots > down; --dots)
     if (fits(dots)) return dots;
@@ -56,11 +55,11 @@ int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modu
 }
 
 void DrawBarPattern(const BarcodeJob& job, PrintSurface& surface, double x, double top,
-                    BarOrigin origin, BarRoom room) {
+                    BarOrigin origin, double roomRight) {
   double startX = x;
   if (origin == BarOrigin::AfterZero) startX += surface.TextWidth("0") + 20;
-  if (room.right <= room.left) room = {0, surface.PageWidth()};
-  const BarGeometry geometry = GeometryFor(job, surface.Dots(), startX, room);
+  if (roomRight <= 0) roomRight = surface.PageWidth();
+  const BarGeometry geometry = GeometryFor(job, surface.Dots(), startX, roomRight);
   const double bottom = top + job.BarHeight;
   double runningX = geometry.origin;
   bool bar = true;

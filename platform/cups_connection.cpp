@@ -1,6 +1,11 @@
 #include "platform/cups_connection.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <poll.h>
+#include <unistd.h>
 
 namespace corvel {
 namespace {
@@ -10,11 +15,66 @@ int EndWait(http_t*, void*) {
   return 0;
 }
 
+// The error of one connection attempt to `address`, waiting at most `ms`.
+int ConnectError(const http_addr_t& address, int ms) {
+  const int fd = ::socket(httpAddrFamily(const_cast<http_addr_t*>(&address)),
+                          SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return errno;
+  int error = 0;
+  if (::connect(fd, &address.addr, static_cast<socklen_t>(httpAddrLength(&address))) != 0) {
+    error = errno;
+    if (error == EINPROGRESS) {
+      pollfd wait{fd, POLLOUT, 0};
+      socklen_t size = sizeof error;
+      if (::poll(&wait, 1, ms) <= 0)
+        error = ETIMEDOUT;
+      else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+        error = errno;
+    }
+  }
+  ::close(fd);
+  return error;
+}
+
+// Why nothing could be connected to at `server`: libcups keeps no usable reason for a
+// failed connection ("Host is down" for a refused one), so one attempt of our own tells.
+std::string ConnectFailure(const std::string& server) {
+  http_addrlist_t* addresses =
+      httpAddrGetList(server.c_str(), AF_UNSPEC, std::to_string(ippPort()).c_str());
+  if (!addresses) return "the name " + server + " is not known";
+  int error = 0;
+  for (http_addrlist_t* at = addresses; at && error != ECONNREFUSED; at = at->next)
+    error = ConnectError(at->addr, kPrintServerTimeoutMs);
+  httpAddrFreeList(addresses);
+  switch (error) {
+    case ECONNREFUSED:
+      return "connection refused";
+    case ENOENT:
+      return "nothing listens there";
+    case ETIMEDOUT:
+      return NoAnswerText();
+    case 0:
+      return "the connection was closed";
+    default:
+      return std::strerror(error);
+  }
+}
+
 }  // namespace
+
+std::string NoAnswerText() {
+  return "no answer within " + std::to_string(kPrintServerTimeoutMs / 1000) + " s";
+}
 
 std::string LastError() {
   const char* text = cupsLastErrorString();
-  return text && *text ? text : "no answer";
+  // A connection that failed leaves the errno of its last system call, which may say
+  // "Success" or name an unrelated error: the status is the reason then.
+  if (!text || !*text || std::strcmp(text, "Success") == 0 ||
+      std::strcmp(text, "Host is down") == 0 || std::strcmp(text, "Bad file descriptor") == 0)
+    return cupsLastError() == IPP_STATUS_OK ? "the connection was closed"
+                                            : ippErrorString(cupsLastError());
+  return text;
 }
 
 std::string ServerName() {
@@ -28,7 +88,7 @@ Http Connect(std::string& server, std::string& why) {
   http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                               kPrintServerTimeoutMs, nullptr);
   if (!http) {
-    why = "no print server answers at " + server + " (" + LastError() + ")";
+    why = "no print server answers at " + server + " (" + ConnectFailure(server) + ")";
     return nullptr;
   }
   httpSetTimeout(http, kPrintServerTimeoutMs / 1000.0, EndWait, nullptr);

@@ -20,8 +20,12 @@ struct HttpCloser {
 };
 using Http = std::unique_ptr<http_t, HttpCloser>;
 
-// libcups' text for the last failure, or "no answer".
+// libcups' text for the last failure, for people: never "Success" or an errno that does
+// not belong to it.
 std::string LastError();
+
+// "no answer within 5 s", as the bound on every exchange is told.
+std::string NoAnswerText();
 
 // The server libcups is pointed at, read afresh (CUPS_SERVER may have changed).
 std::string ServerName();
@@ -51,6 +55,14 @@ class Watchdog {
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
 
+  // True when the last exchange ran out of time (until the next one begins).
+  bool Fired() const {
+    const std::lock_guard lock(mutex_);
+    return fired_;
+  }
+  // The reason the last exchange failed: no answer in time, or libcups' own.
+  std::string Why() const { return Fired() ? NoAnswerText() : LastError(); }
+
   // One exchange: from construction to destruction.
   class Exchange {
    public:
@@ -68,6 +80,7 @@ class Watchdog {
     {
       const std::lock_guard lock(mutex_);
       armed_ = on;
+      if (on) fired_ = false;
       deadline_ =
           std::chrono::steady_clock::now() + std::chrono::milliseconds(kPrintServerTimeoutMs);
     }
@@ -84,13 +97,15 @@ class Watchdog {
         // Also ends the reconnections libcups may try while the exchange lasts.
         const int fd = httpGetFd(http_);
         if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+        fired_ = true;
         wake_.wait_for(lock, std::chrono::milliseconds(50));
       }
     }
   }
 
   http_t* http_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
+  bool fired_ = false;
   std::condition_variable wake_;
   bool armed_ = false;
   bool stop_ = false;

@@ -106,10 +106,17 @@ struct CupsQueue::Impl {
   std::optional<std::vector<std::string>> slots;
   std::optional<std::string> ppd;
 
-  // Fails with the reason, naming the queue.
+  // Fails with the reason, naming the queue; a server that gave no answer in time is
+  // told apart, so callers need not ask it again.
   [[noreturn]] void Fail(const std::string& queue, const std::string& what) const {
-    throw PrintError(what + " (printer " + queue + ", print server " + server + ")");
+    Throw(what + " (printer " + queue + ", print server " + server + ")");
   }
+  [[noreturn]] void Throw(const std::string& text) const {
+    if (dog && dog->Fired()) throw PrintServerSilent(text);
+    throw PrintError(text);
+  }
+  // Why the last exchange failed.
+  std::string Why() const { return dog ? dog->Why() : LastError(); }
 };
 
 CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()), name_(name) {
@@ -124,8 +131,8 @@ CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()),
     const char* fallback = cupsGetDefault2(impl_->http.get());
     if (!fallback) {
       if (cupsLastError() > IPP_STATUS_ERROR_NOT_FOUND) {
-        throw PrintError("cannot reach the default printer: the print server " + impl_->server +
-                         " does not answer (" + LastError() + ")");
+        impl_->Throw("cannot reach the default printer: the print server " + impl_->server +
+                     " does not answer (" + impl_->Why() + ")");
       }
       throw PrintError("the print server " + impl_->server + " has no default printer");
     }
@@ -135,8 +142,8 @@ CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()),
     if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
       throw PrintError("the print server " + impl_->server + " has no printer " + queue);
     }
-    throw PrintError("cannot reach printer " + queue + ": the print server " + impl_->server +
-                     " does not answer (" + LastError() + ")");
+    impl_->Throw("cannot reach printer " + queue + ": the print server " + impl_->server +
+                 " does not answer (" + impl_->Why() + ")");
   }
   // The destination is made here, not looked up: looking up may open connections of
   // libcups' own that no time limit covers. It names the queue's own URI: a destination
@@ -152,7 +159,7 @@ CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()),
   name_ = impl_->dest->name;
   const Watchdog::Exchange asking(*impl_->dog);
   impl_->info.reset(cupsCopyDestInfo(impl_->http.get(), impl_->dest.get()));
-  if (!impl_->info) impl_->Fail(name_, "cannot read the printer's capabilities: " + LastError());
+  if (!impl_->info) impl_->Fail(name_, "cannot read the printer's capabilities: " + impl_->Why());
 }
 
 CupsQueue::~CupsQueue() = default;
@@ -321,7 +328,7 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
       impl_->Fail(name_, "printer " + name_ + " is paused" + because);
     }
   } else {
-    impl_->Fail(name_, "printer " + name_ + " does not answer: " + LastError());
+    impl_->Fail(name_, "printer " + name_ + " does not answer: " + impl_->Why());
   }
 
   FILE* file = std::fopen(job.pdfFile.c_str(), "rb");
@@ -374,24 +381,24 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
   if (cupsCreateDestJob(http, impl_->dest.get(), impl_->info.get(), &jobId, title, count, options) >
           IPP_STATUS_OK_EVENTS_COMPLETE ||
       jobId <= 0) {
-    impl_->Fail(name_, "printer " + name_ + " refused the job: " + LastError());
+    impl_->Fail(name_, "printer " + name_ + " refused the job: " + impl_->Why());
   }
   exchange.emplace(*impl_->dog);
   if (cupsStartDestDocument(http, impl_->dest.get(), impl_->info.get(), jobId, title,
                             CUPS_FORMAT_PDF, 0, nullptr, 1) != HTTP_STATUS_CONTINUE) {
-    impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + LastError());
+    impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + impl_->Why());
   }
   char block[65536];
   for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
     exchange.emplace(*impl_->dog);
     if (cupsWriteRequestData(http, block, got) != HTTP_STATUS_CONTINUE) {
-      impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + LastError());
+      impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + impl_->Why());
     }
   }
   exchange.emplace(*impl_->dog);
   if (cupsFinishDestDocument(http, impl_->dest.get(), impl_->info.get()) >
       IPP_STATUS_OK_EVENTS_COMPLETE) {
-    impl_->Fail(name_, "printer " + name_ + " did not take the document: " + LastError());
+    impl_->Fail(name_, "printer " + name_ + " did not take the document: " + impl_->Why());
   }
   return jobId;
 }
@@ -411,7 +418,7 @@ JobState CupsQueue::Query(int jobId) {
   const Watchdog::Exchange exchange(*impl_->dog);
   const Ipp response{cupsDoRequest(impl_->http.get(), request, "/")};
   if (!response || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
-    impl_->Fail(name_, "cannot ask about job " + std::to_string(jobId) + ": " + LastError());
+    impl_->Fail(name_, "cannot ask about job " + std::to_string(jobId) + ": " + impl_->Why());
   }
   JobState state;
   ipp_attribute_t* stateAttr = ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM);

@@ -28,9 +28,7 @@ void PrintTenPerPageItem(PrintSurface& surface, BarcodeJob& job, int position, d
   PrintAt(surface, 1800, 1600 + row, description);
   PrintAt(surface, 7200 - surface.TextWidth(price), 1600 + row, price);
   BuildBarPattern(job);
-  // Whole-dot modules may grow the symbol right of the price, to the page's edge.
-  DrawBarPattern(job, surface, 8000 + ean8Offset, 1100 + row, BarOrigin::AtX,
-                 {7200, surface.PageWidth()});
+  DrawBarPattern(job, surface, 8000 + ean8Offset, 1100 + row);
   surface.SetFontName("Tahoma");
   surface.SetFontSize(10);
   surface.SetBold(true);
@@ -48,7 +46,7 @@ void PrintTwentyPerPageItem(PrintSurface& surface, BarcodeJob& job, int position
   BuildBarPattern(job);
   // Whole-dot modules may grow the symbol only inside its own column.
   DrawBarPattern(job, surface, 2400 + ean8Offset + column, 400 + row, BarOrigin::AtX,
-                 {centre - kColumnPitch / 2, centre + kColumnPitch / 2});
+                 centre + kColumnPitch / 2);
   surface.SetFontName("Tahoma");
   surface.SetFontSize(10);
   surface.SetBold(true);

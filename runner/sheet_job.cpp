@@ -61,7 +61,7 @@ class SheetPrinter {
     BuildBarPattern(job);
     // Whole-dot modules may grow the symbol only inside its own cell.
     DrawBarPattern(job, surface_, x0 + barOffset, y0 + storeHeight, BarOrigin::AtX,
-                   {x0, x0 + cell_.width});
+                   x0 + cell_.width);
 
     UseTextFont(layout_.numberLineSize);
     surface_.SetCurrentY(y0 + storeHeight + job.BarHeight);

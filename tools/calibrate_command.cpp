@@ -128,11 +128,11 @@ double DrawHeader(PrintSurface& surface, double x, double y,
 
 // The module a symbol planned at `module` twips is drawn with, in twips: whole dots of the
 // printer's grid when it is known (as the bars are drawn), else as planned.
-double DrawnModule(int module, double dpi, double origin, const BarRoom& room) {
+double DrawnModule(int module, double dpi, double origin, double roomRight) {
   if (dpi <= 0) return module;
   const double dot = 1440 / dpi;
   return WholeDotModule(module, dot, origin, SymbolModules(Symbology::Ean13),
-                        QuietZoneModules(Symbology::Ean13), room) *
+                        QuietZoneModules(Symbology::Ean13).right, roomRight) *
          dot;
 }
 
@@ -156,7 +156,7 @@ void DrawSymbols(PrintSurface& surface, const std::string& printer,
   std::vector<int> left_out;
   for (int module = kFirstModule; module <= kLastModule; ++module) {
     // Drawn at the next place, or at the start of the next row when it does not fit there.
-    const BarRoom room{0, surface.PageWidth()};
+    const double room = surface.PageWidth();
     double drawn = DrawnModule(module, dpi, x + quiet.left * module, room);
     if (x > left && x + (quiet.left + modules + quiet.right) * drawn > surface.PageWidth()) {
       x = left;
@@ -177,11 +177,9 @@ void DrawSymbols(PrintSurface& surface, const std::string& printer,
     BuildBarPattern(job);
     job.ModuleWidth = static_cast<std::int16_t>(module);
     job.BarHeight = static_cast<std::int16_t>(kBarHeight);
-    // The left quiet zone in the module drawn; the room lets the bars start on the nearest
-    // dot.
+    // The left quiet zone in the module drawn.
     const double origin = x + quiet.left * drawn;
-    DrawBarPattern(job, surface, origin, y, BarOrigin::AtX,
-                   {x - (dpi > 0 ? 1440 / dpi : 0), surface.PageWidth()});
+    DrawBarPattern(job, surface, origin, y);
     std::string text =
         std::to_string(module) + " tw = " + FormatNumber(drawn / kTwipsPerMm, "0.000") + " mm";
     if (dpi > 0) text += " = " + GeneralNumber(std::round(drawn * dpi / 1440)) + " dots";
