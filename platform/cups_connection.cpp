@@ -1,7 +1,10 @@
 #include "platform/cups_connection.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <poll.h>
@@ -75,6 +78,36 @@ std::string LastError() {
     return cupsLastError() == IPP_STATUS_OK ? "the connection was closed"
                                             : ippErrorString(cupsLastError());
   return text;
+}
+
+namespace {
+
+void EndTheProgram() {
+  std::fprintf(stderr, "%s: the print server did not answer (%s); giving up\n",
+               program_invocation_short_name, NoAnswerText().c_str());
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
+std::atomic<PrintServerHangHandler> hangHandler{&EndTheProgram};
+
+}  // namespace
+
+void SetPrintServerHangHandler(PrintServerHangHandler handler) {
+  hangHandler = handler ? handler : &EndTheProgram;
+}
+
+void PrintServerHung() {
+  hangHandler.load()();
+}
+
+bool PrintServerInstalled() {
+  if (const char* named = std::getenv("CUPS_SERVER"); named && *named) return true;
+  const std::string server = ServerName();
+  if (server != "localhost" && server != "/run/cups/cups.sock" &&
+      server != "/var/run/cups/cups.sock")
+    return true;  // client.conf names one
+  return ::access("/usr/sbin/cupsd", X_OK) == 0;
 }
 
 std::string ServerName() {

@@ -24,8 +24,6 @@ using Http = std::unique_ptr<http_t, HttpCloser>;
 // not belong to it.
 std::string LastError();
 
-// "no answer within 5 s", as the bound on every exchange is told.
-std::string NoAnswerText();
 
 // The server libcups is pointed at, read afresh (CUPS_SERVER may have changed).
 std::string ServerName();
@@ -36,6 +34,9 @@ Http Connect(std::string& server, std::string& why);
 
 // The queue's URI on the server it is reached through.
 std::string QueueUri(const std::string& queue);
+
+// Calls the hang handler (SetPrintServerHangHandler).
+void PrintServerHung();
 
 // Bounds every exchange on one connection, whatever libcups waits for inside it (its
 // own waits can be a minute, and a failed exchange may be retried): a watchdog thread
@@ -97,7 +98,18 @@ class Watchdog {
         // Also ends the reconnections libcups may try while the exchange lasts.
         const int fd = httpGetFd(http_);
         if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
-        fired_ = true;
+        const auto now = std::chrono::steady_clock::now();
+        if (!fired_) {
+          fired_ = true;
+          firedAt_ = now;
+        } else if (!hung_ && now - firedAt_ > std::chrono::milliseconds(kPrintServerTimeoutMs)) {
+          // The call goes on with its connection shut: libcups is waiting on something
+          // no connection bounds. The hard bound ends it.
+          hung_ = true;
+          lock.unlock();
+          PrintServerHung();
+          lock.lock();
+        }
         wake_.wait_for(lock, std::chrono::milliseconds(50));
       }
     }
@@ -106,6 +118,8 @@ class Watchdog {
   http_t* http_;
   mutable std::mutex mutex_;
   bool fired_ = false;
+  bool hung_ = false;
+  std::chrono::steady_clock::time_point firedAt_;
   std::condition_variable wake_;
   bool armed_ = false;
   bool stop_ = false;

@@ -306,9 +306,11 @@ const std::vector<std::string>& CupsQueue::InputSlots() {
   return *impl_->slots;
 }
 
-int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots) {
+Submitted CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots) {
   http_t* http = impl_->http.get();
-  // The queue's state now: a paused or refusing queue is named, not fed.
+  Submitted submitted;
+  // The queue's state now: a queue refusing jobs is named, not fed; a paused one holds
+  // the job until it is resumed.
   std::optional<Watchdog::Exchange> exchange(std::in_place, *impl_->dog);
   if (const auto state = PrinterAttributes(name_)) {
     const auto text = [&](const char* attribute) -> std::string {
@@ -324,9 +326,8 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
       impl_->Fail(name_, "printer " + name_ + " is not accepting jobs" + because);
     }
     ipp_attribute_t* printerState = ippFindAttribute(state.get(), "printer-state", IPP_TAG_ENUM);
-    if (printerState && ippGetInteger(printerState, 0) == IPP_PSTATE_STOPPED) {
-      impl_->Fail(name_, "printer " + name_ + " is paused" + because);
-    }
+    if (printerState && ippGetInteger(printerState, 0) == IPP_PSTATE_STOPPED)
+      submitted.held = "printer " + name_ + " is paused" + because;
   } else {
     impl_->Fail(name_, "printer " + name_ + " does not answer: " + impl_->Why());
   }
@@ -400,7 +401,8 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
       IPP_STATUS_OK_EVENTS_COMPLETE) {
     impl_->Fail(name_, "printer " + name_ + " did not take the document: " + impl_->Why());
   }
-  return jobId;
+  submitted.jobId = jobId;
+  return submitted;
 }
 
 JobState CupsQueue::Query(int jobId) {
@@ -462,6 +464,17 @@ JobState CupsQueue::Query(int jobId) {
       break;
     default:
       state.stage = JobState::Stage::Queued;
+  }
+  if (state.stage == JobState::Stage::Queued) {
+    // A job waiting on a paused queue is held until the queue is resumed.
+    if (const auto printer = PrinterAttributes(name_)) {
+      ipp_attribute_t* printerState =
+          ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM);
+      if (printerState && ippGetInteger(printerState, 0) == IPP_PSTATE_STOPPED) {
+        state.stage = JobState::Stage::Held;
+        state.reason = "printer " + name_ + " is paused";
+      }
+    }
   }
   return state;
 }

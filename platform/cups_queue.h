@@ -9,6 +9,7 @@
 //
 // The server is the one libcups is pointed at (CUPS_SERVER, client.conf, else the local
 // socket or localhost); a local socket, TCP and a remote server behave alike.
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -28,6 +29,17 @@ namespace corvel {
 // How long one exchange with the print server may take before it counts as failed.
 inline constexpr int kPrintServerTimeoutMs = 5000;
 
+// "no answer within 5 s": how a server that did not answer in time is told.
+std::string NoAnswerText();
+
+// What happens when a call into the print library goes on after its connection was shut
+// at the bound (libcups may also sleep, with no exchange to cut): by default the program
+// says so on standard error and ends with status 1, as any other failure to reach the
+// print server does. The station, whose print server calls all run on its sender's
+// worker thread, sets one that leaves the worker behind instead.
+using PrintServerHangHandler = void (*)();
+void SetPrintServerHangHandler(PrintServerHangHandler handler);
+
 // What can be found out about the print server without printing.
 enum class PrintServerState {
   Absent,      // nothing listens where the server should be: no print server
@@ -35,6 +47,10 @@ enum class PrintServerState {
   NoPrinters,  // it answers and has no queue
   HasPrinters  // it answers and has at least one queue
 };
+// True when this machine has a print server, running or not: one named for this user
+// (CUPS_SERVER, client.conf) or a scheduler installed here.
+bool PrintServerInstalled();
+
 // Asks the print server (a bounded wait). With printers, `queue` receives the queue
 // documents go to when none is named: "" when the server has a default queue, else the
 // first queue's name; `defaultName` the real name of the queue documents go to, and
@@ -61,6 +77,12 @@ struct QueueJob {
   std::string media;
   double mediaWidthMm = 0, mediaHeightMm = 0;
   int paperBin = 7;  // the program's bin number (qt_print_surface.h)
+};
+
+// A job the queue took: its id, and why it waits ("printer labels is paused"), if it does.
+struct Submitted {
+  int jobId = 0;
+  std::string held;
 };
 
 // One queue on the print server, over one connection. Not shared between threads.
@@ -95,9 +117,10 @@ class CupsQueue {
   // media-source values it supports.
   const std::vector<std::string>& InputSlots();
 
-  // Sends the document as one job (after checking the queue is neither paused nor
-  // refusing jobs, so the message can name that). Returns the job id. Throws PrintError.
-  int Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots);
+  // Sends the document as one job, after checking the queue takes jobs (a queue refusing
+  // them is named in the message). A paused queue takes the job and holds it until it is
+  // resumed, as an admin pauses it to change the roll: `held` says so. Throws PrintError.
+  Submitted Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots);
   // The job's state now. Throws PrintError when the server does not answer.
   JobState Query(int jobId);
 
@@ -136,15 +159,21 @@ class QueueSender {
   // call waits for that answer (within the print server's bound), and nothing comes when
   // the queue could not be asked.
   std::optional<QueueMedia> DefaultMedia();
-  // Sends the document; its PDF file is removed once sent or refused.
+  // Sends the document; its PDF file is removed once sent or refused. A document held
+  // by a paused queue is told once on standard error (without a status callback).
   void Send(QueueJob job);
+  // Waits up to `wait` for the worker to hand every document sent so far to the print
+  // server; returns how many it has not (0 without a worker).
+  int Finish(std::chrono::milliseconds wait);
+
+  struct Worker;
 
  private:
-  struct Worker;
   PrinterTarget target_;
   std::unique_ptr<CupsQueue> queue_;  // the synchronous sender's connection
   std::optional<QueueMedia> media_;
-  std::unique_ptr<Worker> worker_;
+  bool toldHeld_ = false;
+  std::shared_ptr<Worker> worker_;
 };
 
 }  // namespace corvel

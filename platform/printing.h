@@ -8,6 +8,7 @@
 #include "common/print_surface.h"
 #include "common/printer_target.h"
 #include "common/settings_store.h"
+#include "platform/cups_queue.h"
 #include "platform/queue_media.h"
 
 namespace corvel {
@@ -17,6 +18,11 @@ std::string DefaultPdfFolder();
 
 // True when the print server answers and has at least one printer.
 bool HavePrinters();
+
+// Whether documents with no printer named go into DefaultPdfFolder(): only on a machine
+// with no print server at all, or one whose print server has no printer. A print server
+// that is installed but does not answer is told as such when printing, never bypassed.
+bool FallsBackToPdf(PrintServerState state, bool serverInstalled);
 
 // The target for a program from its own settings section ("Zebra" for the station,
 // "Printer" for the runner): key "PdfFolder" names a PDF folder; otherwise the queue

@@ -11,6 +11,7 @@
 #include "common/ini_settings_store.h"
 #include "common/settings_sections.h"
 #include "corvel_version.h"
+#include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
 #include "station/product_file_lock.h"
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   corvel::SetUpFonts();
+  // Print server calls run on the label sender's worker thread: one held past every bound
+  // is left behind, and the window goes on.
+  corvel::SetPrintServerHangHandler([] {});
 
   corvel::IniSettingsStore settings(corvel::IniSettingsStore::DefaultPath());
   corvel::QtMessageBoxes messages;

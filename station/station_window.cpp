@@ -1,5 +1,6 @@
 #include "station/station_window.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QLayout>
@@ -9,6 +10,7 @@
 
 #include "common/errors.h"
 #include "common/number_text.h"
+#include "platform/cups_queue.h"
 #include "station/label_barcode.h"
 #include "station/label_layout.h"
 #include "station/scale_link.h"
@@ -270,6 +272,19 @@ void StationWindow::PaperKnown(const QueueMedia& paper) {
   if (paper.dpi > 0) paper_ += ToQ(", " + GeneralNumber(paper.dpi) + " dpi");
   UpdateStatusLine();
   if (Preview) Preview->SetLabelSize(paper.widthMm, paper.heightMm);
+}
+
+void StationWindow::closeEvent(QCloseEvent* event) {
+  if (surface_) {
+    if (const int unsent = surface_->Unsent(kPrintServerTimeoutMs); unsent > 0) {
+      services_.messages.Inform(
+          std::to_string(unsent) + (unsent == 1 ? " label was" : " labels were") +
+              " not printed: the printer did not take " + (unsent == 1 ? "it" : "them") +
+              " before the station closed (" + FromQ(lastLabel_) + ")",
+          "tarewise");
+    }
+  }
+  QMainWindow::closeEvent(event);
 }
 
 void StationWindow::Guarded(const std::string& what, const std::function<void()>& action) {

@@ -114,6 +114,9 @@ class StationWindow : public QMainWindow, public ScaleView {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Labels still on their way to the printer get the print server's bound to arrive;
+  // the operator is told how many did not.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildControls();

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <array>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <tuple>
 
@@ -177,18 +178,30 @@ TEST_F(CupsPrintTest, AbandonedAndEmptyDocumentsSendNothing) {
 }
 
 // A paused queue takes jobs and holds them: the label would never come out.
-TEST_F(CupsPrintTest, PausedQueueIsAFailureNamingIt) {
+// A paused queue (an admin changing the roll) takes the label and holds it: the status
+// says so, and the label prints once the queue is resumed.
+TEST_F(CupsPrintTest, PausedQueueHoldsTheLabelUntilResumed) {
   ASSERT_EQ(daemon_->RunClient("cupsdisable", {"Office"}), 0);
-  QtPrintSurface surface(Queue("Office"));
-  try {
-    surface.Print("x", true);
-    surface.EndDoc();
-    ADD_FAILURE() << "printed on a paused queue";
-  } catch (const PrintError& error) {
-    EXPECT_NE(std::string(error.what()).find("Office is paused"), std::string::npos)
-        << error.what();
-  }
+  const int before = daemon_->CompletedJobs("Office");
+  std::mutex mutex;
+  QStringList said;
+  const auto surface =
+      MakeBackgroundPrintSurface(Queue("Office"), [&](const std::string& text, bool refused) {
+        const std::lock_guard lock(mutex);
+        said << QString::fromStdString(text) + (refused ? " (refused)" : "");
+      });
+  const auto saidAny = [&](const QString& start) {
+    const std::lock_guard lock(mutex);
+    return std::any_of(said.begin(), said.end(),
+                       [&](const QString& t) { return t.startsWith(start); });
+  };
+  surface->Print("x", true);
+  surface->EndDoc();
+  QTRY_VERIFY_WITH_TIMEOUT(saidAny("held: printer Office is paused"), 3 * kPrintServerTimeoutMs);
+  EXPECT_EQ(daemon_->CompletedJobs("Office"), before);
   daemon_->RunClient("cupsenable", {"Office"});
+  EXPECT_TRUE(daemon_->WaitForCompletedJobs("Office", before + 1));
+  QTRY_VERIFY_WITH_TIMEOUT(saidAny("printed"), 3 * kPrintServerTimeoutMs);
 }
 
 // Paper bins reach the queue as its tray option: the queue's PPD turns the chosen slot
