@@ -17,8 +17,9 @@ struct Bitmap {
 };
 
 // Draws `bitmaps` on a white image at least `width` dots wide; `inkBit` is the bit value
-// that prints a dot.
-QImage Render(const std::vector<Bitmap>& bitmaps, int width, bool inkBit) {
+// that prints a dot. A bitmap placed off the page (a negative position) is left out.
+QImage Render(std::vector<Bitmap> bitmaps, int width, bool inkBit) {
+  std::erase_if(bitmaps, [](const Bitmap& b) { return b.x < 0 || b.y < 0; });
   int height = 0;
   for (const Bitmap& b : bitmaps) {
     width = std::max(width, b.x + 8 * b.bytesPerRow);
