@@ -131,7 +131,7 @@ bool DriverlessPrinter::Start(const QString& defaultMedia, QString* error) {
     printer_ = std::make_unique<QProcess>();
     failed = Launch(*printer_, "/usr/sbin/ippeveprinter",
                     {"-a", base + "/label-printer.conf", "-c", "/bin/true", "-k", "-d",
-                     base + "/jobs", "-n", "localhost", "-p", QString::number(port_),
+                     base + "/jobs", "-n", "localhost", "-r", "off", "-p", QString::number(port_),
                      QString("Corvel test labels %1").arg(::getpid())});
     if (!failed.isEmpty()) return failed;
     QElapsedTimer waited;

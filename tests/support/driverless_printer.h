@@ -3,8 +3,9 @@
 // port, with the attributes of tests/support/cupsd/label-printer.conf (four label sizes,
 // 203 dpi, PWG raster only), keeping every document it receives. ippeveprinter refuses to
 // start without DNS-SD, so it gets a private message bus (dbus-daemon) and an
-// avahi-daemon on the loopback interface (tests/support/cupsd/private-avahi.sh). A print
-// server reaches it as a queue made with "lpadmin -m everywhere -v Uri()".
+// avahi-daemon on the loopback interface (tests/support/cupsd/private-avahi.sh); it
+// announces nothing ("-r off"), so no other print server on the machine picks it up. A
+// print server reaches it as a queue made with "lpadmin -m everywhere -v Uri()".
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
