@@ -1,6 +1,7 @@
 #include "tests/support/cups_daemon.h"
 
 #include <cups/cups.h>
+#include <sys/prctl.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -65,6 +66,8 @@ QString CupsDaemon::Start() {
   daemon_ = std::make_unique<QProcess>();
   daemon_->setProcessChannelMode(QProcess::MergedChannels);
   daemon_->setWorkingDirectory(base);
+  // Ends with the test process, should that end without stopping it (a crash, a time-out).
+  daemon_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
   daemon_->start(kCupsd, {"-f", "-c", base + "/cupsd.conf", "-s", base + "/cups-files.conf"});
   if (!daemon_->waitForStarted(10000)) return "cupsd did not start";
   bool answered = false;

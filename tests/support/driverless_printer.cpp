@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cups/cups.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <csignal>
 
 #include "tests/support/cups_daemon.h"
 
@@ -84,6 +86,9 @@ QString DriverlessPrinter::Launch(QProcess& process, const QString& program,
   env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + root_->filePath("bus"));
   process.setProcessEnvironment(env);
   process.setProcessChannelMode(QProcess::MergedChannels);
+  // Ends with the test process, should that end without stopping it (a crash, a time-out):
+  // avahi-daemon in turn ends when its bus goes away.
+  process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
   process.start(program, args);
   return process.waitForStarted(kStartMs) ? QString() : program + " did not start";
 }
