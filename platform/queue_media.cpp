@@ -109,12 +109,22 @@ std::optional<QueueMedia> ParsePpdDefaultPageSize(std::string_view ppd) {
     }
     return custom;
   }
-  const std::string option = " " + std::string(*name);
-  const auto dimension = PpdValue(ppd, "*PaperDimension" + option);
+  std::string option = " " + std::string(*name);
+  std::optional<std::string_view> dimension = PpdValue(ppd, "*PaperDimension" + option);
+  if (!dimension) {
+    // Drivers made from a driverless printer's description name the default "60x40mm"
+    // and list only its variants ("60x40mm.Borderless"): the first variant serves.
+    const std::string variant = "\n*PaperDimension" + option + ".";
+    if (const std::size_t at = ppd.find(variant); at != std::string_view::npos) {
+      const std::size_t start = at + std::string_view("\n*PaperDimension ").size();
+      option = " " + std::string(ppd.substr(start, ppd.find_first_of("/: ", start) - start));
+      dimension = PpdValue(ppd, "*PaperDimension" + option);
+    }
+  }
   const std::vector<double> size = dimension ? Numbers(*dimension) : std::vector<double>{};
   if (size.size() != 2 || size[0] <= 0 || size[1] <= 0) return std::nullopt;
   QueueMedia media;
-  media.name = std::string(*name);
+  media.name = option.substr(1);
   media.widthMm = size[0] * kMmPerPoint;
   media.heightMm = size[1] * kMmPerPoint;
   // "*ImageableArea: llx lly urx ury" in points from the lower left corner.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
 #include <array>
@@ -46,12 +47,13 @@ struct QueueSpec {
 };
 
 constexpr const char* kDriverless = "everywhere";
-// The label queues, then the office queue (the print server's default). No name has a
-// hyphen: libcups takes a hyphenated name for a printer it must first set up a temporary
-// queue for, and waits for that queue for ever on a print server reached by its socket.
+// The label queues, then the office queue (the print server's default). One name has a
+// hyphen, as admins name queues: libcups would take it for a discovered printer to set up
+// a temporary queue for, and wait for that queue for ever on a print server reached by its
+// socket.
 const QueueSpec kQueues[] = {
     {"EPL2", "drv:///sample.drv/zebraep2.ppd", "w216h144", Language::Epl2},
-    {"EPL2Custom", "drv:///sample.drv/zebraep2.ppd", "Custom.60x40mm", Language::Epl2},
+    {"deli-labels", "drv:///sample.drv/zebraep2.ppd", "Custom.60x40mm", Language::Epl2},
     {"ZPL", "drv:///sample.drv/zebra.ppd", "w162h90", Language::Zpl},
     {"CPCL", "drv:///sample.drv/zebracpl.ppd", "w288h216", Language::Unread},
     {"DYMO", "drv:///sample.drv/dymo.ppd", "w162h288", Language::Unread},
@@ -162,6 +164,24 @@ class StockDriverTest : public ::testing::Test {
         << " dots)";
   }
 
+  // `corvel doctor` names the queue's media as the labels are laid out on it, and warns
+  // when the station's labels go to office paper.
+  static void ExpectDoctorSays(const QueueSpec& q, QSizeF media) {
+    const bool office = q.language == Language::Pcl;
+    std::vector<std::array<std::string, 3>> settings;
+    if (!office) settings.push_back({std::string(kStationSection), "PrinterName", q.name});
+    const QString out = QString::fromUtf8(Run("corvel", {"doctor"}, settings).out);
+    const QRegularExpression line(QString("^(\\w+) +tarewise prints to printer %1 \\(([\\d.]+) x "
+                                          "([\\d.]+) mm.*$")
+                                      .arg(QRegularExpression::escape(q.name)),
+                                  QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch found = line.match(out);
+    ASSERT_TRUE(found.hasMatch()) << out.toStdString();
+    EXPECT_TRUE(SamePage({found.captured(2).toDouble(), found.captured(3).toDouble()}, media))
+        << found.captured(0).toStdString();
+    EXPECT_EQ(found.captured(1), office ? "WARN" : "OK") << found.captured(0).toStdString();
+  }
+
   // `corvel label` with the station's settings naming the queue.
   static test::RunResult PrintLabelCommand(const QueueSpec& q) {
     return Run("corvel", {"label", "--code", kCode, "--price", "12.99", "--weight", "1.235 KG"},
@@ -207,8 +227,8 @@ class StockDriverTest : public ::testing::Test {
                              target,
                              [target] { return MakePrintSurface(target); },
                              productFile.toStdString()};
-    services.makeBackgroundSurface = [target](PrintStatus status) {
-      return MakeBackgroundPrintSurface(target, std::move(status));
+    services.makeBackgroundSurface = [target](PrintStatus status, PaperReport paper) {
+      return MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
     };
     StationWindow window(std::move(services));
     window.Text4->setText("1.235");
@@ -234,7 +254,7 @@ class StockDriverTest : public ::testing::Test {
 };
 
 // One row of the table: what is printed on a queue, and the page it must have.
-enum class Job { LpSymbol, Request, LabelCommand, StationWindow };
+enum class Job { LpSymbol, Request, LabelCommand, StationWindow, Doctor };
 struct Row {
   const char* name;
   Job job;
@@ -249,8 +269,11 @@ const Row kLabelJobs[] = {
     {"roll label (sheetwise Z)", Job::Request, "Z"},
     {"weighed label (corvel label)", Job::LabelCommand},
     {"weighed labels (station window)", Job::StationWindow},
+    {"doctor names the media", Job::Doctor},
 };
 const Row kOfficeJobs[] = {
+    // The station with no printer named prints on the default office printer: said.
+    {"doctor warns of labels on office paper", Job::Doctor},
     {"sheet of 44", Job::Request, "44"},
     {"shelf card S1", Job::Request, "S1", "A5"},
     {"shelf card S2", Job::Request, "S2", "A5"},
@@ -284,6 +307,10 @@ TEST_F(StockDriverTest, EveryDocumentIsOnTheQueuesMediaAndEveryLabelScans) {
     }
     if (row->job == Job::StationWindow) {
       PrintFromTheWindow(*q, media);
+      continue;
+    }
+    if (row->job == Job::Doctor) {
+      ExpectDoctorSays(*q, media);
       continue;
     }
     const bool customPage = row->page && QString(row->page).startsWith("Custom.");
