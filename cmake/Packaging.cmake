@@ -47,11 +47,14 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(fonts "fonts-wine, fonts-liberation")
 set(CPACK_DEBIAN_TAREWISE_PACKAGE_NAME tarewise)
 set(CPACK_DEBIAN_TAREWISE_PACKAGE_DEPENDS ${fonts})
+# Labels go through the print server; without one they go into PDF files.
+set(CPACK_DEBIAN_TAREWISE_PACKAGE_RECOMMENDS cups)
 set(CPACK_DEBIAN_TAREWISE_PACKAGE_SECTION misc)
 set(CPACK_COMPONENT_TAREWISE_DESCRIPTION
     "label station for a retail scale\nOne window beside a retail scale: pick a product, weigh it and print a\nweighed-item label with its price and an EAN-13 barcode (the item's own code\nor a price-embedded number). Products are kept in a local file; labels go to\na CUPS printer or into PDF files.")
 set(CPACK_DEBIAN_SHEETWISE_PACKAGE_NAME sheetwise)
 set(CPACK_DEBIAN_SHEETWISE_PACKAGE_DEPENDS ${fonts})
+set(CPACK_DEBIAN_SHEETWISE_PACKAGE_RECOMMENDS cups)
 set(CPACK_COMPONENT_SHEETWISE_DESCRIPTION
     "print runner for a point-of-sale suite's label requests\nPrints the barcode labels, list pages, sheets of adhesive labels and shelf\ncards a point-of-sale suite requests, then ends. Started by the suite after\nit writes a request file; runs unattended on a print server as well.")
 set(CPACK_DEBIAN_CORVEL_PACKAGE_NAME corvel)

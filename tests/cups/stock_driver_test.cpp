@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "barcode/barcode_job.h"
 #include "common/clock.h"
 #include "common/ini_settings_store.h"
 #include "common/settings_sections.h"
@@ -182,6 +183,27 @@ class StockDriverTest : public ::testing::Test {
     EXPECT_EQ(found.captured(1), office ? "WARN" : "OK") << found.captured(0).toStdString();
   }
 
+  // `corvel calibrate` on a label: every module width either scans on the labels the
+  // printer receives (whole, with its quiet zones) or is named as too wide for the label.
+  static void ExpectCalibrationPage(const QueueSpec& q, int completedBefore) {
+    const test::RunResult run = Run("corvel", {"calibrate", q.name}, {});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_TRUE(daemon_->WaitForCompletedJobs(q.name, completedBefore + 1));
+    QStringList decoded;
+    for (const QImage& label : Received(q))
+      decoded << test::DecodeBarcodes(label);
+    const QString tooWide = QRegularExpression("Too wide for this page:([ \\d]*) tw")
+                                .match(QString::fromUtf8(run.err))
+                                .captured(1);
+    for (int module = 15; module <= 30; ++module) {
+      const std::string data = "2000000000" + std::to_string(module);
+      const QString code = QString::fromStdString(data) + QString::number(ComputeCheckDigit(data));
+      EXPECT_NE(decoded.contains(code), tooWide.split(' ').contains(QString::number(module)))
+          << module << " tw: decoded " << decoded.join(' ').toStdString()
+          << "; too wide:" << tooWide.toStdString();
+    }
+  }
+
   // `corvel label` with the station's settings naming the queue.
   static test::RunResult PrintLabelCommand(const QueueSpec& q) {
     return Run("corvel", {"label", "--code", kCode, "--price", "12.99", "--weight", "1.235 KG"},
@@ -254,7 +276,7 @@ class StockDriverTest : public ::testing::Test {
 };
 
 // One row of the table: what is printed on a queue, and the page it must have.
-enum class Job { LpSymbol, Request, LabelCommand, StationWindow, Doctor };
+enum class Job { LpSymbol, Request, LabelCommand, StationWindow, Doctor, Calibrate };
 struct Row {
   const char* name;
   Job job;
@@ -270,6 +292,7 @@ const Row kLabelJobs[] = {
     {"weighed label (corvel label)", Job::LabelCommand},
     {"weighed labels (station window)", Job::StationWindow},
     {"doctor names the media", Job::Doctor},
+    {"calibration page", Job::Calibrate},
 };
 const Row kOfficeJobs[] = {
     // The station with no printer named prints on the default office printer: said.
@@ -311,6 +334,11 @@ TEST_F(StockDriverTest, EveryDocumentIsOnTheQueuesMediaAndEveryLabelScans) {
     }
     if (row->job == Job::Doctor) {
       ExpectDoctorSays(*q, media);
+      continue;
+    }
+    if (row->job == Job::Calibrate) {
+      if (q->language == Language::Epl2 || q->language == Language::Zpl)
+        ExpectCalibrationPage(*q, before);
       continue;
     }
     const bool customPage = row->page && QString(row->page).startsWith("Custom.");

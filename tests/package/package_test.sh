@@ -35,6 +35,9 @@ for row in "${expected[@]}"; do
   dpkg -x "$deb" "$work/unpacked"
 done
 [[ "$(dpkg-deb -f "${debs[2]}" Recommends)" == *sheetwise* ]] || fail "corvel does not recommend sheetwise"
+for deb in "${debs[0]}" "${debs[1]}"; do
+  [[ "$(dpkg-deb -f "$deb" Recommends)" == *cups* ]] || fail "$deb does not recommend the print server"
+done
 
 echo "== lintian"
 lintian --fail-on error --tag-display-limit 0 "${debs[@]}" | tee "$work/lintian.log" ||
