@@ -292,6 +292,14 @@ TEST_F(CupsPrintTest, StationWindowAnswersWhileThePrintServerIsFrozen) {
   EXPECT_TRUE(window.StatusLine->text().contains("refused"))
       << window.StatusLine->text().toStdString();
   EXPECT_FALSE(messages.messages.empty()) << "the operator was not told";
+  // Closing while labels wait: they get the bound, and the operator hears how many did
+  // not reach the printer.
+  window.Command1->click();
+  messages.messages.clear();
+  window.close();
+  EXPECT_TRUE(std::any_of(messages.messages.begin(), messages.messages.end(),
+                          [](const std::string& m) { return m.find("not printed") != m.npos; }))
+      << "closing dropped the waiting labels without a word";
   daemon_->Thaw();
 }
 
