@@ -79,12 +79,15 @@ void RunWorker(const std::shared_ptr<QueueSender::Worker>& shared, const Printer
     ++w.sending;
     lock.unlock();
     Submitted submitted;
-    std::string where;
+    std::string where, which;  // " on printer labels (job 12)", " (job 12)"
     try {
       CupsQueue* q = open();
       submitted = q->Submit(job, target.inputSlots);
-      where = " on printer " + q->Name() + " (job " + std::to_string(submitted.jobId) + ")";
-      w.Report((submitted.held.empty() ? "queued" : "held: " + submitted.held) + where, false);
+      which = " (job " + std::to_string(submitted.jobId) + ")";
+      where = " on printer " + q->Name() + which;
+      // A held job's reason names the printer already.
+      w.Report(submitted.held.empty() ? "queued" + where : "held: " + submitted.held + which,
+               false);
     } catch (const std::exception& error) {
       queue.reset();
       w.Report(std::string("refused: ") + error.what(), true);
@@ -110,7 +113,8 @@ void RunWorker(const std::shared_ptr<QueueSender::Worker>& shared, const Printer
       }
       if (const std::string text = state.Describe(); text != last) {
         last = text;
-        w.Report(text + where, state.stage == JobState::Stage::Stopped);
+        w.Report(text + (state.stage == JobState::Stage::Held ? which : where),
+                 state.stage == JobState::Stage::Stopped);
       }
       lock.lock();
       if (state.Final()) break;
@@ -142,8 +146,9 @@ QueueSender::~QueueSender() {
   worker_->paper = nullptr;
   worker_->wake.notify_all();
   // A worker held inside the print library past every bound is left to end by itself.
-  const bool ended = worker_->progress.wait_for(
-      lock, std::chrono::milliseconds(2 * kPrintServerTimeoutMs), [&] { return worker_->finished; });
+  const bool ended =
+      worker_->progress.wait_for(lock, std::chrono::milliseconds(2 * kPrintServerTimeoutMs),
+                                 [&] { return worker_->finished; });
   lock.unlock();
   if (ended)
     worker_->thread.join();

@@ -7,8 +7,10 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "common/number_text.h"
 #include "common/printer_calibration.h"
 #include "common/text.h"
+#include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "station/label_barcode.h"
 #include "station/label_layout.h"
@@ -87,6 +90,37 @@ std::string NumberProblem(const std::string& option, const std::string& value) {
     return "";
   return option + " takes a number such as 1.235, not \"" + value + "\"";
 }
+
+// Follows what a background surface tells of its last document until it has printed, will
+// not be printed, or is held until its queue is resumed.
+class JobFollower {
+ public:
+  struct Outcome {
+    bool printed = false, refused = false, held = false;
+    std::string text = "no answer yet";
+  };
+  PrintStatus Callback() {
+    return [this](const std::string& text, bool refused) {
+      const std::lock_guard lock(mutex_);
+      outcome_.text = text;
+      outcome_.refused = refused;
+      outcome_.printed = text.starts_with("printed");
+      outcome_.held = text.starts_with("held");
+      changed_.notify_all();
+    };
+  }
+  Outcome WaitForEnd(int ms) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::milliseconds(ms),
+                      [&] { return outcome_.printed || outcome_.refused || outcome_.held; });
+    return outcome_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Outcome outcome_;
+};
 
 QStringList PdfFiles(const std::string& folder) {
   return QDir(QString::fromStdString(folder)).entryList({"*.pdf"}, QDir::Files, QDir::Name);
@@ -183,9 +217,21 @@ int RunLabel(const std::vector<std::string>& args) {
         target.kind == PrinterTarget::Kind::PdfFolder ? PdfFiles(target.pdfFolder) : QStringList{};
 
     BarcodeJob job;
-    const auto surface = MakePrintSurface(target);
+    // On a queue the label is followed to its end (within the print server's bound), so
+    // a label the printer stops is not reported as printed.
+    JobFollower follower;
+    const auto surface = target.kind == PrinterTarget::Kind::CupsQueue
+                             ? MakeBackgroundPrintSurface(target, follower.Callback())
+                             : MakePrintSurface(target);
     PrintWeighedLabel(boxes, settings, *surface, clock, job);
-
+    if (target.kind == PrinterTarget::Kind::CupsQueue) {
+      const JobFollower::Outcome outcome = follower.WaitForEnd(3 * kPrintServerTimeoutMs);
+      if (outcome.refused) throw PrintError(outcome.text);
+      if (!outcome.printed) {
+        std::printf("label sent to %s: %s\n", target.Describe().c_str(), outcome.text.c_str());
+        return 0;
+      }
+    }
     std::printf("label printed to %s\n", target.Describe().c_str());
     if (target.kind == PrinterTarget::Kind::PdfFolder) {
       for (const QString& file : PdfFiles(target.pdfFolder)) {
