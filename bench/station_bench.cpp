@@ -82,11 +82,9 @@ void BM_WeighedLabelToPdf(benchmark::State& state) {
   boxes.price = "12.99";
   boxes.weight = "1.235 KG";
   boxes.tare = "0.015";
-  // One-character texts go through a string: GCC 12 warns falsely (-Wrestrict) when a
-  // one-character literal is assigned in a release build.
-  boxes.shelfLife = std::string("3");
+  boxes.shelfLife = "3";
   boxes.storeName1 = "Corner Deli";
-  boxes.itemNumber = std::string("1");
+  boxes.itemNumber = "1";
   for (auto _ : state)
     corvel::PrintWeighedLabel(boxes, settings, *surface, clock, job);
 }

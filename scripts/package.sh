@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh build-package -DCMAKE_BUILD_TYPE=Release -DCORVEL_BENCH=OFF >/dev/null
+scripts/build.sh build-package -DCMAKE_BUILD_TYPE=Release -DCORVEL_BENCH=OFF
 rm -rf out/packages
-cpack --config build-package/CPackConfig.cmake -G DEB -B out/packages >/dev/null
+cpack --config build-package/CPackConfig.cmake -G DEB -B out/packages
 rm -rf out/packages/_CPack_Packages
 ls -1 out/packages/*.deb

@@ -155,7 +155,7 @@ int RunLabel(const std::vector<std::string>& args) {
   try {
     IniSettingsStore settings(IniSettingsStore::DefaultPath());
     LabelBoxes boxes;
-    boxes.itemNumber = std::string("1");  // GCC 12 -O2 warns falsely on '= "1"'
+    boxes.itemNumber = "1";
     if (values.count("--pdlist")) {
       ProductStation products(values["--pdlist"]);
       // Loading a missing or near-empty file would create one; this command only reads.

@@ -62,7 +62,7 @@ inline LabelBoxes HamBoxes(const std::string& shelfLife = {}) {
   boxes.weight = "1.235 KG";
   boxes.tare = "0.015";
   boxes.storeName1 = "Storename";
-  boxes.storeName2 = std::string(" ");  // GCC 12 -O2 warns falsely on one-char literals
+  boxes.storeName2 = " ";
   boxes.itemNumber = std::string("1");
   boxes.shelfLife = shelfLife;
   return boxes;
