@@ -1,10 +1,12 @@
 #include "tests/support/test_env.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QTest>
 #include <clocale>
 #include <cstdlib>
 
@@ -55,6 +57,15 @@ QStringList DecimalCommaLocale() {
     return QStringList{"LOCPATH=" + folder} + names;
   }();
   return env;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int limitMs) {
+  const QDeadlineTimer deadline(limitMs);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(2);
+  }
+  return true;
 }
 
 RunResult RunProgram(const QString& program, const QStringList& args, const QByteArray& input,

@@ -2,6 +2,7 @@
 // Helpers shared by the test executables.
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 
 namespace corvel::test {
@@ -20,6 +21,10 @@ QString BuiltProgram(const QString& name);
 // locale, de_DE.UTF-8: the one the environment already offers, or one generated once per
 // process with localedef into a temporary folder. Empty when neither works.
 QStringList DecimalCommaLocale();
+
+// Runs the event loop until `done` holds or `limitMs` pass; returns `done()`. Tests wait
+// so for the event they check: the limit is one that only a fault reaches.
+bool WaitUntil(const std::function<bool()>& done, int limitMs = 60000);
 
 struct RunResult {
   int exitCode = -1;
