@@ -91,6 +91,9 @@ TEST(ShelfCardTest, ElementsArePlacedOrReported) {
        "element 1 cell Top \"1e999\" is beyond any number"},
       {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kRowTop, "100"}, {kRowHeight, "8"}}), {},
        "element 1 cell Colour \"1e12\" is no colour"},
+      // Layouts 2 and 3 set the description on two lines, split at its first space.
+      {"description on two lines", Card(3, "Granny Smith apples", {{kRowTop, "500"}, {kRowHeight, "8"}}, 2),
+       {{"Granny", 4180, 500, 4}, {"Smith apples", 4060, 596, 4}}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -118,11 +121,14 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     int exitCode, documents, bin, paperSize, orientation;
     std::vector<std::string> printed = {"Apples", "Pears"};
     bool failDraw = false;
+    int repeat = 1;  // the two cards, so many times
   } cases[] = {
       {"S1", "", nullptr, 0, 2, 7, kPaperA5, kLandscape},
       {"S3", " C ", "260", 0, 2, 260, kPaperUser, kPortrait},
       {"S1", "", nullptr, kExitFailed, 2, 7, kPaperA5, kLandscape, {"Pears"}, true},
       {"S4", "", nullptr, kExitFailed, 0, 15, 0, kPortrait, {}},
+      // As many cards as the shelf table holds.
+      {"S2", "", nullptr, 0, 500, 7, kPaperA5, kPortrait, {"Apples", "Pears"}, false, 250},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
@@ -132,10 +138,14 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     if (c.failDraw) rig.surface.FailNextDraw();
     const int number = c.code[1] - '0', z = std::min(number, 3);
     std::vector<ShelfCard> cards;
-    for (const char* name : {"Apples", "Pears"}) {
-      cards.push_back(Card(1, name, {{kRowTop, "100"}, {kRowHeight, "8"}}, z));
-      cards.back().cells.push_back(
-          {kPaperSourceX, kPaperSourceY, z, cards.size() == 1 ? c.source : "C"});
+    std::vector<std::string> expected;
+    for (int r = 0; r < c.repeat; ++r) {
+      for (const char* name : {"Apples", "Pears"}) {
+        cards.push_back(Card(1, name, {{kRowTop, "100"}, {kRowHeight, "8"}}, z));
+        cards.back().cells.push_back(
+            {kPaperSourceX, kPaperSourceY, z, cards.size() == 1 ? c.source : "C"});
+      }
+      expected.insert(expected.end(), c.printed.begin(), c.printed.end());
     }
     test::WriteFile(rig.ShelfPrint(), test::ShelfBytes(cards));
     rig.run.state.ShelfLayoutCode = c.code;
@@ -147,7 +157,7 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
       printed.push_back(op.text);
     EXPECT_EQ(std::tuple(printed, rig.surface.EndedDocuments(), rig.surface.PaperBin(),
                          rig.surface.LastPaperSize(), rig.surface.LastOrientation()),
-              std::tuple(c.printed, c.documents, c.bin, c.paperSize, c.orientation));
+              std::tuple(expected, c.documents, c.bin, c.paperSize, c.orientation));
   }
 }
 

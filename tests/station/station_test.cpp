@@ -251,14 +251,17 @@ TEST_F(StationWindowTest, TypingIsNeverLostAndLeavingABoxCommitsIt) {
   }
 }
 
-// A pending edit is committed, against the product shown, before the button acts.
+// A typed weight keeps three decimals when the box is left (1.2345 shows 1.235), and a
+// pending edit is committed, against the product shown, before the button acts: 1.235
+// less the tare of 0.015 at 2.46 a kilogram is 3.00.
 TEST_F(StationWindowTest, PrintCommitsThePendingEditFirst) {
   test::WriteAllBytes(productPath_, test::ProductFileBytes(2));
   auto w = Open();
+  test::TypeAndLeave(w->Text4, "1.2345");
+  EXPECT_EQ(w->Text4->text(), "1.235");
   w->Text3->setFocus(Qt::MouseFocusReason);
   w->Text3->selectAll();
   QTest::keyClicks(w->Text3, "2.456");
-  w->Text4->setText("1.000 KG");
   QTest::mouseClick(w->Command1, Qt::LeftButton);
   EXPECT_EQ(GetInt64(ReadAllBytes(productPath_), 10), 24600);
   const QStringList pdfs = test::ListPdfFiles(pdfFolder_);
@@ -266,7 +269,8 @@ TEST_F(StationWindowTest, PrintCommitsThePendingEditFirst) {
   QStringList words;
   for (const test::PdfWord& word : test::PdfWords(pdfs[0]))
     words << word.text;
-  EXPECT_TRUE(words.contains("2.46")) << words.join(' ').toStdString();
+  for (const char* printed : {"1.220", "3.00", "2.46"})
+    EXPECT_TRUE(words.contains(printed)) << printed << " in " << words.join(' ').toStdString();
 }
 
 // The preview (shown with Ctrl+L, remembered, redrawn as the boxes change) and the printed
