@@ -28,14 +28,17 @@ inline QByteArray ToBytes(const RecordBytes& bytes) {
   return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
+// Written at the offsets of the suite's record layout, not through the reader's own
+// setters: code (14 characters) at 0, description (32) at 14, price (18) at 46, two
+// spare bytes at 64.
 inline QByteArray BarprintBytes(const std::vector<RequestRow>& rows) {
   QByteArray bytes;
   for (const RequestRow& row : rows) {
-    BarcodeRequestRecord record;
-    record.SetCode(row.code);
-    record.SetDescription(row.description);
-    record.SetPrice(row.price);
-    bytes += ToBytes(record.bytes);
+    RecordBytes record(66, 0);
+    PutTextField(record, 0, 14, row.code);
+    PutTextField(record, 14, 32, row.description);
+    PutTextField(record, 46, 18, row.price);
+    bytes += ToBytes(record);
   }
   return bytes;
 }
