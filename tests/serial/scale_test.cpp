@@ -87,21 +87,6 @@ TEST(ScalePorts, PortNumbersFromTextAndTheirDevices) {
     EXPECT_EQ(SerialDeviceForPort(settings, port).toStdString(), device) << port;
 }
 
-// The frames of the scale on the pty reach the weight box, and Autoprint prints the load
-// that follows the empty scale.
-TEST_F(ScaleLinkTest, FramesFromThePtyReachTheBoxAndPrint) {
-  const std::tuple<const char*, const char*, int> steps[] = {
-      {"0", "0.000 KG", 0}, {"1.235", "1.235 KG", 1}, {"fm", "Scale Over Loaded", 1}};
-  view_.autoprint = true;
-  for (const auto& [reading, weight, labels] : steps) {
-    SCOPED_TRACE(reading);
-    ASSERT_TRUE(PollWith(reading));
-    EXPECT_EQ(view_.weight.toStdString(), weight);
-    EXPECT_EQ(view_.printedWeights.size(), labels);
-    EXPECT_TRUE(PollingOn());
-  }
-}
-
 // A silent scale, or any answer to ENQ but exactly one ACK, ends the poll without DC1;
 // the weight box stays and polling goes on. The silent scale's poll ends after the
 // real wait, the others on the answer.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -107,23 +106,14 @@ TEST(StationCommands, TarewiseStartsWithUnreadableSettings) {
     QDir().mkpath(config);
     if (folderThere) QDir().mkpath(config + "/" + spoilt);
     if (!folderThere) test::WriteAllBytes(config + "/" + spoilt, {'x'});
-    QProcess station;
-    station.setWorkingDirectory(folder);  // where it keeps its product file
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", config);
-    env.insert("HOME", folder);
-    env.insert("CORVEL_PRINT_DIALOG", "accept");  // messages on standard error
-    station.setProcessEnvironment(env);
-    station.setReadChannel(QProcess::StandardError);
-    station.start(test::BuiltProgram("tarewise"), {});
-    QByteArray err;
-    while (!err.contains(spoilt) && station.waitForReadyRead(60000))
-      err += station.readAll();
-    EXPECT_TRUE(err.contains("The settings could not be read")) << err.toStdString();
-    EXPECT_TRUE(err.contains(spoilt)) << err.toStdString();
-    EXPECT_EQ(station.state(), QProcess::Running) << "it ended";
-    station.kill();
-    station.waitForFinished();
+    // Started in the folder, where it keeps its product file.
+    const test::RunResult run = test::RunProgram(
+        "/bin/sh", {"-c", "cd \"$0\" && exec \"$1\"", folder, test::BuiltProgram("tarewise")}, {},
+        {"XDG_CONFIG_HOME=" + config, "HOME=" + folder, "CORVEL_PRINT_DIALOG=accept"}, 60000,
+        spoilt);
+    EXPECT_FALSE(run.finished) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("The settings could not be read")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(spoilt)) << run.err.toStdString();
   }
 }
 
@@ -290,7 +280,8 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
   EXPECT_EQ(
       std::tuple(bars.front().y, bars.front().y2, bars.back().x2 - bars.front().x),
       std::tuple(value["BarcodeTop"], value["BarcodeTop"] + value["BarcodeHeight"], 95.0 * 23));
-  EXPECT_GT(bars.front().x, value["BarcodeLefte"]);
+  // The first bar a printed "0" (the surface's 10 points) and 20 twips after "BarcodeLefte".
+  EXPECT_EQ(bars.front().x, value["BarcodeLefte"] + 10 * 10 + 20);
   for (const auto& [key, stored] : value)
     EXPECT_EQ(store.Get(kStationSection, key), GeneralNumber(stored)) << "written back as read";
 }

@@ -2,12 +2,10 @@
 // as an operator drives it, with its live label preview.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTest>
 
 #include "common/errors.h"
 #include "common/settings_sections.h"
-#include "platform/printing.h"
 #include "station/product_file.h"
 #include "station/station_window.h"
 #include "tests/faults/fault_support.h"
@@ -180,27 +178,15 @@ TEST(ProductFile, NonWeighedFlag) {
 
 class StationWindowTest : public ::testing::Test {
  protected:
-  // Labels go as PDF documents into pdfFolder_ (the default kind of target).
+  // Labels go as PDF documents into pdfFolder_.
   std::unique_ptr<StationWindow> Open() {
-    PrinterTarget target;
-    target.pdfFolder = pdfFolder_.toStdString();
-    target.program = "tarewise";
-    target.pageWidthMm = 60;
-    target.pageHeightMm = 40;
-    auto window = std::make_unique<StationWindow>(
-        StationServices{store_, messages_, clock_, target,
-                        [target] { return MakePrintSurface(target); }, productPath_.toStdString()});
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    return window;
+    return test::OpenStation(store_, messages_, folder_, pdfFolder_);
   }
 
-  QString productPath_ = test::MakeTempFolder() + "/pdlist";
+  QString folder_ = test::MakeTempFolder(), productPath_ = folder_ + "/pdlist";
   QString pdfFolder_ = test::MakeTempFolder();
   MemorySettingsStore store_;
   test::FakeMessages messages_;
-  FixedClock clock_{MakeLocalTime(2026, 12, 6, 9)};
 };
 
 // Whatever is typed, wherever the cursor was put by mouse or key, is stored when the box

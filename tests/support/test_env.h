@@ -34,8 +34,10 @@ struct RunResult {
 };
 
 // Runs a program to its end with `input` on standard input; `env` entries "NAME=value"
-// are added to the test process's environment.
+// are added to the test process's environment. With `untilErr`, only until its standard
+// error holds that text (`finished` then says whether it had ended; it is killed).
 RunResult RunProgram(const QString& program, const QStringList& args, const QByteArray& input = {},
-                     const QStringList& env = {}, int timeoutMs = 60000);
+                     const QStringList& env = {}, int timeoutMs = 60000,
+                     const QByteArray& untilErr = {});
 
 }  // namespace corvel::test
