@@ -73,7 +73,7 @@ TEST(SecondStation, IsRefusedWhileTheFirstRuns) {
   const RecordBytes file = test::ReadAllBytes(folder + "/pdlist");
 
   ASSERT_TRUE(start(second));
-  ASSERT_TRUE(second.waitForFinished(20000));
+  ASSERT_TRUE(second.waitForFinished(60000));
   EXPECT_EQ(second.exitCode(), 1);
   const QString err = QString::fromUtf8(second.readAllStandardError());
   EXPECT_TRUE(err.contains(QDir(folder).filePath("pdlist"))) << err.toStdString();

@@ -206,7 +206,7 @@ TEST(ScaleCommand, StationReadsTheSimulatorProcessUntilItVanishes) {
   QObject::connect(&timer1, &QTimer::timeout, &link, &ScaleLink::OnTimerTick);
   ASSERT_TRUE(WaitUntil([&] { return !timer1.isActive(); }));
   EXPECT_EQ(view.weight, "1.235 KG");
-  ASSERT_TRUE(simulator.state() == QProcess::NotRunning || simulator.waitForFinished(10000));
+  ASSERT_TRUE(simulator.state() == QProcess::NotRunning || simulator.waitForFinished(60000));
   EXPECT_EQ(simulator.exitCode(), 0);
 }
 
@@ -250,7 +250,7 @@ TEST(ScaleCommand, LinkNeverRemovesWhatIsNotItsOwn) {
       }
       simulator.terminate();
     }
-    ASSERT_TRUE(simulator.waitForFinished(10000));
+    ASSERT_TRUE(simulator.waitForFinished(60000));
     EXPECT_EQ(simulator.exitCode(), row.exitCode) << simulator.readAllStandardError().constData();
     const QFileInfo after(path);
     EXPECT_EQ(after.exists() || after.isSymLink(), row.remains);
