@@ -120,7 +120,7 @@ void ScaleLink::OnPortNumberChanged(int portNumber) {
 void ScaleLink::StartWait(State state) {
   state_ = state;
   waitStarted_.start();
-  waitTimer_.start(kAnswerWaitMs);
+  waitTimer_.start(answerWaitMs_);
 }
 
 void ScaleLink::OnReadyRead() {
@@ -132,7 +132,7 @@ void ScaleLink::OnReadyRead() {
 
 void ScaleLink::OnWaitOver() {
   // The limit is elapsed monotonic time; should the timer ever fire early, wait on.
-  const qint64 left = kAnswerWaitMs - waitStarted_.elapsed();
+  const qint64 left = answerWaitMs_ - waitStarted_.elapsed();
   if (left > 0) {
     waitTimer_.start(static_cast<int>(left));
     return;

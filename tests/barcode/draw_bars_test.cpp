@@ -1,6 +1,7 @@
-// Drawing symbols: bars on the recording surface (where every bar starts and ends, the
-// font left behind), and through the real Qt surface into PDF, rasterised with poppler and
-// read back by an independent decoder (zbar).
+// Drawing symbols through the real Qt surface into PDF, rasterised with poppler and read
+// back by an independent decoder (zbar). Bars measured dot by dot:
+// tests/tools/calibration_print_test.cpp; the station's bars on its label:
+// tests/station/label_test.cpp.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -11,7 +12,6 @@
 #include "barcode/barcode_job.h"
 #include "platform/printing.h"
 #include "tests/support/pdf_tools.h"
-#include "tests/support/recording_surface.h"
 #include "tests/support/test_env.h"
 
 namespace corvel {
@@ -24,36 +24,6 @@ BarcodeJob Encoded(const std::string& code, bool upcE, bool ean8, int moduleWidt
   job.ModuleWidth = static_cast<std::int16_t>(moduleWidth);
   job.BarHeight = 900;
   return job;
-}
-
-// Every bar spans exactly the twips its pattern widths put it at, counted from the x
-// handed in (the station's from after the printed width of "0", 10 twips per point on
-// the recording surface, and 20 twips); every program's drawing leaves Times New Roman 12.
-TEST(DrawBarPattern, EveryEdgeAtItsTwipAndFontAfter) {
-  const std::tuple<const char*, bool, bool, int, BarOrigin, double> rows[] = {
-      {"4006381333931", false, false, 13, BarOrigin::AfterZero, 333.5 + 100 + 20},
-      {"9638507", false, true, 17, BarOrigin::AtX, 333.5},
-      {"1230000045", true, true, 21, BarOrigin::AtX, 333.5}};
-  for (const auto& [code, upcE, ean8, moduleWidth, origin, start] : rows) {
-    SCOPED_TRACE(code);
-    const BarcodeJob job = Encoded(code, upcE, ean8, moduleWidth);
-    RecordingSurface surface;
-    surface.SetFontName("Tahoma");
-    surface.SetFontSize(10);
-    DrawBarPattern(job, surface, 333.5, 1000.25, origin);
-    EXPECT_EQ(std::pair(surface.FontName(), surface.FontSize()),
-              std::pair(std::string("Times New Roman"), 12.0));
-    std::vector<std::tuple<double, double, double, double>> expected, drawn;
-    double position = start;
-    for (std::size_t i = 0; i < job.Pattern.size(); i += 2) {
-      const int width = (job.Pattern[i] - '0') * moduleWidth;
-      if (i % 4 == 0) expected.emplace_back(position, 1000.25, position + width, 1900.25);
-      position += width;
-    }
-    for (const RecordedOp& rect : surface.Rects())
-      drawn.emplace_back(rect.x, rect.y, rect.x2, rect.y2);
-    EXPECT_EQ(drawn, expected);
-  }
 }
 
 // Whole dots per module: the nearest count, raised to the 0.264 mm a till scanner must

@@ -60,10 +60,5 @@ TEST(RecordFiles, CreateReadWrite) {
   EXPECT_THROW(file.Read(0), IoError);
 }
 
-TEST(RecordFiles, FailedWritesAreReported) {
-  EXPECT_THROW(RecordFile("/dev/full", 4).Write(1, RecordBytes(4, 'b')), IoError);
-  EXPECT_THROW(RecordFile("/nonexistent-folder/file", 4).Length(), IoError);
-}
-
 }  // namespace
 }  // namespace corvel

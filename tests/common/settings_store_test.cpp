@@ -3,7 +3,6 @@
 // is held by fuzz/ini_document_fuzz.cpp.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -91,42 +90,6 @@ TEST(IniSettingsStoreTest, WritesWhatALineHoldsInOneRewrite) {
     EXPECT_THROW(zebra.SaveMany(section, {{"fine", "1"}, {key, value}}), IoError) << key;
     EXPECT_EQ(ReadFile(path), written);
   }
-}
-
-TEST(IniSettingsStoreTest, UnusablePathsAreNamedWithTheCause) {
-  const std::string folder = test::MakeTempFolder().toStdString();
-  // A settings folder left behind as a file, a folder where the file should be: a save
-  // fails with the path and the cause.
-  std::ofstream(folder + "/plain") << "x";
-  ::mkdir((folder + "/Corvel.ini").c_str(), 0700);
-  const std::pair<std::string, std::string> rows[] = {
-      {folder + "/Corvel.ini", "it is a folder"},
-      {folder + "/plain/Corvel.ini", folder + "/plain is a file, not a folder"},
-  };
-  for (const auto& [path, cause] : rows) {
-    std::string message;
-    try {
-      IniSettingsStore(path).Save("A", "k", "1");
-    } catch (const IoError& error) {
-      message = error.what();
-    }
-    EXPECT_NE(message.find(path), std::string::npos) << message;
-    EXPECT_NE(message.find(cause), std::string::npos) << message;
-  }
-}
-
-// The parsed file is kept for later reads: it must cost about the file's size, not a
-// multiple of it (many short lines were once twelve times the file).
-TEST(IniSettingsStoreTest, MemoryProportionateToTheFile) {
-  std::string bytes = "[Zebra]\n";
-  for (int i = 0; bytes.size() < 4'000'000; ++i)
-    bytes += "Key" + std::to_string(i) + "=" + std::to_string(i % 97) + "\n";
-  const std::string path = NewIni(bytes);
-  const std::size_t before = mallinfo2().uordblks;
-  IniSettingsStore store(path);
-  EXPECT_EQ(store.Get("Zebra", "Key12345"), std::to_string(12345 % 97));
-  const std::size_t held = mallinfo2().uordblks - before;
-  EXPECT_LT(held, 3 * bytes.size()) << held << " bytes held for a file of " << bytes.size();
 }
 
 // The parse is kept while size, inode and time stamp stay; a rewrite within the clock

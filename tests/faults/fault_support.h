@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/clock.h"
+#include "platform/printing.h"
 #include "station/station_window.h"
 #include "tests/support/fake_messages.h"
 #include "tests/support/recording_surface.h"
@@ -55,13 +56,23 @@ inline std::string RandomBytes(std::size_t size, unsigned seed) {
   return bytes;
 }
 
-// A shown, active station window on `folder`/pdlist that prints to a recording surface.
+// A shown, active station window on `folder`/pdlist on 6 December 2026. Its labels go as
+// 60 x 40 mm PDF documents into `pdfFolder`, or to a recording surface without one.
 inline std::unique_ptr<StationWindow> OpenStation(SettingsStore& settings, MessageBoxes& messages,
-                                                  const QString& folder) {
+                                                  const QString& folder,
+                                                  const QString& pdfFolder = {}) {
   static const FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
+  PrinterTarget target;
+  target.pdfFolder = pdfFolder.toStdString();
+  target.program = "tarewise";
+  target.pageWidthMm = 60;
+  target.pageHeightMm = 40;
+  const auto surface = [target]() -> std::unique_ptr<PrintSurface> {
+    if (target.pdfFolder.empty()) return std::make_unique<RecordingSurface>();
+    return MakePrintSurface(target);
+  };
   auto window = std::make_unique<StationWindow>(StationServices{
-      settings, messages, clock, PrinterTarget{},
-      [] { return std::make_unique<RecordingSurface>(); }, (folder + "/pdlist").toStdString()});
+      settings, messages, clock, target, surface, (folder + "/pdlist").toStdString()});
   window->show();
   QApplication::setActiveWindow(window.get());
   EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));

@@ -54,7 +54,8 @@ TEST(Soak, StationStartsOnAFullFileAndScaleCyclesKeepMemoryFlat) {
   window.Timer1->stop();  // cycles follow each other at once here
   QTimer ticks;
   ScaleLink link(window, ticks, settings, 1);
-  window.Check2->setChecked(true);  // "Autoprint"
+  link.SetAnswerWait(kGenerousWaitMs);  // a loaded machine never loses a load's label
+  window.Check2->setChecked(true);      // "Autoprint"
 
   long cycle = 0, fed = 1, peakAt1k = 0;
   // Readings are fed 1000 at a time, ahead of the polls (the last one left would

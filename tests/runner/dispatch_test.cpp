@@ -26,6 +26,7 @@ struct Harness : PrintDialog {
   MemorySettingsStore settings;
   test::FakeMessages messages;
   int copies = 1, shown = 0;
+  std::string printer;  // the queue the job's documents go to
   std::shared_ptr<RecordingSurface> surface;
   std::vector<Call> calls;
   std::function<void(RunContext&)> jobBody = [](RunContext&) {};
@@ -55,6 +56,7 @@ struct Harness : PrintDialog {
     RunnerServices services{settings, *this, messages,
                             [this](const PrinterTarget& chosen) {
                               EXPECT_EQ(chosen.copies, 1) << "jobs make the copies";
+                              printer = chosen.queue;
                               return surface = std::make_shared<RecordingSurface>();
                             },
                             jobs};
@@ -94,6 +96,24 @@ TEST(Dispatch, SelectsJobAndRunState) {
     EXPECT_EQ(outcome.reason.empty(), c.exitCode == kExitPrinted) << outcome.reason;
     EXPECT_EQ(harness.shown, c.dialogShown ? 1 : 0);
     EXPECT_TRUE(harness.calls == c.calls);
+  }
+}
+
+// A shop with a printer for each kind of job: each job's own key names its printer, and
+// "PrinterName" serves the jobs without one.
+TEST(Dispatch, EachJobPrintsOnItsOwnPrinter) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"S1", "Shelf1"}, {"S2", "Shelf2"}, {"S3", "Shelf3"}, {"Z", "Roll"}, {"P", "Office"}};
+  for (const auto& [selector, printer] : rows) {
+    Harness harness(selector);
+    harness.settings.SaveMany(kPrinterSection, {{"PdfFolder", ""},
+                                                {"PrinterName", "Office"},
+                                                {"PrinterNameS1", "Shelf1"},
+                                                {"PrinterNameS2", "Shelf2"},
+                                                {"PrinterNameS3", "Shelf3"},
+                                                {"PrinterNameZ", "Roll"}});
+    EXPECT_EQ(harness.Dispatch().exitCode, kExitPrinted) << selector;
+    EXPECT_EQ(harness.printer, printer) << selector;
   }
 }
 

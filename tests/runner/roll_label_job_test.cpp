@@ -1,6 +1,9 @@
 // The roll-label job on the recording surface: whatever the label's size and texts,
 // every text stays on the label, nothing overlaps, and short labels keep one shelf line.
+// And where list pages put each item.
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "runner/jobs.h"
 #include "tests/runner/runner_fixture.h"
@@ -47,6 +50,32 @@ TEST(RollLabelJob, TextsAndBarsStackOnTheLabel) {
     }
     EXPECT_LE(bottom, c.height);
     EXPECT_EQ(printed, c.printed);
+  }
+}
+
+// 21 items "Item i" (10 points a character at size 10 or 14): ten rows a page, in two
+// columns of 20 items, odd items left; the 21st starts a new page.
+TEST(PageJob, ItemsTakeTheirRowAndColumn) {
+  const struct {
+    int perPage, item, page;
+    double x, y;  // of the description
+  } rows[] = {{20, 1, 1, 3600, 1175},   {20, 2, 1, 8700, 1175},  {20, 3, 1, 3600, 2620},
+              {20, 20, 1, 8650, 14180}, {20, 21, 2, 3550, 1175}, {10, 2, 1, 1800, 3045},
+              {10, 10, 1, 1800, 14605}, {10, 11, 2, 1800, 1600}};
+  for (const int perPage : {10, 20}) {
+    test::DataFolder data;
+    test::WriteFile(data.Barprint(), test::BarprintBytes(test::NumberedRows(21)));
+    EXPECT_EQ(data.Ends([perPage](RunContext& run) { PageJob(run, perPage); }), kExitPrinted);
+    std::map<std::string, RecordedOp> printed;
+    for (const RecordedOp& op : data.surface.Texts())
+      printed.emplace(op.text, op);
+    for (const auto& row : rows) {
+      if (row.perPage != perPage) continue;
+      const RecordedOp& description = printed["Item " + std::to_string(row.item)];
+      EXPECT_EQ(std::tuple(description.page, description.x, description.y),
+                std::tuple(row.page, row.x, row.y))
+          << perPage << " a page, item " << row.item;
+    }
   }
 }
 

@@ -28,14 +28,17 @@ inline QByteArray ToBytes(const RecordBytes& bytes) {
   return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
+// Written at the offsets of the suite's record layout, not through the reader's own
+// setters: code (14 characters) at 0, description (32) at 14, price (18) at 46, two
+// spare bytes at 64.
 inline QByteArray BarprintBytes(const std::vector<RequestRow>& rows) {
   QByteArray bytes;
   for (const RequestRow& row : rows) {
-    BarcodeRequestRecord record;
-    record.SetCode(row.code);
-    record.SetDescription(row.description);
-    record.SetPrice(row.price);
-    bytes += ToBytes(record.bytes);
+    RecordBytes record(66, 0);
+    PutTextField(record, 0, 14, row.code);
+    PutTextField(record, 14, 32, row.description);
+    PutTextField(record, 46, 18, row.price);
+    bytes += ToBytes(record);
   }
   return bytes;
 }
@@ -68,13 +71,18 @@ struct ShelfCard {
   std::vector<Cell> cells = {};
 };
 
+// Written byte by byte at the offsets of the suite's record layout, not through the
+// reader's own setters: texts k at 30 k, ByWeight at 270, layout cell (x, y, z) at
+// 272 + 30 (x + 11 y + 121 (z - 1)); every field 30 characters padded with spaces.
 inline ShelfRecord MakeShelfRecord(const ShelfCard& card) {
-  ShelfRecord record = BlankShelfRecord();
+  ShelfRecord record;
+  record.bytes.assign(11162, ' ');
   for (std::size_t k = 0; k < card.texts.size(); ++k)
-    record.SetText(int(k), card.texts[k]);
-  record.SetByWeight(card.byWeight);
+    PutTextField(record.bytes, 30 * k, 30, card.texts[k]);
+  PutInt16(record.bytes, 270, card.byWeight);
   for (const auto& c : card.cells)
-    record.SetLayout(c.x, c.y, c.z, c.text);
+    PutTextField(record.bytes, std::size_t(272 + 30 * (c.x + 11 * c.y + 121 * (c.z - 1))), 30,
+                 c.text);
   return record;
 }
 

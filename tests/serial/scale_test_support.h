@@ -3,12 +3,9 @@
 // opened by a real QSerialPort through the scale link.
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QSignalSpy>
 #include <QStringList>
-#include <QTest>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 #include "common/errors.h"
@@ -16,19 +13,15 @@
 #include "common/settings_store.h"
 #include "station/scale_link.h"
 #include "station/scale_view.h"
+#include "tests/support/test_env.h"
 #include "tools/sim/scale_simulator.h"
 
 namespace corvel::test {
 
-// Runs the event loop until `done` holds or `limitMs` passes; returns `done()`.
-inline bool WaitUntil(const std::function<bool()>& done, int limitMs = 20000) {
-  const QDeadlineTimer deadline(limitMs);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QTest::qWait(2);
-  }
-  return true;
-}
+// How long a poll waits for a scale that answers: long enough for a loaded machine to
+// deliver the answer, so that only a lost answer ends the wait. Tests of what a missing
+// answer does set the real wait (ScaleLink::kAnswerWaitMs).
+inline constexpr int kGenerousWaitMs = 30000;
 
 class FakeStationView : public ScaleView {
  public:
@@ -59,6 +52,7 @@ class ScaleLinkTest : public ::testing::Test {
     settings_.Save(kStationSection, "COM1", scale_.DevicePath());
     timer1_.start(ScaleLink::kPollIntervalMs);
     link_ = std::make_unique<ScaleLink>(view_, timer1_, settings_, 1);
+    link_->SetAnswerWait(kGenerousWaitMs);
   }
 
   bool Poll() {

@@ -33,24 +33,11 @@ ShelfCard Card(int e, const std::string& text, std::vector<std::pair<int, std::s
   return card;
 }
 
-// The fitting and placing rules on their own, at their boundaries.
-TEST(ShelfCardFit, SizesAndPositions) {
+// The printed price ("0c" reads as 0, so 0.5 has no unit word), the unit word after a
+// price that reads as a number from its second character, and the largest size a box
+// of any height gets (where each element lands and fits: the next test).
+TEST(ShelfCardFit, PriceTextsUnitWordsAndTheLargestSize) {
   using namespace shelf_card;
-  RecordingSurface surface;
-  const auto fit = [](FontFit f) { return std::pair(f.size, f.fits); };
-  // Heights: 24 twips a point; a text must be strictly lower than its box.
-  EXPECT_EQ(fit(FitToHeight(surface, "Hello", 120)), std::pair(4.0, true));
-  EXPECT_EQ(fit(FitToHeight(surface, "Hello", 24)), std::pair(0.0, false));
-  EXPECT_EQ(fit(FitToHeight(surface, "Hello", 1e9)),
-            std::pair(PrintSurface::kLargestFontSize - 1, true));
-  // Widths: 10 twips a point and character, measured at the surface's size first.
-  for (const auto& [limit, size, fits] :
-       {std::tuple{500.0, 10.0, true}, {499.0, 9.0, true}, {50.0, 0.0, false}}) {
-    surface.SetFontSize(10);
-    EXPECT_EQ(fit(ShrinkToWidth(surface, "WWWWW", 10, limit)), std::pair(size, fits)) << limit;
-  }
-  // The printed price ("0c" reads as 0, so 0.5 has no unit word), and the unit word after
-  // a price that reads as a number from its second character.
   // clang-format off
   for (const auto& [price, text, unit] : {std::tuple{"0.5", "50c", ""}, {"0.999", "99.9c", "ea"},
                                           {"0", "0", ""}, {"Special", "Special", ""}}) {
@@ -59,12 +46,9 @@ TEST(ShelfCardFit, SizesAndPositions) {
     EXPECT_EQ(UnitWord(text, 0), unit) << text;
   }
   EXPECT_EQ(UnitWord("75c", -1), "Kg");
-  // Edges crossed by more than half a twip, in the order top, bottom, left, right.
-  for (const auto& [x, y, edges] : {std::tuple{-0.5, 0.0, ""},
-                                    {-0.6, 0.0, "left"},
-                                    {950.0, -10.0, "top and right"},
-                                    {-10.0, 950.0, "bottom and left"}})
-    EXPECT_EQ(CutEdges(x, y, 100, 100, 1000, 1000), edges) << x << ", " << y;
+  RecordingSurface surface;
+  const FontFit fit = FitToHeight(surface, "Hello", 1e9);
+  EXPECT_EQ(std::pair(fit.size, fit.fits), std::pair(PrintSurface::kLargestFontSize - 1, true));
 }
 
 // Where each element lands; what does not reach the page whole is printed as far as it
@@ -91,6 +75,9 @@ TEST(ShelfCardTest, ElementsArePlacedOrReported) {
        "element 1 cell Top \"1e999\" is beyond any number"},
       {"colour beyond 32 bits", Card(1, "Hello", {{3, "1e12"}, {kRowTop, "100"}, {kRowHeight, "8"}}), {},
        "element 1 cell Colour \"1e12\" is no colour"},
+      // Layouts 2 and 3 set the description on two lines, split at its first space.
+      {"description on two lines", Card(3, "Granny Smith apples", {{kRowTop, "500"}, {kRowHeight, "8"}}, 2),
+       {{"Granny", 4180, 500, 4}, {"Smith apples", 4060, 596, 4}}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -118,11 +105,14 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     int exitCode, documents, bin, paperSize, orientation;
     std::vector<std::string> printed = {"Apples", "Pears"};
     bool failDraw = false;
+    int repeat = 1;  // the two cards, so many times
   } cases[] = {
       {"S1", "", nullptr, 0, 2, 7, kPaperA5, kLandscape},
       {"S3", " C ", "260", 0, 2, 260, kPaperUser, kPortrait},
       {"S1", "", nullptr, kExitFailed, 2, 7, kPaperA5, kLandscape, {"Pears"}, true},
       {"S4", "", nullptr, kExitFailed, 0, 15, 0, kPortrait, {}},
+      // As many cards as the shelf table holds.
+      {"S2", "", nullptr, 0, 500, 7, kPaperA5, kPortrait, {"Apples", "Pears"}, false, 250},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
@@ -132,10 +122,14 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
     if (c.failDraw) rig.surface.FailNextDraw();
     const int number = c.code[1] - '0', z = std::min(number, 3);
     std::vector<ShelfCard> cards;
-    for (const char* name : {"Apples", "Pears"}) {
-      cards.push_back(Card(1, name, {{kRowTop, "100"}, {kRowHeight, "8"}}, z));
-      cards.back().cells.push_back(
-          {kPaperSourceX, kPaperSourceY, z, cards.size() == 1 ? c.source : "C"});
+    std::vector<std::string> expected;
+    for (int r = 0; r < c.repeat; ++r) {
+      for (const char* name : {"Apples", "Pears"}) {
+        cards.push_back(Card(1, name, {{kRowTop, "100"}, {kRowHeight, "8"}}, z));
+        cards.back().cells.push_back(
+            {kPaperSourceX, kPaperSourceY, z, cards.size() == 1 ? c.source : "C"});
+      }
+      expected.insert(expected.end(), c.printed.begin(), c.printed.end());
     }
     test::WriteFile(rig.ShelfPrint(), test::ShelfBytes(cards));
     rig.run.state.ShelfLayoutCode = c.code;
@@ -147,7 +141,7 @@ TEST(ShelfCardsRunTest, OneDocumentPerCardWithPaperAndBins) {
       printed.push_back(op.text);
     EXPECT_EQ(std::tuple(printed, rig.surface.EndedDocuments(), rig.surface.PaperBin(),
                          rig.surface.LastPaperSize(), rig.surface.LastOrientation()),
-              std::tuple(c.printed, c.documents, c.bin, c.paperSize, c.orientation));
+              std::tuple(expected, c.documents, c.bin, c.paperSize, c.orientation));
   }
 }
 

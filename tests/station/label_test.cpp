@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <ranges>
@@ -95,8 +96,8 @@ TEST(StationCommands, LabelPrintsAProductOfAProductFile) {
         << dpi << " dpi";
 }
 
-// With settings it cannot read tarewise still starts (it is running when stopped) and
-// says what is wrong.
+// With settings it cannot read tarewise still starts (it is running once it has said what
+// is wrong) and says what is wrong.
 TEST(StationCommands, TarewiseStartsWithUnreadableSettings) {
   for (const auto& [spoilt, folderThere] :
        {std::pair{"Corvel/Corvel.ini", true}, {"Corvel", false}}) {
@@ -108,7 +109,8 @@ TEST(StationCommands, TarewiseStartsWithUnreadableSettings) {
     // Started in the folder, where it keeps its product file.
     const test::RunResult run = test::RunProgram(
         "/bin/sh", {"-c", "cd \"$0\" && exec \"$1\"", folder, test::BuiltProgram("tarewise")}, {},
-        {"XDG_CONFIG_HOME=" + config, "HOME=" + folder, "CORVEL_PRINT_DIALOG=accept"}, 5000);
+        {"XDG_CONFIG_HOME=" + config, "HOME=" + folder, "CORVEL_PRINT_DIALOG=accept"}, 60000,
+        spoilt);
     EXPECT_FALSE(run.finished) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("The settings could not be read")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(spoilt)) << run.err.toStdString();
@@ -145,7 +147,8 @@ TEST_F(WeighedLabel, PrintsTheLinesThatApply) {
   // clang-format off
   const Case cases[] = {
       {.name = "Weighed", .change = [](auto&) {}},
-      {.name = "NonWeighed", .change = [](auto& b) { b.nonWeighed = true, b.price = "3.50"; }, .embedded = "00350", .lines = "p"},
+      // 4.35 x 100 is 434.99999999999994 in binary: the cents are rounded, not cut.
+      {.name = "NonWeighed", .change = [](auto& b) { b.nonWeighed = true, b.price = "4.35"; }, .embedded = "00435", .lines = "p"},
       {.name = "NegativeNet", .change = [](auto& b) { b.weight = "0.010 KG"; }, .embedded = "01299", .lines = "p"},
       {.name = "ZeroPrice", .change = [](auto& b) { b.price = std::string("0"); }, .embedded = "00000", .lines = "w"},
       {.name = "NoCode", .change = [](auto& b) { b.code = ""; }, .embedded = ""},
@@ -196,6 +199,33 @@ TEST_F(WeighedLabel, FailuresAbandonTheWholeLabel) {
   EXPECT_THROW(Print(HamBoxes("3000000")), PrintError);
   EXPECT_EQ(std::pair(surface.EndedDocuments(), surface.AbortedDocuments()), std::pair(0, 1));
   EXPECT_FALSE(surface.DocumentOpen());
+}
+
+// A double click on a reset entry asks first; Yes writes that entry's set, which the next
+// label is printed with, No keeps the layout (here a weight line moved to 999, 2000).
+TEST_F(WeighedLabel, ResetListAsksThenSetsTheLayoutOfTheEntry) {
+  const struct {
+    int entry;
+    bool yes;
+    double top, right;  // of the weight line on the next label
+  } rows[] = {{0, true, 750, 3325}, {1, true, 150, 1200}, {1, false, 999, 2000}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(kResetEntries[row.entry] + std::string(row.yes ? " Yes" : " No"));
+    store.SaveMany(kStationSection, {{"WeightTop", "999"}, {"WeightCenter", "2000"}});
+    test::FakeMessages messages;
+    messages.answerYes = row.yes;
+    ResetLabelLayout(store, messages, row.entry);
+    EXPECT_EQ(
+        messages.questions,
+        std::vector<std::string>{"Check Paper Size in Printer Properties Also|Are You Sure|No"});
+    RecordingSurface label;
+    Print(HamBoxes(), label);
+    const auto texts = label.Texts();
+    const auto weight = std::ranges::find(texts, "1.220 kg", &RecordedOp::text);
+    ASSERT_NE(weight, texts.end());
+    EXPECT_EQ(std::pair(weight->y, weight->x + 8 * 10 * weight->font.size),
+              std::pair(row.top, row.right));
+  }
 }
 
 // A value of its own under each of the 40 layout keys (sizes small, the rest apart from
@@ -250,7 +280,8 @@ TEST_F(WeighedLabel, EveryLayoutKeyIsReadIntoTheLabel) {
   EXPECT_EQ(
       std::tuple(bars.front().y, bars.front().y2, bars.back().x2 - bars.front().x),
       std::tuple(value["BarcodeTop"], value["BarcodeTop"] + value["BarcodeHeight"], 95.0 * 23));
-  EXPECT_GT(bars.front().x, value["BarcodeLefte"]);
+  // The first bar a printed "0" (the surface's 10 points) and 20 twips after "BarcodeLefte".
+  EXPECT_EQ(bars.front().x, value["BarcodeLefte"] + 10 * 10 + 20);
   for (const auto& [key, stored] : value)
     EXPECT_EQ(store.Get(kStationSection, key), GeneralNumber(stored)) << "written back as read";
 }

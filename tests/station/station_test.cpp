@@ -2,12 +2,10 @@
 // as an operator drives it, with its live label preview.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTest>
 
 #include "common/errors.h"
 #include "common/settings_sections.h"
-#include "platform/printing.h"
 #include "station/product_file.h"
 #include "station/station_window.h"
 #include "tests/faults/fault_support.h"
@@ -180,27 +178,15 @@ TEST(ProductFile, NonWeighedFlag) {
 
 class StationWindowTest : public ::testing::Test {
  protected:
-  // Labels go as PDF documents into pdfFolder_ (the default kind of target).
+  // Labels go as PDF documents into pdfFolder_.
   std::unique_ptr<StationWindow> Open() {
-    PrinterTarget target;
-    target.pdfFolder = pdfFolder_.toStdString();
-    target.program = "tarewise";
-    target.pageWidthMm = 60;
-    target.pageHeightMm = 40;
-    auto window = std::make_unique<StationWindow>(
-        StationServices{store_, messages_, clock_, target,
-                        [target] { return MakePrintSurface(target); }, productPath_.toStdString()});
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    return window;
+    return test::OpenStation(store_, messages_, folder_, pdfFolder_);
   }
 
-  QString productPath_ = test::MakeTempFolder() + "/pdlist";
+  QString folder_ = test::MakeTempFolder(), productPath_ = folder_ + "/pdlist";
   QString pdfFolder_ = test::MakeTempFolder();
   MemorySettingsStore store_;
   test::FakeMessages messages_;
-  FixedClock clock_{MakeLocalTime(2026, 12, 6, 9)};
 };
 
 // Whatever is typed, wherever the cursor was put by mouse or key, is stored when the box
@@ -251,14 +237,17 @@ TEST_F(StationWindowTest, TypingIsNeverLostAndLeavingABoxCommitsIt) {
   }
 }
 
-// A pending edit is committed, against the product shown, before the button acts.
+// A typed weight keeps three decimals when the box is left (1.2345 shows 1.235), and a
+// pending edit is committed, against the product shown, before the button acts: 1.235
+// less the tare of 0.015 at 2.46 a kilogram is 3.00.
 TEST_F(StationWindowTest, PrintCommitsThePendingEditFirst) {
   test::WriteAllBytes(productPath_, test::ProductFileBytes(2));
   auto w = Open();
+  test::TypeAndLeave(w->Text4, "1.2345");
+  EXPECT_EQ(w->Text4->text(), "1.235");
   w->Text3->setFocus(Qt::MouseFocusReason);
   w->Text3->selectAll();
   QTest::keyClicks(w->Text3, "2.456");
-  w->Text4->setText("1.000 KG");
   QTest::mouseClick(w->Command1, Qt::LeftButton);
   EXPECT_EQ(GetInt64(ReadAllBytes(productPath_), 10), 24600);
   const QStringList pdfs = test::ListPdfFiles(pdfFolder_);
@@ -266,7 +255,8 @@ TEST_F(StationWindowTest, PrintCommitsThePendingEditFirst) {
   QStringList words;
   for (const test::PdfWord& word : test::PdfWords(pdfs[0]))
     words << word.text;
-  EXPECT_TRUE(words.contains("2.46")) << words.join(' ').toStdString();
+  for (const char* printed : {"1.220", "3.00", "2.46"})
+    EXPECT_TRUE(words.contains(printed)) << printed << " in " << words.join(' ').toStdString();
 }
 
 // The preview (shown with Ctrl+L, remembered, redrawn as the boxes change) and the printed

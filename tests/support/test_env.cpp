@@ -1,10 +1,12 @@
 #include "tests/support/test_env.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QTest>
 #include <clocale>
 #include <cstdlib>
 
@@ -57,8 +59,17 @@ QStringList DecimalCommaLocale() {
   return env;
 }
 
+bool WaitUntil(const std::function<bool()>& done, int limitMs) {
+  const QDeadlineTimer deadline(limitMs);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(2);
+  }
+  return true;
+}
+
 RunResult RunProgram(const QString& program, const QStringList& args, const QByteArray& input,
-                     const QStringList& env, int timeoutMs) {
+                     const QStringList& env, int timeoutMs, const QByteArray& untilErr) {
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const QString& entry : env)  // NAME=value; the value may hold "=" too
@@ -69,14 +80,19 @@ RunResult RunProgram(const QString& program, const QStringList& args, const QByt
   if (!process.waitForStarted(10000)) return result;
   if (!input.isEmpty()) process.write(input);
   process.closeWriteChannel();
-  result.finished = process.waitForFinished(timeoutMs);
+  process.setReadChannel(QProcess::StandardError);
+  while (!untilErr.isEmpty() && !result.err.contains(untilErr) &&
+         process.waitForReadyRead(timeoutMs))
+    result.err += process.readAllStandardError();
+  result.finished = untilErr.isEmpty() ? process.waitForFinished(timeoutMs)
+                                       : process.state() == QProcess::NotRunning;
   if (!result.finished) {
     process.kill();
     process.waitForFinished(5000);
   }
   result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   result.out = process.readAllStandardOutput();
-  result.err = process.readAllStandardError();
+  result.err += process.readAllStandardError();
   return result;
 }
 

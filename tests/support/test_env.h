@@ -2,6 +2,7 @@
 // Helpers shared by the test executables.
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 
 namespace corvel::test {
@@ -21,6 +22,10 @@ QString BuiltProgram(const QString& name);
 // process with localedef into a temporary folder. Empty when neither works.
 QStringList DecimalCommaLocale();
 
+// Runs the event loop until `done` holds or `limitMs` pass; returns `done()`. Tests wait
+// so for the event they check: the limit is one that only a fault reaches.
+bool WaitUntil(const std::function<bool()>& done, int limitMs = 60000);
+
 struct RunResult {
   int exitCode = -1;
   bool finished = false;  // false: it did not end within the time limit (and was killed)
@@ -29,8 +34,10 @@ struct RunResult {
 };
 
 // Runs a program to its end with `input` on standard input; `env` entries "NAME=value"
-// are added to the test process's environment.
+// are added to the test process's environment. With `untilErr`, only until its standard
+// error holds that text (`finished` then says whether it had ended; it is killed).
 RunResult RunProgram(const QString& program, const QStringList& args, const QByteArray& input = {},
-                     const QStringList& env = {}, int timeoutMs = 60000);
+                     const QStringList& env = {}, int timeoutMs = 60000,
+                     const QByteArray& untilErr = {});
 
 }  // namespace corvel::test
