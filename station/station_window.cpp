@@ -92,6 +92,10 @@ void StationWindow::ConnectControls() {
   connect(Command1, &QPushButton::clicked, this, &StationWindow::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &StationWindow::Command2_Click);
   connect(Check1, &QCheckBox::clicked, this, &StationWindow::Check1_Click);
+  // The scale switched on again: a refused label is told again.
+  connect(Check3, &QCheckBox::clicked, this, [this](bool on) {
+    if (on) refusedLabels_ = 0;
+  });
   connect(List1, &QListWidget::itemDoubleClicked, this, &StationWindow::List1_DblClick);
 
   // The edit rule of each box, run when it loses the focus.
@@ -247,8 +251,18 @@ void StationWindow::ReportSettingsProblem(const std::string& problem) {
 
 void StationWindow::LabelStatus(const QString& text, bool refused) {
   lastLabel_ = text;
+  const bool autoprint = Check2->isChecked() && Timer1->isActive();
+  const bool tell = refused && ++refusedLabels_ == 1;
+  if (refusedLabels_ > 1) lastLabel_ += QString(" (%1 labels not printed)").arg(refusedLabels_);
   UpdateStatusLine();
-  if (refused) services_.messages.Inform("The label was not printed: " + FromQ(text), "tarewise");
+  if (refused) emit labelRefused(text);
+  if (!tell) return;
+  std::string message = "The label was not printed: " + FromQ(text);
+  if (autoprint)
+    message +=
+        ". Autoprint has stopped: the scale is off until \"Scales Connected\" is ticked "
+        "again.";
+  services_.messages.Inform(message, "tarewise");
 }
 
 void StationWindow::Guarded(const std::string& what, const std::function<void()>& action) {
@@ -349,6 +363,7 @@ void StationWindow::ShowSelected() {
 }
 
 void StationWindow::Command1_Click() {
+  refusedLabels_ = 0;  // the operator acts: a refusal of this label is told again
   Guarded("The label was not printed", [&] { PrintWeighedLabel(); });
 }
 

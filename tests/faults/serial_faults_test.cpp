@@ -2,6 +2,7 @@
 // of junk, frames that arrive in bursts of pieces, and the device vanishing and coming
 // back. Junk is no error and leaves no memory behind; a vanished device switches
 // polling off, and ticking "Scales Connected" again picks the device up once it is back.
+// And the printer refusing the labels Autoprint sends.
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -10,8 +11,11 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/printing.h"
 #include "tests/faults/fault_support.h"
 #include "tests/serial/scale_test_support.h"
+#include "tests/station/station_test_support.h"
+#include "tests/support/cups_daemon.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {
@@ -110,6 +114,59 @@ TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
   }
   EXPECT_LT(mallinfo2().uordblks, heapAfterSecond + 256 * 1024);
   EXPECT_TRUE(messages.messages.empty());
+}
+
+// The label roll has run out and the queue refuses every label. Under Autoprint the first
+// refusal, which comes from the background sender after the label has left the window,
+// switches polling off and clears "Scales Connected" as any failed Autoprint label does
+// (an unattended counter must not go on weighing goods without labels), and the
+// operator gets one message, not one box over the other per weighed item.
+TEST(SerialDeviceFaults, RefusedAutoprintLabelsStopPollingWithOneMessage) {
+  if (!CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
+  CupsDaemon daemon;
+  QString error;
+  ASSERT_TRUE(daemon.StartWithQueues({{"Roll", CupsDaemon::RollLabelPpd(), true}}, &error))
+      << error.toStdString();
+  daemon.SetClientEnvironment();
+  ASSERT_EQ(daemon.RunClient("cupsreject", {"-r", "roll empty", "Roll"}), 0);
+
+  const QString folder = MakeTempFolder();
+  WriteAllBytes(folder + "/pdlist", ProductFileBytes(1));
+  MemorySettingsStore settings;
+  ScaleSimulator scale;
+  scale.SetReadings(ParseScaleReading("0"));
+  for (const char* load : {"1.235", "0", "2.500", "0", "1.100"})
+    scale.AddReadings(ParseScaleReading(load));
+  scale.Start();
+  settings.Save(kStationSection, "COM1", scale.DevicePath());
+  FakeMessages messages;
+  const FixedClock clock(MakeLocalTime(2026, 12, 6, 9));
+  PrinterTarget target;
+  target.kind = PrinterTarget::Kind::CupsQueue;
+  target.queue = "Roll";
+  target.program = "tarewise";
+  target.pageWidthMm = 60;
+  target.pageHeightMm = 40;
+  StationServices services{settings, messages, clock,
+                           target,   {},       (folder + "/pdlist").toStdString()};
+  services.makeBackgroundSurface = [target](PrintStatus status) {
+    return MakeBackgroundPrintSurface(target, std::move(status));
+  };
+  StationWindow window(std::move(services));
+  window.Check2->setChecked(true);  // Autoprint
+  ScaleLink link(window, *window.Timer1, settings, 1);
+  ConnectScaleLink(window, link);
+
+  // Unchecked, polling would go on through all three loads, a refusal for each.
+  ASSERT_TRUE(WaitUntil([&] { return !window.Timer1->isActive() || messages.messages.size() >= 3; },
+                        30000));
+  EXPECT_FALSE(window.Timer1->isActive());
+  EXPECT_FALSE(window.Check3->isChecked());
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_NE(messages.messages[0].find("Autoprint has stopped"), std::string::npos)
+      << messages.messages[0];
+  EXPECT_TRUE(window.StatusLine->text().contains("Autoprint label failed"))
+      << window.StatusLine->text().toStdString();
 }
 
 }  // namespace
