@@ -61,6 +61,13 @@ void CountRecords(DoctorReport& report, const std::string& what, long long size,
                 " bytes at the end (odd length)");
 }
 
+// The scale check sends one ENQ: only ever into a serial line, a character device, never
+// into a file (or a pipe) that COM<n> names by mistake, whose first byte it would
+// overwrite.
+bool IsSerialDevice(mode_t mode) {
+  return S_ISCHR(mode);
+}
+
 }  // namespace
 
 bool CheckSettingsFile(DoctorReport& report, const std::string& path,
@@ -134,13 +141,11 @@ void CheckScale(DoctorReport& report, const DoctorSetUp& setUp) {
     report.Warn(name + ": no such device (a station may run without a scale)");
     return;
   }
-  // The check sends one ENQ: only ever into a serial device, never into a file (or a
-  // pipe) that COM<n> names by mistake, whose bytes it would overwrite.
   const auto notADevice = [&](mode_t mode) {
     report.Warn(name + ": is " + FileKind(mode) + ", not a serial device; not opened (set COM" +
                 std::to_string(port.number) + " to the scale's device)");
   };
-  if (!S_ISCHR(info.st_mode)) {
+  if (!IsSerialDevice(info.st_mode)) {
     notADevice(info.st_mode);
     return;
   }
@@ -149,7 +154,7 @@ void CheckScale(DoctorReport& report, const DoctorSetUp& setUp) {
     report.Warn(name + ": cannot be opened: " + std::strerror(errno));
     return;
   }
-  if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {  // replaced since it was looked at
+  if (fstat(fd, &info) != 0 || !IsSerialDevice(info.st_mode)) {  // replaced since looked at
     close(fd);
     notADevice(info.st_mode);
     return;
