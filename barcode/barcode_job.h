@@ -62,6 +62,32 @@ constexpr int SymbolModules(Symbology symbology) {
   return 95;
 }
 
+// The bars and spaces of a symbol's width pattern (its bars are one more than half).
+constexpr int SymbolElements(Symbology symbology) {
+  switch (symbology) {
+    case Symbology::Ean8:
+      return 43;
+    case Symbology::UpcE:
+      return 33;
+    case Symbology::Ean13:
+      break;
+  }
+  return 59;
+}
+
+// "EAN-13", "EAN-8", "UPC-E".
+constexpr const char* SymbologyName(Symbology symbology) {
+  switch (symbology) {
+    case Symbology::Ean8:
+      return "EAN-8";
+    case Symbology::UpcE:
+      return "UPC-E";
+    case Symbology::Ean13:
+      break;
+  }
+  return "EAN-13";
+}
+
 // The symbology the job's flags select: UPC-E before EAN-8, else EAN-13.
 constexpr Symbology SymbologyOf(const BarcodeJob& job) {
   return job.IsUpcE ? Symbology::UpcE : job.IsEan8 ? Symbology::Ean8 : Symbology::Ean13;
@@ -70,6 +96,26 @@ constexpr Symbology SymbologyOf(const BarcodeJob& job) {
 inline int SymbolModules(const BarcodeJob& job) {
   return SymbolModules(SymbologyOf(job));
 }
+
+// The clear space a scanner needs on each side of a symbol, in modules.
+struct QuietZones {
+  int left = 0, right = 0;
+};
+constexpr QuietZones QuietZoneModules(Symbology symbology) {
+  switch (symbology) {
+    case Symbology::Ean8:
+      return {7, 7};
+    case Symbology::UpcE:
+      return {9, 7};
+    case Symbology::Ean13:
+      break;
+  }
+  return {11, 7};
+}
+
+// The smallest module that scanners at a retail point of sale must read: 80 % of the
+// nominal 0.330 mm, in millimetres.
+inline constexpr double kSmallestModuleMm = 0.264;
 
 // The numeric value of one character: '0'..'9' give 0..9, anything else 0 (the way a
 // non-digit is encoded in the bars).
@@ -123,15 +169,26 @@ enum class BarOrigin {
   AfterZero,  // at x + the printed width of "0" in the surface's current font + 20 twips
 };
 
+// Whole dots per module on a dot grid of `dotTwips`: the nearest whole number to the
+// planned module, raised to the smallest module a scanner must read when that count fits
+// too. A symbol grows to the right of its first bar, so a count fits when the symbol of
+// `modules` starting at `origin`, with its right quiet zone, ends by `roomRight` (twips).
+// When no count above the planned module rounded down fits, the planned module rounded
+// down (at least one): the symbol never grows out of its room.
+int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modules, int rightQuiet,
+                   double roomRight);
+
 // Draws job.Pattern as black bars, ModuleWidth per module and BarHeight high, top at
 // `top`. Spaces are not drawn. On a surface that knows its dot grid (PrintSurface::Dots)
-// the module is rounded down to whole dots (at least one), the symbol starts on the dot
-// nearest its x, and every bar loses the grid's bar reduction (never going under a dot).
+// every module is the same whole number of dots (WholeDotModule, within `roomRight`, the
+// page's width when 0), the symbol
+// starts on the dot nearest its x, and every bar loses the grid's bar reduction (never
+// going under a dot).
 //
 // Leaves behind: the surface's font name set to "Times New Roman" and its size to 12,
 // whatever they were before (bold, italic and the print position are not touched).
 // Callers that print after the bars without choosing a font print in that font.
 void DrawBarPattern(const BarcodeJob& job, PrintSurface& surface, double x, double top,
-                    BarOrigin origin = BarOrigin::AtX);
+                    BarOrigin origin = BarOrigin::AtX, double roomRight = 0);
 
 }  // namespace corvel

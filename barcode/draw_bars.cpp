@@ -16,29 +16,50 @@ struct BarGeometry {
   int reduction = 0;  // units taken off every bar, never leaving less than one
 };
 
-// With a known dot grid every module is the same whole number of dots, rounded down (at
-// least one) so the symbol never grows past its planned width, and the symbol starts on
-// the dot nearest to x. Without one the module is drawn as planned.
-BarGeometry GeometryFor(const BarcodeJob& job, const PrintSurface::DotGrid& grid, double x) {
+constexpr double kTwipsPerMm = 1440 / 25.4;
+
+// With a known dot grid every module is the same whole number of dots and the symbol
+// starts on the dot nearest to x. Without one the module is drawn as planned.
+BarGeometry GeometryFor(const BarcodeJob& job, const PrintSurface::DotGrid& grid, double x,
+                        double roomRight) {
   if (grid.dpi <= 0 || job.ModuleWidth <= 0)
     return {x, static_cast<double>(job.ModuleWidth), job.ModuleWidth == 0 ? 0 : 1, 0};
   const double dot = 1440.0 / grid.dpi;
   BarGeometry geometry;
   geometry.unit = dot;
-  // The small allowance keeps an exact multiple (20 twips at 144 dpi) from losing a dot.
-  geometry.module = std::max(1, static_cast<int>(std::floor(job.ModuleWidth / dot + 1e-9)));
   geometry.origin = grid.originX + std::round((x - grid.originX) / dot) * dot;
+  const Symbology symbology = SymbologyOf(job);
+  geometry.module = WholeDotModule(job.ModuleWidth, dot, geometry.origin, SymbolModules(symbology),
+                                   QuietZoneModules(symbology).right, roomRight);
   geometry.reduction = std::max(0, grid.barReduction);
   return geometry;
 }
 
 }  // namespace
 
+int WholeDotModule(double plannedTwips, double dotTwips, double origin, int modules, int rightQuiet,
+                   double roomRight) {
+  // The small allowances keep an exact multiple (20 twips at 144 dpi) from losing a dot.
+  const double planned = plannedTwips / dotTwips;
+  const int down = std::max(1, static_cast<int>(std::floor(planned + 1e-9)));
+  const int nearest = std::max(1, static_cast<int>(std::lround(planned)));
+  const int smallest =
+      static_cast<int>(std::ceil(kSmallestModuleMm * kTwipsPerMm / dotTwips - 1e-9));
+  const auto fits = [&](int dots) {
+    const double module = dots * dotTwips;
+    return origin + (modules + rightQuiet) * module <= roomRight + 1e-6;
+  };
+  for (int dots = std::max(nearest, smallest); dots > down; --dots)
+    if (fits(dots)) return dots;
+  return down;
+}
+
 void DrawBarPattern(const BarcodeJob& job, PrintSurface& surface, double x, double top,
-                    BarOrigin origin) {
+                    BarOrigin origin, double roomRight) {
   double startX = x;
   if (origin == BarOrigin::AfterZero) startX += surface.TextWidth("0") + 20;
-  const BarGeometry geometry = GeometryFor(job, surface.Dots(), startX);
+  if (roomRight <= 0) roomRight = surface.PageWidth();
+  const BarGeometry geometry = GeometryFor(job, surface.Dots(), startX, roomRight);
   const double bottom = top + job.BarHeight;
   double runningX = geometry.origin;
   bool bar = true;

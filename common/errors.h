@@ -29,4 +29,11 @@ class PrintError : public Failure {
   using Failure::Failure;
 };
 
+// The print server took the connection but gave no answer within its bound: asking it
+// again at once would only wait as long again.
+class PrintServerSilent : public PrintError {
+ public:
+  using PrintError::PrintError;
+};
+
 }  // namespace corvel

@@ -77,6 +77,9 @@ class PrintSurface {
   virtual void EndDoc() = 0;
   // Throws away the document in progress; nothing of it is sent.
   virtual void AbortDoc() = 0;
+  // Waits up to `waitMs` for finished documents still being sent in the background to
+  // reach the printer; returns how many have not (0 for a surface that sends at once).
+  virtual int Unsent(int /*waitMs*/) { return 0; }
 
   // Page size of the printable area in twips, and the current page number (1 first).
   virtual double PageWidth() const = 0;

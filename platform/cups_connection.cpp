@@ -1,5 +1,15 @@
 #include "platform/cups_connection.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <poll.h>
+#include <unistd.h>
+
 namespace corvel {
 namespace {
 
@@ -8,11 +18,96 @@ int EndWait(http_t*, void*) {
   return 0;
 }
 
+// The error of one connection attempt to `address`, waiting at most `ms`.
+int ConnectError(const http_addr_t& address, int ms) {
+  const int fd = ::socket(httpAddrFamily(const_cast<http_addr_t*>(&address)),
+                          SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return errno;
+  int error = 0;
+  if (::connect(fd, &address.addr, static_cast<socklen_t>(httpAddrLength(&address))) != 0) {
+    error = errno;
+    if (error == EINPROGRESS) {
+      pollfd wait{fd, POLLOUT, 0};
+      socklen_t size = sizeof error;
+      if (::poll(&wait, 1, ms) <= 0)
+        error = ETIMEDOUT;
+      else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+        error = errno;
+    }
+  }
+  ::close(fd);
+  return error;
+}
+
+// Why nothing could be connected to at `server`: libcups keeps no usable reason for a
+// failed connection ("Host is down" for a refused one), so one attempt of our own tells.
+std::string ConnectFailure(const std::string& server) {
+  http_addrlist_t* addresses =
+      httpAddrGetList(server.c_str(), AF_UNSPEC, std::to_string(ippPort()).c_str());
+  if (!addresses) return "the name " + server + " is not known";
+  int error = 0;
+  for (http_addrlist_t* at = addresses; at && error != ECONNREFUSED; at = at->next)
+    error = ConnectError(at->addr, kPrintServerTimeoutMs);
+  httpAddrFreeList(addresses);
+  switch (error) {
+    case ECONNREFUSED:
+      return "connection refused";
+    case ENOENT:
+      return "nothing listens there";
+    case ETIMEDOUT:
+      return NoAnswerText();
+    case 0:
+      return "the connection was closed";
+    default:
+      return std::strerror(error);
+  }
+}
+
 }  // namespace
+
+std::string NoAnswerText() {
+  return "no answer within " + std::to_string(kPrintServerTimeoutMs / 1000) + " s";
+}
 
 std::string LastError() {
   const char* text = cupsLastErrorString();
-  return text && *text ? text : "no answer";
+  // A connection that failed leaves the errno of its last system call, which may say
+  // "Success" or name an unrelated error: the status is the reason then.
+  if (!text || !*text || std::strcmp(text, "Success") == 0 ||
+      std::strcmp(text, "Host is down") == 0 || std::strcmp(text, "Bad file descriptor") == 0)
+    return cupsLastError() == IPP_STATUS_OK ? "the connection was closed"
+                                            : ippErrorString(cupsLastError());
+  return text;
+}
+
+namespace {
+
+void EndTheProgram() {
+  std::fprintf(stderr, "%s: the print server did not answer (%s); giving up\n",
+               program_invocation_short_name, NoAnswerText().c_str());
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
+std::atomic<PrintServerHangHandler> hangHandler{&EndTheProgram};
+
+}  // namespace
+
+void SetPrintServerHangHandler(PrintServerHangHandler handler) {
+  hangHandler = handler ? handler : &EndTheProgram;
+}
+
+void PrintServerHung() {
+  hangHandler.load()();
+}
+
+bool PrintServerInstalled() {
+  if (const char* named = std::getenv("CUPS_SERVER"); named && *named) return true;
+  const std::string server = ServerName();
+  if (server != "localhost" && server != "/run/cups/cups.sock" &&
+      server != "/var/run/cups/cups.sock")
+    return true;  // client.conf names one
+  return ::access("/usr/sbin/cupsd", X_OK) == 0;
 }
 
 std::string ServerName() {
@@ -26,7 +121,7 @@ Http Connect(std::string& server, std::string& why) {
   http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                               kPrintServerTimeoutMs, nullptr);
   if (!http) {
-    why = "no print server answers at " + server + " (" + LastError() + ")";
+    why = "no print server answers at " + server + " (" + ConnectFailure(server) + ")";
     return nullptr;
   }
   httpSetTimeout(http, kPrintServerTimeoutMs / 1000.0, EndWait, nullptr);
@@ -45,29 +140,40 @@ PrintServerState ProbePrintServer(std::string* defaultQueue, std::string* defaul
   std::string server, why;
   const Http http = Connect(server, why);
   if (!http) return PrintServerState::Absent;
-  cups_dest_t* dests = nullptr;
-  int count = 0;
+  // The server's own queues and classes, asked for directly: libcups' list of
+  // destinations would also browse the network for printers, with waits of its own.
+  std::vector<std::string> queues;
+  std::string named;
   ipp_status_t status = IPP_STATUS_OK;
   {
     Watchdog dog(http.get());
-    const Watchdog::Exchange exchange(dog);
-    count = cupsGetDests2(http.get(), &dests);
-    status = cupsLastError();
-  }
-  // "" stands for the default queue; without one, the first queue stands in for it.
-  std::string chosen = count > 0 ? dests[0].name : "";
-  std::string named = chosen;
-  for (int i = 0; i < count; ++i) {
-    if (names) names->emplace_back(dests[i].name);
-    if (dests[i].is_default) {
-      chosen.clear();
-      named = dests[i].name;
+    for (const ipp_op_t op : {IPP_OP_CUPS_GET_PRINTERS, IPP_OP_CUPS_GET_CLASSES}) {
+      const Watchdog::Exchange exchange(dog);
+      ipp_t* request = ippNewRequest(op);
+      ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                   "printer-name");
+      ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                   cupsUser());
+      ipp_t* response = cupsDoRequest(http.get(), request, "/");
+      if (cupsLastError() > IPP_STATUS_ERROR_NOT_FOUND) status = cupsLastError();
+      for (ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME); name;
+           name = ippFindNextAttribute(response, "printer-name", IPP_TAG_NAME)) {
+        if (const char* text = ippGetString(name, 0, nullptr); text && *text)
+          queues.emplace_back(text);
+      }
+      ippDelete(response);
+    }
+    if (!queues.empty()) {
+      const Watchdog::Exchange exchange(dog);
+      if (const char* fallback = cupsGetDefault2(http.get())) named = fallback;
     }
   }
-  cupsFreeDests(count, dests);
-  if (count > 0) {
-    if (defaultQueue) *defaultQueue = chosen;
-    if (defaultName) *defaultName = named;
+  if (names) *names = queues;
+  if (!queues.empty()) {
+    // "" stands for the default queue; without one, the first queue stands in for it.
+    const bool hasDefault = std::find(queues.begin(), queues.end(), named) != queues.end();
+    if (defaultQueue) *defaultQueue = hasDefault ? "" : queues.front();
+    if (defaultName) *defaultName = hasDefault ? named : queues.front();
     return PrintServerState::HasPrinters;
   }
   // No printers is answered with "not found"; a wait that ended is a server error.

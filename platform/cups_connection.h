@@ -20,8 +20,10 @@ struct HttpCloser {
 };
 using Http = std::unique_ptr<http_t, HttpCloser>;
 
-// libcups' text for the last failure, or "no answer".
+// libcups' text for the last failure, for people: never "Success" or an errno that does
+// not belong to it.
 std::string LastError();
+
 
 // The server libcups is pointed at, read afresh (CUPS_SERVER may have changed).
 std::string ServerName();
@@ -32,6 +34,9 @@ Http Connect(std::string& server, std::string& why);
 
 // The queue's URI on the server it is reached through.
 std::string QueueUri(const std::string& queue);
+
+// Calls the hang handler (SetPrintServerHangHandler).
+void PrintServerHung();
 
 // Bounds every exchange on one connection, whatever libcups waits for inside it (its
 // own waits can be a minute, and a failed exchange may be retried): a watchdog thread
@@ -51,6 +56,14 @@ class Watchdog {
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
 
+  // True when the last exchange ran out of time (until the next one begins).
+  bool Fired() const {
+    const std::lock_guard lock(mutex_);
+    return fired_;
+  }
+  // The reason the last exchange failed: no answer in time, or libcups' own.
+  std::string Why() const { return Fired() ? NoAnswerText() : LastError(); }
+
   // One exchange: from construction to destruction.
   class Exchange {
    public:
@@ -68,6 +81,7 @@ class Watchdog {
     {
       const std::lock_guard lock(mutex_);
       armed_ = on;
+      if (on) fired_ = false;
       deadline_ =
           std::chrono::steady_clock::now() + std::chrono::milliseconds(kPrintServerTimeoutMs);
     }
@@ -84,13 +98,28 @@ class Watchdog {
         // Also ends the reconnections libcups may try while the exchange lasts.
         const int fd = httpGetFd(http_);
         if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+        const auto now = std::chrono::steady_clock::now();
+        if (!fired_) {
+          fired_ = true;
+          firedAt_ = now;
+        } else if (!hung_ && now - firedAt_ > std::chrono::milliseconds(kPrintServerTimeoutMs)) {
+          // The call goes on with its connection shut: libcups is waiting on something
+          // no connection bounds. The hard bound ends it.
+          hung_ = true;
+          lock.unlock();
+          PrintServerHung();
+          lock.lock();
+        }
         wake_.wait_for(lock, std::chrono::milliseconds(50));
       }
     }
   }
 
   http_t* http_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
+  bool fired_ = false;
+  bool hung_ = false;
+  std::chrono::steady_clock::time_point firedAt_;
   std::condition_variable wake_;
   bool armed_ = false;
   bool stop_ = false;

@@ -43,6 +43,35 @@ QueueMedia FromSize(const cups_size_t& size) {
   return media;
 }
 
+// "60 x 40 mm", for people.
+std::string MillimetreSize(const QueueJob& job) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.0f x %.0f mm", job.mediaWidthMm, job.mediaHeightMm);
+  return text;
+}
+
+// The size and margins of a media-col value (hundredths of a millimetre); nothing
+// without a size.
+std::optional<QueueMedia> FromMediaCol(ipp_attribute_t* attribute) {
+  if (!attribute || ippGetValueTag(attribute) != IPP_TAG_BEGIN_COLLECTION) return std::nullopt;
+  ipp_t* collection = ippGetCollection(attribute, 0);
+  const auto number = [](ipp_t* in, const char* name) {
+    ipp_attribute_t* found = in ? ippFindAttribute(in, name, IPP_TAG_INTEGER) : nullptr;
+    return found ? ippGetInteger(found, 0) / 100.0 : 0.0;
+  };
+  ipp_attribute_t* size = ippFindAttribute(collection, "media-size", IPP_TAG_BEGIN_COLLECTION);
+  ipp_t* dimensions = size ? ippGetCollection(size, 0) : nullptr;
+  QueueMedia media;
+  media.widthMm = number(dimensions, "x-dimension");
+  media.heightMm = number(dimensions, "y-dimension");
+  if (media.widthMm <= 0 || media.heightMm <= 0) return std::nullopt;
+  media.leftMm = number(collection, "media-left-margin");
+  media.rightMm = number(collection, "media-right-margin");
+  media.topMm = number(collection, "media-top-margin");
+  media.bottomMm = number(collection, "media-bottom-margin");
+  return media;
+}
+
 }  // namespace
 
 std::string JobState::Describe() const {
@@ -77,10 +106,17 @@ struct CupsQueue::Impl {
   std::optional<std::vector<std::string>> slots;
   std::optional<std::string> ppd;
 
-  // Fails with the reason, naming the queue.
+  // Fails with the reason, naming the queue; a server that gave no answer in time is
+  // told apart, so callers need not ask it again.
   [[noreturn]] void Fail(const std::string& queue, const std::string& what) const {
-    throw PrintError(what + " (printer " + queue + ", print server " + server + ")");
+    Throw(what + " (printer " + queue + ", print server " + server + ")");
   }
+  [[noreturn]] void Throw(const std::string& text) const {
+    if (dog && dog->Fired()) throw PrintServerSilent(text);
+    throw PrintError(text);
+  }
+  // Why the last exchange failed.
+  std::string Why() const { return dog ? dog->Why() : LastError(); }
 };
 
 CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()), name_(name) {
@@ -95,8 +131,8 @@ CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()),
     const char* fallback = cupsGetDefault2(impl_->http.get());
     if (!fallback) {
       if (cupsLastError() > IPP_STATUS_ERROR_NOT_FOUND) {
-        throw PrintError("cannot reach the default printer: the print server " + impl_->server +
-                         " does not answer (" + LastError() + ")");
+        impl_->Throw("cannot reach the default printer: the print server " + impl_->server +
+                     " does not answer (" + impl_->Why() + ")");
       }
       throw PrintError("the print server " + impl_->server + " has no default printer");
     }
@@ -106,17 +142,24 @@ CupsQueue::CupsQueue(const std::string& name) : impl_(std::make_unique<Impl>()),
     if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
       throw PrintError("the print server " + impl_->server + " has no printer " + queue);
     }
-    throw PrintError("cannot reach printer " + queue + ": the print server " + impl_->server +
-                     " does not answer (" + LastError() + ")");
+    impl_->Throw("cannot reach printer " + queue + ": the print server " + impl_->server +
+                 " does not answer (" + impl_->Why() + ")");
   }
   // The destination is made here, not looked up: looking up may open connections of
-  // libcups' own that no time limit covers.
-  impl_->dest.reset(cupsGetDestWithURI(queue.c_str(), QueueUri(queue).c_str()));
+  // libcups' own that no time limit covers. It names the queue's own URI: a destination
+  // with only a device URI is taken for a discovered network printer, for which libcups
+  // asks the server to make a temporary queue and sleeps until it is ready (a queue
+  // named "deli-labels" went through a new "deli_labels", or never printed).
+  const std::string uri = QueueUri(queue);
+  impl_->dest.reset(cupsGetDestWithURI(queue.c_str(), uri.c_str()));
   if (!impl_->dest) impl_->Fail(queue, "cannot make a destination for printer " + queue);
+  cups_dest_t& dest = *impl_->dest;
+  dest.num_options =
+      cupsAddOption("printer-uri-supported", uri.c_str(), dest.num_options, &dest.options);
   name_ = impl_->dest->name;
   const Watchdog::Exchange asking(*impl_->dog);
   impl_->info.reset(cupsCopyDestInfo(impl_->http.get(), impl_->dest.get()));
-  if (!impl_->info) impl_->Fail(name_, "cannot read the printer's capabilities: " + LastError());
+  if (!impl_->info) impl_->Fail(name_, "cannot read the printer's capabilities: " + impl_->Why());
 }
 
 CupsQueue::~CupsQueue() = default;
@@ -174,34 +217,58 @@ std::unique_ptr<ipp_t, void (*)(ipp_t*)> CupsQueue::PrinterAttributes(const std:
 }
 
 QueueMedia CupsQueue::DefaultMedia() {
+  // The driver's default page size, read before the exchange below (it is one of its own).
+  std::optional<QueueMedia> driver = ParsePpdDefaultPageSize(Ppd());
   const Watchdog::Exchange exchange(*impl_->dog);
-  cups_size_t size{};
-  // The media the queue names as its default, by its own name: asked for as a
-  // "closest size" libcups may answer with another size when the default has no margins.
-  ipp_attribute_t* named =
-      cupsFindDestDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(), "media");
+  http_t* http = impl_->http.get();
+  std::optional<QueueMedia> chosen;
+  ipp_attribute_t* named = cupsFindDestDefault(http, impl_->dest.get(), impl_->info.get(), "media");
   const char* name = named ? ippGetString(named, 0, nullptr) : nullptr;
-  if (const pwg_media_t* pwg = name ? pwgMediaForPWG(name) : nullptr) {
-    QueueMedia media;
-    media.name = name;
-    media.widthMm = pwg->width / 100.0;
-    media.heightMm = pwg->length / 100.0;
-    // Its margins, when the queue reports that very size.
-    if (cupsGetDestMediaByName(impl_->http.get(), impl_->dest.get(), impl_->info.get(), name,
-                               CUPS_MEDIA_FLAGS_DEFAULT, &size) &&
-        std::abs(size.width - pwg->width) <= 100 && std::abs(size.length - pwg->length) <= 100) {
-      QueueMedia reported = FromSize(size);
-      reported.name = name;
-      return reported;
+  if (name && *name && std::strcmp(name, "unknown") != 0) {
+    // libcups answers in a buffer of its own that its next call overwrites: the size is
+    // copied at once.
+    if (const pwg_media_t* pwg = pwgMediaForPWG(name); pwg && pwg->width > 0 && pwg->length > 0) {
+      chosen.emplace();
+      chosen->name = name;
+      chosen->widthMm = pwg->width / 100.0;
+      chosen->heightMm = pwg->length / 100.0;
     }
-    return media;
   }
-  if (!cupsGetDestMediaDefault(impl_->http.get(), impl_->dest.get(), impl_->info.get(),
-                               CUPS_MEDIA_FLAGS_DEFAULT, &size) ||
-      size.width <= 0 || size.length <= 0) {
-    impl_->Fail(name_, "the printer reports no default paper size");
+  const std::optional<QueueMedia> collection =
+      FromMediaCol(cupsFindDestDefault(http, impl_->dest.get(), impl_->info.get(), "media-col"));
+  if (!chosen) {
+    chosen = collection ? collection : driver;
+    // The driver's own name for the size, when it is that size.
+    if (collection && driver && driver->SameSize(collection->widthMm, collection->heightMm))
+      chosen->name = driver->name;
+  } else {
+    // Margins from whichever report describes that very size.
+    for (const std::optional<QueueMedia>& report : {collection, driver}) {
+      if (report && report->SameSize(chosen->widthMm, chosen->heightMm)) {
+        chosen->leftMm = report->leftMm;
+        chosen->rightMm = report->rightMm;
+        chosen->topMm = report->topMm;
+        chosen->bottomMm = report->bottomMm;
+        break;
+      }
+    }
   }
-  return FromSize(size);
+  if (!chosen || chosen->widthMm <= 0 || chosen->heightMm <= 0)
+    impl_->Fail(name_, "printer " + name_ + " reports no default paper size");
+  return *chosen;
+}
+
+bool CupsQueue::TakesCustomSizes() {
+  if (const std::string& ppd = Ppd(); !ppd.empty()) return PpdTakesCustomSizes(ppd);
+  const Watchdog::Exchange exchange(*impl_->dog);
+  ipp_attribute_t* sizes =
+      cupsFindDestSupported(impl_->http.get(), impl_->dest.get(), impl_->info.get(), "media");
+  for (int i = 0; sizes && i < ippGetCount(sizes); ++i) {
+    if (const char* size = ippGetString(sizes, i, nullptr);
+        size && std::strncmp(size, "custom_min_", 11) == 0)
+      return true;
+  }
+  return false;
 }
 
 std::optional<QueueMedia> CupsQueue::MediaOfSize(double widthMm, double heightMm) {
@@ -239,9 +306,11 @@ const std::vector<std::string>& CupsQueue::InputSlots() {
   return *impl_->slots;
 }
 
-int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots) {
+Submitted CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots) {
   http_t* http = impl_->http.get();
-  // The queue's state now: a paused or refusing queue is named, not fed.
+  Submitted submitted;
+  // The queue's state now: a queue refusing jobs is named, not fed; a paused one holds
+  // the job until it is resumed.
   std::optional<Watchdog::Exchange> exchange(std::in_place, *impl_->dog);
   if (const auto state = PrinterAttributes(name_)) {
     const auto text = [&](const char* attribute) -> std::string {
@@ -257,11 +326,10 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
       impl_->Fail(name_, "printer " + name_ + " is not accepting jobs" + because);
     }
     ipp_attribute_t* printerState = ippFindAttribute(state.get(), "printer-state", IPP_TAG_ENUM);
-    if (printerState && ippGetInteger(printerState, 0) == IPP_PSTATE_STOPPED) {
-      impl_->Fail(name_, "printer " + name_ + " is paused" + because);
-    }
+    if (printerState && ippGetInteger(printerState, 0) == IPP_PSTATE_STOPPED)
+      submitted.held = "printer " + name_ + " is paused" + because;
   } else {
-    impl_->Fail(name_, "printer " + name_ + " does not answer: " + LastError());
+    impl_->Fail(name_, "printer " + name_ + " does not answer: " + impl_->Why());
   }
 
   FILE* file = std::fopen(job.pdfFile.c_str(), "rb");
@@ -272,17 +340,24 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
   if (media.empty() && job.mediaWidthMm > 0 && job.mediaHeightMm > 0) {
     if (const auto found = MediaOfSize(job.mediaWidthMm, job.mediaHeightMm)) {
       media = found->name;
-    } else {
-      // Not among the queue's sizes: ask for it as a custom size.
+    } else if (TakesCustomSizes()) {
       char custom[64];
       std::snprintf(custom, sizeof custom, "Custom.%.2fx%.2fmm", job.mediaWidthMm,
                     job.mediaHeightMm);
       media = custom;
+    } else {
+      // The server would print it on the queue's default paper instead, shrunk or
+      // centred.
+      impl_->Fail(name_, "printer " + name_ + " has no " + MillimetreSize(job) +
+                             " paper and takes no custom size");
     }
   }
   cups_option_t* options = nullptr;
   int count = 0;
   if (!media.empty()) count = cupsAddOption("media", media.c_str(), count, &options);
+  // The document is laid out on the paper it asks for: nothing may be fitted, turned or
+  // centred.
+  count = cupsAddOption("print-scaling", "none", count, &options);
   if (job.copies > 1) count = cupsAddIntegerOption("copies", job.copies, count, &options);
   const auto entry = explicitSlots.find(job.paperBin);
   const bool asksForTray = entry != explicitSlots.end() ? !entry->second.empty()
@@ -307,26 +382,27 @@ int CupsQueue::Submit(const QueueJob& job, const std::map<int, std::string>& exp
   if (cupsCreateDestJob(http, impl_->dest.get(), impl_->info.get(), &jobId, title, count, options) >
           IPP_STATUS_OK_EVENTS_COMPLETE ||
       jobId <= 0) {
-    impl_->Fail(name_, "printer " + name_ + " refused the job: " + LastError());
+    impl_->Fail(name_, "printer " + name_ + " refused the job: " + impl_->Why());
   }
   exchange.emplace(*impl_->dog);
   if (cupsStartDestDocument(http, impl_->dest.get(), impl_->info.get(), jobId, title,
                             CUPS_FORMAT_PDF, 0, nullptr, 1) != HTTP_STATUS_CONTINUE) {
-    impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + LastError());
+    impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + impl_->Why());
   }
   char block[65536];
   for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
     exchange.emplace(*impl_->dog);
     if (cupsWriteRequestData(http, block, got) != HTTP_STATUS_CONTINUE) {
-      impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + LastError());
+      impl_->Fail(name_, "cannot send the document to printer " + name_ + ": " + impl_->Why());
     }
   }
   exchange.emplace(*impl_->dog);
   if (cupsFinishDestDocument(http, impl_->dest.get(), impl_->info.get()) >
       IPP_STATUS_OK_EVENTS_COMPLETE) {
-    impl_->Fail(name_, "printer " + name_ + " did not take the document: " + LastError());
+    impl_->Fail(name_, "printer " + name_ + " did not take the document: " + impl_->Why());
   }
-  return jobId;
+  submitted.jobId = jobId;
+  return submitted;
 }
 
 JobState CupsQueue::Query(int jobId) {
@@ -344,7 +420,7 @@ JobState CupsQueue::Query(int jobId) {
   const Watchdog::Exchange exchange(*impl_->dog);
   const Ipp response{cupsDoRequest(impl_->http.get(), request, "/")};
   if (!response || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
-    impl_->Fail(name_, "cannot ask about job " + std::to_string(jobId) + ": " + LastError());
+    impl_->Fail(name_, "cannot ask about job " + std::to_string(jobId) + ": " + impl_->Why());
   }
   JobState state;
   ipp_attribute_t* stateAttr = ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM);
@@ -388,6 +464,17 @@ JobState CupsQueue::Query(int jobId) {
       break;
     default:
       state.stage = JobState::Stage::Queued;
+  }
+  if (state.stage == JobState::Stage::Queued) {
+    // A job waiting on a paused queue is held until the queue is resumed.
+    if (const auto printer = PrinterAttributes(name_)) {
+      ipp_attribute_t* printerState =
+          ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM);
+      if (printerState && ippGetInteger(printerState, 0) == IPP_PSTATE_STOPPED) {
+        state.stage = JobState::Stage::Held;
+        state.reason = "printer " + name_ + " is paused";
+      }
+    }
   }
   return state;
 }

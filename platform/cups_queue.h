@@ -9,6 +9,7 @@
 //
 // The server is the one libcups is pointed at (CUPS_SERVER, client.conf, else the local
 // socket or localhost); a local socket, TCP and a remote server behave alike.
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -19,6 +20,7 @@
 
 #include "common/printer_target.h"
 #include "platform/cups_trays.h"
+#include "platform/queue_media.h"
 
 struct _ipp_s;  // libcups' ipp_t
 
@@ -27,14 +29,16 @@ namespace corvel {
 // How long one exchange with the print server may take before it counts as failed.
 inline constexpr int kPrintServerTimeoutMs = 5000;
 
-// A page size offered by a queue, in millimetres, with its unprintable margins. Width
-// and height are as the queue reports them (a 60 x 40 mm label is 60 wide, 40 high).
-struct QueueMedia {
-  std::string name;  // the media name requested with a job ("iso_a5_148x210mm", ...)
-  double widthMm = 0, heightMm = 0;
-  double leftMm = 0, rightMm = 0, topMm = 0, bottomMm = 0;
-  double dpi = 0;  // the queue's default resolution across the page (0: it reports none)
-};
+// "no answer within 5 s": how a server that did not answer in time is told.
+std::string NoAnswerText();
+
+// What happens when a call into the print library goes on after its connection was shut
+// at the bound (libcups may also sleep, with no exchange to cut): by default the program
+// says so on standard error and ends with status 1, as any other failure to reach the
+// print server does. The station, whose print server calls all run on its sender's
+// worker thread, sets one that leaves the worker behind instead.
+using PrintServerHangHandler = void (*)();
+void SetPrintServerHangHandler(PrintServerHangHandler handler);
 
 // What can be found out about the print server without printing.
 enum class PrintServerState {
@@ -43,6 +47,10 @@ enum class PrintServerState {
   NoPrinters,  // it answers and has no queue
   HasPrinters  // it answers and has at least one queue
 };
+// True when this machine has a print server, running or not: one named for this user
+// (CUPS_SERVER, client.conf) or a scheduler installed here.
+bool PrintServerInstalled();
+
 // Asks the print server (a bounded wait). With printers, `queue` receives the queue
 // documents go to when none is named: "" when the server has a default queue, else the
 // first queue's name; `defaultName` the real name of the queue documents go to, and
@@ -71,6 +79,12 @@ struct QueueJob {
   int paperBin = 7;  // the program's bin number (qt_print_surface.h)
 };
 
+// A job the queue took: its id, and why it waits ("printer labels is paused"), if it does.
+struct Submitted {
+  int jobId = 0;
+  std::string held;
+};
+
 // One queue on the print server, over one connection. Not shared between threads.
 class CupsQueue {
  public:
@@ -84,8 +98,15 @@ class CupsQueue {
   // The queue's name (the default queue's real name when none was given).
   const std::string& Name() const { return name_; }
 
-  // The queue's default media. Throws PrintError when the queue reports none.
+  // The queue's default media, as the admin set it: the media the queue names as its
+  // default (a PWG name carrying its size), else the size of its default media
+  // collection, else its driver's default page size (a custom size such as
+  // "Custom.60x40mm" has no IPP name). Margins come with the size when the queue reports
+  // them for it. Throws PrintError when the queue reports none.
   QueueMedia DefaultMedia();
+  // True when the queue takes page sizes it does not list (its driver's custom sizes,
+  // or an IPP printer's custom range).
+  bool TakesCustomSizes();
   // The queue's default resolution in dots per inch across the page: its PPD's
   // DefaultResolution, or for a queue without a PPD (driverless) its IPP default; 0 when
   // it states none.
@@ -96,9 +117,10 @@ class CupsQueue {
   // media-source values it supports.
   const std::vector<std::string>& InputSlots();
 
-  // Sends the document as one job (after checking the queue is neither paused nor
-  // refusing jobs, so the message can name that). Returns the job id. Throws PrintError.
-  int Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots);
+  // Sends the document as one job, after checking the queue takes jobs (a queue refusing
+  // them is named in the message). A paused queue takes the job and holds it until it is
+  // resumed, as an admin pauses it to change the roll: `held` says so. Throws PrintError.
+  Submitted Submit(const QueueJob& job, const std::map<int, std::string>& explicitSlots);
   // The job's state now. Throws PrintError when the server does not answer.
   JobState Query(int jobId);
 
@@ -124,24 +146,34 @@ class CupsQueue {
 class QueueSender {
  public:
   using Status = std::function<void(const std::string& text, bool refused)>;
-  explicit QueueSender(PrinterTarget target, Status status = {});
+  // Tells the queue's default media and resolution each time the worker learns them (on
+  // the worker thread).
+  using Paper = std::function<void(const QueueMedia& media)>;
+  explicit QueueSender(PrinterTarget target, Status status = {}, Paper paper = {});
   ~QueueSender();
   QueueSender(const QueueSender&) = delete;
   QueueSender& operator=(const QueueSender&) = delete;
 
   // The queue's default media, with its default resolution. At once: asked of the
-  // server (throws PrintError). From the worker: asked when the sender starts; nothing
-  // until it has answered.
+  // server (throws PrintError). From the worker: asked when the sender starts; the first
+  // call waits for that answer (within the print server's bound), and nothing comes when
+  // the queue could not be asked.
   std::optional<QueueMedia> DefaultMedia();
-  // Sends the document; its PDF file is removed once sent or refused.
+  // Sends the document; its PDF file is removed once sent or refused. A document held
+  // by a paused queue is told once on standard error (without a status callback).
   void Send(QueueJob job);
+  // Waits up to `wait` for the worker to hand every document sent so far to the print
+  // server; returns how many it has not (0 without a worker).
+  int Finish(std::chrono::milliseconds wait);
+
+  struct Worker;
 
  private:
-  struct Worker;
   PrinterTarget target_;
   std::unique_ptr<CupsQueue> queue_;  // the synchronous sender's connection
   std::optional<QueueMedia> media_;
-  std::unique_ptr<Worker> worker_;
+  bool toldHeld_ = false;
+  std::shared_ptr<Worker> worker_;
 };
 
 }  // namespace corvel

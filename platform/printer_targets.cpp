@@ -51,6 +51,19 @@ bool HavePrinters() {
   return ProbePrintServer() == PrintServerState::HasPrinters;
 }
 
+bool FallsBackToPdf(PrintServerState state, bool serverInstalled) {
+  switch (state) {
+    case PrintServerState::HasPrinters:
+    case PrintServerState::Silent:
+      return false;
+    case PrintServerState::NoPrinters:
+      return true;
+    case PrintServerState::Absent:
+      break;
+  }
+  return !serverInstalled;
+}
+
 PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_view section,
                                   std::string_view program, double defaultPageWidthMm,
                                   double defaultPageHeightMm, std::string_view jobPrinterKey) {
@@ -87,19 +100,15 @@ PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_vie
     return target;
   }
   std::string defaultName;
-  switch (ProbePrintServer(&target.queue, &defaultName)) {
-    case PrintServerState::HasPrinters:
-      target.calibration =
-          ReadCalibration(settings, target.queue.empty() ? defaultName : target.queue);
-      return target;
-    case PrintServerState::Silent:
-      // A server that does not answer: printing on it fails within the bounded wait
-      // and says why.
-      return target;
-    case PrintServerState::Absent:
-    case PrintServerState::NoPrinters:
-      break;
+  const PrintServerState state = ProbePrintServer(&target.queue, &defaultName);
+  if (state == PrintServerState::HasPrinters) {
+    target.calibration =
+        ReadCalibration(settings, target.queue.empty() ? defaultName : target.queue);
+    return target;
   }
+  // A server that does not answer, or is installed and stopped: printing on it fails
+  // within the bounded wait and says why.
+  if (!FallsBackToPdf(state, PrintServerInstalled())) return target;
   target.kind = PrinterTarget::Kind::PdfFolder;
   target.queue.clear();
   target.pdfFolder = DefaultPdfFolder();
@@ -114,8 +123,8 @@ std::unique_ptr<PrintSurface> MakePrintSurface(const PrinterTarget& target) {
 }
 
 std::unique_ptr<PrintSurface> MakeBackgroundPrintSurface(const PrinterTarget& target,
-                                                         PrintStatus status) {
-  return std::make_unique<QtPrintSurface>(target, std::move(status));
+                                                         PrintStatus status, PaperReport paper) {
+  return std::make_unique<QtPrintSurface>(target, std::move(status), std::move(paper));
 }
 
 }  // namespace corvel

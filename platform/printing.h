@@ -8,6 +8,8 @@
 #include "common/print_surface.h"
 #include "common/printer_target.h"
 #include "common/settings_store.h"
+#include "platform/cups_queue.h"
+#include "platform/queue_media.h"
 
 namespace corvel {
 
@@ -16,6 +18,11 @@ std::string DefaultPdfFolder();
 
 // True when the print server answers and has at least one printer.
 bool HavePrinters();
+
+// Whether documents with no printer named go into DefaultPdfFolder(): only on a machine
+// with no print server at all, or one whose print server has no printer. A print server
+// that is installed but does not answer is told as such when printing, never bypassed.
+bool FallsBackToPdf(PrintServerState state, bool serverInstalled);
 
 // The target for a program from its own settings section ("Zebra" for the station,
 // "Printer" for the runner): key "PdfFolder" names a PDF folder; otherwise the queue
@@ -43,10 +50,16 @@ std::unique_ptr<PrintSurface> MakePrintSurface(const PrinterTarget& target);
 // ("queued on printer labels (job 12)", "printing ...", "held: ...", "refused: ...")
 // and whether it will not be printed. Called on a worker thread.
 using PrintStatus = std::function<void(const std::string& text, bool refused)>;
+// The paper a background surface's queue reports as its default, each time it is learnt
+// (asked as soon as the surface is made). Called on a worker thread.
+using PaperReport = std::function<void(const QueueMedia& paper)>;
 // As MakePrintSurface, but documents for a queue are sent in order by a worker thread,
-// so EndDoc never waits for the print server; `status` tells what became of them.
+// so EndDoc never waits for the print server; `status` tells what became of them. The
+// first document waits for the queue's answer about its paper (within the print
+// server's bound), so it is laid out as every later one.
 std::unique_ptr<PrintSurface> MakeBackgroundPrintSurface(const PrinterTarget& target,
-                                                         PrintStatus status);
+                                                         PrintStatus status,
+                                                         PaperReport paper = {});
 
 // Loads "Tahoma" from Debian's fonts-wine (outside fontconfig's folders) so that it is
 // used by name; call once after the QGuiApplication exists. Returns false when the font

@@ -4,9 +4,13 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <algorithm>
 #include <cstdio>
 #include <string>
+
+#include "common/errors.h"
+#include "platform/cups_queue.h"
 
 namespace corvel {
 namespace {
@@ -89,6 +93,11 @@ bool QtPrintDialog::Run(PrinterTarget& target, int& copies) {
     return answer.accept;
   }
 
+  // Qt's dialog asks the print server for its printers with no time limit of its own (a
+  // frozen server held it for minutes): the server is asked first, within our bound.
+  if (ProbePrintServer() == PrintServerState::Silent)
+    throw PrintError("the print server does not answer (" + NoAnswerText() +
+                     "), so the print dialog cannot list its printers");
   QPrinter printer(QPrinter::HighResolution);
   if (target.kind == PrinterTarget::Kind::CupsQueue) {
     if (!target.queue.empty()) printer.setPrinterName(Text(target.queue));
@@ -104,11 +113,17 @@ bool QtPrintDialog::Run(PrinterTarget& target, int& copies) {
   if (printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty()) {
     target.kind = PrinterTarget::Kind::CupsQueue;
     target.queue = printer.printerName().toStdString();
-    // The paper chosen under Properties (the queue's default unless changed) is the
-    // page documents are laid out on and the media requested.
-    const QSizeF paper = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
-    target.mediaWidthMm = paper.width();
-    target.mediaHeightMm = paper.height();
+    // A paper chosen under Properties is the page documents are laid out on and the
+    // media requested. Left as Qt found it, the queue's own default media serves, as
+    // read for every queue (Qt's reading of a driver's custom default size differs).
+    const QPageSize chosen = printer.pageLayout().pageSize();
+    if (!chosen.isEquivalentTo(QPrinterInfo(printer).defaultPageSize())) {
+      const QSizeF paper = chosen.size(QPageSize::Millimeter);
+      target.mediaWidthMm = paper.width();
+      target.mediaHeightMm = paper.height();
+    } else {
+      target.mediaWidthMm = target.mediaHeightMm = 0;
+    }
   } else {
     const QString file = printer.outputFileName();
     const QFileInfo info(file);

@@ -23,6 +23,7 @@
 #include "platform/pdf_file_names.h"
 #include "platform/printing.h"
 #include "platform/twip_text.h"
+#include "platform/work_file.h"
 
 namespace corvel {
 namespace {
@@ -34,17 +35,10 @@ QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A unique hidden name for a document being written into `folder`.
-QString WorkFileName(const QString& folder) {
-  static int counter = 0;
-  return QDir(folder).filePath(QStringLiteral(".document-%1-%2.partial")
-                                   .arg(static_cast<long long>(getpid()))
-                                   .arg(++counter));
-}
-
 }  // namespace
 
-QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
+QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status,
+                               QueueSender::Paper paper)
     : target_(std::move(target)), metrics_(MakeTextMetricsDevice()) {
   // A file size limit then shows as a write error, reported as such, instead of ending
   // the program.
@@ -54,7 +48,7 @@ QtPrintSurface::QtPrintSurface(PrinterTarget target, QueueSender::Status status)
   // queue as one. (QPrinter is not used: it asks the print server for its default
   // printer without any time limit.)
   if (target_.kind == PrinterTarget::Kind::CupsQueue) {
-    sender_ = std::make_unique<QueueSender>(target_, std::move(status));
+    sender_ = std::make_unique<QueueSender>(target_, std::move(status), std::move(paper));
   }
   SetUpFonts();  // so that "Tahoma" is the real face whoever made the surface
   CompressPdfFast();
@@ -66,6 +60,7 @@ QtPrintSurface::~QtPrintSurface() {
   if (open_) {
     painter_.end();
     writer_.reset();
+    workDevice_.reset();
     QFile::remove(workFile_);
   }
 }
@@ -198,11 +193,17 @@ void QtPrintSurface::BeginDocument() {
   } else {
     folder = QDir::tempPath();
   }
-  workFile_ = WorkFileName(folder);
-  writer_ = std::make_unique<QPdfWriter>(workFile_);
+  if (!staleRemoved_) {
+    staleRemoved_ = true;
+    RemoveStaleWorkFiles(folder);
+  }
+  workDevice_ = CreateWorkFile(folder, workFile_);
+  writer_ = std::make_unique<QPdfWriter>(workDevice_.get());
   writer_->setResolution(kResolutionDpi);
   writer_->setCreator(Text(target_.program));
   if (!writer_->setPageLayout(layout_) || !painter_.begin(writer_.get())) {
+    writer_.reset();
+    workDevice_.reset();
     QFile::remove(workFile_);
     throw PrintError("Cannot start printing on " + target_.Describe());
   }
@@ -233,8 +234,11 @@ void QtPrintSurface::EndDoc() {
     ResetDocumentState();
     return;
   }
-  const bool ended = painter_.end();
-  writer_.reset();  // closes the file
+  bool ended = painter_.end();
+  writer_.reset();
+  // Every write of the document must have reached the file.
+  ended = workDevice_->flush() && workDevice_->error() == QFileDevice::NoError && ended;
+  workDevice_.reset();  // closes the file
   open_ = false;
   ResetDocumentState();
   if (!ended || !IsCompletePdf(workFile_)) {
@@ -305,10 +309,15 @@ void QtPrintSurface::AbortDoc() {
   if (open_) {
     painter_.end();
     writer_.reset();
+    workDevice_.reset();
     open_ = false;
     QFile::remove(workFile_);
   }
   ResetDocumentState();
+}
+
+int QtPrintSurface::Unsent(int waitMs) {
+  return sender_ ? sender_->Finish(std::chrono::milliseconds(waitMs)) : 0;
 }
 
 void QtPrintSurface::ResetDocumentState() {

@@ -41,6 +41,7 @@
 #include "platform/cups_queue.h"
 #include "platform/twip_text_surface.h"
 
+class QFile;
 class QPaintDevice;
 class QPdfWriter;
 
@@ -50,7 +51,8 @@ class QtPrintSurface : public TwipTextSurface {
  public:
   // `status`, for a queue target: send from a worker thread and report there (see
   // QueueSender); without it documents are sent before EndDoc returns.
-  explicit QtPrintSurface(PrinterTarget target, QueueSender::Status status = {});
+  explicit QtPrintSurface(PrinterTarget target, QueueSender::Status status = {},
+                          QueueSender::Paper paper = {});
   ~QtPrintSurface() override;
 
   double TextWidth(std::string_view text) override;
@@ -61,6 +63,7 @@ class QtPrintSurface : public TwipTextSurface {
   void NewPage() override;
   void EndDoc() override;
   void AbortDoc() override;
+  int Unsent(int waitMs) override;
 
   double PageWidth() const override;
   double PageHeight() const override;
@@ -95,10 +98,12 @@ class QtPrintSurface : public TwipTextSurface {
 
   PrinterTarget target_;
   std::unique_ptr<QPaintDevice> metrics_;  // the device text is measured on (never written)
-  std::unique_ptr<QPdfWriter> writer_;     // the open document's
+  std::unique_ptr<QFile> workDevice_;      // the open document's file
+  std::unique_ptr<QPdfWriter> writer_;     // the open document's writer, onto workDevice_
   std::unique_ptr<QueueSender> sender_;    // CUPS queue only
   QPainter painter_;
-  QString workFile_;  // the file the open document is written to
+  QString workFile_;           // the file the open document is written to
+  bool staleRemoved_ = false;  // work files of killed runs removed from the folder
   QString lastPdfFile_;
   int documentsWritten_ = 0;
 

@@ -44,7 +44,9 @@ void PrintTwentyPerPageItem(PrintSurface& surface, BarcodeJob& job, int position
   PrintAt(surface, centre - surface.TextWidth(description) / 2, 1175 + row, description);
   PrintAt(surface, centre - surface.TextWidth(price) / 2, 1400 + row, price);
   BuildBarPattern(job);
-  DrawBarPattern(job, surface, 2400 + ean8Offset + column, 400 + row);
+  // Whole-dot modules may grow the symbol only inside its own column.
+  DrawBarPattern(job, surface, 2400 + ean8Offset + column, 400 + row, BarOrigin::AtX,
+                 centre + kColumnPitch / 2);
   surface.SetFontName("Tahoma");
   surface.SetFontSize(10);
   surface.SetBold(true);

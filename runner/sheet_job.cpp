@@ -61,7 +61,9 @@ class SheetPrinter {
             ? RoundHalfEven((cell_.width - SymbolModules(job) * double(layout_.moduleWidth)) / 2)
             : 0;
     BuildBarPattern(job);
-    DrawBarPattern(job, surface_, x0 + barOffset, y0 + storeHeight);
+    // Whole-dot modules may grow the symbol only inside its own cell.
+    DrawBarPattern(job, surface_, x0 + barOffset, y0 + storeHeight, BarOrigin::AtX,
+                   x0 + cell_.width);
 
     UseTextFont(layout_.numberLineSize);
     surface_.SetCurrentY(y0 + storeHeight + job.BarHeight);

@@ -14,6 +14,14 @@ packages=(
   # tests: PDF rasterising and text, barcode decoding, pseudo-terminals, X server,
   # screenshots, a private print server with a PDF queue
   poppler-utils zbar-tools socat xvfb xauth xdotool imagemagick cups cups-filters
+  # tests on the printer drivers Debian ships (tests/cups/stock_driver_test.cpp): the label
+  # and office drivers of sample.drv (cups-common), their filters rastertolabel and
+  # rastertohp (cups), pdftopdf (cups-filters-core-drivers) and gstoraster (cups-filters)
+  # with ghostscript; a driverless label printer, ippeveprinter (cups-ipp-utils), which
+  # will not start without DNS-SD: a private dbus-daemon and avahi-daemon, the latter in a
+  # user namespace made by unshare (util-linux)
+  cups-common cups-filters-core-drivers ghostscript cups-ipp-utils dbus-daemon avahi-daemon
+  util-linux
   # a decimal-comma locale generated into a private folder for the tests (localedef)
   locales
   # packages: cpack finds the programs with file and their dependencies with

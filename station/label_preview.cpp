@@ -55,6 +55,12 @@ class PreviewCanvas : public QWidget {
     return std::max(20, static_cast<int>(std::floor(fit * devicePixelRatioF())));
   }
 
+  void SetLabelSize(double widthMm, double heightMm) {
+    widthMm_ = widthMm;
+    heightMm_ = heightMm;
+    updateGeometry();
+  }
+
   QSize sizeHint() const override {
     const int w = 320;
     return {w, static_cast<int>(std::lround((w - 2 * kFrame) * heightMm_ / widthMm_)) + 2 * kFrame};
@@ -138,6 +144,14 @@ void LabelPreview::closeEvent(QCloseEvent* event) {
 
 void LabelPreview::Refresh() {
   if (!isHidden()) pending_.start();
+}
+
+void LabelPreview::SetLabelSize(double widthMm, double heightMm) {
+  if (widthMm <= 0 || heightMm <= 0) return;
+  sources_.labelWidthMm = widthMm;
+  sources_.labelHeightMm = heightMm;
+  canvas_->SetLabelSize(widthMm, heightMm);
+  Refresh();
 }
 
 void LabelPreview::Redraw() {

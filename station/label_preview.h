@@ -48,6 +48,8 @@ class LabelPreview : public QDockWidget {
   void Refresh();
   // Draws now (when shown); what Refresh leads to.
   void Redraw();
+  // The label size in use changed (the printer has told its paper).
+  void SetLabelSize(double widthMm, double heightMm);
 
   // The last label drawn (null before the first), its resolution, and why the last
   // attempt drew no label (a failure of the drawing, in words), else empty.

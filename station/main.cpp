@@ -11,6 +11,7 @@
 #include "common/ini_settings_store.h"
 #include "common/settings_sections.h"
 #include "corvel_version.h"
+#include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
 #include "platform/window_system.h"
@@ -51,6 +52,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   corvel::SetUpFonts();
+  // Print server calls run on the label sender's worker thread: one held past every bound
+  // is left behind, and the window goes on.
+  corvel::SetPrintServerHangHandler([] {});
 
   corvel::IniSettingsStore settings(corvel::IniSettingsStore::DefaultPath());
   corvel::QtMessageBoxes messages;
@@ -82,8 +86,8 @@ int main(int argc, char** argv) {
                                    [target] { return corvel::MakePrintSurface(target); }};
   // Labels are sent by a worker thread: the window and the scale never wait for the
   // print server, and the status line tells what became of the last label.
-  services.makeBackgroundSurface = [target](corvel::PrintStatus status) {
-    return corvel::MakeBackgroundPrintSurface(target, std::move(status));
+  services.makeBackgroundSurface = [target](corvel::PrintStatus status, corvel::PaperReport paper) {
+    return corvel::MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
   };
   corvel::StationWindow window(std::move(services));
   if (!settingsProblem.empty()) window.ReportSettingsProblem(settingsProblem);

@@ -44,6 +44,7 @@ StationWindow::StationWindow(StationServices services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), products_(services_.productFile) {
   BuildControls();
   StartUp();
+  MakeBackgroundSurface();
 }
 
 StationWindow::~StationWindow() {
@@ -201,68 +202,6 @@ bool StationWindow::ScalesConnectedChecked() const {
 }
 void StationWindow::SetScalesConnected(bool checked) {
   Check3->setChecked(checked);
-}
-
-void StationWindow::PrintWeighedLabel() {
-  try {
-    if (!surface_ && services_.makeBackgroundSurface) {
-      // Sent off the window's thread: the window never waits for the print server.
-      surface_ = services_.makeBackgroundSurface([this](const std::string& text, bool refused) {
-        QMetaObject::invokeMethod(
-            this, [this, shown = ToQ(text), refused] { LabelStatus(shown, refused); },
-            Qt::QueuedConnection);
-      });
-    }
-    if (!surface_) {
-      if (!services_.makeSurface) throw PrintError("no printer is set up for labels");
-      surface_ = services_.makeSurface();
-    }
-    corvel::PrintWeighedLabel(CurrentLabelBoxes(), services_.settings, *surface_, services_.clock,
-                              job_);
-  } catch (const Failure&) {
-    throw;
-  } catch (const std::exception& error) {
-    throw PrintError(error.what());
-  }
-}
-
-void StationWindow::SetScaleStatus(const QString& text) {
-  scaleStatus_ = text;
-  UpdateStatusLine();
-}
-
-void StationWindow::UpdateStatusLine() {
-  QString text = "Labels go to " + ToQ(services_.target.Describe());
-  if (!lastLabel_.isEmpty()) text += "; last label: " + lastLabel_;
-  if (!scaleStatus_.isEmpty()) text += "\nScale: " + scaleStatus_;
-  if (!settingsProblem_.isEmpty()) text += "\nSettings: " + settingsProblem_;
-  if (const std::string& problem = services_.target.calibration.problem; !problem.empty())
-    text += "\nCalibration: " + ToQ(problem);
-  StatusLine->setText(text);
-  StatusLine->setToolTip(text);
-}
-
-void StationWindow::ReportSettingsProblem(const std::string& problem) {
-  if (!settingsProblem_.isEmpty()) return;  // told once
-  settingsProblem_ = ToQ(problem);
-  UpdateStatusLine();
-  services_.messages.Inform("The settings could not be read: " + problem, "tarewise");
-}
-
-void StationWindow::LabelStatus(const QString& text, bool refused) {
-  lastLabel_ = text;
-  const bool autoprint = Check2->isChecked() && Timer1->isActive();
-  const bool tell = refused && ++refusedLabels_ == 1;
-  if (refusedLabels_ > 1) lastLabel_ += QString(" (%1 labels not printed)").arg(refusedLabels_);
-  UpdateStatusLine();
-  if (refused) emit labelRefused(text);
-  if (!tell) return;
-  std::string message = "The label was not printed: " + FromQ(text);
-  if (autoprint)
-    message +=
-        ". Autoprint has stopped: the scale is off until \"Scales Connected\" is ticked "
-        "again.";
-  services_.messages.Inform(message, "tarewise");
 }
 
 void StationWindow::Guarded(const std::string& what, const std::function<void()>& action) {

@@ -25,6 +25,7 @@
 #include "common/print_surface.h"
 #include "common/printer_target.h"
 #include "common/settings_store.h"
+#include "platform/printing.h"
 #include "station/label_preview.h"
 #include "station/product_file.h"
 #include "station/scale_view.h"
@@ -41,11 +42,11 @@ struct StationServices {
   // Makes the surface labels are printed on; called once, at the first label.
   std::function<std::unique_ptr<PrintSurface>()> makeSurface;
   std::string productFile = kProductFileName;
-  // When set, used instead: a surface that sends labels in the background and tells
-  // what became of the last one through the callback (on any thread).
-  std::function<std::unique_ptr<PrintSurface>(
-      std::function<void(const std::string& text, bool refused)>)>
-      makeBackgroundSurface = nullptr;
+  // When set, used instead, made as the window opens: a surface that sends labels in the
+  // background, tells what became of the last one through the first callback and the
+  // paper its printer reports through the second (both on any thread).
+  std::function<std::unique_ptr<PrintSurface>(PrintStatus, PaperReport)> makeBackgroundSurface =
+      nullptr;
 };
 
 class StationWindow : public QMainWindow, public ScaleView {
@@ -116,6 +117,9 @@ class StationWindow : public QMainWindow, public ScaleView {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Labels still on their way to the printer get the print server's bound to arrive;
+  // the operator is told how many did not.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildControls();
@@ -142,6 +146,10 @@ class StationWindow : public QMainWindow, public ScaleView {
   // (presses "Print" or switches the scale on), so a run of refused labels is one
   // message, not one box over the other per label.
   void LabelStatus(const QString& text, bool refused);
+  // The printer's paper as it reported it: shown on the status line and in the preview.
+  void PaperKnown(const QueueMedia& paper);
+  // Makes the background surface (once): its printer is asked about its paper at once.
+  void MakeBackgroundSurface();
 
   // Runs `action`; a failure becomes a message to the operator, starting with `what`.
   void Guarded(const std::string& what, const std::function<void()>& action);
@@ -157,6 +165,7 @@ class StationWindow : public QMainWindow, public ScaleView {
   QString settingsProblem_;
   QString lastLabel_;
   int refusedLabels_ = 0;  // since the operator was last told
+  QString paper_;          // "76.2 x 50.8 mm, 203 dpi" once the printer has said
 };
 
 }  // namespace corvel

@@ -71,7 +71,13 @@ void DrawCrosshairs(PrintSurface& surface) {
     if (last > 1440) at.push_back(last);
     return at;
   };
-  for (const double x : positions(surface.PageWidth())) {
+  const std::vector<double> across = positions(surface.PageWidth());
+  for (std::size_t i = 0; i < across.size(); ++i) {
+    const double x = across[i];
+    // A label stays on its own cross's half of the way to the crosses beside it: right
+    // of its cross, else left of it, else below it.
+    const double rightEnd = i + 1 < across.size() ? (x + across[i + 1]) / 2 : surface.PageWidth();
+    const double leftEnd = i > 0 ? (across[i - 1] + x) / 2 : 0;
     for (const double y : positions(surface.PageHeight())) {
       surface.FillRect(x - 200, y - kRulerWidth / 2, x + 200, y + kRulerWidth / 2, 0);
       surface.FillRect(x - kRulerWidth / 2, y - 200, x + kRulerWidth / 2, y + 200, 0);
@@ -79,40 +85,87 @@ void DrawCrosshairs(PrintSurface& surface) {
       surface.SetFontName("Arial");
       surface.SetFontSize(6);
       const double width = surface.TextWidth(text);
-      // Beside the cross, on the side with room for it.
-      Label(surface, x + 40 + width < surface.PageWidth() ? x + 40 : x - 40 - width, y + 30, text);
+      if (x + 40 + width <= rightEnd)
+        Label(surface, x + 40, y + 30, text);
+      else if (x - 40 - width >= leftEnd)
+        Label(surface, x - 40 - width, y + 30, text);
+      else
+        Label(surface, std::max(0.0, x - width / 2), y + 220, text);
     }
   }
 }
 
-std::string Header(const std::string& printer, const Calibration& calibration, double dpi) {
-  std::string text = "Calibration " + printer + ": ";
-  text += dpi > 0 ? "Dpi " + GeneralNumber(dpi) + (calibration.dpi > 0 ? "" : " (reported)")
-                  : "Dpi unknown";
-  text += ", OffsetX " + GeneralNumber(calibration.offsetX) + ", OffsetY " +
-          GeneralNumber(calibration.offsetY) + ", BarReduction " +
-          std::to_string(calibration.barReduction);
-  return text;
+// The header's parts, printed on one line where the page is wide enough, else one a line.
+std::vector<std::string> Header(const std::string& printer, const Calibration& calibration,
+                                double dpi) {
+  return {"Calibration " + printer + ":",
+          dpi > 0 ? "Dpi " + GeneralNumber(dpi) + (calibration.dpi > 0 ? "" : " (reported)")
+                  : "Dpi unknown",
+          "OffsetX " + GeneralNumber(calibration.offsetX) + ", OffsetY " +
+              GeneralNumber(calibration.offsetY),
+          "BarReduction " + std::to_string(calibration.barReduction)};
+}
+
+// Prints the header at (x, y) within the page's width; returns the y below it.
+double DrawHeader(PrintSurface& surface, double x, double y,
+                  const std::vector<std::string>& parts) {
+  std::string line;
+  for (const std::string& part : parts)
+    line += (line.empty() ? "" : " ") + part;
+  surface.SetFontName("Arial");
+  surface.SetFontSize(7);
+  const double lineHeight = surface.TextHeight("C");
+  if (x + surface.TextWidth(line) <= surface.PageWidth()) {
+    Label(surface, x, y, line, 7);
+    return y + lineHeight;
+  }
+  for (const std::string& part : parts) {
+    Label(surface, x, y, part, 7);
+    y += lineHeight;
+  }
+  return y;
+}
+
+// The module a symbol planned at `module` twips is drawn with, in twips: whole dots of the
+// printer's grid when it is known (as the bars are drawn), else as planned.
+double DrawnModule(int module, double dpi, double origin, double roomRight) {
+  if (dpi <= 0) return module;
+  const double dot = 1440 / dpi;
+  return WholeDotModule(module, dot, origin, SymbolModules(Symbology::Ean13),
+                        QuietZoneModules(Symbology::Ean13).right, roomRight) *
+         dot;
 }
 
 // The symbols, left to right and top to bottom right of the ruler and below the first
-// crosshairs, each with its quiet zones; a new page when the page is full.
+// crosshairs, each with its quiet zones and its label; a new page when the page is full.
+// Only what fits whole is printed: a symbol wider than the page is left out and said.
 void DrawSymbols(PrintSurface& surface, const std::string& printer,
                  const Calibration& calibration) {
   const double left = kRulerDepth + 150, top = kRulerDepth + 150;
   const double height = kBarHeight + 250;
-  Label(surface, left, top, Header(printer, calibration, surface.Dots().dpi), 7);
+  const double dpi = surface.Dots().dpi;
+  const double below = DrawHeader(surface, left, top, Header(printer, calibration, dpi));
   // Below the first crosshairs, or from the next page when the page is too small.
-  double x = left, y = 1440 + 350;
+  double x = left, y = std::max(below + 100, 1440.0 + 350);
   if (y + height > surface.PageHeight()) {
     surface.NewPage();
     y = top;
   }
+  const QuietZones quiet = QuietZoneModules(Symbology::Ean13);
+  const int modules = SymbolModules(Symbology::Ean13);
+  std::vector<int> left_out;
   for (int module = kFirstModule; module <= kLastModule; ++module) {
-    const double width = (11 + 95 + 7) * module;
-    if (x > left && x + width > surface.PageWidth()) {
+    // Drawn at the next place, or at the start of the next row when it does not fit there.
+    const double room = surface.PageWidth();
+    double drawn = DrawnModule(module, dpi, x + quiet.left * module, room);
+    if (x > left && x + (quiet.left + modules + quiet.right) * drawn > surface.PageWidth()) {
       x = left;
       y += height;
+      drawn = DrawnModule(module, dpi, x + quiet.left * module, room);
+    }
+    if (left + (quiet.left + modules + quiet.right) * drawn > surface.PageWidth()) {
+      left_out.push_back(module);
+      continue;
     }
     if (y > top && y + height > surface.PageHeight()) {
       surface.NewPage();
@@ -124,15 +177,28 @@ void DrawSymbols(PrintSurface& surface, const std::string& printer,
     BuildBarPattern(job);
     job.ModuleWidth = static_cast<std::int16_t>(module);
     job.BarHeight = static_cast<std::int16_t>(kBarHeight);
-    DrawBarPattern(job, surface, x + 11 * module, y);
-    const double dpi = surface.Dots().dpi;
+    // The left quiet zone in the module drawn.
+    const double origin = x + quiet.left * drawn;
+    DrawBarPattern(job, surface, origin, y);
     std::string text =
-        std::to_string(module) + " tw = " + FormatNumber(module / kTwipsPerMm, "0.000") + " mm";
-    if (dpi > 0)
-      text += " = " + std::to_string(std::max(1, int(std::floor(module * dpi / 1440 + 1e-9)))) +
-              " dots";
-    Label(surface, x + 11 * module, y + kBarHeight + 20, text);
-    x += width + 200;
+        std::to_string(module) + " tw = " + FormatNumber(drawn / kTwipsPerMm, "0.000") + " mm";
+    if (dpi > 0) text += " = " + GeneralNumber(std::round(drawn * dpi / 1440)) + " dots";
+    Label(surface, origin, y + kBarHeight + 20, text);
+    x += (quiet.left + modules + quiet.right) * drawn + 200;
+  }
+  if (!left_out.empty()) {
+    std::string text = "Too wide for this page:";
+    for (const int module : left_out)
+      text += " " + std::to_string(module);
+    text += " tw";
+    if (y + height > surface.PageHeight()) {
+      surface.NewPage();
+      y = top;
+    } else {
+      y += height;
+    }
+    Label(surface, left, y, text, 7);
+    std::fprintf(stderr, "corvel calibrate: %s\n", text.c_str());
   }
 }
 

@@ -2,6 +2,7 @@
 // The checks of "corvel doctor", each printing one line per finding: OK, WARN (something
 // a set-up does not use, or that prints but may not scan) or FAIL (printing will fail).
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,14 @@ struct DoctorSetUp {
   const SettingsStore& settings;
   std::vector<std::string> sections;
   std::string stationFolder;
+  // The paper of each queue a program prints to, as the print check learnt it (printable
+  // width and height in millimetres, and the dots per inch bars are drawn on), by the
+  // station ("tarewise"), the runner ("sheetwise") or the runner's job key that names a
+  // printer of its own ("PrinterNameSheet").
+  struct Paper {
+    double widthMm = 0, heightMm = 0, dpi = 0;
+  };
+  std::map<std::string, Paper> papers;
 };
 
 // The settings file: where it is, whether it reads, lines that are no INI, and numeric
@@ -42,8 +51,9 @@ bool CheckSettingsFile(DoctorReport& report, const std::string& path,
 // Fonts, the locale.
 void CheckFonts(DoctorReport& report);
 void CheckLocale(DoctorReport& report);
-// The print server, both programs' targets, and the calibration sections.
-void CheckPrinting(DoctorReport& report, const DoctorSetUp& setUp);
+// The print server, both programs' targets, and the calibration sections; fills
+// `setUp.papers`.
+void CheckPrinting(DoctorReport& report, DoctorSetUp& setUp);
 // The station's serial device and product file; the runner's request folder.
 void CheckScale(DoctorReport& report, const DoctorSetUp& setUp);
 void CheckProductFile(DoctorReport& report, const DoctorSetUp& setUp);

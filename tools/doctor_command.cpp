@@ -30,8 +30,8 @@ int RunDoctor(const std::vector<std::string>& args) {
   const MemorySettingsStore none;
   std::vector<std::string> sections;
   const bool readable = CheckSettingsFile(report, file.Path(), sections, file);
-  const DoctorSetUp setUp{readable ? static_cast<const SettingsStore&>(file) : none, sections,
-                          stationFolder};
+  DoctorSetUp setUp{
+      readable ? static_cast<const SettingsStore&>(file) : none, sections, stationFolder, {}};
   CheckFonts(report);
   CheckLocale(report);
   CheckPrinting(report, setUp);

@@ -2,12 +2,16 @@
 // each built-in sheet type are drawn with sample data on a measuring surface (nothing
 // is printed, no setting is written), and every symbol's quiet zones are checked.
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "barcode/barcode_job.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "common/number_text.h"
+#include "common/printer_calibration.h"
 #include "common/settings_sections.h"
 #include "common/whole_file.h"
 #include "platform/printing.h"
@@ -37,20 +41,41 @@ MemorySettingsStore CopyOf(const SettingsStore& settings,
   return copy;
 }
 
-// A surface that measures with the fonts of a PDF page of the target's size.
+constexpr double kTwipsPerMm = 1440 / 25.4;
+
+// A surface that measures with the fonts of a PDF page of the target's size: the paper
+// of the queue the program prints to when the print check learnt it (with the dots its
+// bars are drawn on), else the program's PDF page size and the PDF calibration.
 MeasuringSurface MeasuringFor(const SettingsStore& settings, std::string_view section,
-                              double widthMm, double heightMm) {
+                              double widthMm, double heightMm, const DoctorSetUp::Paper* paper) {
   MemorySettingsStore pageOnly;
   pageOnly.Save(section, "PdfFolder", "unused");
   if (const auto size = settings.Get(section, "PdfPageSize"))
     pageOnly.Save(section, "PdfPageSize", *size);
-  const PrinterTarget target = ChoosePrinterTarget(pageOnly, section, "corvel", widthMm, heightMm);
+  PrinterTarget target = ChoosePrinterTarget(pageOnly, section, "corvel", widthMm, heightMm);
+  target.calibration = ReadCalibration(settings, target);
+  if (paper) {
+    target.pageWidthMm = paper->widthMm;
+    target.pageHeightMm = paper->heightMm;
+    target.calibration = {};
+    target.calibration.dpi = paper->dpi;
+  }
   return MeasuringSurface(MakePrintSurface(target));
+}
+
+const DoctorSetUp::Paper* PaperOf(const DoctorSetUp& setUp,
+                                  std::initializer_list<const char*> keys) {
+  for (const char* key : keys)
+    if (const auto found = setUp.papers.find(key); found != setUp.papers.end())
+      return &found->second;
+  return nullptr;
 }
 
 void Report(DoctorReport& report, const std::string& what, const MeasuringSurface& surface) {
   int symbols = 0;
-  const auto intrusions = FindQuietZoneIntrusions(surface.Boxes(), surface.PageWidth(), &symbols);
+  std::vector<double> modules;
+  const auto intrusions =
+      FindQuietZoneIntrusions(surface.Boxes(), surface.PageWidth(), &symbols, &modules);
   if (symbols == 0) {
     report.Warn("quiet zones of " + what + ": no symbol was drawn");
     return;
@@ -59,11 +84,24 @@ void Report(DoctorReport& report, const std::string& what, const MeasuringSurfac
     report.Ok("quiet zones of " + what + ": " + std::to_string(symbols) + " symbol(s) clear");
   for (const QuietZoneIntrusion& intrusion : intrusions)
     report.Warn("quiet zone of " + what + ", " + intrusion.Describe());
+  // The module as drawn (whole dots where the printer's resolution is known).
+  const double smallest = *std::min_element(modules.begin(), modules.end());
+  if (smallest < kSmallestModuleMm * kTwipsPerMm - 1e-6) {
+    const double dpi = surface.Dots().dpi;
+    report.Warn("module of " + what + ": " + FormatNumber(smallest / kTwipsPerMm, "0.000") + " mm" +
+                (dpi > 0 ? " (" + GeneralNumber(std::round(smallest * dpi / 1440)) + " dots at " +
+                               GeneralNumber(dpi) + " dpi)"
+                         : std::string()) +
+                ", under the " + FormatNumber(kSmallestModuleMm, "0.000") +
+                " mm a till scanner must read: widen the module in the layout");
+  }
 }
 
-void CheckStationLabel(DoctorReport& report, const SettingsStore& settings) {
+void CheckStationLabel(DoctorReport& report, const DoctorSetUp& setUp) {
+  const SettingsStore& settings = setUp.settings;
   MemorySettingsStore copy = CopyOf(settings, {kStationSection});
-  MeasuringSurface surface = MeasuringFor(settings, kStationSection, 60, 40);
+  MeasuringSurface surface =
+      MeasuringFor(settings, kStationSection, 60, 40, PaperOf(setUp, {"tarewise"}));
   LabelBoxes boxes;
   boxes.code = "1234";
   boxes.description1 = "Sample Description";
@@ -78,7 +116,8 @@ void CheckStationLabel(DoctorReport& report, const SettingsStore& settings) {
   Report(report, "the station's label", surface);
 }
 
-void CheckSheet(DoctorReport& report, const SettingsStore& settings, std::int16_t type) {
+void CheckSheet(DoctorReport& report, const DoctorSetUp& setUp, std::int16_t type) {
+  const SettingsStore& settings = setUp.settings;
   MemorySettingsStore copy = CopyOf(settings, {kRunnerSection, kPrinterSection});
   const SheetLayout layout = LoadSheetLayout(copy, type);
   // A whole sheet of requests in a folder of its own.
@@ -97,7 +136,8 @@ void CheckSheet(DoctorReport& report, const SettingsStore& settings, std::int16_
                  std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
   copy.Save(kRunnerSection, "Path", folder.path().toStdString());
   copy.Save(kRunnerSection, kFirstLabelKey, "1");  // every label of the sheet is checked
-  MeasuringSurface surface = MeasuringFor(settings, kPrinterSection, 0, 0);
+  MeasuringSurface surface = MeasuringFor(settings, kPrinterSection, 0, 0,
+                                          PaperOf(setUp, {"PrinterNameSheet", "sheetwise"}));
   SilentMessages messages;
   RunContext run{copy, surface, messages, {}, {}};
   run.notice = [](const std::string&) {};  // what a sheet run would say is no finding here
@@ -113,13 +153,13 @@ void CheckSheet(DoctorReport& report, const SettingsStore& settings, std::int16_
 
 void CheckQuietZones(DoctorReport& report, const DoctorSetUp& setUp) {
   try {
-    CheckStationLabel(report, setUp.settings);
+    CheckStationLabel(report, setUp);
   } catch (const std::exception& error) {
     report.Warn(std::string("quiet zones of the station's label not checked: ") + error.what());
   }
   for (const std::int16_t type : {44, 65, 84}) {
     try {
-      CheckSheet(report, setUp.settings, type);
+      CheckSheet(report, setUp, type);
     } catch (const std::exception& error) {
       report.Warn("quiet zones of sheet type " + std::to_string(type) +
                   " not checked: " + error.what());

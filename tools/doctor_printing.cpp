@@ -1,5 +1,6 @@
 // The checks of "corvel doctor" on printing: fonts, the print server, each program's
 // print targets and the calibration sections.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -11,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "common/errors.h"
 #include "common/number_text.h"
+#include "common/page_size.h"
 #include "common/printer_calibration.h"
 #include "common/settings_sections.h"
 #include "platform/cups_queue.h"
@@ -42,6 +45,20 @@ std::string ExistingAncestor(std::string path) {
   return path.empty() ? "." : path;
 }
 
+// True when a new folder can be made in `parent` (one is made and removed at once): a
+// folder the programs make on first use must be makeable, whatever the permission bits
+// say (/proc passes a write-permission test as root).
+bool CanMakeFolderIn(const std::string& parent, std::string& why) {
+  const QString probe = QString::fromStdString(parent) + "/.corvel-doctor-" +
+                        QString::number(static_cast<long long>(getpid()));
+  if (::mkdir(probe.toLocal8Bit().constData(), 0700) != 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  ::rmdir(probe.toLocal8Bit().constData());
+  return true;
+}
+
 void CheckPdfFolder(DoctorReport& report, const std::string& who, const PrinterTarget& target) {
   const std::string& folder = target.pdfFolder;
   const QFileInfo info(QString::fromStdString(folder));
@@ -50,11 +67,13 @@ void CheckPdfFolder(DoctorReport& report, const std::string& who, const PrinterT
   // A folder still to be made is made inside the nearest folder that exists.
   const std::string at = info.exists() ? folder : ExistingAncestor(folder);
   const bool isFolder = QFileInfo(QString::fromStdString(at)).isDir();
-  const bool writable = isFolder && access(at.c_str(), W_OK | X_OK) == 0;
-  const std::string why = isFolder ? std::strerror(errno) : "it is not a folder";
+  std::string why = isFolder ? std::string() : "it is not a folder";
+  const bool writable = isFolder && (info.exists() ? access(at.c_str(), W_OK | X_OK) == 0 ||
+                                                         (why = std::strerror(errno), false)
+                                                   : CanMakeFolderIn(at, why));
   if (!writable) {
     report.Fail(line + ": " + (at == folder ? std::string() : at + " ") +
-                "cannot be written: " + why);
+                (info.exists() ? "cannot be written: " : "cannot hold a new folder: ") + why);
   } else if (target.fallback) {
     report.Warn(line);
   } else {
@@ -62,16 +81,32 @@ void CheckPdfFolder(DoctorReport& report, const std::string& who, const PrinterT
   }
 }
 
-void CheckQueue(DoctorReport& report, const std::string& who, const PrinterTarget& target) {
+// What the print server said so far: once it has not answered, other queues are not
+// asked (each would wait as long again).
+struct ServerAnswers {
+  bool silent = false;
+};
+
+// Paper whose shorter side is at least this long is office paper (A5 and up), not labels.
+constexpr double kOfficeShortSideMm = 140;
+
+void CheckQueue(DoctorReport& report, const std::string& who, const std::string& key,
+                const PrinterTarget& target, bool labels, ServerAnswers& server,
+                DoctorSetUp& setUp) {
   const std::string shown =
       target.queue.empty() ? "the default printer" : "printer " + target.queue;
+  if (server.silent) {
+    report.Fail(who + " prints to " + shown + ": not asked (the print server did not answer)");
+    return;
+  }
   try {
     CupsQueue queue(target.queue);
     const QueueMedia media = queue.DefaultMedia();
     const double reported = queue.DefaultResolution();
-    std::string line = who + " prints to printer " + queue.Name() + " (" +
-                       GeneralNumber(std::round(media.widthMm * 10) / 10) + " x " +
-                       GeneralNumber(std::round(media.heightMm * 10) / 10) + " mm";
+    const double dpi = target.calibration.dpi > 0 ? target.calibration.dpi : reported;
+    setUp.papers[key] = {media.widthMm - media.leftMm - media.rightMm,
+                         media.heightMm - media.topMm - media.bottomMm, dpi};
+    std::string line = who + " prints to printer " + queue.Name() + " (" + media.Describe();
     if (target.calibration.dpi > 0) {
       line += ", Dpi " + GeneralNumber(target.calibration.dpi) + " configured)";
     } else if (reported > 0) {
@@ -81,17 +116,34 @@ void CheckQueue(DoctorReport& report, const std::string& who, const PrinterTarge
                   "] has no Dpi, so bars are not drawn on whole dots");
       return;
     }
-    report.Ok(line);
+    if (labels && std::min(media.widthMm, media.heightMm) >= kOfficeShortSideMm)
+      report.Warn(line + "): " +
+                  (key == "tarewise"
+                       ? "the station's labels go to office-size paper; name the label printer "
+                         "in [Zebra] PrinterName"
+                       : "roll labels (\"Z\") go to office-size paper; name the label printer "
+                         "in [Printer] PrinterNameZ"));
+    else
+      report.Ok(line);
+  } catch (const PrintServerSilent& error) {
+    server.silent = true;
+    report.Fail(who + " prints to " + shown + ": " + error.what());
   } catch (const std::exception& error) {
     report.Fail(who + " prints to " + shown + ": " + error.what());
   }
 }
 
-void CheckTarget(DoctorReport& report, const std::string& who, const PrinterTarget& target) {
-  if (target.kind == PrinterTarget::Kind::PdfFolder)
-    CheckPdfFolder(report, who, target);
-  else
-    CheckQueue(report, who, target);
+// Every "PdfPageSize..." key of a program's section that does not read as a size.
+void CheckPageSizeKeys(DoctorReport& report, const SettingsStore& settings,
+                       std::string_view section) {
+  for (const std::string& key : settings.Keys(section)) {
+    if (!key.starts_with("PdfPageSize")) continue;
+    const std::string value = settings.GetOr(section, key, "");
+    if (!ParsePageSizeMm(value))
+      report.Warn("[" + std::string(section) + "] " + key + "=" + value +
+                  " is no page size (WIDTHxHEIGHT in millimetres, such as 60x40): the default "
+                  "size is used");
+  }
 }
 
 }  // namespace
@@ -113,25 +165,35 @@ void CheckFonts(DoctorReport& report) {
   }
 }
 
-void CheckPrinting(DoctorReport& report, const DoctorSetUp& setUp) {
+void CheckPrinting(DoctorReport& report, DoctorSetUp& setUp) {
   const SettingsStore& settings = setUp.settings;
-  std::vector<std::pair<std::string, PrinterTarget>> targets;
+  // Each target, and whether it prints labels (the station's, and roll labels "Z").
+  struct Use {
+    std::string who;
+    std::string key;  // of setUp.papers
+    PrinterTarget target;
+    bool labels = false;
+  };
+  std::vector<Use> targets;
   try {
-    targets.emplace_back("tarewise",
-                         ChoosePrinterTarget(settings, kStationSection, "tarewise", 60, 40));
-    targets.emplace_back("sheetwise", ChoosePrinterTarget(settings, kPrinterSection, "sheetwise"));
+    targets.push_back({"tarewise", "tarewise",
+                       ChoosePrinterTarget(settings, kStationSection, "tarewise", 60, 40), true});
+    const bool ownRollPrinter = !settings.GetOr(kPrinterSection, "PrinterNameZ", "").empty();
+    targets.push_back({"sheetwise", "sheetwise",
+                       ChoosePrinterTarget(settings, kPrinterSection, "sheetwise"),
+                       !ownRollPrinter});
     for (const char* key : kJobPrinterKeys) {
       if (!settings.GetOr(kPrinterSection, key, "").empty())
-        targets.emplace_back(
-            std::string("sheetwise (") + key + ")",
-            ChoosePrinterTarget(settings, kPrinterSection, "sheetwise", 0, 0, key));
+        targets.push_back({std::string("sheetwise (") + key + ")", key,
+                           ChoosePrinterTarget(settings, kPrinterSection, "sheetwise", 0, 0, key),
+                           std::string_view(key) == "PrinterNameZ"});
     }
   } catch (const std::exception& error) {
     report.Fail(std::string("print targets cannot be chosen: ") + error.what());
     return;
   }
-  const bool queueUsed = std::any_of(targets.begin(), targets.end(), [](const auto& target) {
-    return target.second.kind == PrinterTarget::Kind::CupsQueue;
+  const bool queueUsed = std::any_of(targets.begin(), targets.end(), [](const Use& use) {
+    return use.target.kind == PrinterTarget::Kind::CupsQueue;
   });
 
   std::string defaultQueue, defaultName;
@@ -164,8 +226,16 @@ void CheckPrinting(DoctorReport& report, const DoctorSetUp& setUp) {
       break;
     }
   }
-  for (const auto& [who, target] : targets)
-    CheckTarget(report, who, target);
+  ServerAnswers answers;
+  answers.silent = server == PrintServerState::Silent;
+  for (const Use& use : targets) {
+    if (use.target.kind == PrinterTarget::Kind::PdfFolder)
+      CheckPdfFolder(report, use.who, use.target);
+    else
+      CheckQueue(report, use.who, use.key, use.target, use.labels, answers, setUp);
+  }
+  CheckPageSizeKeys(report, settings, kStationSection);
+  CheckPageSizeKeys(report, settings, kPrinterSection);
 
   // Every calibration section, and whether it names a printer there is.
   constexpr std::string_view kPrefix = "Calibration ";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "barcode/barcode_job.h"
 #include "common/number_text.h"
 
 namespace corvel::tools {
@@ -10,13 +11,21 @@ namespace {
 
 constexpr double kTwipsPerMm = 1440 / 25.4;
 
+// A symbology as the drawing shows it: its number of bars.
 struct SymbolKind {
   std::size_t bars;
   int modules, leftQuiet, rightQuiet;
   const char* name;
 };
-constexpr SymbolKind kKinds[] = {
-    {30, 95, 11, 7, "EAN-13"}, {22, 67, 7, 7, "EAN-8"}, {17, 51, 9, 7, "UPC-E"}};
+
+constexpr SymbolKind KindOf(Symbology symbology) {
+  return {static_cast<std::size_t>(SymbolElements(symbology) + 1) / 2, SymbolModules(symbology),
+          QuietZoneModules(symbology).left, QuietZoneModules(symbology).right,
+          SymbologyName(symbology)};
+}
+
+constexpr SymbolKind kKinds[] = {KindOf(Symbology::Ean13), KindOf(Symbology::Ean8),
+                                 KindOf(Symbology::UpcE)};
 
 const SymbolKind* KindForBars(std::size_t bars) {
   for (const SymbolKind& kind : kKinds)
@@ -53,7 +62,8 @@ std::string QuietZoneIntrusion::Describe() const {
 }
 
 std::vector<QuietZoneIntrusion> FindQuietZoneIntrusions(const std::vector<DrawnBox>& boxes,
-                                                        double pageWidth, int* symbols) {
+                                                        double pageWidth, int* symbols,
+                                                        std::vector<double>* modules) {
   std::vector<QuietZoneIntrusion> found;
   int count = 0;
   for (std::size_t first = 0; first < boxes.size();) {
@@ -72,6 +82,7 @@ std::vector<QuietZoneIntrusion> FindQuietZoneIntrusions(const std::vector<DrawnB
     const DrawnBox& a = boxes[first];
     const double left = a.left, right = boxes[end - 1].right;
     const double module = (right - left) / kind->modules;
+    if (modules) modules->push_back(module);
     // The clear space on each side: to the page edge, or to the nearest text or filled
     // box beside the bars (one that shares some of their height).
     QuietZoneIntrusion sides[2];

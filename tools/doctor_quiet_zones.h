@@ -41,6 +41,7 @@ class MeasuringSurface : public PrintSurface {
   double TextHeight(std::string_view text) override { return metrics_->TextHeight(text); }
   void Print(std::string_view text, bool lineEnd) override;
   void FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) override;
+  DotGrid Dots() const override { return metrics_->Dots(); }
   void NewPage() override { ++page_; }
   void EndDoc() override { page_ = 1; }
   void AbortDoc() override { page_ = 1; }
@@ -75,8 +76,10 @@ struct QuietZoneIntrusion {
 };
 
 // The intrusions on everything drawn, with the page width the drawing had; `symbols`
-// receives the number of symbols found.
+// receives the number of symbols found, `modules` (when given) each symbol's module
+// width in twips, as drawn.
 std::vector<QuietZoneIntrusion> FindQuietZoneIntrusions(const std::vector<DrawnBox>& boxes,
-                                                        double pageWidth, int* symbols);
+                                                        double pageWidth, int* symbols,
+                                                        std::vector<double>* modules = nullptr);
 
 }  // namespace corvel::tools

@@ -56,6 +56,24 @@ TEST(DrawBarPattern, EveryEdgeAtItsTwipAndFontAfter) {
   }
 }
 
+// Whole dots per module: the nearest count, raised to the 0.264 mm a till scanner must
+// read, as far as the symbol with its right quiet zone (102 modules from its first bar)
+// still ends in its room; else the planned module rounded down.
+TEST(DrawBarPattern, WholeDotModulesRoundToTheNearestDotThatFits) {
+  // Name, planned twips, dpi, room right of the first bar (twips), dots per module.
+  const std::tuple<const char*, double, double, double, int> rows[] = {
+      {"20 tw at 203 dpi (2.8 dots): 3, not 0.250 mm", 20, 203, 3000, 3},
+      {"25 tw at 203 dpi (3.5 dots): 4", 25, 203, 3000, 4},
+      {"15 tw at 203 dpi (2.1 dots): raised to 3 for the smallest module", 15, 203, 3000, 3},
+      {"15 tw at 600 dpi (6.25 dots): raised to 7", 15, 600, 3000, 7},
+      {"20 tw at 300 dpi (4.2 dots): 4", 20, 300, 3000, 4},
+      {"no room to grow: rounded down", 20, 203, 102 * 20, 2},
+      {"room for 3 dots but not 4: 3", 25, 203, 102 * 3 * 1440 / 203.0, 3},
+  };
+  for (const auto& [name, planned, dpi, room, dots] : rows)
+    EXPECT_EQ(WholeDotModule(planned, 1440 / dpi, 100, 95, 7, 100 + room), dots) << name;
+}
+
 // Each symbol drawn alone on a 60 x 30 mm PDF page (15 modules of quiet zone on the left,
 // more on the right, 20-twip modules) reads back at a roll printer's and higher resolutions.
 TEST(SymbolDecode, ZbarReadsTheNumberAtPrinterResolutions) {

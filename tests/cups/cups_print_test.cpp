@@ -9,7 +9,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTest>
+#include <array>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <tuple>
 
 #include "common/clock.h"
@@ -50,6 +53,40 @@ TEST(InputSlotTest, ChoosesExplicitThenCommonNames) {
   };
   for (const auto& [bin, offered, expected] : rows)
     EXPECT_EQ(ChooseInputSlot(bin, explicitSlots, offered), expected) << bin;
+}
+
+// A driver's default page size read from its PPD: a size of its own with its imageable
+// area, or a custom size the print server cannot name.
+TEST(QueueMediaTest, PpdDefaultPageSizes) {
+  const std::string dymo =
+      "*DefaultPageSize: w81h252\n*PageSize w81h252/1.125x3.5: \"\"\n"
+      "*ImageableArea w81h252/1.125x3.5: \"4.08 12.05 76.92 240.12\"\n"
+      "*PaperDimension w81h252/1.125x3.5: \"81 252\"\n";
+  // Name, PPD text, size and margins (left, right, top, bottom) in mm; 0 x 0: none.
+  const std::tuple<const char*, std::string, std::array<double, 6>> rows[] = {
+      {"named size with its margins", dymo, {28.58, 88.9, 1.44, 1.44, 4.19, 4.25}},
+      {"custom in mm",
+       "*DefaultPageSize: Custom.60x40mm\n*HWMargins: 0 0 0 0\n",
+       {60, 40, 0, 0, 0, 0}},
+      {"custom in inches, margins",
+       "*DefaultPageSize: Custom.3x2in\n*HWMargins: 9 18 9 18\n",
+       {76.2, 50.8, 3.18, 3.18, 6.35, 6.35}},
+      {"custom in points", "*DefaultPageSize: Custom.170x113\n", {59.97, 39.86, 0, 0, 0, 0}},
+      {"named size without dimension", "*DefaultPageSize: w90h18\n", {0, 0, 0, 0, 0, 0}},
+      {"lookalike keyword", "*DefaultPageSizes: Custom.60x40mm\n", {0, 0, 0, 0, 0, 0}},
+  };
+  for (const auto& [name, ppd, expected] : rows) {
+    SCOPED_TRACE(name);
+    const std::optional<QueueMedia> media = ParsePpdDefaultPageSize(ppd);
+    ASSERT_EQ(media.has_value(), expected[0] > 0);
+    if (!media) continue;
+    const std::array<double, 6> got = {media->widthMm, media->heightMm, media->leftMm,
+                                       media->rightMm, media->topMm,    media->bottomMm};
+    for (std::size_t i = 0; i < got.size(); ++i)
+      EXPECT_NEAR(got[i], expected[i], 0.01) << i;
+  }
+  EXPECT_TRUE(PpdTakesCustomSizes("*CustomPageSize True: \"pop pop\"\n"));
+  EXPECT_FALSE(PpdTakesCustomSizes(dymo));
 }
 
 class CupsPrintTest : public ::testing::Test {
@@ -141,18 +178,30 @@ TEST_F(CupsPrintTest, AbandonedAndEmptyDocumentsSendNothing) {
 }
 
 // A paused queue takes jobs and holds them: the label would never come out.
-TEST_F(CupsPrintTest, PausedQueueIsAFailureNamingIt) {
+// A paused queue (an admin changing the roll) takes the label and holds it: the status
+// says so, and the label prints once the queue is resumed.
+TEST_F(CupsPrintTest, PausedQueueHoldsTheLabelUntilResumed) {
   ASSERT_EQ(daemon_->RunClient("cupsdisable", {"Office"}), 0);
-  QtPrintSurface surface(Queue("Office"));
-  try {
-    surface.Print("x", true);
-    surface.EndDoc();
-    ADD_FAILURE() << "printed on a paused queue";
-  } catch (const PrintError& error) {
-    EXPECT_NE(std::string(error.what()).find("Office is paused"), std::string::npos)
-        << error.what();
-  }
+  const int before = daemon_->CompletedJobs("Office");
+  std::mutex mutex;
+  QStringList said;
+  const auto surface =
+      MakeBackgroundPrintSurface(Queue("Office"), [&](const std::string& text, bool refused) {
+        const std::lock_guard lock(mutex);
+        said << QString::fromStdString(text) + (refused ? " (refused)" : "");
+      });
+  const auto saidAny = [&](const QString& start) {
+    const std::lock_guard lock(mutex);
+    return std::any_of(said.begin(), said.end(),
+                       [&](const QString& t) { return t.startsWith(start); });
+  };
+  surface->Print("x", true);
+  surface->EndDoc();
+  QTRY_VERIFY_WITH_TIMEOUT(saidAny("held: printer Office is paused"), 3 * kPrintServerTimeoutMs);
+  EXPECT_EQ(daemon_->CompletedJobs("Office"), before);
   daemon_->RunClient("cupsenable", {"Office"});
+  EXPECT_TRUE(daemon_->WaitForCompletedJobs("Office", before + 1));
+  QTRY_VERIFY_WITH_TIMEOUT(saidAny("printed"), 3 * kPrintServerTimeoutMs);
 }
 
 // Paper bins reach the queue as its tray option: the queue's PPD turns the chosen slot
@@ -221,12 +270,15 @@ TEST_F(CupsPrintTest, StationWindowAnswersWhileThePrintServerIsFrozen) {
   const QString products = test::MakeTempFolder() + "/pdlist";
   test::WriteAllBytes(products, test::ProductFileBytes(1));  // a product with a code
   StationServices services{settings, messages, clock, target, {}, products.toStdString()};
-  services.makeBackgroundSurface = [target](PrintStatus status) {
-    return MakeBackgroundPrintSurface(target, std::move(status));
+  services.makeBackgroundSurface = [target](PrintStatus status, PaperReport paper) {
+    return MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
   };
   StationWindow window(std::move(services));
   window.Text4->setText("1.235");
   messages.messages.clear();
+  // The printer's paper is asked as the window opens and shown once known.
+  QTRY_VERIFY_WITH_TIMEOUT(window.StatusLine->text().contains("(60 x 40 mm)"),
+                           2 * kPrintServerTimeoutMs);
 
   daemon_->Freeze();
   QElapsedTimer took;

@@ -150,8 +150,8 @@ TEST(SerialDeviceFaults, RefusedAutoprintLabelsStopPollingWithOneMessage) {
   target.pageHeightMm = 40;
   StationServices services{settings, messages, clock,
                            target,   {},       (folder + "/pdlist").toStdString()};
-  services.makeBackgroundSurface = [target](PrintStatus status) {
-    return MakeBackgroundPrintSurface(target, std::move(status));
+  services.makeBackgroundSurface = [target](PrintStatus status, PaperReport paper) {
+    return MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
   };
   StationWindow window(std::move(services));
   window.Check2->setChecked(true);  // Autoprint

@@ -41,8 +41,8 @@ TEST(Soak, StationStartsOnAFullFileAndScaleCyclesKeepMemoryFlat) {
   // As the station runs: labels go to a background surface.
   StationServices services{settings, messages, clock,
                            target,   nullptr,  (folder + "/pdlist").toStdString()};
-  services.makeBackgroundSurface = [&target](PrintStatus status) {
-    return MakeBackgroundPrintSurface(target, std::move(status));
+  services.makeBackgroundSurface = [&target](PrintStatus status, PaperReport paper) {
+    return MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
   };
   QElapsedTimer took;
   took.start();

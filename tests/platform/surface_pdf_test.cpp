@@ -173,18 +173,31 @@ TEST(SurfacePdf, FailuresAreReportedAndLeaveNothing) {
   EXPECT_EQ(AllEntries(folder + "/out"), QStringList{"labels.pdf"});
 }
 
-// Without a print server only an unnamed printer falls back to a PDF folder; a named one
-// stays named, so printing on it fails and says so.
-TEST(ChoosePrinterTarget, NoPrintServerFallsBackOnlyWithoutAName) {
-  if (HavePrinters()) GTEST_SKIP() << "this machine has printers; the fallback is not used";
+// Only an unnamed printer on a machine with no print server at all (or one without
+// printers) falls back to a PDF folder; a server that is installed but stopped is not
+// bypassed, and a named printer stays named, so printing on it fails and says so.
+TEST(ChoosePrinterTarget, OnlyAMachineWithoutAPrintServerFallsBack) {
+  using S = PrintServerState;
+  // Server state, a print server installed, documents go to the PDF folder.
+  const std::tuple<S, bool, bool> rows[] = {
+      {S::HasPrinters, true, false}, {S::Silent, true, false},  {S::NoPrinters, true, true},
+      {S::Absent, true, false},      {S::Absent, false, true},
+  };
+  for (const auto& [state, installed, fallback] : rows)
+    EXPECT_EQ(FallsBackToPdf(state, installed), fallback)
+        << static_cast<int>(state) << " " << installed;
+  // A stopped server named for this user: the default printer, which fails when used.
+  const QByteArray server = qgetenv("CUPS_SERVER");
+  qputenv("CUPS_SERVER", (test::MakeTempFolder() + "/stopped.sock").toUtf8());
   MemorySettingsStore settings;
-  const PrinterTarget fallback = ChoosePrinterTarget(settings, "Printer", "sheetwise");
-  EXPECT_EQ(std::pair(fallback.kind, fallback.fallback),
-            std::pair(PrinterTarget::Kind::PdfFolder, true));
+  EXPECT_EQ(ChoosePrinterTarget(settings, "Printer", "sheetwise").kind,
+            PrinterTarget::Kind::CupsQueue);
   settings.Save("Printer", "PrinterName", "Zebra");
-  const PrinterTarget named = ChoosePrinterTarget(settings, "Printer", "sheetwise");
-  EXPECT_EQ(named.kind, PrinterTarget::Kind::CupsQueue);
-  EXPECT_EQ(named.queue, "Zebra");
+  EXPECT_EQ(ChoosePrinterTarget(settings, "Printer", "sheetwise").queue, "Zebra");
+  if (server.isNull())
+    qunsetenv("CUPS_SERVER");
+  else
+    qputenv("CUPS_SERVER", server);
 }
 
 }  // namespace

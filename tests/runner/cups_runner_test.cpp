@@ -24,16 +24,25 @@ TEST(CupsRunner, RollLabelsOnTheLabelQueueAndPrintServerFaults) {
       {{"Roll", test::CupsDaemon::RollLabelPpd()}, {"Office", test::CupsDaemon::OfficePpd(), true}},
       &error))
       << error.toStdString();
+  // The socket the daemon listens on, also once it is stopped.
+  const QString socket = daemon.ClientEnvironment().section('=', 1);
   enum Fault { kNone, kRefuses, kFrozen, kStopped };
   const struct {
     const char* name;
     Fault fault;
-    bool afterFirstLabel;  // made once the first label has reached the printer
-  } rows[] = {{"no fault", kNone, false},
-              {"queue refuses jobs", kRefuses, false},
-              {"server frozen", kFrozen, false},
-              {"server frozen mid-run", kFrozen, true},
-              {"server stopped mid-run", kStopped, true}};  // last: the daemon is gone
+    bool afterFirstLabel;      // made once the first label has reached the printer
+    bool dialogShown = false;  // on a display, the print dialog really shown
+    bool named = true;         // PrinterNameZ names the roll queue
+    const char* says = "Roll";
+  } rows[] = {
+      {"no fault", kNone, false},
+      {"queue refuses jobs", kRefuses, false},
+      {"server frozen", kFrozen, false},
+      {"server frozen, dialog on a display", kFrozen, false, true, true,
+       "print server does not answer"},
+      {"server frozen mid-run", kFrozen, true},
+      {"server stopped mid-run", kStopped, true},  // from here on the daemon is gone
+      {"server stopped, no printer named", kStopped, false, false, false, "nothing listens there"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     // Roll requests routed to the roll queue; the office queue is the default.
@@ -41,8 +50,9 @@ TEST(CupsRunner, RollLabelsOnTheLabelQueueAndPrintServerFaults) {
     const auto requests = test::NumberedRows(row.afterFirstLabel ? 400 : 2);
     test::WriteFile(site.data + "/Barprint", test::BarprintBytes(requests));
     site.Configure("Z", /*pdfFolder=*/false);
-    IniSettingsStore((site.config + "/Corvel/Corvel.ini").toStdString())
-        .Save("Printer", "PrinterNameZ", "Roll");
+    if (row.named)
+      IniSettingsStore((site.config + "/Corvel/Corvel.ini").toStdString())
+          .Save("Printer", "PrinterNameZ", "Roll");
     const auto makeFault = [&] {
       if (row.fault == kRefuses) daemon.RunClient("cupsreject", {"Roll"});
       if (row.fault == kFrozen) daemon.Freeze();
@@ -52,13 +62,18 @@ TEST(CupsRunner, RollLabelsOnTheLabelQueueAndPrintServerFaults) {
     QFile::remove(daemon.OutputFile("Roll"));
     QProcess runner;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const QStringList entries = site.Env("accept") << daemon.ClientEnvironment();
+    const QStringList entries = site.Env(row.dialogShown ? "" : "accept")
+                                << daemon.ClientEnvironment() << "CUPS_SERVER=" + socket;
     for (const QString& entry : entries)
       env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    if (row.dialogShown) env.remove("QT_QPA_PLATFORM");
     runner.setProcessEnvironment(env);
     QElapsedTimer took;
     took.start();
-    runner.start(test::BuiltProgram("sheetwise"), {});
+    if (row.dialogShown)
+      runner.start("xvfb-run", {"-a", test::BuiltProgram("sheetwise")});
+    else
+      runner.start(test::BuiltProgram("sheetwise"), {});
     ASSERT_TRUE(runner.waitForStarted());
     if (row.afterFirstLabel) {
       while (!QFile::exists(daemon.OutputFile("Roll")) && took.elapsed() < 30000)
@@ -71,9 +86,9 @@ TEST(CupsRunner, RollLabelsOnTheLabelQueueAndPrintServerFaults) {
     ASSERT_TRUE(ended) << "still running after " << took.elapsed() << " ms";
     const QString err = QString::fromUtf8(runner.readAllStandardError());
     EXPECT_EQ(runner.exitCode(), row.fault ? 1 : 0) << err.toStdString();
-    EXPECT_TRUE(row.fault
-                    ? err.startsWith("sheetwise: ") && err.count('\n') == 1 && err.contains("Roll")
-                    : err.isEmpty())
+    EXPECT_TRUE(row.fault ? err.startsWith("sheetwise: ") && err.count('\n') == 1 &&
+                                err.contains(row.says)
+                          : err.isEmpty())
         << err.toStdString();
     EXPECT_TRUE(test::ListPdfFiles(QDir::home().filePath("Corvel/PDF")).isEmpty());
     EXPECT_EQ(test::ReadFile(site.data + "/Barprint"), test::BarprintBytes(requests));

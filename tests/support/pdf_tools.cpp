@@ -70,6 +70,18 @@ int PdfPageCount(const QString& pdf) {
   return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
+QSizeF PdfPageSizeMm(const QString& pdf) {
+  static const QRegularExpression size(QStringLiteral("^Page size:\\s+([\\d.]+) x ([\\d.]+) pts"),
+                                       QRegularExpression::MultilineOption);
+  static const QRegularExpression rotation(QStringLiteral("^Page rot:\\s+(\\d+)"),
+                                           QRegularExpression::MultilineOption);
+  const QString info = QString::fromUtf8(RunTool("pdfinfo", {pdf}).value_or(""));
+  const QRegularExpressionMatch page = size.match(info);
+  if (!page.hasMatch()) return {};
+  const QSizeF mm(page.captured(1).toDouble() / 72 * 25.4, page.captured(2).toDouble() / 72 * 25.4);
+  return rotation.match(info).captured(1).toInt() % 180 == 90 ? mm.transposed() : mm;
+}
+
 QStringList ListPdfFiles(const QString& folder) {
   QDir dir(folder);
   QStringList paths;

@@ -3,6 +3,7 @@
 // an image, read the words of a PDF with their boxes, count pages, list PDF files.
 // They run the poppler and zbar command-line tools.
 #include <QImage>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -30,6 +31,10 @@ std::vector<PdfWord> PdfWords(const QString& pdf);
 
 // Number of pages (pdfinfo); -1 when the file cannot be read.
 int PdfPageCount(const QString& pdf);
+
+// The size of the first page in millimetres as it is shown (its rotation applied); an
+// empty size when the file cannot be read.
+QSizeF PdfPageSizeMm(const QString& pdf);
 
 // Full paths of the "*.pdf" files in `folder`, sorted by name.
 QStringList ListPdfFiles(const QString& folder);

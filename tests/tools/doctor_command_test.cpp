@@ -31,12 +31,15 @@ TEST(DoctorCommand, GoodAndBrokenSetUps) {
        {"WARN no print server answers (both programs print to PDF folders)",
         "OK   [Calibration PDF]: Dpi 203, OffsetX 0", "OK   scale on /dev/pts/",
         "OK   quiet zones of sheet type 44: 44 symbol(s) clear"}},
-      {"[Zebra]\nPdfFolder=@/pdlist/pdf\nCOM1=@/no-tty\nBarcodeLefte=left\nnonsense line\n"
-       "[Printer]\nPrinterName=Zebra\n[Quorrel]\nPath=@/missing\n[Calibration Zebra]\nDpi=lots\n",
+      {"[Zebra]\nPdfFolder=/proc/corvel/pdf\nCOM1=@/no-tty\nBarcodeLefte=left\nnonsense line\n"
+       "[Printer]\nPrinterName=Zebra\nPdfPageSizeZ=sixty\n[Quorrel]\nPath=@/missing\n"
+       "[Calibration Zebra]\nDpi=lots\n",
        301,
        {},
        1,
-       {"FAIL no print server answers, and a program", "FAIL tarewise prints to PDF folder",
+       {"FAIL no print server answers, and a program",
+        "FAIL tarewise prints to PDF folder /proc/corvel/pdf: /proc cannot hold a new folder",
+        "WARN [Printer] PdfPageSizeZ=sixty is no page size",
         "FAIL sheetwise prints to printer Zebra", "FAIL request folder",
         "[Calibration Zebra] Dpi=lots is not a number", "WARN settings file line 5 is neither",
         "WARN [Zebra] BarcodeLefte=left reads as 0", "WARN scale on ", "and a partial record of 1",
