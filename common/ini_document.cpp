@@ -1,6 +1,7 @@
 #include "common/ini_document.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/text.h"
 
@@ -207,6 +208,57 @@ bool ApplyIniValues(std::string_view old, const std::string& section,
     out.append(old.substr(from, edit.at - from));
     out += edit.text;
     from = edit.at + edit.erase;
+  }
+  out.append(old.substr(from));
+  return true;
+}
+
+bool RemoveIniKeys(std::string_view old, const std::string& section,
+                   const std::vector<std::string>& keys, std::string& out) {
+  std::string current;  // the section of the line, "" before the first header
+  std::string storage;
+  std::vector<std::pair<std::size_t, std::size_t>> cuts;  // start and end of each line to go
+  // A header whose block loses every line goes too, so that a key added to a new
+  // section and removed again leaves the file as it was.
+  std::optional<std::pair<std::size_t, std::size_t>> header;  // of the block being read
+  bool blockKeeps = true, blockCut = false;
+  const auto endBlock = [&] {
+    if (header && blockCut && !blockKeeps) cuts.push_back(*header);
+  };
+  ForEachLine(old, [&](const LineSpan& line) {
+    std::string_view raw = old.substr(line.start, line.length);
+    std::size_t start = line.start;
+    if (line.start == 0 && raw.starts_with(kUtf8Bom)) {
+      raw.remove_prefix(kUtf8Bom.size());
+      start += kUtf8Bom.size();  // the byte order mark stays at the very start
+    }
+    const std::size_t end = line.start + line.length + line.endingLength;
+    const LineMeaning meaning = ParseLine(LineAsUtf8(raw, storage));
+    if (meaning.kind == LineKind::Section) {
+      endBlock();
+      current = meaning.name;
+      header = std::pair(start, end);
+      blockKeeps = false;
+      blockCut = false;
+      return;
+    }
+    if (current == section && meaning.kind == LineKind::Entry &&
+        std::find(keys.begin(), keys.end(), meaning.name) != keys.end()) {
+      cuts.emplace_back(start, end);
+      blockCut = true;
+    } else {
+      blockKeeps = true;
+    }
+  });
+  endBlock();
+  if (cuts.empty()) return false;
+  std::sort(cuts.begin(), cuts.end());
+  out.clear();
+  out.reserve(old.size());
+  std::size_t from = 0;
+  for (const auto& [start, end] : cuts) {
+    out.append(old.substr(from, start - from));
+    from = end;
   }
   out.append(old.substr(from));
   return true;

@@ -71,4 +71,10 @@ bool ApplyIniValues(std::string_view old, const std::string& section,
                     const std::vector<std::pair<std::string, std::string>>& values,
                     std::string& out);
 
+// The file bytes `old` without the lines of `keys` (UTF-8, every line of each in every
+// block of `section`), into `out`; every other line stays byte for byte. False when none
+// of the keys was there (`out` untouched).
+bool RemoveIniKeys(std::string_view old, const std::string& section,
+                   const std::vector<std::string>& keys, std::string& out);
+
 }  // namespace corvel

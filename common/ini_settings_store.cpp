@@ -23,7 +23,9 @@
 #include "common/file_descriptor.h"
 #include "common/ini_document.h"
 #include "common/number_text.h"
+#include "common/regular_file.h"
 #include "common/text.h"
+#include "common/whole_file.h"
 
 namespace corvel {
 
@@ -123,15 +125,6 @@ std::string ReadAll(int fd, const std::string& path, off_t sizeHint) {
   }
 }
 
-void WriteAll(int fd, std::string_view bytes, const std::string& path) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ThrowIo("write", path, errno);
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
 // Creates the folder and any missing parents (private to the user).
 // Failures name the settings file `file` and the folder.
 void EnsureFolder(const std::string& folder, const std::string& file) {
@@ -151,18 +144,6 @@ void EnsureFolder(const std::string& folder, const std::string& file) {
   const std::string parent = ParentFolder(folder);
   if (parent != folder) EnsureFolder(parent, file);
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) fail(std::strerror(errno));
-}
-
-// The file the store really writes: a symbolic link is followed so that replacing the
-// file keeps the link.
-std::string WriteTarget(const std::string& path) {
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string target(resolved);
-  std::free(resolved);
-  return target;
 }
 
 std::int64_t Nanoseconds(const struct timespec& time) {
@@ -255,7 +236,8 @@ bool IniSettingsStore::Refresh() const {
   if (cache.identity && *cache.identity == FileIdentity(info)) return true;
   forget();  // before reading, so the old and the new file are never both held
   const std::int64_t readAt = NowNs();
-  FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  // Never blocks: a named pipe in the file's place is refused, not waited on.
+  FileDescriptor fd = OpenRegularFile(path_, O_RDONLY, IfMissing::Fail);
   if (fd.get() < 0) {
     if (errno != ENOENT) ThrowIo("read", path_, errno);
     return false;
@@ -308,12 +290,30 @@ void IniSettingsStore::SaveMany(std::string_view section,
       wanted.emplace_back(std::move(name), AsUtf8(value));
   }
 
-  const std::string target = WriteTarget(path_);
+  Rewrite([&](std::string_view old, std::string& updated) {
+    return ApplyIniValues(old, AsUtf8(section), wanted, updated);
+  });
+}
+
+void IniSettingsStore::Remove(std::string_view section, const std::vector<std::string>& keys) {
+  std::vector<std::string> names;
+  for (const std::string& key : keys)
+    names.push_back(AsUtf8(key));
+  Rewrite([&](std::string_view old, std::string& updated) {
+    return RemoveIniKeys(old, AsUtf8(section), names, updated);
+  });
+}
+
+void IniSettingsStore::Rewrite(
+    const std::function<bool(std::string_view old, std::string& updated)>& change) {
+  // A symbolic link is followed so that replacing the file keeps the link.
+  const std::string target = WholeFileTarget(path_);
   EnsureFolder(ParentFolder(target), path_);
 
   // Other processes read-modify-write the same file: hold the lock for the whole update.
+  // Only a regular file serves: a named pipe there would let the lock go unnoticed.
   const std::string lockPath = path_ + ".lock";
-  FileDescriptor lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  FileDescriptor lock = OpenRegularFile(lockPath, O_RDWR, IfMissing::Create, 0600);
   if (lock.get() < 0) {
     throw IoError("cannot write " + path_ + ": cannot open its lock file " + lockPath + ": " +
                   Cause(lockPath, errno));
@@ -321,14 +321,12 @@ void IniSettingsStore::SaveMany(std::string_view section,
   LockWithin(lock.get(), lockPath, path_, lockWait_);
 
   std::string old;
-  mode_t mode = 0600;
   {
-    FileDescriptor fd(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info;
+    if (::stat(target.c_str(), &info) == 0) RefuseFolder("write", target, info);
+    FileDescriptor fd = OpenRegularFile(target, O_RDONLY, IfMissing::Fail);
     if (fd.get() >= 0) {
-      struct stat info;
       if (::fstat(fd.get(), &info) != 0) ThrowIo("read", target, errno);
-      RefuseFolder("write", target, info);
-      mode = info.st_mode & 07777;
       old = ReadAll(fd.get(), target, info.st_size);
     } else if (errno != ENOENT) {
       ThrowIo("read", target, errno);
@@ -336,32 +334,17 @@ void IniSettingsStore::SaveMany(std::string_view section,
   }
 
   std::string updated;
-  if (!ApplyIniValues(old, AsUtf8(section), wanted, updated)) {
+  if (!change(old, updated)) {
     return;  // leave the file, its time stamp and its readers' caches alone
   }
   std::string().swap(old);
 
-  // Write the whole new file beside the old one and rename it over: readers and a crash
-  // see either the old or the new file, never a part of one. Only the lock holder uses
-  // the temporary name, so one left by a crashed writer is simply replaced.
-  const std::string temporary = target + ".tmp";
-  try {
-    if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) ThrowIo("write", temporary, errno);
-    FileDescriptor fd(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (fd.get() < 0) ThrowIo("write", temporary, errno);
-    ::fchmod(fd.get(), mode);  // open() applied the umask
-    WriteAll(fd.get(), updated, temporary);
-    if (::fsync(fd.get()) != 0) ThrowIo("write", temporary, errno);
-    if (fd.Close() != 0) ThrowIo("write", temporary, errno);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) ThrowIo("write", target, errno);
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
-  }
-  // Make the rename itself durable; the file is already complete either way.
-  FileDescriptor folder(::open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) ::fsync(folder.get());
+  // The whole new file goes beside the old one and is renamed over it: readers and a
+  // crash see either the old or the new file, never a part of one. Only the lock holder
+  // uses the temporary name, so one left by a crashed writer is simply replaced.
+  WholeFileWriter file(target, 0600, target + ".tmp");
+  file.Write(updated);
+  file.Commit();
 
   std::lock_guard<std::mutex> guard(cache_->mutex);
   cache_->identity.reset();

@@ -14,6 +14,7 @@
 // - Memory stays proportionate to the file: the file's text and a compact index.
 // - UTF-8; a line that is not valid UTF-8 is read as Windows-1252.
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,8 @@ class IniSettingsStore : public SettingsStore {
   void Save(std::string_view section, std::string_view key, std::string_view value) override;
   void SaveMany(std::string_view section,
                 const std::vector<std::pair<std::string, std::string>>& values) override;
+  // Removes every line of `keys` in `section`, so that they read as absent again.
+  void Remove(std::string_view section, const std::vector<std::string>& keys);
 
  private:
   struct Cache;  // the last parsed file, shared by copies of this store
@@ -45,6 +48,9 @@ class IniSettingsStore : public SettingsStore {
   // Brings the cache up to date with the file (the cache's mutex held); false when
   // there is no file.
   bool Refresh() const;
+  // One read-modify-write of the file under its lock: `change` makes the new bytes from
+  // the old ones, or returns false to leave the file alone.
+  void Rewrite(const std::function<bool(std::string_view old, std::string& updated)>& change);
 
   std::string path_;
   std::chrono::milliseconds lockWait_;

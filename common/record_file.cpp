@@ -9,6 +9,7 @@
 
 #include "common/errors.h"
 #include "common/file_descriptor.h"
+#include "common/regular_file.h"
 
 namespace corvel {
 namespace {
@@ -17,22 +18,15 @@ namespace {
   throw IoError(what + " " + path + ": " + std::strerror(error));
 }
 
-int OpenRetrying(const std::string& path, int flags) {
-  int fd;
-  do
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-  while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
 // Opens for reading and writing, creating the file when missing. Like random access on
 // other systems, an existing file we may only read still opens for reading; a write to
-// it then fails and says so.
+// it then fails and says so. Anything but a regular file is refused (OpenRegularFile).
 FileDescriptor OpenRecords(const std::string& path) {
-  int fd = OpenRetrying(path, O_RDWR | O_CREAT);
-  if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = OpenRetrying(path, O_RDONLY);
-  if (fd < 0) Fail("cannot open", path, errno);
-  return FileDescriptor(fd);
+  FileDescriptor file = OpenRegularFile(path, O_RDWR, IfMissing::Create);
+  if (!file.valid() && (errno == EACCES || errno == EROFS))
+    file = OpenRegularFile(path, O_RDONLY, IfMissing::Fail);
+  if (!file.valid()) Fail("cannot open", path, errno);
+  return file;
 }
 
 // Closes now so that a failure to close (a delayed write error) is reported.
@@ -84,9 +78,8 @@ void RecordFile::Write(std::uint64_t n, const RecordBytes& record) const {
   if (record.size() != recordLength_) throw IoError("record of the wrong length for " + path_);
   // Opened for writing only: a file we may only read fails here with the real cause
   // (permission), not later with a write on a read-only handle.
-  const int fd = OpenRetrying(path_, O_RDWR | O_CREAT);
-  if (fd < 0) Fail("cannot write", path_, errno);
-  FileDescriptor file(fd);
+  FileDescriptor file = OpenRegularFile(path_, O_RDWR, IfMissing::Create);
+  if (!file.valid()) Fail("cannot write", path_, errno);
   if (file.WriteAt(record.data(), recordLength_, (n - 1) * recordLength_) != 0)
     Fail("cannot write", path_, errno);
   if (::fsync(file.get()) != 0 && errno != EINVAL) Fail("cannot write", path_, errno);

@@ -146,6 +146,8 @@ RunOutcome ShelfRequest(Session& session, const std::string& selector) {
     }
     if (failed.exitCode == kExitPrinted) continue;
     Abandon(session);
+    // A request with no card is the same for every copy: said once.
+    if (failed.exitCode == kExitNothingToPrint) return failed;
     if (failedCopies++ > 0) continue;
     outcome = failed;
     if (state.Copies > 1)

@@ -32,7 +32,8 @@ BarcodeRequests LoadBarcodeRequests(RunContext& run);
 BarcodeRequests LoadBarcodeRequests(RunContext& run, int limit);
 
 // Reads "<Path>/ShelfPrint" (created empty when missing): every whole record, at most
-// `limit` (more is a Failure). Ends the run on an empty "Path".
+// `limit` (more is a Failure). Ends the run (EndRun, nothing to print) on an empty
+// "Path" and on a file without a whole record.
 std::vector<ShelfRecord> LoadShelfRecords(RunContext& run, int limit = kMaxShelfRecords);
 
 // What the roll-label job reads: the shelf file is opened (created when missing) before

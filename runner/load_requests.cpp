@@ -29,6 +29,14 @@ std::string DataFolder(const RunContext& run) {
 }
 
 namespace {
+// Why a request file holds nothing to print: empty, or shorter than one record.
+EndRun NothingIn(const RequestFileReader& file) {
+  if (file.Length() == 0)
+    return {kExitNothingToPrint, "nothing to print: " + file.Path() + " is empty"};
+  return {kExitNothingToPrint, "nothing to print: " + file.Path() + " holds " +
+                                   std::to_string(file.Length()) + " bytes, less than one record"};
+}
+
 std::string TooMany(const RequestFileReader& file, int limit) {
   return "request file " + file.Path() + " holds " + std::to_string(file.WholeRecords()) +
          " records; at most " + std::to_string(limit) + " can be printed";
@@ -44,24 +52,21 @@ BarcodeRequests LoadBarcodeRequests(RunContext& run, int limit) {
                                BarcodeRequestRecord::kLength);
   BarcodeRequests requests;
   requests.count = file.Count();
-  if (file.Length() == 0)
-    throw EndRun{kExitNothingToPrint, "nothing to print: " + file.Path() + " is empty"};
+  if (file.Length() == 0) throw NothingIn(file);
   // Checked before reading, so a huge file costs nothing: the table has room for
   // `limit` records and a request beyond it fails before anything is printed.
   if (file.WholeRecords() > static_cast<std::uint64_t>(limit)) throw Failure(TooMany(file, limit));
   requests.records.resize(file.WholeRecords());
   for (std::uint64_t i = 1; i <= file.WholeRecords(); ++i)
     requests.records[i - 1].bytes = file.Read(i);
-  if (requests.count < 1)
-    throw EndRun{kExitNothingToPrint, "nothing to print: " + file.Path() + " holds " +
-                                          std::to_string(file.Length()) +
-                                          " bytes, less than one record"};
+  if (requests.count < 1) throw NothingIn(file);
   return requests;
 }
 
 std::vector<ShelfRecord> LoadShelfRecords(RunContext& run, int limit) {
   const RequestFileReader file(DataFolder(run) + std::string(kShelfRequestName),
                                ShelfRecord::kLength);
+  if (file.WholeRecords() < 1) throw NothingIn(file);
   if (file.WholeRecords() > static_cast<std::uint64_t>(limit)) throw Failure(TooMany(file, limit));
   std::vector<ShelfRecord> records(file.WholeRecords());
   for (std::uint64_t i = 1; i <= file.WholeRecords(); ++i)

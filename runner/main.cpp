@@ -12,6 +12,7 @@
 #include "corvel_version.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
+#include "platform/window_system.h"
 #include "runner/dispatch.h"
 #include "runner/run_state.h"
 #include "sheetwise_help.h"
@@ -64,7 +65,10 @@ int main(int argc, char** argv) {
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   int qtArgc = 1;
+  // A display that is set but cannot be used: one line and status 1, not Qt's abort.
+  corvel::WindowSystemGuard windowSystem("sheetwise");
   QApplication app(qtArgc, argv);
+  windowSystem.Started();
   const QString platform = QGuiApplication::platformName();
   const bool canShow = platform != "offscreen" && platform != "minimal";
   corvel::SetUpFonts();

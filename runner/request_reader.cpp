@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/errors.h"
+#include "common/regular_file.h"
 #include "common/settings_sections.h"
 #include "common/text.h"
 
@@ -71,17 +72,18 @@ bool FreeOfWriters(int fd) {
 
 RequestFileReader::RequestFileReader(const std::string& path, std::size_t recordLength)
     : path_(path), recordLength_(recordLength) {
-  // O_CREAT without O_TRUNC: a missing file is created empty, an existing one is left
-  // exactly as it is. Read-only, so a request the suite made read-only still reads.
-  // O_NONBLOCK so that a named pipe in the request's place cannot hang the run before
-  // it is refused below; reads of a regular file are unaffected.
-  file_ = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
+  // Created when missing, never truncated: an existing file is left exactly as it is.
+  // Read-only, so a request the suite made read-only still reads. Opened without
+  // blocking, so a named pipe in the request's place cannot hang the run; it is refused,
+  // as is anything else that is not a regular file, and a symbolic link to a missing
+  // file (its target is never created).
+  try {
+    file_ = OpenRegularFile(path, O_RDONLY, IfMissing::Create);
+  } catch (const IoError& refused) {
+    throw IoError("request file " + std::string(refused.what()));
+  }
   if (!file_.valid()) throw IoError(OpenFailure(path, errno));
   struct stat info {};
-  if (::fstat(file_.get(), &info) != 0)
-    throw IoError(Reason("cannot read request file", path, errno));
-  if (!S_ISREG(info.st_mode))
-    throw IoError("request file " + Shown(path) + " is not a regular file");
   const auto deadline = std::chrono::steady_clock::now() + kWriterLockWait;
   while (!FreeOfWriters(file_.get())) {
     if (std::chrono::steady_clock::now() >= deadline) {

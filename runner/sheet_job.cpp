@@ -2,8 +2,10 @@
 // row by row, the requests used in a cycle when a sheet has more labels than requests.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
+#include "common/errors.h"
 #include "common/number_text.h"
 #include "common/text.h"
 #include "runner/jobs.h"
@@ -112,6 +114,33 @@ class SheetPrinter {
   StoreLines store_;
 };
 
+// A start label is for the half-used sheet in the printer now, not for every sheet
+// after it: once the first sheet has printed, "FirstLabel" goes back to 1, and the
+// caller is told where this sheet started.
+void ForgetFirstLabel(RunContext& run, const FirstLabel& first) {
+  std::string line = "the sheet started at label " + std::to_string(first.cell);
+  try {
+    const std::optional<std::string> text = run.settings.Get(kRunnerSection, kFirstLabelKey);
+    if (!text || *text == "1") return;
+    line += " (" + std::string(kFirstLabelKey) + "=" + *text + ")";
+    run.settings.Save(kRunnerSection, kFirstLabelKey, "1");
+    line += "; it is set back to 1 for the next sheet";
+  } catch (const Failure& failure) {
+    line += "; " + std::string(kFirstLabelKey) +
+            " could not be set back to 1, so the next sheet starts there too: " + failure.what();
+  }
+  run.notice(line);
+}
+
+std::string Unprinted(int left, int records) {
+  const int from = records - left + 1;
+  return std::to_string(left) + " of " + std::to_string(records) + " requests did not fit: " +
+         (left == 1
+              ? "request " + std::to_string(from) + " was"
+              : "requests " + std::to_string(from) + " to " + std::to_string(records) + " were") +
+         " not printed";
+}
+
 }  // namespace
 
 void SheetJob(RunContext& run, std::int16_t sheetType) {
@@ -134,7 +163,8 @@ void SheetJob(RunContext& run, std::int16_t sheetType) {
 
   // The cycle runs over the whole records: with a few stray bytes after the last one
   // the count is fractional and would never be reached, printing a sheet per record.
-  int r = 0;  // the request record printed last
+  int r = 0;        // the request record printed last
+  int printed = 0;  // labels printed, counted over all sheets
   // The first sheet leaves the cells before the first label empty and prints as many
   // labels as a fresh sheet would, as far as the sheet goes.
   int start = first.cell;
@@ -145,11 +175,15 @@ void SheetJob(RunContext& run, std::int16_t sheetType) {
       ++r;
       if (r > records) r = 1;
       printer.PrintLabel(n, requests.records[r - 1], storeLine1);
+      ++printed;
     }
     run.surface.EndDoc();
+    if (sheet == 1) ForgetFirstLabel(run, first);
     start = 1;
     if (layout.type != kUserSheetType || layout.oneSheetOnly) break;
   }
+  // Requests are printed in order from the first, so the ones left are the last.
+  if (printed < records) run.notice(Unprinted(records - printed, records));
   throw EndRun{kExitPrinted, {}};
 }
 

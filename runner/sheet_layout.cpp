@@ -207,7 +207,7 @@ int LabelsPerSheet(const SheetLayout& layout, double count) {
 }
 
 FirstLabel ReadFirstLabel(const SettingsStore& settings, const SheetLayout& layout) {
-  const auto text = settings.Get(kSection, "FirstLabel");
+  const auto text = settings.Get(kSection, kFirstLabelKey);
   if (!text) return {};
   const int cells = layout.rows * layout.columns;
   double value = 0;
@@ -217,7 +217,7 @@ FirstLabel ReadFirstLabel(const SettingsStore& settings, const SheetLayout& layo
     value = 0;  // beyond any number: outside the sheet as well
   }
   if (value >= 1 && value <= cells && value == std::trunc(value)) return {int(value), {}};
-  return {1, Setting("FirstLabel", *text) + " is not a label of this sheet (1 to " +
+  return {1, Setting(kFirstLabelKey, *text) + " is not a label of this sheet (1 to " +
                  std::to_string(cells) + "); printing starts at label 1"};
 }
 

@@ -4,6 +4,7 @@
 // the settings (type 99). Lengths are held in twips (millimetres x 56.7).
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/settings_store.h"
@@ -68,7 +69,9 @@ int LabelsPerSheet(const SheetLayout& layout, double count);
 
 // The cell (from 1, row by row) the first sheet starts at, so that a half-used sheet can
 // be fed again: key "FirstLabel", 1 when absent. A value that is not a whole number of a
-// cell on the sheet starts at 1 and sets `notice` to one line naming it.
+// cell on the sheet starts at 1 and sets `notice` to one line naming it. The start label
+// is for one run: the sheet job sets it back to 1 once the first sheet has printed.
+inline constexpr std::string_view kFirstLabelKey = "FirstLabel";
 struct FirstLabel {
   int cell = 1;
   std::string notice;

@@ -14,6 +14,7 @@
 #include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "platform/qt_dialogs.h"
+#include "platform/window_system.h"
 #include "station/product_file_lock.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
@@ -41,7 +42,10 @@ int AnswerCommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (const int status = AnswerCommandLine(argc, argv); status >= 0) return status;
+  // No display: one line and status 1, not Qt's abort.
+  corvel::WindowSystemGuard windowSystem("tarewise");
   QApplication app(argc, argv);
+  windowSystem.Started();
   // What Qt did not take for itself is no option of ours.
   if (argc > 1) {
     std::fprintf(stderr, "tarewise: unknown argument \"%s\" (see tarewise --help)\n", argv[1]);

@@ -11,6 +11,7 @@
 #include "common/errors.h"
 #include "common/file_descriptor.h"
 #include "common/number_text.h"
+#include "common/regular_file.h"
 #include "common/text.h"
 
 namespace corvel {
@@ -224,7 +225,12 @@ bool Unchanged(const RecordFile& file, std::uint64_t n, std::uint64_t lengthBefo
 // of the record that lay within the file gets its old bytes. False when that fails too.
 bool PutBack(const std::string& path, std::uint64_t n, std::uint64_t lengthBefore,
              const RecordBytes& bytesBefore) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+  FileDescriptor file;
+  try {
+    file = OpenRegularFile(path, O_WRONLY, IfMissing::Fail);
+  } catch (const IoError&) {
+    return false;
+  }
   if (!file.valid()) return false;
   bool ok = ::ftruncate(file.get(), static_cast<off_t>(lengthBefore)) == 0;
   const std::uint64_t start = (n - 1) * kProductRecordLength;

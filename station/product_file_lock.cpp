@@ -7,13 +7,21 @@
 #include <filesystem>
 
 #include "common/errors.h"
+#include "common/regular_file.h"
 
 namespace corvel {
 
 FileDescriptor LockProductFile(const std::string& path) {
   // flock() and not fcntl() locks: the station opens and closes the file for every
   // write, and closing any descriptor of a file drops the process's fcntl() locks on it.
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644));
+  // Never blocks (a named pipe in the file's place would hold the station before its
+  // window); what is no regular file is not locked, and loading it says what it is.
+  FileDescriptor file;
+  try {
+    file = OpenRegularFile(path, O_RDONLY, IfMissing::Create);
+  } catch (const IoError&) {
+    return file;
+  }
   if (!file.valid()) return file;
   int locked;
   do

@@ -117,6 +117,11 @@ void ScaleLink::OnPortNumberChanged(int portNumber) {
   }
 }
 
+void ScaleLink::OnLabelRefused(const QString& reason) {
+  if (!view_.AutoprintChecked() || !timer1_.isActive()) return;  // not polling: no Autoprint
+  Fail(QStringLiteral("off: Autoprint label failed: %1").arg(reason));
+}
+
 void ScaleLink::StartWait(State state) {
   state_ = state;
   waitStarted_.start();
@@ -208,6 +213,7 @@ void ConnectScaleLink(StationWindow& window, ScaleLink& link) {
   QObject::connect(window.Check3, &QCheckBox::clicked, &link, &ScaleLink::OnScalesConnectedClicked);
   QObject::connect(&window, &StationWindow::portNumberChanged, &link,
                    &ScaleLink::OnPortNumberChanged);
+  QObject::connect(&window, &StationWindow::labelRefused, &link, &ScaleLink::OnLabelRefused);
 }
 
 }  // namespace corvel

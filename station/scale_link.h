@@ -66,6 +66,10 @@ class ScaleLink : public QObject {
   void OnScalesConnectedClicked(bool checked);
   // "On COM" left with a new number: closes the port; the next tick opens the new one.
   void OnPortNumberChanged(int portNumber);
+  // A label sent in the background was refused by the printer. Under Autoprint this is
+  // a failed automatic print, found late: polling goes off as for any print failure, so
+  // an unattended scale does not go on weighing goods without labels.
+  void OnLabelRefused(const QString& reason);
 
  signals:
   // A poll ended, with the frame evaluated or not (for tests and measurements).
@@ -96,8 +100,8 @@ class ScaleLink : public QObject {
   bool armed_ = false;
 };
 
-// Wires the window's Timer1 ticks, "Scales Connected" clicks and port number changes to
-// the link.
+// Wires the window's Timer1 ticks, "Scales Connected" clicks, port number changes and
+// refused labels to the link.
 void ConnectScaleLink(StationWindow& window, ScaleLink& link);
 
 }  // namespace corvel

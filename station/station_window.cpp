@@ -1,6 +1,5 @@
 #include "station/station_window.h"
 
-#include <QCloseEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QLayout>
@@ -10,7 +9,6 @@
 
 #include "common/errors.h"
 #include "common/number_text.h"
-#include "platform/cups_queue.h"
 #include "station/label_barcode.h"
 #include "station/label_layout.h"
 #include "station/scale_link.h"
@@ -95,6 +93,10 @@ void StationWindow::ConnectControls() {
   connect(Command1, &QPushButton::clicked, this, &StationWindow::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &StationWindow::Command2_Click);
   connect(Check1, &QCheckBox::clicked, this, &StationWindow::Check1_Click);
+  // The scale switched on again: a refused label is told again.
+  connect(Check3, &QCheckBox::clicked, this, [this](bool on) {
+    if (on) refusedLabels_ = 0;
+  });
   connect(List1, &QListWidget::itemDoubleClicked, this, &StationWindow::List1_DblClick);
 
   // The edit rule of each box, run when it loses the focus.
@@ -202,91 +204,6 @@ void StationWindow::SetScalesConnected(bool checked) {
   Check3->setChecked(checked);
 }
 
-void StationWindow::MakeBackgroundSurface() {
-  if (surface_ || !services_.makeBackgroundSurface) return;
-  Guarded("Labels cannot be printed", [&] {
-    // Sent off the window's thread: the window never waits for the print server. The
-    // printer is asked about its paper now, so the first label is laid out as every
-    // later one.
-    surface_ = services_.makeBackgroundSurface(
-        [this](const std::string& text, bool refused) {
-          QMetaObject::invokeMethod(
-              this, [this, shown = ToQ(text), refused] { LabelStatus(shown, refused); },
-              Qt::QueuedConnection);
-        },
-        [this](const QueueMedia& paper) {
-          QMetaObject::invokeMethod(
-              this, [this, paper] { PaperKnown(paper); }, Qt::QueuedConnection);
-        });
-  });
-}
-
-void StationWindow::PrintWeighedLabel() {
-  try {
-    MakeBackgroundSurface();
-    if (!surface_) {
-      if (!services_.makeSurface) throw PrintError("no printer is set up for labels");
-      surface_ = services_.makeSurface();
-    }
-    corvel::PrintWeighedLabel(CurrentLabelBoxes(), services_.settings, *surface_, services_.clock,
-                              job_);
-  } catch (const Failure&) {
-    throw;
-  } catch (const std::exception& error) {
-    throw PrintError(error.what());
-  }
-}
-
-void StationWindow::SetScaleStatus(const QString& text) {
-  scaleStatus_ = text;
-  UpdateStatusLine();
-}
-
-void StationWindow::UpdateStatusLine() {
-  QString text = "Labels go to " + ToQ(services_.target.Describe());
-  if (!paper_.isEmpty()) text += " (" + paper_ + ")";
-  if (!lastLabel_.isEmpty()) text += "; last label: " + lastLabel_;
-  if (!scaleStatus_.isEmpty()) text += "\nScale: " + scaleStatus_;
-  if (!settingsProblem_.isEmpty()) text += "\nSettings: " + settingsProblem_;
-  if (const std::string& problem = services_.target.calibration.problem; !problem.empty())
-    text += "\nCalibration: " + ToQ(problem);
-  StatusLine->setText(text);
-  StatusLine->setToolTip(text);
-}
-
-void StationWindow::ReportSettingsProblem(const std::string& problem) {
-  if (!settingsProblem_.isEmpty()) return;  // told once
-  settingsProblem_ = ToQ(problem);
-  UpdateStatusLine();
-  services_.messages.Inform("The settings could not be read: " + problem, "tarewise");
-}
-
-void StationWindow::LabelStatus(const QString& text, bool refused) {
-  lastLabel_ = text;
-  UpdateStatusLine();
-  if (refused) services_.messages.Inform("The label was not printed: " + FromQ(text), "tarewise");
-}
-
-void StationWindow::PaperKnown(const QueueMedia& paper) {
-  paper_ = ToQ(paper.Describe());
-  if (paper.dpi > 0) paper_ += ToQ(", " + GeneralNumber(paper.dpi) + " dpi");
-  UpdateStatusLine();
-  if (Preview) Preview->SetLabelSize(paper.widthMm, paper.heightMm);
-}
-
-void StationWindow::closeEvent(QCloseEvent* event) {
-  if (surface_) {
-    if (const int unsent = surface_->Unsent(kPrintServerTimeoutMs); unsent > 0) {
-      services_.messages.Inform(
-          std::to_string(unsent) + (unsent == 1 ? " label was" : " labels were") +
-              " not printed: the printer did not take " + (unsent == 1 ? "it" : "them") +
-              " before the station closed (" + FromQ(lastLabel_) + ")",
-          "tarewise");
-    }
-  }
-  QMainWindow::closeEvent(event);
-}
-
 void StationWindow::Guarded(const std::string& what, const std::function<void()>& action) {
   try {
     action();
@@ -385,6 +302,7 @@ void StationWindow::ShowSelected() {
 }
 
 void StationWindow::Command1_Click() {
+  refusedLabels_ = 0;  // the operator acts: a refusal of this label is told again
   Guarded("The label was not printed", [&] { PrintWeighedLabel(); });
 }
 

@@ -111,6 +111,9 @@ class StationWindow : public QMainWindow, public ScaleView {
   // "On COM" lost the focus: the port number changed (or was confirmed); the scale link
   // closes the port so the next poll opens this one.
   void portNumberChanged(int portNumber);
+  // A label sent in the background was refused (the printer's reason); emitted before
+  // the operator is told, so the scale link can stop Autoprint at once.
+  void labelRefused(const QString& reason);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -138,7 +141,10 @@ class StationWindow : public QMainWindow, public ScaleView {
   void Text13_LostFocus();
   void ShowSelected();
   void UpdateStatusLine();
-  // The fate of the last label sent in the background; a refusal is also a message.
+  // The fate of the last label sent in the background. The first refusal is also a
+  // message; later ones only count on the status line until the operator acts again
+  // (presses "Print" or switches the scale on), so a run of refused labels is one
+  // message, not one box over the other per label.
   void LabelStatus(const QString& text, bool refused);
   // The printer's paper as it reported it: shown on the status line and in the preview.
   void PaperKnown(const QueueMedia& paper);
@@ -158,7 +164,8 @@ class StationWindow : public QMainWindow, public ScaleView {
   QString scaleStatus_;
   QString settingsProblem_;
   QString lastLabel_;
-  QString paper_;  // "76.2 x 50.8 mm, 203 dpi" once the printer has said
+  int refusedLabels_ = 0;  // since the operator was last told
+  QString paper_;          // "76.2 x 50.8 mm, 203 dpi" once the printer has said
 };
 
 }  // namespace corvel

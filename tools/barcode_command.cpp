@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -23,6 +22,8 @@
 #include "common/errors.h"
 #include "common/print_surface.h"
 #include "common/printer_target.h"
+#include "common/regular_file.h"
+#include "common/whole_file.h"
 #include "platform/printing.h"
 #include "tools/barcode_jsonl.h"
 #include "tools/subcommands.h"
@@ -147,45 +148,44 @@ bool ResolveOutput(const std::string& name, std::string& resolved, std::string& 
     resolved = target;
   }
   if (S_ISREG(info.st_mode)) return true;
-  const char* kind = S_ISDIR(info.st_mode)                            ? "a folder"
-                     : S_ISFIFO(info.st_mode)                         ? "a FIFO"
-                     : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
-                     : S_ISSOCK(info.st_mode)                         ? "a socket"
-                                                                      : "something else";
-  problem = (resolved == name ? name : name + " leads to " + resolved + ", which") + " is " + kind +
-            ", not a regular file; give a new file name or a regular file";
+  problem = (resolved == name ? name : name + " leads to " + resolved + ", which") + " is " +
+            FileKind(info.st_mode) + ", not a regular file; give a new file name or a regular file";
   return false;
 }
 
-// Replaces `path` whole: written beside it under a temporary name and renamed over it,
-// so a failed write (full disk, file size limit) leaves the old file as it was.
-void WriteWholeFile(const std::string& path, const QByteArray& bytes) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    const std::string reason = file.errorString().toStdString();
-    file.cancelWriting();
-    throw IoError("cannot write " + path + ": " + reason);
-  }
+// A private folder beside `target` (on its file system, so a rename from it into place
+// is atomic) where a drawing is made; removed with whatever it holds when it goes.
+std::unique_ptr<QTemporaryDir> WorkFolderBeside(const std::string& target) {
+  const std::size_t slash = target.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  auto work =
+      std::make_unique<QTemporaryDir>(QString::fromStdString(folder) + "/.corvel-barcode-XXXXXX");
+  if (!work->isValid())
+    throw IoError("cannot write " + target + ": " + work->errorString().toStdString());
+  return work;
 }
 
-// The whole of a file drawn into the work folder; `complete` says how a whole one ends
-// (a file cut short by a full disk is not passed on).
-QByteArray ReadDrawnFile(const QString& path, const QByteArray& ending, const char* what) {
+// A drawn file must end as a whole one does: one cut short by a full disk is not put in
+// place of the user's file.
+void CheckDrawnFile(const QString& path, const QByteArray& ending, const char* what) {
   QFile file(path);
   QByteArray bytes;
   if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
   if (!bytes.trimmed().endsWith(ending))
     throw IoError(std::string("the ") + what + " was not written completely (disk full?)");
-  return bytes;
 }
 
+// Each drawing is made in a work folder beside the file it replaces and renamed over it
+// only once it is complete and on the disk, so a failure (full disk, file size limit)
+// leaves the old file as it was.
 int DrawFiles(BarcodeJob& job, const std::string& pdfPath, const std::string& pngPath, int dpi) {
-  QTemporaryDir work;
-  if (!work.isValid()) throw IoError("cannot make a temporary folder");
-  const QString pdf = DrawToPdfFolder(job, work.filePath("pdf"));
-  const QByteArray pdfBytes = ReadDrawnFile(pdf, "%%EOF", "PDF document");
+  const auto pdfWork = WorkFolderBeside(pdfPath.empty() ? pngPath : pdfPath);
+  const QString pdf = DrawToPdfFolder(job, pdfWork->filePath("pdf"));
+  CheckDrawnFile(pdf, "%%EOF", "PDF document");
   if (!pngPath.empty()) {
-    const QString prefix = work.filePath("image");
+    const auto pngWork = WorkFolderBeside(pngPath);
+    const QString prefix = pngWork->filePath("image");
     QProcess render;
     render.start("pdftoppm",
                  {"-png", "-gray", "-singlefile", "-r", QString::number(dpi), pdf, prefix});
@@ -193,11 +193,10 @@ int DrawFiles(BarcodeJob& job, const std::string& pdfPath, const std::string& pn
         render.exitCode() != 0)
       throw PrintError("pdftoppm could not render the symbol");
     // A PNG ends with its IEND chunk and that chunk's CRC.
-    const QByteArray png =
-        ReadDrawnFile(prefix + ".png", QByteArray("IEND\xae\x42\x60\x82", 8), "PNG image");
-    WriteWholeFile(pngPath, png);
+    CheckDrawnFile(prefix + ".png", QByteArray("IEND\xae\x42\x60\x82", 8), "PNG image");
+    ReplaceWithFinishedFile((prefix + ".png").toStdString(), pngPath);
   }
-  if (!pdfPath.empty()) WriteWholeFile(pdfPath, pdfBytes);
+  if (!pdfPath.empty()) ReplaceWithFinishedFile(pdf.toStdString(), pdfPath);
   return 0;
 }
 

@@ -6,15 +6,17 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QString>
+#include <QByteArray>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "common/file_descriptor.h"
 #include "common/number_text.h"
+#include "common/regular_file.h"
 #include "common/settings_sections.h"
 #include "platform/serial_line.h"
 #include "runner/request_files.h"
@@ -59,6 +61,13 @@ void CountRecords(DoctorReport& report, const std::string& what, long long size,
                 " bytes at the end (odd length)");
 }
 
+// The scale check sends one ENQ: only ever into a serial line, a character device, never
+// into a file (or a pipe) that COM<n> names by mistake, whose first byte it would
+// overwrite.
+bool IsSerialDevice(mode_t mode) {
+  return S_ISCHR(mode);
+}
+
 }  // namespace
 
 bool CheckSettingsFile(DoctorReport& report, const std::string& path,
@@ -68,16 +77,28 @@ bool CheckSettingsFile(DoctorReport& report, const std::string& path,
     report.Warn("settings file " + path + " does not exist: every program runs on defaults");
     return true;
   }
-  QFile file(QString::fromStdString(path));
-  if (S_ISDIR(info.st_mode) || !file.open(QIODevice::ReadOnly)) {
-    report.Fail(
-        "settings file " + path + " cannot be read: " +
-        (S_ISDIR(info.st_mode) ? std::string("it is a folder") : file.errorString().toStdString()));
+  // Read without blocking: a named pipe (or anything else that is not a regular file) in
+  // the file's place is reported, not waited on.
+  std::string problem;
+  std::string text;
+  try {
+    const FileDescriptor file = OpenRegularFile(path, O_RDONLY, IfMissing::Fail);
+    std::optional<std::string> bytes;
+    if (file.valid()) bytes = ReadWhole(file);
+    if (bytes)
+      text = std::move(*bytes);
+    else
+      problem = std::strerror(errno);
+  } catch (const std::exception& refused) {
+    problem = refused.what();
+  }
+  if (!problem.empty()) {
+    report.Fail("settings file " + path + " cannot be read: " + problem);
     return false;
   }
   report.Ok("settings file " + path);
   int lineNumber = 0;
-  for (QByteArray line : file.readAll().split('\n')) {
+  for (QByteArray line : QByteArray::fromStdString(text).split('\n')) {
     ++lineNumber;
     line = line.trimmed();
     if (line.isEmpty() || line.startsWith(';') || line.startsWith('#') || line.contains('='))
@@ -120,9 +141,22 @@ void CheckScale(DoctorReport& report, const DoctorSetUp& setUp) {
     report.Warn(name + ": no such device (a station may run without a scale)");
     return;
   }
-  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  const auto notADevice = [&](mode_t mode) {
+    report.Warn(name + ": is " + FileKind(mode) + ", not a serial device; not opened (set COM" +
+                std::to_string(port.number) + " to the scale's device)");
+  };
+  if (!IsSerialDevice(info.st_mode)) {
+    notADevice(info.st_mode);
+    return;
+  }
+  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     report.Warn(name + ": cannot be opened: " + std::strerror(errno));
+    return;
+  }
+  if (fstat(fd, &info) != 0 || !IsSerialDevice(info.st_mode)) {  // replaced since looked at
+    close(fd);
+    notADevice(info.st_mode);
     return;
   }
   termios tio{};

@@ -5,9 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -18,7 +18,9 @@
 
 #include "common/ini_settings_store.h"
 #include "runner/run_state.h"
+#include "runner/sheet_layout.h"
 #include "tools/requests/request_writer.h"
+#include "tools/run_settings.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
@@ -78,7 +80,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         problem = "--first wants a label number from 1, not \"" + first + "\"";
         return false;
       }
-      options.settings.push_back({std::string(kRunnerSection), "FirstLabel", first});
+      options.settings.push_back({std::string(kRunnerSection), std::string(kFirstLabelKey), first});
     } else if (arg == "--set") {
       std::string setting;
       if (!value(setting)) return false;
@@ -150,26 +152,30 @@ QString FindSheetwise() {
   return QStandardPaths::findExecutable("sheetwise");
 }
 
-int StartSheetwise() {
+// Starts sheetwise and returns its exit code. The settings chosen for this run are put
+// back however it ends; a signal that interrupted it ends the tool as 128 + its number.
+int StartSheetwise(RunSettings& runSettings, const PassSignalsOn& passOn) {
   const QString program = FindSheetwise();
+  int status = 1;
   if (program.isEmpty()) {
     std::fprintf(stderr, "corvel request: sheetwise not found beside corvel or on PATH\n");
-    return 1;
+  } else {
+    status = RunPassingSignalsOn(program.toStdString());
+    if (passOn.Received() != 0) {
+      std::fprintf(stderr, "corvel request: interrupted (signal %d)\n", passOn.Received());
+      status = 128 + passOn.Received();
+    } else if (status < 0) {
+      std::fprintf(stderr, "corvel request: sheetwise could not start or crashed\n");
+      status = 1;
+    }
   }
-  QProcess process;
-  process.setProcessChannelMode(QProcess::ForwardedChannels);
-  process.setInputChannelMode(QProcess::ForwardedInputChannel);
-  process.start(program, {});
-  if (!process.waitForStarted(-1)) {
-    std::fprintf(stderr, "corvel request: cannot start %s\n", qPrintable(program));
-    return 1;
+  try {
+    runSettings.Restore();
+  } catch (const Failure& failure) {
+    std::fprintf(stderr, "corvel request: %s\n", failure.what());
+    if (status == 0) status = 1;
   }
-  process.waitForFinished(-1);
-  if (process.exitStatus() != QProcess::NormalExit) {
-    std::fprintf(stderr, "corvel request: sheetwise crashed\n");
-    return 1;
-  }
-  return process.exitCode();
+  return status;
 }
 
 int RunRequest(const std::vector<std::string>& args) {
@@ -188,6 +194,8 @@ int RunRequest(const std::vector<std::string>& args) {
   }
   std::string text;
   if (!ReadInput(options.file, text, problem)) return Usage(problem);
+  // Past a file size limit a write must fail and say so, not end the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     RequestDescription request = IsJson(options, text) ? ParseRequestJson(text, options.cut)
                                                        : ParseRequestCsv(text, options.cut);
@@ -203,6 +211,9 @@ int RunRequest(const std::vector<std::string>& args) {
       return Usage("the request holds neither barcodes nor shelf cards");
     WriteRequestFiles(path, request, options.keepShelf);
 
+    // What the suite itself would set stays: "Path", "Barcodetype" and the description's
+    // settings. The options' keys are this tool's choice for one run of sheetwise, put
+    // back afterwards; without a run (--no-run) they are kept for the run to come.
     IniSettingsStore settings(IniSettingsStore::DefaultPath());
     std::map<std::string, std::vector<std::pair<std::string, std::string>>> bySection;
     bySection[std::string(kRunnerSection)].push_back({"Path", path});
@@ -210,16 +221,20 @@ int RunRequest(const std::vector<std::string>& args) {
     if (!type.empty()) bySection[std::string(kRunnerSection)].push_back({"Barcodetype", type});
     for (const SettingValue& setting : request.settings)
       bySection[setting.section].push_back({setting.key, setting.value});
-    for (const SettingValue& setting : options.settings)
-      bySection[setting.section].push_back({setting.key, setting.value});
+    if (!options.run) {
+      for (const SettingValue& setting : options.settings)
+        bySection[setting.section].push_back({setting.key, setting.value});
+    }
     for (const auto& [section, values] : bySection)
       settings.SaveMany(section, values);
+    const PassSignalsOn passOn;
+    RunSettings runSettings(settings, options.run ? options.settings : std::vector<SettingValue>{});
 
     std::fprintf(stderr, "corvel request: %zu barcode and %zu shelf records in %s%s\n",
                  request.barcodes ? request.barcodes->size() : 0,
                  request.shelf ? request.shelf->size() : 0, path.c_str(),
                  type.empty() ? "" : (", Barcodetype " + type).c_str());
-    return options.run ? StartSheetwise() : 0;
+    return options.run ? StartSheetwise(runSettings, passOn) : 0;
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "corvel request: %s\n", failure.what());
     return 1;

@@ -1,14 +1,18 @@
 // The scale line under faults, through a real QSerialPort on a pseudo-terminal: frames
 // that arrive in pieces, and the device vanishing and coming back. A vanished device
 // switches polling off, and ticking "Scales Connected" again picks the device up once it
-// is back. (Junk answers and frames: tests/serial/scale_test.cpp.)
+// is back. And the printer refusing the labels Autoprint sends. (Junk answers and frames:
+// tests/serial/scale_test.cpp.)
 #include <gtest/gtest.h>
 #include <malloc.h>
 
 #include <QFile>
 
+#include "platform/printing.h"
 #include "tests/faults/fault_support.h"
 #include "tests/serial/scale_test_support.h"
+#include "tests/station/station_test_support.h"
+#include "tests/support/cups_daemon.h"
 #include "tests/support/test_env.h"
 
 namespace corvel::test {
@@ -77,6 +81,66 @@ TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
   }
   EXPECT_LT(mallinfo2().uordblks, heapAfterSecond + 256 * 1024);
   EXPECT_TRUE(messages.messages.empty());
+}
+
+// The label roll has run out and the queue refuses every label; the print server is slow
+// to say so, so two Autoprint labels are on their way before the first refusal comes
+// back from the background sender. That refusal switches polling off and clears "Scales
+// Connected" as any failed Autoprint label does (an unattended counter must not go on
+// weighing goods without labels), and the operator gets one message for both, not one
+// box over the other per weighed item.
+TEST(SerialDeviceFaults, RefusedAutoprintLabelsStopPollingWithOneMessage) {
+  if (!CupsDaemon::Installed()) GTEST_SKIP() << "cupsd is not installed";
+  CupsDaemon daemon;
+  QString error;
+  ASSERT_TRUE(daemon.StartWithQueues({{"Roll", CupsDaemon::RollLabelPpd(), true}}, &error))
+      << error.toStdString();
+  daemon.SetClientEnvironment();
+  ASSERT_EQ(daemon.RunClient("cupsreject", {"-r", "roll empty", "Roll"}), 0);
+
+  const QString folder = MakeTempFolder();
+  WriteAllBytes(folder + "/pdlist", ProductFileBytes(1));
+  MemorySettingsStore settings;
+  ScaleSimulator scale;
+  scale.SetReadings(ParseScaleReading("0"));
+  for (const char* load : {"1.235", "0", "2.500"})  // two loads; the last reading repeats
+    scale.AddReadings(ParseScaleReading(load));
+  scale.Start();
+  settings.Save(kStationSection, "COM1", scale.DevicePath());
+  FakeMessages messages;
+  const FixedClock clock(MakeLocalTime(2026, 12, 6, 9));
+  PrinterTarget target;
+  target.kind = PrinterTarget::Kind::CupsQueue;
+  target.queue = "Roll";
+  target.program = "tarewise";
+  target.pageWidthMm = 60;
+  target.pageHeightMm = 40;
+  StationServices services{settings, messages, clock,
+                           target,   {},       (folder + "/pdlist").toStdString()};
+  services.makeBackgroundSurface = [target](PrintStatus status, PaperReport paper) {
+    return MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
+  };
+  StationWindow window(std::move(services));
+  window.Check2->setChecked(true);  // Autoprint
+  daemon.Freeze();
+  ScaleLink link(window, *window.Timer1, settings, 1);
+  ConnectScaleLink(window, link);
+  window.Check3->click();  // "Scales Connected" ticked
+  // The second load's label is sent in the poll that shows its weight.
+  ASSERT_TRUE(WaitUntil([&] { return window.Text4->text() == "2.500 KG"; }));
+  daemon.Thaw();
+
+  ASSERT_TRUE(WaitUntil([&] {
+    return window.StatusLine->text().contains("2 labels not printed") ||
+           messages.messages.size() >= 2;
+  })) << window.StatusLine->text().toStdString();
+  EXPECT_FALSE(window.Timer1->isActive());
+  EXPECT_FALSE(window.Check3->isChecked());
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_NE(messages.messages[0].find("Autoprint has stopped"), std::string::npos)
+      << messages.messages[0];
+  EXPECT_TRUE(window.StatusLine->text().contains("Autoprint label failed"))
+      << window.StatusLine->text().toStdString();
 }
 
 }  // namespace

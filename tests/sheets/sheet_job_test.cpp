@@ -23,8 +23,9 @@ std::vector<int> Cycle(int first, int labels, int count) {
 }
 
 // Requests "Item 1".. priced "$1.00".. with distinct EAN-13 codes. The first sheet starts
-// at its FirstLabel cell; every bar and text stays inside the cell of its label (cells
-// taken row by row; texts are centred half a column gap left of the bars).
+// at its FirstLabel cell, for this run only; every bar and text stays inside the cell of
+// its label (cells taken row by row; texts are centred half a column gap left of the
+// bars). Requests a sheet leaves unprinted are counted on standard error.
 TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
   // A 9-point price fits the 13-row cells (the default 12 points does not).
   const Settings grid65 = {
@@ -38,20 +39,24 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
     std::vector<std::vector<int>> sheets;  // the request of every label on each sheet
     int firstCell = 1;
     int strayBytes = 0;  // after the last record
+    // What the run says on standard error: requests left unprinted, the label it
+    // started at (FirstLabel is then set back to 1 for the next run).
+    std::vector<std::string> said = {};
   } cases[] = {
       // clang-format off
       {44, {}, 22, {Cycle(1, 22, 22)}},  // half a sheet
       {44, {}, 23, {Cycle(1, 44, 23)}},  // the whole sheet, and one sheet only
+      {44, {}, 45, {Cycle(1, 44, 45)}, 1, 0, {"1 of 45 requests did not fit: request 45 was not printed"}},
       {84, {}, 3, {Cycle(1, 42, 3)}},
       {99, {{"numofrows", "1"}, {"numofcolumns", "1"}}, 1, {{1}}},
       // Until a sheet ends on the last request; stray bytes once made a sheet per record.
       {99, grid65, 5, {Cycle(1, 32, 5), Cycle(3, 32, 5), Cycle(5, 32, 5), Cycle(2, 32, 5), Cycle(4, 32, 5)}},
       {99, grid65, 130, {Cycle(1, 65, 130), Cycle(66, 65, 130)}, 1, 7},
       // A half-used sheet fed again: as many labels as a fresh sheet, as far as it goes.
-      {44, {{"FirstLabel", "21"}}, 30, {Cycle(1, 24, 30)}, 21},
-      {44, {{"FirstLabel", "30"}}, 3, {Cycle(1, 15, 3)}, 30},
-      {44, {{"FirstLabel", "44"}}, 3, {{1}}, 44},
-      {99, grid65From60, 5, {Cycle(1, 6, 5), Cycle(2, 32, 5), Cycle(4, 32, 5)}, 60},
+      {44, {{"FirstLabel", "21"}}, 30, {Cycle(1, 24, 30)}, 21, 0, {"started at label 21", "6 of 30 requests did not fit"}},
+      {44, {{"FirstLabel", "30"}}, 3, {Cycle(1, 15, 3)}, 30, 0, {"started at label 30"}},
+      {44, {{"FirstLabel", "44"}}, 3, {{1}}, 44, 0, {"started at label 44", "2 of 3 requests did not fit: requests 2 to 3 were not printed"}},
+      {99, grid65From60, 5, {Cycle(1, 6, 5), Cycle(2, 32, 5), Cycle(4, 32, 5)}, 60, 0, {"started at label 60"}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -61,7 +66,15 @@ TEST(SheetJobTest, RequestsFillTheCellsInACycle) {
                                           QByteArray(c.strayBytes, ' '));
     for (const auto& [key, value] : c.settings)
       sheet.settings.Save(kRunnerSection, key, value);
+    std::vector<std::string> said;
+    sheet.run.notice = [&said](const std::string& line) { said.push_back(line); };
     EXPECT_EQ(sheet.Ends([&c](RunContext& run) { SheetJob(run, c.type); }), kExitPrinted);
+    ASSERT_EQ(said.size(), c.said.size()) << (said.empty() ? "" : said.front());
+    for (std::size_t i = 0; i < said.size(); ++i)
+      EXPECT_NE(said[i].find(c.said[i]), std::string::npos) << said[i];
+    EXPECT_EQ(sheet.settings.Get(kRunnerSection, "FirstLabel"),
+              c.settings.count("FirstLabel") ? std::optional<std::string>("1") : std::nullopt)
+        << "a start label applies to one run";
     EXPECT_EQ(sheet.surface.EndedDocuments(), int(c.sheets.size())) << "one document per sheet";
 
     const SheetLayout l = LoadSheetLayout(sheet.settings, c.type);

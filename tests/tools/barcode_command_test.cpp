@@ -88,8 +88,8 @@ TEST(BarcodeCommand, WritesOnlyWholeRegularFiles) {
     if (row.exitCode == 0) {
       EXPECT_EQ(test::DecodeBarcodes(out.canonicalFilePath()), QStringList{"0000000000017"});
     }
-    for (const QString& name :
-         QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::System |
+                                                      QDir::Hidden | QDir::NoDotAndDotDot))
       EXPECT_TRUE(name == "out" || name == "t" || name == "f")
           << "left behind: " << name.toStdString();
   }

@@ -1,6 +1,8 @@
 // "corvel doctor" run as a program on prepared set-ups, good and broken: each finding
-// is one line with its level, and the exit status says whether anything FAILed.
+// is one line with its level, the exit status says whether anything FAILed, and nothing
+// it looks at is written to.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 
@@ -19,6 +21,7 @@ TEST(DoctorCommand, GoodAndBrokenSetUps) {
     QByteArray barprint;  // bytes of the request file in the runner's folder
     int exitCode;
     std::vector<const char*> lines;  // lines (or their starts) the report holds
+    bool settingsPipe = false;       // a named pipe in place of the settings file
   } rows[] = {
       {"[Zebra]\nPdfFolder=@/pdf\nCOM1=#\n[Printer]\nPdfFolder=@/pdf\n[Quorrel]\nPath=@\n"
        "[Calibration PDF]\nDpi=203\n",
@@ -41,6 +44,13 @@ TEST(DoctorCommand, GoodAndBrokenSetUps) {
         "[Calibration Zebra] Dpi=lots is not a number", "WARN settings file line 5 is neither",
         "WARN [Zebra] BarcodeLefte=left reads as 0", "WARN scale on ", "and a partial record of 1",
         "WARN quiet zone of the station's label"}},
+      // The scale check sends ENQ into a serial device only, never into a file.
+      {"[Zebra]\nPdfFolder=@/pdf\nCOM1=@/pdlist\n[Printer]\nPdfFolder=@/pdf\n",
+       300,
+       {},
+       0,
+       {"WARN scale on @/pdlist (COM1): is a regular file, not a serial device"}},
+      {"", 300, {}, 1, {"FAIL settings file", "Corvel.ini is a named pipe"}, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.exitCode);
@@ -49,16 +59,22 @@ TEST(DoctorCommand, GoodAndBrokenSetUps) {
     QByteArray settings = row.settings;
     settings.replace('@', root.toUtf8())
         .replace('#', QByteArray::fromStdString(scale.DevicePath()));
-    test::WriteFile(config + "/Corvel/Corvel.ini", settings);
+    if (row.settingsPipe)
+      ASSERT_EQ(::mkfifo((config + "/Corvel/Corvel.ini").toUtf8().constData(), 0600), 0);
+    else
+      test::WriteFile(config + "/Corvel/Corvel.ini", settings);
     test::WriteFile(root + "/pdlist", QByteArray(row.pdlistBytes, ' '));
     if (!row.barprint.isEmpty()) test::WriteFile(root + "/Barprint", row.barprint);
     const test::RunResult run =
         test::RunProgram(test::BuiltProgram("corvel"), {"doctor", "--station-folder", root}, {},
                          {"XDG_CONFIG_HOME=" + config, "CUPS_SERVER=" + root + "/no-print-server"});
+    ASSERT_TRUE(run.finished) << "the doctor hung";
     const QString out = QString::fromUtf8(run.out);
     EXPECT_EQ(run.exitCode, row.exitCode) << out.toStdString();
     for (const char* line : row.lines)
-      EXPECT_TRUE(out.contains(line)) << line << "\nin:\n" << out.toStdString();
+      EXPECT_TRUE(out.contains(QString(line).replace("@", root))) << line << "\nin:\n"
+                                                                  << out.toStdString();
+    EXPECT_EQ(test::ReadFile(root + "/pdlist"), QByteArray(row.pdlistBytes, ' ')) << "written to";
     for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
       EXPECT_TRUE(line.startsWith("OK ") || line.startsWith("WARN ") || line.startsWith("FAIL "))
           << line.toStdString();

@@ -1,9 +1,15 @@
 // Listing request files as readable rows (the request command's "--dump").
 #include "tools/requests/request_writer.h"
 
-#include <QFile>
-#include <cstdio>
+#include <fcntl.h>
 
+#include <QByteArray>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "common/regular_file.h"
 #include "common/text.h"
 
 namespace corvel {
@@ -31,16 +37,25 @@ std::string Quoted(const std::string& field) {
 std::string DumpRequests(const std::string& folder, bool layouts) {
   std::string out;
   const auto describe = [&](const std::string& path, std::size_t length, QByteArray& bytes) {
-    QFile file(QString::fromStdString(path));
-    if (!file.exists()) {
+    // Never blocks on a named pipe in the request's place, and never creates the file.
+    FileDescriptor file;
+    try {
+      file = OpenRegularFile(path, O_RDONLY, IfMissing::Fail);
+    } catch (const IoError& refused) {
+      out += std::string(refused.what()) + "\n";
+      return false;
+    }
+    if (!file.valid() && errno == ENOENT) {
       out += path + ": missing\n";
       return false;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-      out += path + ": " + file.errorString().toStdString() + "\n";
+    std::optional<std::string> whole;
+    if (file.valid()) whole = ReadWhole(file);
+    if (!whole) {
+      out += path + ": " + std::strerror(errno) + "\n";
       return false;
     }
-    bytes = file.readAll();
+    bytes = QByteArray::fromStdString(*whole);
     const std::size_t records = static_cast<std::size_t>(bytes.size()) / length;
     const std::size_t rest = static_cast<std::size_t>(bytes.size()) % length;
     out += path + ": " + std::to_string(records) + (records == 1 ? " record" : " records") + " (" +

@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -15,6 +14,7 @@
 #include "common/number_text.h"
 #include "common/settings_store.h"
 #include "common/text.h"
+#include "common/whole_file.h"
 
 namespace corvel {
 namespace {
@@ -329,14 +329,13 @@ RequestDescription ParseRequestCsv(std::string_view csv, bool cut) {
 
 template <typename Record>
 void WriteRequestFile(const std::string& path, const std::vector<Record>& records) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly))
-    throw IoError("cannot write " + path + ": " + file.errorString().toStdString());
+  // Every write checked and the data on the disk before the rename: a full disk fails
+  // here and leaves the old request, never a request cut short.
+  WholeFileWriter file(path);
   for (const Record& record : records)
-    file.write(reinterpret_cast<const char*>(record.bytes.data()),
-               static_cast<qint64>(record.bytes.size()));
-  if (!file.commit())
-    throw IoError("cannot write " + path + ": " + file.errorString().toStdString());
+    file.Write(
+        std::string_view(reinterpret_cast<const char*>(record.bytes.data()), record.bytes.size()));
+  file.Commit();
 }
 
 template void WriteRequestFile(const std::string&, const std::vector<BarcodeRequestRecord>&);
