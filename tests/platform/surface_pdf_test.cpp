@@ -4,7 +4,9 @@
 // without a print server.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QMap>
 #include <QRegularExpression>
@@ -140,6 +142,18 @@ TEST(SurfacePdf, FailuresAreReportedAndLeaveNothing) {
 
   PrinterTarget chosen = PdfTarget(folder + "/out");
   chosen.pdfFile = chosen.pdfFolder + "/labels.pdf";
+  QDir().mkpath(folder + "/out");
+  // Work files a killed run left an hour ago go; one of a run under way stays.
+  for (const char* name : {"/out/.document-old.partial", "/out/.document-new.partial"}) {
+    QFile work(folder + name);
+    ASSERT_TRUE(work.open(QIODevice::WriteOnly) && work.write("%") == 1);
+  }
+  QFile stale(folder + "/out/.document-old.partial");
+  ASSERT_TRUE(stale.open(QIODevice::ReadWrite) &&
+              stale.setFileTime(QDateTime::currentDateTime().addSecs(-7200),
+                                QFileDevice::FileModificationTime));
+  stale.close();
+
   QtPrintSurface surface(chosen);
   for (int line = 0; line < 40; ++line)
     surface.Print("Line " + std::to_string(line) + " of a label with some text", true);
@@ -149,10 +163,16 @@ TEST(SurfacePdf, FailuresAreReportedAndLeaveNothing) {
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   EXPECT_THROW(surface.EndDoc(), PrintError);
   setrlimit(RLIMIT_FSIZE, &old);
-  EXPECT_TRUE(AllEntries(folder + "/out").isEmpty());
+  EXPECT_EQ(AllEntries(folder + "/out"), QStringList{".document-new.partial"});
   surface.Print("whole", true);
   surface.EndDoc();
-  EXPECT_EQ(AllEntries(folder + "/out"), QStringList{"labels.pdf"});
+  EXPECT_EQ(AllEntries(folder + "/out"), (QStringList{".document-new.partial", "labels.pdf"}));
+  // Readable as the user's umask allows, as any file the user makes.
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  struct stat made {};
+  ASSERT_EQ(::stat((folder + "/out/labels.pdf").toLocal8Bit().constData(), &made), 0);
+  EXPECT_EQ(made.st_mode & 0777, 0666 & ~mask);
 }
 
 // Only an unnamed printer on a machine with no print server at all (or one without
@@ -162,7 +182,7 @@ TEST(ChoosePrinterTarget, OnlyAMachineWithoutAPrintServerFallsBack) {
   using S = PrintServerState;
   // Server state, a print server installed, documents go to the PDF folder.
   const std::tuple<S, bool, bool> rows[] = {
-      {S::HasPrinters, true, false}, {S::Silent, true, false},  {S::NoPrinters, true, true},
+      {S::HasPrinters, true, false}, {S::Silent, true, false}, {S::NoPrinters, true, true},
       {S::Absent, true, false},      {S::Absent, false, true},
   };
   for (const auto& [state, installed, fallback] : rows)
