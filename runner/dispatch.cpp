@@ -11,6 +11,7 @@
 #include "common/printer_calibration.h"
 #include "common/text.h"
 #include "platform/printing.h"
+#include "runner/job_table.h"
 #include "runner/jobs.h"
 
 namespace corvel {
@@ -39,35 +40,6 @@ bool ReadBoolSetting(const SettingsStore& settings, std::string_view section, st
     throw Failure("setting " + std::string(section) + "/" + std::string(key) + " " + Quoted(*text) +
                   " is neither True nor False");
   return *value;
-}
-
-// The key naming the printer of a job, read before "PrinterName": a shop with a roll
-// printer and a page printer routes each job to its own.
-std::string_view JobPrinterKey(std::string_view selector) {
-  if (selector == "Z") return "PrinterNameZ";
-  if (selector == "P") return "PrinterNameP";
-  if (selector == "P20") return "PrinterNameP20";
-  if (selector == "S1") return "PrinterNameS1";
-  if (selector == "S2") return "PrinterNameS2";
-  if (selector == "S3") return "PrinterNameS3";
-  if (selector.find('S') == 0) return {};
-  return "PrinterNameSheet";
-}
-
-// The printer target for the job, with the job's page size for PDF documents.
-PrinterTarget TargetFor(const SettingsStore& settings, std::string_view selector) {
-  const JobPageDefault page = PageDefaultFor(selector);
-  PrinterTarget target = ChoosePrinterTarget(settings, kPrinterSection, kProgram, page.widthMm,
-                                             page.heightMm, JobPrinterKey(selector));
-  if (const auto text = settings.Get(kPrinterSection, page.key)) {
-    const auto size = ParsePageSizeMm(*text);
-    if (!size)
-      throw Failure("setting Printer/" + page.key + " \"" + *text +
-                    "\" is not WIDTHxHEIGHT in millimetres");
-    target.pageWidthMm = size->first;
-    target.pageHeightMm = size->second;
-  }
-  return target;
 }
 
 // Shows the print dialog. Cancel ends the run; the chosen copies become the run's
@@ -115,7 +87,7 @@ RunOutcome ShelfRequest(Session& session, const std::string& selector) {
   SettingsStore& settings = session.services.settings;
   const bool display = ReadBoolSetting(settings, kPrinterSection, "Display", false);
   RunState state;
-  state.ShelfPaperSize = selector == "S3" ? kPaperUser : kPaperA5;
+  state.ShelfPaperSize = static_cast<std::int16_t>(JobFor(selector).paper);
   state.ShelfLayoutCode = FixedText(FirstChars(selector, 2), 2);
   PrinterTarget target = TargetFor(settings, selector);
   state.Copies = 1;
@@ -162,8 +134,9 @@ RunOutcome BarcodeRequest(Session& session, const std::string& selector) {
   PrinterTarget target = TargetFor(session.services.settings, selector);
   session.armed = true;
   const std::int16_t copies = ConfirmPrinter(session.services, target);
+  const JobKind kind = JobFor(selector).kind;
   std::optional<std::int16_t> sheetType;
-  if (selector != "Z" && selector != "P" && selector != "P20") {
+  if (kind == JobKind::Sheet) {
     try {
       sheetType = ReadSheetType(selector);
     } catch (const OverflowError&) {
@@ -175,15 +148,21 @@ RunOutcome BarcodeRequest(Session& session, const std::string& selector) {
   RunContext run = MakeContext(session, target);
   run.state.Copies = copies;
   const RunnerJobs& jobs = session.services.jobs;
-  if (selector == "Z") {
-    jobs.rollLabels(run);
-  } else if (selector == "P") {
-    jobs.pages(run, 10);
-  } else if (selector == "P20") {
-    jobs.pages(run, 20);
-  } else {
-    run.state.SheetType = *sheetType;
-    jobs.sheets(run, *sheetType);
+  switch (kind) {
+    case JobKind::RollLabels:
+      jobs.rollLabels(run);
+      break;
+    case JobKind::TenPerPage:
+      jobs.pages(run, 10);
+      break;
+    case JobKind::TwentyPerPage:
+      jobs.pages(run, 20);
+      break;
+    case JobKind::Sheet:
+    case JobKind::ShelfCards:  // not reached: shelf selectors go to ShelfRequest
+      run.state.SheetType = *sheetType;
+      jobs.sheets(run, *sheetType);
+      break;
   }
   return {kExitPrinted, ""};
 }
@@ -198,7 +177,7 @@ RunOutcome RunSheetwise(RunnerServices& services) {
   Session session{services, nullptr};
   try {
     const std::string selector = services.settings.GetOr(kRunnerSection, "Barcodetype", " ");
-    if (selector.find('S') == 0) return ShelfRequest(session, selector);
+    if (JobFor(selector).kind == JobKind::ShelfCards) return ShelfRequest(session, selector);
     return BarcodeRequest(session, selector);
   } catch (const EndRun& end) {
     if (end.exitCode != kExitPrinted) Abandon(session);
@@ -211,12 +190,19 @@ RunOutcome RunSheetwise(RunnerServices& services) {
   }
 }
 
-JobPageDefault PageDefaultFor(std::string_view selector) {
-  if (selector == "Z") return {"PdfPageSizeZ", 60, 40};
-  if (selector == "P") return {"PdfPageSizeP", 210, 297};
-  if (selector == "P20") return {"PdfPageSizeP20", 210, 297};
-  if (selector.find('S') == 0) return {"PdfPageSizeS3", 105, 148};
-  return {"PdfPageSizeSheet", 210, 297};
+PrinterTarget TargetFor(const SettingsStore& settings, std::string_view selector) {
+  const JobSpec& job = JobFor(selector);
+  PrinterTarget target = ChoosePrinterTarget(settings, kPrinterSection, kProgram, job.pageWidthMm,
+                                             job.pageHeightMm, job.printerKey);
+  if (const auto text = settings.Get(kPrinterSection, job.pageKey)) {
+    const auto size = ParsePageSizeMm(*text);
+    if (!size)
+      throw Failure("setting Printer/" + std::string(job.pageKey) + " \"" + *text +
+                    "\" is not WIDTHxHEIGHT in millimetres");
+    target.pageWidthMm = size->first;
+    target.pageHeightMm = size->second;
+  }
+  return target;
 }
 
 std::optional<std::int16_t> ReadSheetType(std::string_view selector) {

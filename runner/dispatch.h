@@ -52,15 +52,12 @@ struct RunOutcome {
 // printed and one in progress is abandoned.
 RunOutcome RunSheetwise(RunnerServices& services);
 
-// The page size a job's documents get on a PDF target when no dialog chooses one:
-// key "PdfPageSize<job>" in section "Printer" (for example PdfPageSizeZ=60x40), else the
-// general key "PdfPageSize", else the job's own default.
-struct JobPageDefault {
-  std::string key;  // "PdfPageSizeZ", "PdfPageSizeP", ...
-  double widthMm;
-  double heightMm;
-};
-JobPageDefault PageDefaultFor(std::string_view selector);
+// Where the job a selector names prints: the queue of its own printer key, else
+// "PrinterName", else the default printer (ChoosePrinterTarget), with the page size of
+// its PDF documents from its page-size key ("PdfPageSizeZ=60x40"), else the general key
+// "PdfPageSize", else the job's own default (runner/job_table.h). Throws Failure for a
+// page-size key that does not read.
+PrinterTarget TargetFor(const SettingsStore& settings, std::string_view selector);
 
 // A sheet selector read as a whole number: blanks around it allowed, a fraction rounds
 // to the nearest whole number (halves to even). Nothing when the text is not a number.

@@ -93,6 +93,17 @@ constexpr SheetPreset kSheetPresets[] = {
 };
 // clang-format on
 
+}  // namespace
+
+std::vector<std::int16_t> BuiltInSheetTypes() {
+  std::vector<std::int16_t> types;
+  for (const SheetPreset& preset : kSheetPresets)
+    types.push_back(preset.type);
+  return types;
+}
+
+namespace {
+
 // A type without a preset keeps the base values and so has no grid.
 void LoadBuiltIn(SheetLayout& layout, std::int16_t sheetType) {
   layout.centreBarcode = true;

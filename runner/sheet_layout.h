@@ -45,6 +45,9 @@ struct SheetLayout {
   bool printUpcEDigits = true;
 };
 
+// The sheet types with a built-in layout (44, 65, 84), in ascending order.
+std::vector<std::int16_t> BuiltInSheetTypes();
+
 // The layout of `sheetType` with the settings of section "Quorrel". A type other than
 // 44, 65, 84 and 99 keeps the base values and has no grid (rows and columns 0). Throws
 // OverflowError when a type-99 module width or bar height is beyond 16 bits.

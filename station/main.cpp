@@ -17,6 +17,7 @@
 #include "platform/window_system.h"
 #include "station/product_file_lock.h"
 #include "station/scale_link.h"
+#include "station/station_setup.h"
 #include "station/station_window.h"
 #include "tarewise_help.h"
 
@@ -75,11 +76,10 @@ int main(int argc, char** argv) {
   std::string settingsProblem;
   corvel::PrinterTarget target;
   try {
-    target = corvel::ChoosePrinterTarget(settings, corvel::kStationSection, "tarewise", 60, 40);
+    target = corvel::StationTarget(settings);
   } catch (const std::exception& error) {
     settingsProblem = error.what();
-    target = corvel::ChoosePrinterTarget(corvel::MemorySettingsStore(), corvel::kStationSection,
-                                         "tarewise", 60, 40);
+    target = corvel::StationTarget(corvel::MemorySettingsStore());
   }
 
   corvel::StationServices services{settings, messages, clock, target,

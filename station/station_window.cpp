@@ -10,8 +10,10 @@
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "station/label_barcode.h"
+#include "station/label_box_table.h"
 #include "station/label_layout.h"
 #include "station/scale_link.h"
+#include "station/station_setup.h"
 #include "station/window_controls.h"
 
 namespace corvel {
@@ -100,18 +102,16 @@ void StationWindow::ConnectControls() {
   connect(List1, &QListWidget::itemDoubleClicked, this, &StationWindow::List1_DblClick);
 
   // The edit rule of each box, run when it loses the focus.
-  const std::pair<QLineEdit*, ProductBox> productBoxes[] = {
-      {Text1, ProductBox::Code},         {Text2, ProductBox::Description1},
-      {Text3, ProductBox::Price},        {Text6, ProductBox::Description2},
-      {Text7, ProductBox::Description3}, {Text9, ProductBox::Tare},
-      {Text10, ProductBox::ShelfLife}};
-  for (const auto& [box, field] : productBoxes)
-    lostFocus_[box] = [this, box, field] { CommitProduct(box, field); };
+  for (const LabelBoxRow& row : LabelBoxTable()) {
+    if (!row.edit) continue;
+    QLineEdit* box = findChild<QLineEdit*>(row.control);
+    lostFocus_[box] = [this, box, field = *row.edit] { CommitProduct(box, field); };
+  }
   lostFocus_[Text4] = [this] { Text4_LostFocus(); };
   lostFocus_[Text11] = [this] { Text11_LostFocus(); };
   lostFocus_[Text13] = [this] { Text13_LostFocus(); };
-  lostFocus_[Text5] = [this] { SaveStoreName(Text5, "Storename1"); };
-  lostFocus_[Text12] = [this] { SaveStoreName(Text12, "Storename12"); };
+  lostFocus_[Text5] = [this] { SaveStoreName(Text5, kStoreName1Key.key); };
+  lostFocus_[Text12] = [this] { SaveStoreName(Text12, kStoreName2Key.key); };
 }
 
 void StationWindow::BuildPreview(QWidget* client) {
@@ -124,10 +124,10 @@ void StationWindow::BuildPreview(QWidget* client) {
       *this, {services_.settings, services_.clock, [this] { return CurrentLabelBoxes(); },
               media  ? target.mediaWidthMm
               : page ? target.pageWidthMm
-                     : 60,
+                     : kStationLabelWidthMm,
               media  ? target.mediaHeightMm
               : page ? target.pageHeightMm
-                     : 40});
+                     : kStationLabelHeightMm});
   client->addAction(Preview->ToggleAction());
   client->setContextMenuPolicy(Qt::ActionsContextMenu);
   // Every change of a box or tick redraws it: typing, commits, a product selected, a
@@ -144,9 +144,9 @@ void StationWindow::StartUp() {
     List1->addItem(entry);
 
   try {
-    Text5->setText(Shown(services_.settings.GetOr(kStationSection, "Storename1", "Storename")));
-    Text12->setText(Shown(services_.settings.GetOr(kStationSection, "Storename12", " ")));
-    const QString port = ToQ(services_.settings.GetOr(kStationSection, "COMPORT", "1"));
+    Text5->setText(Shown(kStoreName1Key.Read(services_.settings)));
+    Text12->setText(Shown(kStoreName2Key.Read(services_.settings)));
+    const QString port = ToQ(kPortKey.Read(services_.settings));
     Text11->setText(ToQ(GeneralNumber(ValueOf(port))));
     portNumber_ = PortNumberFromText(FromQ(port)).number;
   } catch (const std::exception& error) {
@@ -171,20 +171,10 @@ void StationWindow::StartUp() {
 
 LabelBoxes StationWindow::CurrentLabelBoxes() const {
   LabelBoxes boxes;
-  boxes.code = FromQ(Text1->text());
-  boxes.description1 = FromQ(Text2->text());
-  boxes.price = FromQ(Text3->text());
-  boxes.weight = FromQ(Text4->text());
-  boxes.storeName1 = FromQ(Text5->text());
-  boxes.description2 = FromQ(Text6->text());
-  boxes.description3 = FromQ(Text7->text());
-  boxes.itemNumber = FromQ(Text8->text());
-  boxes.tare = FromQ(Text9->text());
-  boxes.shelfLife = FromQ(Text10->text());
-  boxes.storeName2 = FromQ(Text12->text());
-  boxes.flag = FromQ(Text13->text());
-  boxes.nonWeighed = Check1->isChecked();
-  boxes.usePriceCheckDigit = Check4->isChecked();
+  for (const LabelBoxRow& row : LabelBoxTable()) {
+    if (row.text) boxes.*row.text = FromQ(findChild<QLineEdit*>(row.control)->text());
+    if (row.tick) boxes.*row.tick = findChild<QCheckBox*>(row.control)->isChecked();
+  }
   return boxes;
 }
 
@@ -229,7 +219,7 @@ void StationWindow::LostFocus(QLineEdit* box) {
   if (Preview) Preview->Refresh();
 }
 
-void StationWindow::SaveStoreName(QLineEdit* box, const char* key) {
+void StationWindow::SaveStoreName(QLineEdit* box, std::string_view key) {
   Guarded("The store name was not saved", [&] {
     const std::string text = FromQ(box->text());
     // Passing through a box that shows a stored name up to a zero byte keeps the name
@@ -260,7 +250,7 @@ void StationWindow::Text13_LostFocus() {
 void StationWindow::Text11_LostFocus() {
   portNumber_ = PortNumberFromText(FromQ(Text11->text())).number;
   Guarded("The port number was not saved",
-          [&] { services_.settings.Save(kStationSection, "COMPORT", FromQ(Text11->text())); });
+          [&] { services_.settings.Save(kStationSection, kPortKey.key, FromQ(Text11->text())); });
   emit portNumberChanged(portNumber_);
 }
 
@@ -287,17 +277,15 @@ void StationWindow::ShowSelected() {
   Guarded("The product could not be shown", [&] {
     const std::optional<ProductBoxTexts> texts = ShowSelectedProduct(products_);
     if (!texts) return;
-    Text1->setText(ToQ(texts->code));
-    Text3->setText(ToQ(texts->price));
-    Text9->setText(ToQ(texts->tare));
-    Check1->setChecked(texts->nonWeighed);
-    Text10->setText(ToQ(texts->shelfLife));
-    Text2->setText(ToQ(texts->description1));
-    Text6->setText(ToQ(texts->description2));
-    Text7->setText(ToQ(texts->description3));
-    // Show the start of padded texts, not the padding after them.
-    for (QLineEdit* box : {Text1, Text2, Text3, Text6, Text7, Text9, Text10})
+    for (const LabelBoxRow& row : LabelBoxTable()) {
+      if (row.productTick)
+        findChild<QCheckBox*>(row.control)->setChecked((*texts).*row.productTick);
+      if (!row.productText) continue;
+      QLineEdit* box = findChild<QLineEdit*>(row.control);
+      box->setText(ToQ((*texts).*row.productText));
+      // Show the start of padded texts, not the padding after them.
       box->setCursorPosition(0);
+    }
   });
 }
 

@@ -135,7 +135,7 @@ class StationWindow : public QMainWindow, public ScaleView {
   void List1_DblClick(QListWidgetItem* item);
   void LostFocus(QLineEdit* box);
   void CommitProduct(QLineEdit* box, ProductBox field);
-  void SaveStoreName(QLineEdit* box, const char* key);
+  void SaveStoreName(QLineEdit* box, std::string_view key);
   void Text4_LostFocus();
   void Text11_LostFocus();
   void Text13_LostFocus();

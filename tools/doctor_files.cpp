@@ -24,6 +24,7 @@
 #include "station/product_record.h"
 #include "station/scale_frame.h"
 #include "station/scale_link.h"
+#include "station/station_setup.h"
 #include "tools/doctor_checks.h"
 
 namespace corvel::tools {
@@ -112,7 +113,7 @@ bool CheckSettingsFile(DoctorReport& report, const std::string& path,
   }
   // Numbers the station reads from text: a word where a number belongs reads as 0.
   std::vector<std::string> numeric = LabelLayoutKeys();
-  numeric.push_back("COMPORT");
+  numeric.emplace_back(kPortKey.key);
   for (const std::string& key : numeric) {
     const auto text = settings.Get(kStationSection, key);
     if (!text || text->empty() || IsWrittenZero(*text)) continue;
@@ -128,7 +129,7 @@ bool CheckSettingsFile(DoctorReport& report, const std::string& path,
 }
 
 void CheckScale(DoctorReport& report, const DoctorSetUp& setUp) {
-  const std::string comport = setUp.settings.GetOr(kStationSection, "COMPORT", "1");
+  const std::string comport = kPortKey.Read(setUp.settings);
   const PortChoice port = PortNumberFromText(comport);
   if (!port.problem.empty()) {
     report.Warn("scale: COMPORT=" + comport + ": " + port.problem);

@@ -18,6 +18,7 @@
 #include "runner/jobs.h"
 #include "runner/request_files.h"
 #include "runner/sheet_layout.h"
+#include "station/station_setup.h"
 #include "station/weighed_label.h"
 #include "tools/doctor_checks.h"
 #include "tools/doctor_quiet_zones.h"
@@ -100,16 +101,16 @@ void Report(DoctorReport& report, const std::string& what, const MeasuringSurfac
 void CheckStationLabel(DoctorReport& report, const DoctorSetUp& setUp) {
   const SettingsStore& settings = setUp.settings;
   MemorySettingsStore copy = CopyOf(settings, {kStationSection});
-  MeasuringSurface surface =
-      MeasuringFor(settings, kStationSection, 60, 40, PaperOf(setUp, {"tarewise"}));
+  MeasuringSurface surface = MeasuringFor(settings, kStationSection, kStationLabelWidthMm,
+                                          kStationLabelHeightMm, PaperOf(setUp, {"tarewise"}));
   LabelBoxes boxes;
   boxes.code = "1234";
   boxes.description1 = "Sample Description";
   boxes.price = "12.99";
   boxes.weight = "1.235 KG";
   boxes.itemNumber = "1";
-  boxes.storeName1 = copy.GetOr(kStationSection, "Storename1", "Storename");
-  boxes.storeName2 = copy.GetOr(kStationSection, "Storename12", " ");
+  boxes.storeName1 = kStoreName1Key.Read(copy);
+  boxes.storeName2 = kStoreName2Key.Read(copy);
   const FixedClock clock(SystemClock().Now());
   BarcodeJob job;
   PrintWeighedLabel(boxes, copy, surface, clock, job);
@@ -157,7 +158,7 @@ void CheckQuietZones(DoctorReport& report, const DoctorSetUp& setUp) {
   } catch (const std::exception& error) {
     report.Warn(std::string("quiet zones of the station's label not checked: ") + error.what());
   }
-  for (const std::int16_t type : {44, 65, 84}) {
+  for (const std::int16_t type : BuiltInSheetTypes()) {
     try {
       CheckSheet(report, setUp, type);
     } catch (const std::exception& error) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,15 +20,13 @@
 #include "common/settings_sections.h"
 #include "platform/cups_queue.h"
 #include "platform/printing.h"
+#include "runner/dispatch.h"
+#include "runner/job_table.h"
+#include "station/station_setup.h"
 #include "tools/doctor_checks.h"
 
 namespace corvel::tools {
 namespace {
-
-// The keys that name a runner job's own printer, read before "PrinterName".
-constexpr const char* kJobPrinterKeys[] = {"PrinterNameZ",    "PrinterNameP",  "PrinterNameP20",
-                                           "PrinterNameS1",   "PrinterNameS2", "PrinterNameS3",
-                                           "PrinterNameSheet"};
 
 std::string CalibrationText(const Calibration& calibration) {
   return "Dpi " + (calibration.dpi > 0 ? GeneralNumber(calibration.dpi) : std::string("-")) +
@@ -133,11 +132,23 @@ void CheckQueue(DoctorReport& report, const std::string& who, const std::string&
   }
 }
 
-// Every "PdfPageSize..." key of a program's section that does not read as a size.
+// "Z", "sheets", "shelf cards S1", for people.
+std::string JobName(const JobSpec& job) {
+  if (job.kind == JobKind::Sheet) return "sheets";
+  if (job.kind == JobKind::ShelfCards) return "shelf cards " + std::string(job.selector);
+  return std::string(job.selector);
+}
+
+// Every "PdfPageSize..." key of a program's section that does not read as a size and
+// is ignored for it (a runner job's own page-size key fails its job: told with the job).
 void CheckPageSizeKeys(DoctorReport& report, const SettingsStore& settings,
                        std::string_view section) {
   for (const std::string& key : settings.Keys(section)) {
     if (!key.starts_with("PdfPageSize")) continue;
+    if (section == kPrinterSection &&
+        std::any_of(JobTable().begin(), JobTable().end(),
+                    [&](const JobSpec& job) { return job.pageKey == key; }))
+      continue;
     const std::string value = settings.GetOr(section, key, "");
     if (!ParsePageSizeMm(value))
       report.Warn("[" + std::string(section) + "] " + key + "=" + value +
@@ -176,17 +187,26 @@ void CheckPrinting(DoctorReport& report, DoctorSetUp& setUp) {
   };
   std::vector<Use> targets;
   try {
-    targets.push_back({"tarewise", "tarewise",
-                       ChoosePrinterTarget(settings, kStationSection, "tarewise", 60, 40), true});
+    targets.push_back({"tarewise", "tarewise", StationTarget(settings), true});
     const bool ownRollPrinter = !settings.GetOr(kPrinterSection, "PrinterNameZ", "").empty();
     targets.push_back({"sheetwise", "sheetwise",
                        ChoosePrinterTarget(settings, kPrinterSection, "sheetwise"),
                        !ownRollPrinter});
-    for (const char* key : kJobPrinterKeys) {
-      if (!settings.GetOr(kPrinterSection, key, "").empty())
-        targets.push_back({std::string("sheetwise (") + key + ")", key,
-                           ChoosePrinterTarget(settings, kPrinterSection, "sheetwise", 0, 0, key),
-                           std::string_view(key) == "PrinterNameZ"});
+    // Every job as the runner chooses its printer; a job whose page size does not read
+    // ends with status 1 (said once per key).
+    std::set<std::string_view> toldKeys;
+    for (const JobSpec& job : JobTable()) {
+      PrinterTarget target;
+      try {
+        target = TargetFor(settings, job.selector);
+      } catch (const Failure& error) {
+        if (toldKeys.insert(job.pageKey).second)
+          report.Fail("sheetwise job " + JobName(job) + " fails: " + error.what());
+        continue;
+      }
+      const std::string key(job.printerKey);
+      if (key.empty() || settings.GetOr(kPrinterSection, key, "").empty()) continue;
+      targets.push_back({"sheetwise (" + key + ")", key, target, job.kind == JobKind::RollLabels});
     }
   } catch (const std::exception& error) {
     report.Fail(std::string("print targets cannot be chosen: ") + error.what());

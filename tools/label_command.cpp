@@ -24,8 +24,10 @@
 #include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "station/label_barcode.h"
+#include "station/label_box_table.h"
 #include "station/label_layout.h"
 #include "station/product_file.h"
+#include "station/station_setup.h"
 #include "station/weighed_label.h"
 #include "tools/subcommands.h"
 
@@ -154,8 +156,12 @@ int RunLabel(const std::vector<std::string>& args) {
 
   try {
     IniSettingsStore settings(IniSettingsStore::DefaultPath());
+    // The boxes as the window fills them: the store names from the settings, the
+    // product's fields, then what the options say.
     LabelBoxes boxes;
     boxes.itemNumber = "1";
+    boxes.storeName1 = kStoreName1Key.Read(settings);
+    boxes.storeName2 = kStoreName2Key.Read(settings);
     if (values.count("--pdlist")) {
       ProductStation products(values["--pdlist"]);
       // Loading a missing or near-empty file would create one; this command only reads.
@@ -171,42 +177,23 @@ int RunLabel(const std::vector<std::string>& args) {
       }
       products.selected = static_cast<std::uint64_t>(record);
       const ProductBoxTexts shown = *ShowSelectedProduct(products);
-      boxes.code = shown.code;
-      boxes.price = shown.price;
-      boxes.tare = shown.tare;
-      boxes.shelfLife = shown.shelfLife;
-      boxes.description1 = shown.description1;
-      boxes.description2 = shown.description2;
-      boxes.description3 = shown.description3;
-      boxes.nonWeighed = shown.nonWeighed;
+      for (const LabelBoxRow& row : LabelBoxTable()) {
+        if (row.productText) boxes.*row.text = shown.*row.productText;
+        if (row.productTick) boxes.*row.tick = shown.*row.productTick;
+      }
       boxes.itemNumber = GeneralNumber(record);
     }
-    const auto set = [&](const char* option, std::string& box) {
-      if (values.count(option)) box = values[option];
-    };
-    set("--code", boxes.code);
-    set("--description", boxes.description1);
-    set("--description2", boxes.description2);
-    set("--description3", boxes.description3);
-    set("--price", boxes.price);
-    set("--tare", boxes.tare);
-    set("--shelf-life", boxes.shelfLife);
-    set("--weight", boxes.weight);
-    set("--item", boxes.itemNumber);
-    if (flags.count("--non-weighed")) boxes.nonWeighed = true;
-    boxes.usePriceCheckDigit = flags.count("--check-digit") > 0;
-    boxes.flag = FlagOptionText(values.count("--flag") ? values["--flag"] : "20");
-    boxes.storeName1 = values.count("--store1")
-                           ? values["--store1"]
-                           : settings.GetOr(kStationSection, "Storename1", "Storename");
-    boxes.storeName2 = values.count("--store2")
-                           ? values["--store2"]
-                           : settings.GetOr(kStationSection, "Storename12", " ");
+    for (const LabelBoxRow& row : LabelBoxTable()) {
+      if (row.text && values.count(row.option)) boxes.*row.text = values[row.option];
+      if (row.tick && flags.count(row.option)) boxes.*row.tick = true;
+    }
+    // The FLAG box as the window keeps it.
+    boxes.flag = FlagOptionText(boxes.flag);
 
     FixedClock clock(SystemClock().Now());
     if (values.count("--date")) clock.Set(day);
 
-    PrinterTarget target = ChoosePrinterTarget(settings, kStationSection, "tarewise", 60, 40);
+    PrinterTarget target = StationTarget(settings);
     if (values.count("--pdf-folder")) {
       target.kind = PrinterTarget::Kind::PdfFolder;
       target.pdfFolder = values["--pdf-folder"];

@@ -39,7 +39,7 @@ TEST(DoctorCommand, GoodAndBrokenSetUps) {
        1,
        {"FAIL no print server answers, and a program",
         "FAIL tarewise prints to PDF folder /proc/corvel/pdf: /proc cannot hold a new folder",
-        "WARN [Printer] PdfPageSizeZ=sixty is no page size",
+        "FAIL sheetwise job Z fails: setting Printer/PdfPageSizeZ \"sixty\"",
         "FAIL sheetwise prints to printer Zebra", "FAIL request folder",
         "[Calibration Zebra] Dpi=lots is not a number", "WARN settings file line 5 is neither",
         "WARN [Zebra] BarcodeLefte=left reads as 0", "WARN scale on ", "and a partial record of 1",
