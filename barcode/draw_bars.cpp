@@ -4,6 +4,7 @@
 
 #include "barcode/barcode_job.h"
 #include "barcode/symbology_tables.h"
+#include "common/units.h"
 
 namespace corvel {
 namespace {
@@ -16,15 +17,13 @@ struct BarGeometry {
   int reduction = 0;  // units taken off every bar, never leaving less than one
 };
 
-constexpr double kTwipsPerMm = 1440 / 25.4;
-
 // With a known dot grid every module is the same whole number of dots and the symbol
 // starts on the dot nearest to x. Without one the module is drawn as planned.
 BarGeometry GeometryFor(const BarcodeJob& job, const PrintSurface::DotGrid& grid, double x,
                         double roomRight) {
   if (grid.dpi <= 0 || job.ModuleWidth <= 0)
     return {x, static_cast<double>(job.ModuleWidth), job.ModuleWidth == 0 ? 0 : 1, 0};
-  const double dot = 1440.0 / grid.dpi;
+  const double dot = TwipsPerDot(grid.dpi);
   BarGeometry geometry;
   geometry.unit = dot;
   geometry.origin = grid.originX + std::round((x - grid.originX) / dot) * dot;

@@ -1,4 +1,5 @@
 #include "platform/qt_print_surface.h"
+#include "common/units.h"
 
 #include <unistd.h>
 
@@ -28,7 +29,6 @@
 namespace corvel {
 namespace {
 
-constexpr double kTwipsPerMm = 1440 / 25.4;
 constexpr int kResolutionDpi = 1200;  // as a high-resolution QPrinter writes PDF
 
 QString Text(std::string_view text) {
@@ -158,7 +158,7 @@ PrintSurface::DotGrid QtPrintSurface::Dots() const {
   ResolvePage();
   // The head's dots start at the paper's edge; the surface's origin is the printable
   // area's corner, moved by the offset.
-  const double dot = 1440 / grid.dpi;
+  const double dot = TwipsPerDot(grid.dpi);
   const double left =
       layout_.paintRect(QPageLayout::Millimeter).left() * kTwipsPerMm + calibration.offsetX;
   grid.originX = std::fmod(-left, dot);
@@ -207,7 +207,7 @@ void QtPrintSurface::BeginDocument() {
     QFile::remove(workFile_);
     throw PrintError("Cannot start printing on " + target_.Describe());
   }
-  const double scale = writer_->resolution() / 1440.0;
+  const double scale = writer_->resolution() / kTwipsPerInch;
   painter_.scale(scale, scale);
   const Calibration& calibration = target_.calibration;
   if (calibration.offsetX != 0 || calibration.offsetY != 0)

@@ -6,11 +6,12 @@
 
 #include "common/number_text.h"
 #include "common/text.h"
+#include "common/units.h"
 
 namespace corvel {
 namespace {
 
-constexpr double kMmPerPoint = 25.4 / 72;
+constexpr double kMmPerPoint = kMmPerInch / 72;
 
 // The value of the first line "<keyword>: value" (the keyword with its option part, as
 // "*PaperDimension w216h144"; an option's "/Text" after the keyword is skipped), quotes
@@ -67,7 +68,7 @@ std::optional<QueueMedia> ParseCustomPageSize(std::string_view name) {
   const struct {
     std::string_view unit;
     double mm;
-  } units[] = {{"mm", 1},     {"cm", 10},  {"in", 25.4},
+  } units[] = {{"mm", 1},     {"cm", 10},  {"in", kMmPerInch},
                {"ft", 304.8}, {"m", 1000}, {"pt", kMmPerPoint}};
   double perUnit = kMmPerPoint;
   for (const auto& [unit, mm] : units) {

@@ -1,4 +1,5 @@
 #include "platform/screen_print_surface.h"
+#include "common/units.h"
 
 #include <QFontMetricsF>
 #include <cmath>
@@ -10,7 +11,6 @@
 
 namespace corvel {
 namespace {
-constexpr double kTwipsPerMm = 1440 / 25.4;
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -49,12 +49,12 @@ double ScreenPrintSurface::TextHeight(std::string_view) {
 void ScreenPrintSurface::PrepareToDraw() {
   if (painter_.isActive()) return;
   const auto dots = [this](double twips) {
-    return std::max(1, static_cast<int>(std::lround(twips * dpi_ / 1440)));
+    return std::max(1, static_cast<int>(std::lround(DotsFromTwips(twips, dpi_))));
   };
   drawing_ = QImage(dots(widthTwips_), dots(heightTwips_), QImage::Format_RGB32);
   drawing_.fill(Qt::white);
   if (!painter_.begin(&drawing_)) throw PrintError("Cannot draw the label preview");
-  const double scale = dpi_ / 1440.0;
+  const double scale = dpi_ / kTwipsPerInch;
   painter_.scale(scale, scale);
   painter_.setRenderHint(QPainter::Antialiasing, false);
 }

@@ -8,13 +8,13 @@
 #include <cmath>
 
 #include "common/settings_sections.h"
+#include "common/units.h"
 #include "platform/screen_print_surface.h"
 
 namespace corvel {
 namespace {
 
 constexpr const char* kShowKey = "ShowPreview";
-constexpr double kMmPerInch = 25.4;
 constexpr int kFrame = 6;  // pixels around the label
 
 // The station's settings as the label reads them; what the label writes back (its

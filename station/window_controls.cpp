@@ -1,4 +1,5 @@
 #include "station/window_controls.h"
+#include "common/units.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -195,7 +196,9 @@ void BuildClientArea(StationWindow& window, QWidget* client) {
 
   const double dpiX = client->logicalDpiX();
   const double dpiY = client->logicalDpiY();
-  auto px = [](int twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440)); };
+  auto px = [](int twips, double dpi) {
+    return static_cast<int>(std::lround(DotsFromTwips(twips, dpi)));
+  };
   for (const ControlRow& row : kControls) {
     QWidget* control = std::visit(MakeControl{window, client, row}, row.slot);
     control->setObjectName(row.name);

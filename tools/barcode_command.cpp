@@ -23,6 +23,7 @@
 #include "common/print_surface.h"
 #include "common/printer_target.h"
 #include "common/regular_file.h"
+#include "common/units.h"
 #include "common/whole_file.h"
 #include "platform/printing.h"
 #include "tools/barcode_jsonl.h"
@@ -93,7 +94,7 @@ void PrintDescription(const Options& options, const BarcodeJob& job) {
 }
 
 double TwipsToMm(double twips) {
-  return twips * 25.4 / 1440;
+  return MmFromTwips(twips);
 }
 
 // Draws the symbol with its number centred under the bars into one PDF document in

@@ -15,6 +15,7 @@
 #include "common/number_text.h"
 #include "common/printer_calibration.h"
 #include "common/settings_sections.h"
+#include "common/units.h"
 #include "platform/printing.h"
 #include "tools/subcommands.h"
 
@@ -23,7 +24,6 @@ namespace {
 
 const char* const kUsage = UsageOf("calibrate");
 
-constexpr double kTwipsPerMm = 1440 / 25.4;
 constexpr double kRulerWidth = 8;  // twips, about a dot at 200 dpi
 constexpr double kRulerDepth = 250;
 constexpr double kBarHeight = 500;
@@ -66,9 +66,9 @@ void DrawRulers(PrintSurface& surface) {
 void DrawCrosshairs(PrintSurface& surface) {
   const auto positions = [](double extent) {
     std::vector<double> at;
-    const double last = std::floor((extent - 300) / 1440) * 1440;
-    if (last >= 1440) at.push_back(1440);
-    if (last > 1440) at.push_back(last);
+    const double last = std::floor((extent - 300) / kTwipsPerInch) * kTwipsPerInch;
+    if (last >= kTwipsPerInch) at.push_back(kTwipsPerInch);
+    if (last > kTwipsPerInch) at.push_back(last);
     return at;
   };
   const std::vector<double> across = positions(surface.PageWidth());
@@ -130,7 +130,7 @@ double DrawHeader(PrintSurface& surface, double x, double y,
 // printer's grid when it is known (as the bars are drawn), else as planned.
 double DrawnModule(int module, double dpi, double origin, double roomRight) {
   if (dpi <= 0) return module;
-  const double dot = 1440 / dpi;
+  const double dot = TwipsPerDot(dpi);
   return WholeDotModule(module, dot, origin, SymbolModules(Symbology::Ean13),
                         QuietZoneModules(Symbology::Ean13).right, roomRight) *
          dot;
@@ -146,7 +146,7 @@ void DrawSymbols(PrintSurface& surface, const std::string& printer,
   const double dpi = surface.Dots().dpi;
   const double below = DrawHeader(surface, left, top, Header(printer, calibration, dpi));
   // Below the first crosshairs, or from the next page when the page is too small.
-  double x = left, y = std::max(below + 100, 1440.0 + 350);
+  double x = left, y = std::max(below + 100, kTwipsPerInch + 350);
   if (y + height > surface.PageHeight()) {
     surface.NewPage();
     y = top;
@@ -182,7 +182,7 @@ void DrawSymbols(PrintSurface& surface, const std::string& printer,
     DrawBarPattern(job, surface, origin, y);
     std::string text =
         std::to_string(module) + " tw = " + FormatNumber(drawn / kTwipsPerMm, "0.000") + " mm";
-    if (dpi > 0) text += " = " + GeneralNumber(std::round(drawn * dpi / 1440)) + " dots";
+    if (dpi > 0) text += " = " + GeneralNumber(std::round(DotsFromTwips(drawn, dpi))) + " dots";
     Label(surface, origin, y + kBarHeight + 20, text);
     x += (quiet.left + modules + quiet.right) * drawn + 200;
   }

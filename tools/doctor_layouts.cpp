@@ -13,6 +13,7 @@
 #include "common/number_text.h"
 #include "common/printer_calibration.h"
 #include "common/settings_sections.h"
+#include "common/units.h"
 #include "common/whole_file.h"
 #include "platform/printing.h"
 #include "runner/jobs.h"
@@ -41,8 +42,6 @@ MemorySettingsStore CopyOf(const SettingsStore& settings,
       copy.Save(section, key, settings.GetOr(section, key, ""));
   return copy;
 }
-
-constexpr double kTwipsPerMm = 1440 / 25.4;
 
 // A surface that measures with the fonts of a PDF page of the target's size: the paper
 // of the queue the program prints to when the print check learnt it (with the dots its
@@ -90,8 +89,8 @@ void Report(DoctorReport& report, const std::string& what, const MeasuringSurfac
   if (smallest < kSmallestModuleMm * kTwipsPerMm - 1e-6) {
     const double dpi = surface.Dots().dpi;
     report.Warn("module of " + what + ": " + FormatNumber(smallest / kTwipsPerMm, "0.000") + " mm" +
-                (dpi > 0 ? " (" + GeneralNumber(std::round(smallest * dpi / 1440)) + " dots at " +
-                               GeneralNumber(dpi) + " dpi)"
+                (dpi > 0 ? " (" + GeneralNumber(std::round(DotsFromTwips(smallest, dpi))) +
+                               " dots at " + GeneralNumber(dpi) + " dpi)"
                          : std::string()) +
                 ", under the " + FormatNumber(kSmallestModuleMm, "0.000") +
                 " mm a till scanner must read: widen the module in the layout");

@@ -1,4 +1,5 @@
 #include "tools/doctor_quiet_zones.h"
+#include "common/units.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +9,6 @@
 
 namespace corvel::tools {
 namespace {
-
-constexpr double kTwipsPerMm = 1440 / 25.4;
 
 // A symbology as the drawing shows it: its number of bars.
 struct SymbolKind {
