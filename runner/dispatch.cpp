@@ -116,7 +116,6 @@ RunOutcome ShelfRequest(Session& session, const std::string& selector) {
     } catch (const Failure& failure) {
       failed = {kExitFailed, failure.what()};
     }
-    if (failed.exitCode == kExitPrinted) continue;
     Abandon(session);
     // A request with no card is the same for every copy: said once.
     if (failed.exitCode == kExitNothingToPrint) return failed;
@@ -180,7 +179,7 @@ RunOutcome RunSheetwise(RunnerServices& services) {
     if (JobFor(selector).kind == JobKind::ShelfCards) return ShelfRequest(session, selector);
     return BarcodeRequest(session, selector);
   } catch (const EndRun& end) {
-    if (end.exitCode != kExitPrinted) Abandon(session);
+    Abandon(session);
     return {end.exitCode, end.reason};
   } catch (const std::exception& failure) {
     // With or without the run-wide rule armed (a shelf run without the dialog), an

@@ -1,7 +1,7 @@
 #pragma once
-// The print jobs the dispatcher starts and the request readers they share. Jobs end
-// the run by throwing EndRun (run_state.h) or by returning to the dispatcher
-// (PrintShelfCards only). Failures inside a job throw corvel::Failure.
+// The print jobs the dispatcher starts and the request readers they share. A job returns
+// when it printed what was asked; it ends the run early by throwing EndRun (run_state.h)
+// only when there is nothing to print, and throws corvel::Failure on a failure.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,7 +17,7 @@ void RollLabelJob(RunContext& run);
 void PageJob(RunContext& run, int itemsPerPage);
 // Barcode labels on sheets of adhesive labels (44, 65, 84, 99).
 void SheetJob(RunContext& run, std::int16_t sheetType);
-// Shelf cards, one document per card; returns to the dispatcher.
+// Shelf cards, one document per card.
 void PrintShelfCards(RunContext& run);
 
 // The data folder named by "Path" in section Quorrel, as the request files are opened

@@ -85,7 +85,6 @@ void PageJob(RunContext& run, int itemsPerPage) {
     if (i % itemsPerPage == 0 && i < count) surface.NewPage();
   }
   surface.EndDoc();
-  throw EndRun{kExitPrinted, ""};
 }
 
 }  // namespace corvel

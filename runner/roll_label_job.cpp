@@ -140,7 +140,6 @@ void RollLabelJob(RunContext& run) {
     for (int copy = 0; copy < run.state.Copies; ++copy)
       PrintLabel(run, page, records[k], lines, barHeight);
   }
-  throw EndRun{kExitPrinted, ""};
 }
 
 }  // namespace corvel

@@ -143,8 +143,8 @@ void CheckSheet(DoctorReport& report, const DoctorSetUp& setUp, std::int16_t typ
   run.notice = [](const std::string&) {};  // what a sheet run would say is no finding here
   try {
     SheetJob(run, type);
-  } catch (const EndRun&) {
-    // The sheet's end.
+  } catch (const EndRun& end) {
+    throw Failure(end.reason);  // told as the check not done, with the reason
   }
   Report(report, "sheet type " + std::to_string(type), surface);
 }

@@ -121,8 +121,8 @@ struct DataFolder {
   DataFolder() { settings.Save(kRunnerSection, "Path", folder.toStdString()); }
   QString Barprint() const { return folder + "/Barprint"; }
   QString ShelfPrint() const { return folder + "/ShelfPrint"; }
-  // Runs a job to its end: EndRun's exit code, kExitFailed for a Failure, nothing when
-  // it returned.
+  // Runs a job to its end: EndRun's exit code, kExitFailed for a Failure, kExitPrinted
+  // when it returned.
   template <typename Job>
   std::optional<int> Ends(Job&& job) {
     try {
@@ -132,7 +132,7 @@ struct DataFolder {
     } catch (const Failure&) {
       return kExitFailed;
     }
-    return std::nullopt;
+    return kExitPrinted;
   }
 };
 
