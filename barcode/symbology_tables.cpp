@@ -10,8 +10,9 @@
 namespace corvel {
 namespace {
 
-// Number sets A and B as module widths, indexed by digit. Set A starts with a space; set
-// C (the right half) has set A's widths read from a bar, so set A serves both.
+// Number sets A and B as module widths, indexed by digit (ISO/IEC 15420, table 1: number
+// sets A, B and C). Set A starts with a space; set C (the right half) has set A's widths
+// read from a bar, so set A serves both.
 constexpr std::array<std::string_view, 10> kNumberSetA = {
     "3-2-1-1", "2-2-2-1", "2-1-2-2", "1-4-1-1", "1-1-3-2",
     "1-2-3-1", "1-1-1-4", "1-3-1-2", "1-2-1-3", "3-1-1-2",
@@ -21,14 +22,15 @@ constexpr std::array<std::string_view, 10> kNumberSetB = {
     "1-3-2-1", "4-1-1-1", "2-1-3-1", "3-1-2-1", "2-1-1-3",
 };
 
-// EAN-13 left-half parity, stored column by column: for each of the five digits after
-// the left half's first one (always set A), the first digits that select set B.
-constexpr std::array<std::string_view, 5> kEan13SetBFirstDigits = {
-    "456789", "123569", "23678", "13489", "12457",
+// The number sets of the EAN-13 left half by the first digit, which the choice encodes
+// (ISO/IEC 15420, table 3): the six left-half digits in order, 'A' or 'B'.
+constexpr std::array<std::string_view, 10> kEan13LeftSets = {
+    "AAAAAA", "AABABB", "AABBAB", "AABBBA", "ABAABB",
+    "ABBAAB", "ABBBAA", "ABABAB", "ABABBA", "ABBABA",
 };
 
-// Number-system-0 UPC-E parity by check digit: the six symbol digits, 'O' = odd (set A),
-// 'E' = even (set B).
+// Number-system-0 UPC-E parity by check digit (ISO/IEC 15420, table 4): the six symbol
+// digits, 'O' = odd (set A), 'E' = even (set B).
 constexpr std::array<std::string_view, 10> kUpcEParity = {
     "EEEOOO", "EEOEOO", "EEOOEO", "EEOOOE", "EOEEOO",
     "EOOEEO", "EOOOEE", "EOEOEO", "EOEOOE", "EOOEOE",
@@ -50,7 +52,9 @@ namespace barcode_detail {
 
 bool Ean13LeftDigitIsSetB(std::string_view firstDigit, int position) {
   if (position < 1 || position > 5 || firstDigit.size() != 1) return false;
-  return kEan13SetBFirstDigits[position - 1].find(firstDigit[0]) != std::string_view::npos;
+  if (firstDigit[0] < '0' || firstDigit[0] > '9') return false;
+  // Position 1 is the left half's second digit; its first is always set A.
+  return kEan13LeftSets[firstDigit[0] - '0'][position] == 'B';
 }
 
 }  // namespace barcode_detail

@@ -65,5 +65,66 @@ TEST(PrepareAndBuild, DigitsCheckDigitAndSymbol) {
   }
 }
 
+// Whole symbols, module by module (1 a dark module, 0 a light one), written out from the
+// bit patterns of number sets A, B and C and the guards as ISO/IEC 15420 prints them, so
+// they check our width tables rather than restate them.
+TEST(PrepareAndBuild, WholeSymbolsModuleByModule) {
+  const struct {
+    const char* name;
+    const char* code;
+    bool upcE, ean8;
+    const char* modules;
+  } rows[] = {
+      {"EAN-13 5 901234 123457: first digit 5 sets the left half ABBAAB", "5901234123457", false,
+       false,
+       "101"
+       "0001011"
+       "0100111"
+       "0110011"
+       "0010011"
+       "0111101"
+       "0011101"
+       "01010"
+       "1100110"
+       "1101100"
+       "1000010"
+       "1011100"
+       "1001110"
+       "1000100"
+       "101"},
+      {"EAN-8 9638 5074: set A left, set C right", "9638507", false, true,
+       "101"
+       "0001011"
+       "0101111"
+       "0111101"
+       "0110111"
+       "01010"
+       "1001110"
+       "1110010"
+       "1000100"
+       "1011100"
+       "101"},
+      {"UPC-E 0 123456 5: check digit 5 sets EOOEEO", "1234500006", true, false,
+       "101"
+       "0110011"
+       "0010011"
+       "0111101"
+       "0011101"
+       "0111001"
+       "0101111"
+       "010101"},
+  };
+  for (const auto& row : rows) {
+    BarcodeJob job;
+    PrepareBarcodeDigits(job, row.code, row.upcE, row.ean8);
+    BuildBarPattern(job);
+    std::string modules;
+    bool dark = true;
+    for (std::size_t i = 0; i < job.Pattern.size(); i += 2, dark = !dark)
+      modules.append(static_cast<std::size_t>(job.Pattern[i] - '0'), dark ? '1' : '0');
+    EXPECT_EQ(modules, row.modules) << row.name;
+  }
+}
+
 }  // namespace
 }  // namespace corvel
