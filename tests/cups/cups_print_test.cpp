@@ -197,11 +197,14 @@ TEST_F(CupsPrintTest, PausedQueueHoldsTheLabelUntilResumed) {
   };
   surface->Print("x", true);
   surface->EndDoc();
-  QTRY_VERIFY_WITH_TIMEOUT(saidAny("held: printer Office is paused"), 3 * kPrintServerTimeoutMs);
+  ASSERT_TRUE(test::WaitUntil([&] { return saidAny("held: printer Office is paused"); },
+                              3 * kPrintServerTimeoutMs))
+      << said.join('\n').toStdString();
   EXPECT_EQ(daemon_->CompletedJobs("Office"), before);
   daemon_->RunClient("cupsenable", {"Office"});
   EXPECT_TRUE(daemon_->WaitForCompletedJobs("Office", before + 1));
-  QTRY_VERIFY_WITH_TIMEOUT(saidAny("printed"), 3 * kPrintServerTimeoutMs);
+  EXPECT_TRUE(test::WaitUntil([&] { return saidAny("printed"); }, 3 * kPrintServerTimeoutMs))
+      << said.join('\n').toStdString();
 }
 
 // Paper bins reach the queue as its tray option: the queue's PPD turns the chosen slot
@@ -277,8 +280,9 @@ TEST_F(CupsPrintTest, StationWindowAnswersWhileThePrintServerIsFrozen) {
   window.Text4->setText("1.235");
   messages.messages.clear();
   // The printer's paper is asked as the window opens and shown once known.
-  QTRY_VERIFY_WITH_TIMEOUT(window.StatusLine->text().contains("(60 x 40 mm)"),
-                           2 * kPrintServerTimeoutMs);
+  ASSERT_TRUE(test::WaitUntil([&] { return window.StatusLine->text().contains("(60 x 40 mm)"); },
+                              2 * kPrintServerTimeoutMs))
+      << window.StatusLine->text().toStdString();
 
   daemon_->Freeze();
   QElapsedTimer took;
