@@ -13,7 +13,7 @@
 namespace corvel {
 namespace {
 
-// Returning 0 ends a wait that has lasted kPrintServerTimeoutMs: the call fails.
+// Returning 0 ends a wait that has lasted kPrintServerTimeout: the call fails.
 int EndWait(http_t*, void*) {
   return 0;
 }
@@ -47,7 +47,7 @@ std::string ConnectFailure(const std::string& server) {
   if (!addresses) return "the name " + server + " is not known";
   int error = 0;
   for (http_addrlist_t* at = addresses; at && error != ECONNREFUSED; at = at->next)
-    error = ConnectError(at->addr, kPrintServerTimeoutMs);
+    error = ConnectError(at->addr, static_cast<int>(kPrintServerTimeout.count()));
   httpAddrFreeList(addresses);
   switch (error) {
     case ECONNREFUSED:
@@ -66,7 +66,10 @@ std::string ConnectFailure(const std::string& server) {
 }  // namespace
 
 std::string NoAnswerText() {
-  return "no answer within " + std::to_string(kPrintServerTimeoutMs / 1000) + " s";
+  return "no answer within " +
+         std::to_string(
+             std::chrono::duration_cast<std::chrono::seconds>(kPrintServerTimeout).count()) +
+         " s";
 }
 
 std::string LastError() {
@@ -119,12 +122,13 @@ std::string ServerName() {
 Http Connect(std::string& server, std::string& why) {
   server = ServerName();
   http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                              kPrintServerTimeoutMs, nullptr);
+                              static_cast<int>(kPrintServerTimeout.count()), nullptr);
   if (!http) {
     why = "no print server answers at " + server + " (" + ConnectFailure(server) + ")";
     return nullptr;
   }
-  httpSetTimeout(http, kPrintServerTimeoutMs / 1000.0, EndWait, nullptr);
+  httpSetTimeout(http, std::chrono::duration<double>(kPrintServerTimeout).count(), EndWait,
+                 nullptr);
   return Http(http);
 }
 

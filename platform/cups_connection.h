@@ -24,7 +24,6 @@ using Http = std::unique_ptr<http_t, HttpCloser>;
 // not belong to it.
 std::string LastError();
 
-
 // The server libcups is pointed at, read afresh (CUPS_SERVER may have changed).
 std::string ServerName();
 
@@ -40,7 +39,7 @@ void PrintServerHung();
 
 // Bounds every exchange on one connection, whatever libcups waits for inside it (its
 // own waits can be a minute, and a failed exchange may be retried): a watchdog thread
-// shuts the connection's socket down once an exchange has lasted kPrintServerTimeoutMs,
+// shuts the connection's socket down once an exchange has lasted kPrintServerTimeout,
 // so the call fails at once.
 class Watchdog {
  public:
@@ -82,8 +81,7 @@ class Watchdog {
       const std::lock_guard lock(mutex_);
       armed_ = on;
       if (on) fired_ = false;
-      deadline_ =
-          std::chrono::steady_clock::now() + std::chrono::milliseconds(kPrintServerTimeoutMs);
+      deadline_ = std::chrono::steady_clock::now() + kPrintServerTimeout;
     }
     wake_.notify_all();
   }
@@ -102,7 +100,7 @@ class Watchdog {
         if (!fired_) {
           fired_ = true;
           firedAt_ = now;
-        } else if (!hung_ && now - firedAt_ > std::chrono::milliseconds(kPrintServerTimeoutMs)) {
+        } else if (!hung_ && now - firedAt_ > kPrintServerTimeout) {
           // The call goes on with its connection shut: libcups is waiting on something
           // no connection bounds. The hard bound ends it.
           hung_ = true;

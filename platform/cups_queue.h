@@ -3,7 +3,7 @@
 // trays, sending a finished PDF document as one job, and asking what became of a job.
 //
 // Bounded waits: every exchange with the print server (connecting, each request, each
-// answer, each block of document data) waits at most kPrintServerTimeoutMs. A server
+// answer, each block of document data) waits at most kPrintServerTimeout. A server
 // that does not answer in that time (stopped with SIGSTOP, a dead network link) makes
 // the call fail with PrintError naming the reason, so nothing ever hangs on it.
 //
@@ -27,7 +27,7 @@ struct _ipp_s;  // libcups' ipp_t
 namespace corvel {
 
 // How long one exchange with the print server may take before it counts as failed.
-inline constexpr int kPrintServerTimeoutMs = 5000;
+inline constexpr std::chrono::milliseconds kPrintServerTimeout{5000};
 
 // "no answer within 5 s": how a server that did not answer in time is told.
 std::string NoAnswerText();

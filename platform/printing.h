@@ -32,7 +32,7 @@ bool FallsBackToPdf(PrintServerState state, bool serverInstalled);
 // no name is set and there is no print server, or it has no printer, documents go to
 // DefaultPdfFolder() (`fallback` set). Page size of PDF documents from key
 // "PdfPageSize" ("60x40" millimetres) when present, else `defaultPageWidthMm` x
-// `defaultPageHeightMm`. Asking the print server waits at most kPrintServerTimeoutMs
+// `defaultPageHeightMm`. Asking the print server waits at most kPrintServerTimeout
 // (platform/cups_queue.h).
 PrinterTarget ChoosePrinterTarget(const SettingsStore& settings, std::string_view section,
                                   std::string_view program, double defaultPageWidthMm = 0,

@@ -147,8 +147,7 @@ QueueSender::~QueueSender() {
   worker_->wake.notify_all();
   // A worker held inside the print library past every bound is left to end by itself.
   const bool ended =
-      worker_->progress.wait_for(lock, std::chrono::milliseconds(2 * kPrintServerTimeoutMs),
-                                 [&] { return worker_->finished; });
+      worker_->progress.wait_for(lock, 2 * kPrintServerTimeout, [&] { return worker_->finished; });
   lock.unlock();
   if (ended)
     worker_->thread.join();
@@ -162,8 +161,7 @@ std::optional<QueueMedia> QueueSender::DefaultMedia() {
     // starts), so it is laid out on the queue's media as every later one is. The wait is
     // bounded by the connection's own bound.
     std::unique_lock lock(worker_->mutex);
-    worker_->progress.wait_for(lock, std::chrono::milliseconds(3 * kPrintServerTimeoutMs),
-                               [&] { return worker_->asked; });
+    worker_->progress.wait_for(lock, 3 * kPrintServerTimeout, [&] { return worker_->asked; });
     return worker_->media;
   }
   if (!media_) {

@@ -97,7 +97,8 @@ void StationWindow::PaperKnown(const QueueMedia& paper) {
 
 void StationWindow::closeEvent(QCloseEvent* event) {
   if (surface_) {
-    if (const int unsent = surface_->Unsent(kPrintServerTimeoutMs); unsent > 0) {
+    if (const int unsent = surface_->Unsent(static_cast<int>(kPrintServerTimeout.count()));
+        unsent > 0) {
       services_.messages.Inform(
           std::to_string(unsent) + (unsent == 1 ? " label was" : " labels were") +
               " not printed: the printer did not take " + (unsent == 1 ? "it" : "them") +

@@ -111,9 +111,9 @@ class JobFollower {
       changed_.notify_all();
     };
   }
-  Outcome WaitForEnd(int ms) {
+  Outcome WaitForEnd(std::chrono::milliseconds wait) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(ms),
+    changed_.wait_for(lock, wait,
                       [&] { return outcome_.printed || outcome_.refused || outcome_.held; });
     return outcome_;
   }
@@ -212,7 +212,7 @@ int RunLabel(const std::vector<std::string>& args) {
                              : MakePrintSurface(target);
     PrintWeighedLabel(boxes, settings, *surface, clock, job);
     if (target.kind == PrinterTarget::Kind::CupsQueue) {
-      const JobFollower::Outcome outcome = follower.WaitForEnd(3 * kPrintServerTimeoutMs);
+      const JobFollower::Outcome outcome = follower.WaitForEnd(3 * kPrintServerTimeout);
       if (outcome.refused) throw PrintError(outcome.text);
       if (!outcome.printed) {
         std::printf("label sent to %s: %s\n", target.Describe().c_str(), outcome.text.c_str());

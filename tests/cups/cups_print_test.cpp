@@ -198,12 +198,13 @@ TEST_F(CupsPrintTest, PausedQueueHoldsTheLabelUntilResumed) {
   surface->Print("x", true);
   surface->EndDoc();
   ASSERT_TRUE(test::WaitUntil([&] { return saidAny("held: printer Office is paused"); },
-                              3 * kPrintServerTimeoutMs))
+                              static_cast<int>((3 * kPrintServerTimeout).count())))
       << said.join('\n').toStdString();
   EXPECT_EQ(daemon_->CompletedJobs("Office"), before);
   daemon_->RunClient("cupsenable", {"Office"});
   EXPECT_TRUE(daemon_->WaitForCompletedJobs("Office", before + 1));
-  EXPECT_TRUE(test::WaitUntil([&] { return saidAny("printed"); }, 3 * kPrintServerTimeoutMs))
+  EXPECT_TRUE(test::WaitUntil([&] { return saidAny("printed"); },
+                              static_cast<int>((3 * kPrintServerTimeout).count())))
       << said.join('\n').toStdString();
 }
 
@@ -281,7 +282,7 @@ TEST_F(CupsPrintTest, StationWindowAnswersWhileThePrintServerIsFrozen) {
   messages.messages.clear();
   // The printer's paper is asked as the window opens and shown once known.
   ASSERT_TRUE(test::WaitUntil([&] { return window.StatusLine->text().contains("(60 x 40 mm)"); },
-                              2 * kPrintServerTimeoutMs))
+                              static_cast<int>((2 * kPrintServerTimeout).count())))
       << window.StatusLine->text().toStdString();
 
   daemon_->Freeze();
@@ -290,7 +291,8 @@ TEST_F(CupsPrintTest, StationWindowAnswersWhileThePrintServerIsFrozen) {
   window.Command1->click();
   window.Command1->click();
   // Waiting for the server would take the bounded wait for each label.
-  EXPECT_LT(took.elapsed(), kPrintServerTimeoutMs) << "the window waited for the print server";
+  EXPECT_LT(took.elapsed(), kPrintServerTimeout.count())
+      << "the window waited for the print server";
   EXPECT_TRUE(test::WaitUntil([&] { return window.StatusLine->text().contains("refused"); }))
       << window.StatusLine->text().toStdString();
   EXPECT_FALSE(messages.messages.empty()) << "the operator was not told";

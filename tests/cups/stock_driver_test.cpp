@@ -263,7 +263,7 @@ class StockDriverTest : public ::testing::Test {
       const auto refused = [&] { return window.StatusLine->text().contains("refused"); };
       QElapsedTimer waited;
       for (waited.start(); daemon_->CompletedJobs(q.name) == before && !refused() &&
-                           waited.elapsed() < 4 * kPrintServerTimeoutMs;)
+                           waited.elapsed() < (4 * kPrintServerTimeout).count();)
         QTest::qWait(20);
       ASSERT_FALSE(refused()) << window.StatusLine->text().toStdString();
       ExpectPrinted(q, before, media);

@@ -82,7 +82,8 @@ TEST(CupsRunner, RollLabelsOnTheLabelQueueAndPrintServerFaults) {
       ASSERT_TRUE(QFile::exists(daemon.OutputFile("Roll"))) << "no label came out";
       makeFault();
     }
-    const bool ended = runner.waitForFinished(4 * kPrintServerTimeoutMs + 10000);
+    const bool ended =
+        runner.waitForFinished(static_cast<int>((4 * kPrintServerTimeout).count()) + 10000);
     if (!ended) runner.kill();
     ASSERT_TRUE(ended) << "still running after " << took.elapsed() << " ms";
     const QString err = QString::fromUtf8(runner.readAllStandardError());
