@@ -184,7 +184,6 @@ void SheetJob(RunContext& run, std::int16_t sheetType) {
   }
   // Requests are printed in order from the first, so the ones left are the last.
   if (printed < records) run.notice(Unprinted(records - printed, records));
-  throw EndRun{kExitPrinted, {}};
 }
 
 }  // namespace corvel
