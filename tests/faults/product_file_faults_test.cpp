@@ -78,7 +78,7 @@ TEST(SecondStation, IsRefusedWhileTheFirstRuns) {
   const QString err = QString::fromUtf8(second.readAllStandardError());
   EXPECT_TRUE(err.contains(QDir(folder).filePath("pdlist"))) << err.toStdString();
   EXPECT_EQ(first.state(), QProcess::Running);
-  EXPECT_TRUE(test::ReadAllBytes(folder + "/pdlist") == file);
+  EXPECT_EQ(test::ReadAllBytes(folder + "/pdlist"), file);
 
   first.kill();
   first.waitForFinished();

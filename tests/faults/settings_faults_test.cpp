@@ -39,7 +39,7 @@ TEST(SettingsFaults, DamagedAndHugeFilesReadAndWriteOnlyTheirLine) {
     EXPECT_EQ(store.Get("Zebra", "Storename1"), "Shop");
     store.Save("Zebra", "Storename1", "New");
     store.Save("Zebra", "COMPORT", "7");
-    EXPECT_TRUE(ReadText(path) == damage + "\n[Zebra]\nStorename1=New\nCOMPORT=7\n")
+    EXPECT_EQ(ReadText(path), damage + "\n[Zebra]\nStorename1=New\nCOMPORT=7\n")
         << "another line changed";
   }
 }

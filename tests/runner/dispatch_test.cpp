@@ -95,7 +95,7 @@ TEST(Dispatch, SelectsJobAndRunState) {
     EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.reason;
     EXPECT_EQ(outcome.reason.empty(), c.exitCode == kExitPrinted) << outcome.reason;
     EXPECT_EQ(harness.shown, c.dialogShown ? 1 : 0);
-    EXPECT_TRUE(harness.calls == c.calls);
+    EXPECT_EQ(harness.calls, c.calls);
   }
 }
 

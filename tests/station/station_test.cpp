@@ -85,7 +85,7 @@ TEST(ProductFile, LoadsThenAddsAfterTheLoadedRecords) {
       EXPECT_EQ(station.table[k + 1].Bytes(), Slice(kept, k * 150, k * 150 + 150)) << k + 1;
     if (entries == 5000) {
       EXPECT_THROW(AddNewItem(station), Failure) << "the table is full";
-      EXPECT_TRUE(ReadAllBytes(path) == original);
+      EXPECT_EQ(ReadAllBytes(path), original);
       continue;
     }
     EXPECT_EQ(AddNewItem(station), "New Item                ");
@@ -120,7 +120,7 @@ TEST(ProductFile, FailedWritesLeaveTheFileAsItWas) {
       }
     }
     EXPECT_EQ(ReadAllBytes(path), original);
-    EXPECT_TRUE(station.table == loaded.table);
+    EXPECT_EQ(station.table, loaded.table);
   }
 }
 
