@@ -136,7 +136,7 @@ TEST(RequestCommandFaults, OldRequestStaysWholeAndRunTimeSettingsArePutBack) {
     bool interrupt = false;
   } rows[] = {
       // clang-format off
-      {"nearly full disk", "trap '' XFSZ; ulimit -f 4;", {"--type", "44", "--no-run"}, 1, "Barprint: File too large", 198, true},
+      {"nearly full disk", "trap '' XFSZ; ulimit -f 4;", {"--type", "44", "--no-run"}, 1, "cannot write", 198, true},
       {"request a link to nothing", "rm Barprint; ln -s gone Barprint;", {"--type", "44"}, 1, "Barprint: it is a symbolic link to gone", 0, true},
       {"printed run", "", {"--type", "44", "--first", "30", "--set", "Quorrel/OnePage=True", "--set", "Calibration PDF/Dpi=203", "--pdf-folder", "@"}, 0, "started at label 30", 6600, true},
       {"failed run", "", {"--type", "99", "--first", "2", "--set", "Quorrel/OnePage=maybe"}, 1, "OnePage", 6600, true},
