@@ -15,7 +15,7 @@ namespace corvel {
 void RollLabelJob(RunContext& run);
 // Barcode list pages, 10 or 20 items per page ("P", "P20").
 void PageJob(RunContext& run, int itemsPerPage);
-// Barcode labels on sheets of adhesive labels (44, 65, 84, 99).
+// Barcode labels on sheets of adhesive labels (a built-in type or 99).
 void SheetJob(RunContext& run, std::int16_t sheetType);
 // Shelf cards, one document per card.
 void PrintShelfCards(RunContext& run);

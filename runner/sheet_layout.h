@@ -1,7 +1,8 @@
 #pragma once
 // The grid of a sheet of adhesive labels: sheet size, margins, gaps, rows and columns,
-// fonts and barcode size, from the built-in sheet types (44, 65 and 84 labels) or from
-// the settings (type 99). Lengths are held in twips (millimetres x 56.7).
+// fonts and barcode size, from the built-in sheet types (the presets in sheet_layout.cpp,
+// named after their label count) or from the settings (type 99). Lengths are held in twips
+// (millimetres x 56.7).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,11 +46,11 @@ struct SheetLayout {
   bool printUpcEDigits = true;
 };
 
-// The sheet types with a built-in layout (44, 65, 84), in ascending order.
+// The sheet types with a built-in layout, in ascending order.
 std::vector<std::int16_t> BuiltInSheetTypes();
 
-// The layout of `sheetType` with the settings of section "Quorrel". A type other than
-// 44, 65, 84 and 99 keeps the base values and has no grid (rows and columns 0). Throws
+// The layout of `sheetType` with the settings of section "Quorrel". A type neither
+// built in nor 99 keeps the base values and has no grid (rows and columns 0). Throws
 // OverflowError when a type-99 module width or bar height is beyond 16 bits.
 SheetLayout LoadSheetLayout(const SettingsStore& settings, std::int16_t sheetType);
 

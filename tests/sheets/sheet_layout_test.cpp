@@ -7,6 +7,7 @@
 #include "common/errors.h"
 #include "common/settings_sections.h"
 #include "runner/sheet_layout.h"
+#include "tests/support/test_env.h"
 
 namespace corvel {
 namespace {
@@ -67,6 +68,17 @@ TEST(SheetLayoutTest, CellsTileThePageAndFitMessages) {
 
 // The sheet job reads the layout before it prints anything, so these print nothing. A
 // setting at fault is named with its value.
+// The help the suite's admin reads names every built-in type, so a new preset cannot be
+// missing from it.
+TEST(SheetLayoutTest, HelpNamesEveryBuiltInType) {
+  const test::RunResult help =
+      test::RunProgram(test::BuiltProgram("corvel"), {"request", "--help"});
+  const QByteArray selectors = help.out.mid(help.out.indexOf("Barcodetype:")).split('\n').front();
+  for (const std::int16_t type : BuiltInSheetTypes())
+    EXPECT_TRUE(selectors.contains(" " + QByteArray::number(type) + ","))
+        << type << " missing from: " << selectors.constData();
+}
+
 TEST(SheetLayoutTest, UnusableLayoutsFail) {
   const struct {
     std::int16_t type;
