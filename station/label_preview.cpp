@@ -31,6 +31,7 @@ class ReadOnlySettings : public SettingsStore {
   void Save(std::string_view, std::string_view, std::string_view) override {}
   void SaveMany(std::string_view,
                 const std::vector<std::pair<std::string, std::string>>&) override {}
+  void Remove(std::string_view, const std::vector<std::string>&) override {}
 
  private:
   const SettingsStore& base_;
