@@ -59,6 +59,9 @@ LayoutEditor::LayoutEditor(LabelPreview& preview, QWidget& canvas)
   status_ = new QLabel(controls_);
   status_->setObjectName("LayoutStatus");
   status_->setWordWrap(true);
+  status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Four lines always, so the label does not shift as the text changes under the pointer.
+  status_->setFixedHeight(4 * status_->fontMetrics().lineSpacing() + 2);
   status_->hide();
   column->addWidget(switch_, 0, Qt::AlignLeft);
   column->addWidget(status_);
@@ -73,6 +76,7 @@ LayoutEditor::LayoutEditor(LabelPreview& preview, QWidget& canvas)
 void LayoutEditor::SetEditing(bool on) {
   edit_->setChecked(on);
   switch_->setChecked(on);
+  switch_->setText(on ? "Done editing" : "Edit layout");
   dragging_ = false;
   preview_.setWindowTitle(on ? title_ + " - editing the layout" : title_);
   status_->setVisible(on);
@@ -331,6 +335,7 @@ void LayoutEditor::ShowStatus() {
   for (const PlacedElement& placed : plan_.placed)
     wrong = wrong || !placed.problem.empty();
   status_->setText(StatusText());
+  status_->setToolTip(status_->text());
   status_->setStyleSheet(wrong ? "color: #c01010;" : "");
 }
 
