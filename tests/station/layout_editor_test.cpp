@@ -5,6 +5,7 @@
 
 #include <QListWidget>
 #include <QTest>
+#include <QWheelEvent>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -293,8 +294,8 @@ TEST_F(LayoutEditorTest, DragMovesOneElementAndSavesOnlyItsKeys) {
   test::ExpectSameLabel(w->Preview->Raster(), w->Preview->RasterDpi(), pdfs[0]);
 }
 
-// At 203 dpi an arrow moves the chosen element one dot, Shift+arrow ten; + makes it a
-// point larger; a reset from the list is undone like the rest, back to the same bytes.
+// At 203 dpi an arrow moves the chosen element one dot, Shift+arrow ten; + and the wheel
+// make it a point larger; a reset from the list is undone like the rest, back to the same bytes.
 TEST_F(LayoutEditorTest, KeysMoveByPrinterDotsAndEverythingUndoes) {
   auto w = Open(203);
   LayoutEditor& editor = Edit(*w);
@@ -319,6 +320,11 @@ TEST_F(LayoutEditorTest, KeysMoveByPrinterDotsAndEverythingUndoes) {
   QTest::keyClick(&editor, Qt::Key_Plus);
   EXPECT_EQ(stored("PriceSize"), 11);
   QTRY_VERIFY(editor.Plan().layout.PriceSize == 11);
+  QWheelEvent wheel(Centre(editor, kPrice), editor.mapToGlobal(Centre(editor, kPrice)), {},
+                    {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(&editor, &wheel);
+  EXPECT_EQ(stored("PriceSize"), 12);
+  QTRY_VERIFY(editor.Plan().layout.PriceSize == 12);
 
   messages_.answerYes = true;
   QListWidgetItem* reset = w->List1->item(1);
@@ -329,7 +335,7 @@ TEST_F(LayoutEditorTest, KeysMoveByPrinterDotsAndEverythingUndoes) {
   ASSERT_EQ(messages_.questions.size(), 1u);
   EXPECT_EQ(stored("PriceSize"), 8);
   // The list kept the focus: the undo keys work all the same on the preview.
-  for (int undo = 0; undo < 4; ++undo)
+  for (int undo = 0; undo < 5; ++undo)
     QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(File(), before);
 }
