@@ -163,10 +163,12 @@ void LayoutEditor::paintEvent(QPaintEvent*) {
     const bool wrong = !placed.problem.empty(), chosen = placed.element == selected_;
     QRectF box = PixelRect(placed);
     if (chosen && dragging_) box.translate(draggedBy_);
-    painter.setPen(QPen(wrong    ? kWrong
-                        : chosen ? kGuide
-                                 : QColor(0x80, 0x80, 0x80),
-                        wrong || chosen ? 2 : 1, chosen || wrong ? Qt::SolidLine : Qt::DotLine));
+    // Dotted: an element; dashed: one this item leaves off; blue: the chosen one.
+    const Qt::PenStyle style = !placed.shown     ? Qt::DashLine
+                               : chosen || wrong ? Qt::SolidLine
+                                                 : Qt::DotLine;
+    const QColor colour = wrong ? kWrong : chosen ? kGuide : QColor(0x80, 0x80, 0x80);
+    painter.setPen(QPen(colour, wrong || chosen ? 2 : 1, style));
     if (wrong) painter.fillRect(box, QColor(kWrong.red(), kWrong.green(), kWrong.blue(), 40));
     painter.drawRect(box);
   }
@@ -320,6 +322,7 @@ QString LayoutEditor::StatusText() const {
   QString text =
       QString("%1: top %2, across %3 twips")
           .arg(element.name, Value(plan_.layout, element.top), Value(plan_.layout, element.x));
+  if (!chosen->shown) text = "(not on this item's label) " + text;
   if (element.size) return text + ", " + Value(plan_.layout, element.size) + " pt";
   const double module = LayoutValueOf(plan_.layout, element.module);
   text += ", module " + Value(plan_.layout, element.module) + " twips (" +

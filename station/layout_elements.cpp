@@ -9,8 +9,10 @@
 #include "common/number_text.h"
 #include "common/print_surface.h"
 #include "common/settings_sections.h"
+#include "common/text.h"
 #include "common/units.h"
 #include "platform/screen_print_surface.h"
+#include "station/label_barcode.h"
 
 namespace corvel {
 namespace {
@@ -77,36 +79,20 @@ void CheckInsideLabel(PlacedElement& placed, double width, double height) {
     placed.problem = std::string(kElements[placed.element].name) + " reaches outside the label";
 }
 
-}  // namespace
-
-std::span<const LayoutElement> LayoutElements() {
-  return kElements;
-}
-
-LabelPlan PlanLabel(const LabelBoxes& boxes, const SettingsStore& settings, const Clock& clock,
-                    double widthMm, double heightMm) {
-  MemorySettingsStore copy = StationCopy(settings);
-  LabelPlan plan;
-  plan.layout = LoadLabelLayout(copy);
-  const std::vector<DrawnBox> drawn =
-      Measure(boxes, copy, clock, widthMm, heightMm, &plan.pageWidth, &plan.pageHeight);
-
-  MemorySettingsStore tagged = copy;
-  for (int i = 0; i < kSymbolElement; ++i)
-    tagged.Save(kStationSection, kElements[i].top, GeneralNumber(kTagBase + kTagStep * i));
-  const std::vector<DrawnBox> tags = Measure(boxes, tagged, clock, widthMm, heightMm);
-
-  // The same label drawn twice prints the same texts in the same order.
+// The elements of one drawing: the texts told apart by the same label drawn with its
+// texts' tops tagged (it prints the same texts in the same order), the bars as one.
+std::vector<PlacedElement> Place(const std::vector<DrawnBox>& drawn,
+                                 const std::vector<DrawnBox>& tags) {
+  std::vector<PlacedElement> placed;
   const auto texts = Texts(drawn), tagTexts = Texts(tags);
   for (std::size_t k = 0; k < std::min(texts.size(), tagTexts.size()); ++k) {
     const double tag = std::round((tagTexts[k]->top - kTagBase) / kTagStep);
     if (tag < 0 || tag >= kSymbolElement) continue;
     const DrawnBox& box = *texts[k];
-    plan.placed.push_back({static_cast<int>(tag), box.left, box.top, box.right, box.bottom, {}});
+    placed.push_back({static_cast<int>(tag), box.left, box.top, box.right, box.bottom});
   }
-
   // The bars are the only filled boxes of the label.
-  PlacedElement symbol{kSymbolElement, 0, 0, 0, 0, {}};
+  PlacedElement symbol{kSymbolElement, 0, 0, 0, 0};
   bool bars = false;
   for (const DrawnBox& box : drawn) {
     if (!box.text.empty()) continue;
@@ -116,19 +102,75 @@ LabelPlan PlanLabel(const LabelBoxes& boxes, const SettingsStore& settings, cons
     symbol.bottom = bars ? std::max(symbol.bottom, box.bottom) : box.bottom;
     bars = true;
   }
-  if (bars) {
-    const double module = (symbol.right - symbol.left) / SymbolModules(Symbology::Ean13);
-    const QuietZones quiet = QuietZoneModules(Symbology::Ean13);
-    plan.quietZones.push_back({symbol.left - quiet.left * module, symbol.left, symbol.right,
-                               symbol.right + quiet.right * module, symbol.top, symbol.bottom});
-    for (const QuietZoneIntrusion& intrusion :
-         FindQuietZoneIntrusions(drawn, plan.pageWidth, nullptr)) {
-      symbol.problem += (symbol.problem.empty() ? "Quiet zone of the symbol crossed: " : "; ") +
-                        intrusion.Describe();
-    }
-    plan.placed.push_back(symbol);
+  if (bars) placed.push_back(symbol);
+  return placed;
+}
+
+// The symbol's clear space for the guides, and what crosses it, by the doctor's rule.
+void CheckQuietZones(PlacedElement& symbol, const std::vector<DrawnBox>& drawn, LabelPlan& plan) {
+  const double module = (symbol.right - symbol.left) / SymbolModules(Symbology::Ean13);
+  const QuietZones quiet = QuietZoneModules(Symbology::Ean13);
+  plan.quietZones.push_back({symbol.left - quiet.left * module, symbol.left, symbol.right,
+                             symbol.right + quiet.right * module, symbol.top, symbol.bottom});
+  for (const QuietZoneIntrusion& intrusion :
+       FindQuietZoneIntrusions(drawn, plan.pageWidth, nullptr)) {
+    symbol.problem += (symbol.problem.empty() ? "Quiet zone of the symbol crossed: " : "; ") +
+                      intrusion.Describe();
   }
+}
+
+}  // namespace
+
+std::span<const LayoutElement> LayoutElements() {
+  return kElements;
+}
+
+LabelPlan PlanLabel(const LabelBoxes& boxes, const SettingsStore& settings, const Clock& clock,
+                    double widthMm, double heightMm) {
+  MemorySettingsStore copy = StationCopy(settings);
+  MemorySettingsStore tagged = copy;
+  for (int i = 0; i < kSymbolElement; ++i)
+    tagged.Save(kStationSection, kElements[i].top, GeneralNumber(kTagBase + kTagStep * i));
+  LabelPlan plan;
+  plan.layout = LoadLabelLayout(copy);
+  const auto drawTwice = [&](const LabelBoxes& filled, std::vector<DrawnBox>& drawn) {
+    drawn = Measure(filled, copy, clock, widthMm, heightMm, &plan.pageWidth, &plan.pageHeight);
+    return Place(drawn, Measure(filled, tagged, clock, widthMm, heightMm));
+  };
+  std::vector<DrawnBox> drawn, sampleDrawn;
+  plan.placed = drawTwice(boxes, drawn);
+
+  // What the item shown leaves off (an empty line, no weight, no shelf life, no symbol)
+  // is found on a sample label that has it, so that it can be placed all the same.
+  LabelBoxes sample = boxes;
+  for (std::string* text : {&sample.description1, &sample.description2, &sample.description3,
+                            &sample.storeName1, &sample.storeName2})
+    if (TrimSpaces(*text).empty()) *text = "Sample text";
+  const LabelFigures figures = WorkOutLabelFigures(boxes);
+  if (ReadLeadingNumber(figures.weight) <= 0 || ReadLeadingNumber(figures.unitPrice) <= 0) {
+    sample.weight = sample.price = "1";
+    sample.tare = "0";
+    sample.nonWeighed = false;
+  }
+  if (ReadLeadingNumber(boxes.shelfLife) <= 0) sample.shelfLife = "1";
+  if (ReadLeadingNumber(LabelCodeText(boxes.code)) <= 0) sample.code = "1234";
+  std::vector<PlacedElement> samples;
+  try {
+    samples = drawTwice(sample, sampleDrawn);
+  } catch (const std::exception&) {
+    // No sample label: what this label leaves off cannot be placed now.
+  }
+  for (PlacedElement& placed : samples) {
+    const auto same = [&](const PlacedElement& other) { return other.element == placed.element; };
+    if (std::none_of(plan.placed.begin(), plan.placed.end(), same)) {
+      placed.shown = false;
+      plan.placed.push_back(placed);
+    }
+  }
+
   for (PlacedElement& placed : plan.placed) {
+    if (!placed.shown) continue;
+    if (placed.element == kSymbolElement) CheckQuietZones(placed, drawn, plan);
     const std::string quiet = placed.problem;
     CheckInsideLabel(placed, plan.pageWidth, plan.pageHeight);
     if (!quiet.empty() && placed.problem != quiet) placed.problem += "; " + quiet;

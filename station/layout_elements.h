@@ -34,11 +34,13 @@ std::span<const LayoutElement> LayoutElements();
 inline constexpr int kSymbolElement = 12;
 
 // One element where it lands, in twips from the printable area's corner, and what is
-// wrong with its place (empty when nothing is).
+// wrong with its place (empty when nothing is). An element the item shown leaves off (an
+// empty line, no weight) is not shown: it is where a sample text would land.
 struct PlacedElement {
   int element = 0;
   double left = 0, top = 0, right = 0, bottom = 0;
-  std::string problem;
+  std::string problem = {};
+  bool shown = true;
 };
 
 // A symbol's clear space on either side: the margins a scanner needs, in twips.
@@ -55,8 +57,9 @@ struct LabelPlan {
 
 // Draws the label the preview shows on a surface that only measures (fonts measured as
 // printing measures them), twice: once as it stands, once with every text's top set to a
-// number of its own, which tells which element each drawn text is. Writes nothing to
-// `settings`. Throws what drawing the label throws.
+// number of its own, which tells which element each drawn text is; then a sample label
+// that has what this one leaves off. Writes nothing to `settings`. Throws what drawing
+// the label throws.
 LabelPlan PlanLabel(const LabelBoxes& boxes, const SettingsStore& settings, const Clock& clock,
                     double widthMm, double heightMm);
 

@@ -130,8 +130,7 @@ TEST(LayoutEdit, FindsEachElementAndWhatIsWrongWithIt) {
   const FixedClock clock(MakeLocalTime(2026, 12, 6, 9));
   MemorySettingsStore store;
   LabelBoxes boxes = test::HamBoxes("3");
-  boxes.description2 = "Off the bone";  // an empty line is not drawn, so not found
-  boxes.description3 = "Smoked";
+  boxes.description2 = "Off the bone";
   const LabelPlan plan = PlanLabel(boxes, store, clock, 60, 40);
   EXPECT_TRUE(store.Keys(kStationSection).empty()) << "planning writes nothing";
   ASSERT_EQ(plan.placed.size(), LayoutElements().size());
@@ -140,7 +139,17 @@ TEST(LayoutEdit, FindsEachElementAndWhatIsWrongWithIt) {
     ASSERT_TRUE(placed) << Element(e).name;
     EXPECT_EQ(placed->top, LayoutValueOf(plan.layout, Element(e).top)) << Element(e).name;
     EXPECT_EQ(placed->problem, "") << Element(e).name;
+    // The empty third line is not on this label, but can be placed all the same.
+    EXPECT_EQ(placed->shown, e != 4) << Element(e).name;
   }
+  // A non-weighed item without a code: no weight, price per kg or symbol printed.
+  LabelBoxes bare = boxes;
+  bare.code = "0";
+  bare.nonWeighed = true;
+  std::set<int> left;
+  for (const PlacedElement& placed : PlanLabel(bare, store, clock, 60, 40).placed)
+    if (!placed.shown) left.insert(placed.element);
+  EXPECT_EQ(left, (std::set<int>{4, 7, 9, 11, kSymbolElement}));
   EXPECT_EQ(Placed(plan, 10)->left, plan.layout.ProductIdcenter);
   EXPECT_EQ(Placed(plan, 7)->right, plan.layout.WeightCenter);
   ASSERT_EQ(plan.quietZones.size(), 1u);
