@@ -40,7 +40,7 @@ class IniSettingsStore : public SettingsStore {
   void SaveMany(std::string_view section,
                 const std::vector<std::pair<std::string, std::string>>& values) override;
   // Removes every line of `keys` in `section`, so that they read as absent again.
-  void Remove(std::string_view section, const std::vector<std::string>& keys);
+  void Remove(std::string_view section, const std::vector<std::string>& keys) override;
 
  private:
   struct Cache;  // the last parsed file, shared by copies of this store

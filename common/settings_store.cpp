@@ -98,4 +98,11 @@ void MemorySettingsStore::Save(std::string_view section, std::string_view key,
   entries_.emplace_back(std::move(name), std::string(value));
 }
 
+void MemorySettingsStore::Remove(std::string_view section, const std::vector<std::string>& keys) {
+  for (const std::string& key : keys)
+    std::erase_if(entries_, [name = EntryName(section, key)](const auto& entry) {
+      return entry.first == name;
+    });
+}
+
 }  // namespace corvel

@@ -26,6 +26,10 @@ class SettingsStore {
   virtual void SaveMany(std::string_view section,
                         const std::vector<std::pair<std::string, std::string>>& values);
 
+  // Removes `keys` of `section` in one update, so that they read as absent again. Throws
+  // IoError when the store cannot be written.
+  virtual void Remove(std::string_view section, const std::vector<std::string>& keys) = 0;
+
   // The stored text, or `fallback` when the key is absent.
   std::string GetOr(std::string_view section, std::string_view key,
                     std::string_view fallback) const;
@@ -46,6 +50,7 @@ class MemorySettingsStore : public SettingsStore {
   std::optional<std::string> Get(std::string_view section, std::string_view key) const override;
   std::vector<std::string> Keys(std::string_view section) const override;
   void Save(std::string_view section, std::string_view key, std::string_view value) override;
+  void Remove(std::string_view section, const std::vector<std::string>& keys) override;
 
  private:
   std::vector<std::pair<std::string, std::string>> entries_;  // "section\nkey" -> value

@@ -92,6 +92,12 @@ std::vector<std::string> LabelLayoutKeys() {
   return keys;
 }
 
+double LayoutValueOf(const LabelLayout& layout, std::string_view key) {
+  for (const LayoutKey& entry : kKeys)
+    if (key == entry.key) return entry.whole ? layout.*entry.whole : layout.*entry.fraction;
+  return 0;
+}
+
 LabelLayout LoadLabelLayout(SettingsStore& settings) {
   LabelLayout layout;
   for (const LayoutKey& key : kKeys) {

@@ -5,6 +5,7 @@
 // "BarcodeFontCenter" and "BarcodeFontSize" are doubles and may hold fractions.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/dialogs.h"
@@ -41,6 +42,9 @@ inline constexpr const char* kResetEntries[] = {"Reset Default 6 X 4", "Reset De
 
 // The 40 keys in the order they are read and written.
 std::vector<std::string> LabelLayoutKeys();
+
+// The value of `layout` under one of the 40 keys (0 for any other key).
+double LayoutValueOf(const LabelLayout& layout, std::string_view key);
 
 // Reads the 40 values (absent keys take their Absent value; text is read by the
 // leading-number reading, 16-bit values rounded halves to even) and writes all 40

@@ -4,12 +4,14 @@
 #include <QCloseEvent>
 #include <QMainWindow>
 #include <QPainter>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
 #include "common/settings_sections.h"
 #include "common/units.h"
 #include "platform/screen_print_surface.h"
+#include "station/layout_editor.h"
 
 namespace corvel {
 namespace {
@@ -31,6 +33,7 @@ class ReadOnlySettings : public SettingsStore {
   void Save(std::string_view, std::string_view, std::string_view) override {}
   void SaveMany(std::string_view,
                 const std::vector<std::pair<std::string, std::string>>&) override {}
+  void Remove(std::string_view, const std::vector<std::string>&) override {}
 
  private:
   const SettingsStore& base_;
@@ -95,7 +98,13 @@ LabelPreview::LabelPreview(QMainWindow& window, PreviewSources sources)
   setFeatures(QDockWidget::DockWidgetClosable);
   setAllowedAreas(Qt::RightDockWidgetArea);
   canvas_ = new PreviewCanvas(*this, sources_.labelWidthMm, sources_.labelHeightMm);
-  setWidget(canvas_);
+  editor_ = new LayoutEditor(*this, *canvas_);
+  auto* panel = new QWidget(this);
+  auto* column = new QVBoxLayout(panel);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->addWidget(canvas_, 1);
+  column->addWidget(editor_->Controls());
+  setWidget(panel);
 
   toggle_ = new QAction("Label preview", this);
   toggle_->setObjectName("PreviewToggle");
@@ -171,6 +180,7 @@ void LabelPreview::Redraw() {
     problem_ = QString("No label: ") + QString::fromStdString(error.what());
   }
   canvas_->update();
+  emit drawn();
 }
 
 }  // namespace corvel

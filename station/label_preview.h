@@ -22,6 +22,7 @@ class QMainWindow;
 namespace corvel {
 
 class PreviewCanvas;
+class LayoutEditor;
 
 struct PreviewSources {
   SettingsStore& settings;
@@ -58,6 +59,14 @@ class LabelPreview : public QDockWidget {
   const QString& Problem() const { return problem_; }
   int Drawings() const { return drawings_; }
 
+  const PreviewSources& Sources() const { return sources_; }
+  // The layout editor working on this preview (Ctrl+E).
+  LayoutEditor* Editor() const { return editor_; }
+
+ signals:
+  // A drawing was attempted (Raster and Problem say how it went).
+  void drawn();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -67,6 +76,7 @@ class LabelPreview : public QDockWidget {
   PreviewSources sources_;
   QAction* toggle_ = nullptr;
   PreviewCanvas* canvas_ = nullptr;
+  LayoutEditor* editor_ = nullptr;
   QTimer pending_;
   BarcodeJob job_;  // the preview's own, so printing's record is left as it was
   QImage raster_;

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QPainter>
 #include <QStatusBar>
@@ -12,6 +13,7 @@
 #include "station/label_barcode.h"
 #include "station/label_box_table.h"
 #include "station/label_layout.h"
+#include "station/layout_editor.h"
 #include "station/scale_link.h"
 #include "station/station_setup.h"
 #include "station/window_controls.h"
@@ -129,6 +131,8 @@ void StationWindow::BuildPreview(QWidget* client) {
               : page ? target.pageHeightMm
                      : kStationLabelHeightMm});
   client->addAction(Preview->ToggleAction());
+  client->addAction(Preview->Editor()->EditAction());
+  Preview->Editor()->SetPrinterDpi(target.calibration.dpi);
   client->setContextMenuPolicy(Qt::ActionsContextMenu);
   // Every change of a box or tick redraws it: typing, commits, a product selected, a
   // weight from the scale.
@@ -203,6 +207,10 @@ void StationWindow::Guarded(const std::string& what, const std::function<void()>
 }
 
 bool StationWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+E switches the layout editor from a box too, where it would move to the line's end.
+  if (event->type() == QEvent::ShortcutOverride &&
+      static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_E))
+    return true;
   if (event->type() == QEvent::FocusOut) {
     // Only a focus move inside the window commits; the window losing activation or a
     // context menu opening does not.
@@ -316,8 +324,11 @@ void StationWindow::Check1_Click() {
 }
 
 void StationWindow::List1_DblClick(QListWidgetItem* item) {
-  Guarded("The layout was not reset",
-          [&] { ResetLabelLayout(services_.settings, services_.messages, List1->row(item)); });
+  // A reset is undone like any edit of the layout.
+  Guarded("The layout was not reset", [&] {
+    Preview->Editor()->Record(
+        [&] { ResetLabelLayout(services_.settings, services_.messages, List1->row(item)); });
+  });
   if (Preview) Preview->Refresh();
 }
 

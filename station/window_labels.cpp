@@ -6,6 +6,7 @@
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "platform/cups_queue.h"
+#include "station/layout_editor.h"
 #include "station/station_window.h"
 
 namespace corvel {
@@ -92,7 +93,11 @@ void StationWindow::PaperKnown(const QueueMedia& paper) {
   paper_ = QString::fromStdString(paper.Describe());
   if (paper.dpi > 0) paper_ += QString::fromStdString(", " + GeneralNumber(paper.dpi) + " dpi");
   UpdateStatusLine();
-  if (Preview) Preview->SetLabelSize(paper.widthMm, paper.heightMm);
+  if (!Preview) return;
+  Preview->SetLabelSize(paper.widthMm, paper.heightMm);
+  // Layout moves snap to the head's dots: the calibrated resolution, else the queue's.
+  if (services_.target.calibration.dpi <= 0 && paper.dpi > 0)
+    Preview->Editor()->SetPrinterDpi(paper.dpi);
 }
 
 void StationWindow::closeEvent(QCloseEvent* event) {

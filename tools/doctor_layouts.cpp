@@ -7,6 +7,7 @@
 #include <string>
 
 #include "barcode/barcode_job.h"
+#include "barcode/quiet_zones.h"
 #include "common/clock.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -22,7 +23,6 @@
 #include "station/station_setup.h"
 #include "station/weighed_label.h"
 #include "tools/doctor_checks.h"
-#include "tools/doctor_quiet_zones.h"
 
 namespace corvel::tools {
 namespace {

@@ -1,15 +1,16 @@
 #pragma once
-// The quiet-zone check of "corvel doctor": a label or sheet is drawn on a surface that
-// only measures (texts with the real fonts' metrics, bars as boxes), then every symbol's
-// quiet zones are checked for texts, other bars and the page edge: 11 modules left and 7 right of
-// an EAN-13, 7 and 7 of an EAN-8, 9 and 7 of a UPC-E.
+// The quiet-zone check shared by "corvel doctor" and the station's layout editor: a label
+// or sheet is drawn on a surface that only measures (texts with the real fonts' metrics,
+// bars as boxes), then every symbol's quiet zones are checked for texts, other bars and the
+// page edge: 11 modules left and 7 right of an EAN-13, 7 and 7 of an EAN-8, 9 and 7 of a
+// UPC-E.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/print_surface.h"
 
-namespace corvel::tools {
+namespace corvel {
 
 // A box on one page, in twips.
 struct DrawnBox {
@@ -82,4 +83,4 @@ std::vector<QuietZoneIntrusion> FindQuietZoneIntrusions(const std::vector<DrawnB
                                                         double pageWidth, int* symbols,
                                                         std::vector<double>* modules = nullptr);
 
-}  // namespace corvel::tools
+}  // namespace corvel

@@ -1,13 +1,13 @@
-#include "tools/doctor_quiet_zones.h"
-#include "common/units.h"
+#include "barcode/quiet_zones.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "barcode/barcode_job.h"
 #include "common/number_text.h"
+#include "common/units.h"
 
-namespace corvel::tools {
+namespace corvel {
 namespace {
 
 // A symbology as the drawing shows it: its number of bars.
@@ -113,4 +113,4 @@ std::vector<QuietZoneIntrusion> FindQuietZoneIntrusions(const std::vector<DrawnB
   return found;
 }
 
-}  // namespace corvel::tools
+}  // namespace corvel
