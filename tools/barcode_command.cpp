@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -27,6 +26,7 @@
 #include "common/whole_file.h"
 #include "platform/printing.h"
 #include "tools/barcode_jsonl.h"
+#include "tools/options/option_table.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
@@ -52,12 +52,6 @@ struct Options {
   std::string png;
   int dpi = 300;
 };
-
-int Usage(const char* problem) {
-  if (problem) std::fprintf(stderr, "corvel barcode: %s\n", problem);
-  std::fputs(kUsage, stderr);
-  return 2;
-}
 
 const char* SymbologyName(const BarcodeJob& job) {
   constexpr const char* kNames[] = {"EAN-13", "EAN-8", "UPC-E"};  // in Symbology's order
@@ -204,38 +198,27 @@ int DrawFiles(BarcodeJob& job, const std::string& pdfPath, const std::string& pn
 int RunBarcode(const std::vector<std::string>& args) {
   if (args.size() == 1 && args[0] == "--jsonl") return RunJsonlSession(std::cin, stdout);
   Options options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--upce") {
-      options.allowUpcE = true;
-    } else if (arg == "--ean8") {
-      options.allowEan8 = true;
-    } else if (arg == "--pdf" || arg == "--png" || arg == "--dpi") {
-      if (!hasValue) return Usage((arg + " needs a value").c_str());
-      const std::string& value = args[++i];
-      if (arg == "--pdf") options.pdf = value;
-      if (arg == "--png") options.png = value;
-      if (arg == "--dpi") {
-        const auto [end, error] =
-            std::from_chars(value.data(), value.data() + value.size(), options.dpi);
-        if (error != std::errc() || end != value.data() + value.size() || options.dpi < 20 ||
-            options.dpi > 2400)
-          return Usage(
-              ("--dpi takes a whole number from 20 to 2400, not \"" + value + "\"").c_str());
-      }
-    } else if (arg == "--jsonl") {
-      return Usage("--jsonl takes no other arguments");
-    } else if (arg.size() > 2 && arg.rfind("--", 0) == 0) {
-      return Usage(("unknown option " + arg).c_str());
-    } else if (!options.haveCode) {
-      options.code = arg;  // a code field may start with '-' (it reads as a negative number)
-      options.haveCode = true;
-    } else {
-      return Usage("only one code at a time");
-    }
-  }
-  if (!options.haveCode) return Usage("no code given");
+  const OptionTable table{
+      "barcode",
+      kUsage,
+      {Switch("--upce", options.allowUpcE),
+       Switch("--ean8", options.allowEan8),
+       Value("--pdf", options.pdf),
+       Value("--png", options.png),
+       WholeNumber("--dpi", options.dpi, 20, 2400),
+       // Alone on the line it was answered above.
+       {"--jsonl", false, [](const std::string&) { return "--jsonl takes no other arguments"; }}},
+      [&options](const std::string& arg) -> std::string {
+        if (options.haveCode) return "only one code at a time";
+        options.code = arg;
+        options.haveCode = true;
+        return "";
+      },
+      // A code field may start with '-' (it reads as a negative number).
+      false};
+  if (const std::string problem = ParseOptions(table, args); !problem.empty())
+    return UsageError(table, problem);
+  if (!options.haveCode) return UsageError(table, "no code given");
   // Both names are checked before anything is drawn, so a refused one leaves no other
   // file half done.
   std::string pdfPath, pngPath, problem;
