@@ -56,7 +56,6 @@ class LabelPreview : public QDockWidget {
   const QImage& Raster() const { return raster_; }
   int RasterDpi() const { return rasterDpi_; }
   const QString& Problem() const { return problem_; }
-  int Drawings() const { return drawings_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -72,7 +71,6 @@ class LabelPreview : public QDockWidget {
   QImage raster_;
   int rasterDpi_ = 0;
   QString problem_;
-  int drawings_ = 0;
 };
 
 }  // namespace corvel
