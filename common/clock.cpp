@@ -1,6 +1,5 @@
 #include "common/clock.h"
 
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -41,13 +40,6 @@ std::string FormatShortDate(LocalTime time) {
                 static_cast<unsigned>(date.month()),
                 ((static_cast<int>(date.year()) % 100) + 100) % 100);
   return buffer;
-}
-
-LocalTime AddDays(LocalTime time, double daysToAdd) {
-  const double ms = std::round(daysToAdd * 86400000.0);
-  // Keep far-off results within what the calendar types hold.
-  const double limit = 1e13;  // about 300 years
-  return time + milliseconds(static_cast<long long>(std::fmax(-limit, std::fmin(limit, ms))));
 }
 
 }  // namespace corvel

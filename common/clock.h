@@ -28,7 +28,6 @@ class FixedClock : public Clock {
   explicit FixedClock(LocalTime now) : now_(now) {}
   LocalTime Now() const override { return now_; }
   void Set(LocalTime now) { now_ = now; }
-  void Advance(std::chrono::milliseconds by) { now_ += by; }
 
  private:
   LocalTime now_;
@@ -40,8 +39,5 @@ LocalTime MakeLocalTime(int year, int month, int day, int hour = 0, int minute =
 
 // "d/mm/yy": day without a leading zero, two-digit month and year (6/12/26).
 std::string FormatShortDate(LocalTime time);
-
-// `time` plus a number of days that may have a fraction (to the millisecond).
-LocalTime AddDays(LocalTime time, double days);
 
 }  // namespace corvel

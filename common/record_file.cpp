@@ -39,11 +39,6 @@ void CloseRecords(FileDescriptor& file, const std::string& path) {
 RecordFile::RecordFile(std::string path, std::size_t recordLength)
     : path_(std::move(path)), recordLength_(recordLength) {}
 
-void RecordFile::Create() const {
-  FileDescriptor file = OpenRecords(path_);
-  CloseRecords(file, path_);
-}
-
 std::uint64_t RecordFile::Length() const {
   FileDescriptor file = OpenRecords(path_);
   struct stat info {};

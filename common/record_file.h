@@ -17,9 +17,6 @@ class RecordFile {
   const std::string& Path() const { return path_; }
   std::size_t RecordLength() const { return recordLength_; }
 
-  // Creates the file empty when it does not exist; leaves an existing file alone.
-  void Create() const;
-
   // Length of the file in bytes (creating it empty when missing).
   std::uint64_t Length() const;
 

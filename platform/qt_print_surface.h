@@ -73,8 +73,6 @@ class QtPrintSurface : public TwipTextSurface {
   void SetPaperSize(int code) override;
   void SetOrientation(int orientation) override;
 
-  // The font as it is drawn (pixel size in twips).
-  const QFont& CurrentFont() const { return font_; }
   // Full path of the last PDF file completed (PDF folder only).
   const QString& LastPdfFile() const { return lastPdfFile_; }
 

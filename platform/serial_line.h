@@ -29,7 +29,6 @@ class SerialLine : public QObject {
   void Open(const QString& device);
   void Close();
   bool IsOpen() const { return port_.isOpen(); }
-  const QString& Device() const { return device_; }
 
   // Queues `bytes` for sending. Throws IoError when the port refuses them.
   void Write(const QByteArray& bytes);

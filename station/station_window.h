@@ -89,7 +89,6 @@ class StationWindow : public QMainWindow, public ScaleView {
 
   ProductStation& Products() { return products_; }
   const BarcodeJob& Job() const { return job_; }
-  const PrinterTarget& Target() const { return services_.target; }
 
   // Says once, in a message and on the status line, that the settings cannot be read
   // (the station then works with the defaults and saves nothing that fails).

@@ -3,12 +3,13 @@
 #include <sys/stat.h>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <cerrno>
-#include <charconv>
 #include <climits>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +27,9 @@
 #include "common/units.h"
 #include "common/whole_file.h"
 #include "platform/printing.h"
+#include "platform/screen_print_surface.h"
 #include "tools/barcode_jsonl.h"
+#include "tools/options/option_table.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
@@ -52,12 +55,6 @@ struct Options {
   std::string png;
   int dpi = 300;
 };
-
-int Usage(const char* problem) {
-  if (problem) std::fprintf(stderr, "corvel barcode: %s\n", problem);
-  std::fputs(kUsage, stderr);
-  return 2;
-}
 
 const char* SymbologyName(const BarcodeJob& job) {
   constexpr const char* kNames[] = {"EAN-13", "EAN-8", "UPC-E"};  // in Symbology's order
@@ -93,36 +90,56 @@ void PrintDescription(const Options& options, const BarcodeJob& job) {
   std::printf("pattern:      %s\n", job.Pattern.c_str());
 }
 
-double TwipsToMm(double twips) {
-  return MmFromTwips(twips);
+// The page of a drawing: the symbol with its quiet zones, the number under it and a margin
+// above and below, in millimetres.
+double PageWidthMm(const BarcodeJob& job) {
+  return MmFromTwips((SymbolModules(job) + 2 * kQuietModules) * kModuleWidth);
+}
+double PageHeightMm() {
+  return MmFromTwips(2 * kMarginTwips + kBarHeight + kNumberHeight);
 }
 
-// Draws the symbol with its number centred under the bars into one PDF document in
-// `folder`; returns the PDF's path.
-QString DrawToPdfFolder(BarcodeJob& job, const QString& folder) {
+// Draws the symbol with its number centred under the bars and ends the document.
+void DrawSymbol(BarcodeJob& job, PrintSurface& surface) {
   const double symbolWidth = SymbolModules(job) * kModuleWidth;
   const double quiet = kQuietModules * kModuleWidth;
+  job.ModuleWidth = kModuleWidth;
+  job.BarHeight = kBarHeight;
+  DrawBarPattern(job, surface, quiet,
+                 kMarginTwips);  // the number below prints in the Times New Roman 12 it leaves
+  const std::string number = ReadableNumber(job);
+  surface.SetCurrentX(quiet + (symbolWidth - surface.TextWidth(number)) / 2);
+  surface.SetCurrentY(kMarginTwips + kBarHeight + 20);
+  surface.Print(number, false);
+  surface.EndDoc();
+}
+
+// Draws the symbol into one PDF document in `folder`; returns the PDF's path.
+QString DrawToPdfFolder(BarcodeJob& job, const QString& folder) {
   PrinterTarget target;
   target.kind = PrinterTarget::Kind::PdfFolder;
   target.pdfFolder = folder.toStdString();
   target.program = "corvel";
-  target.pageWidthMm = TwipsToMm(symbolWidth + 2 * quiet);
-  target.pageHeightMm = TwipsToMm(2 * kMarginTwips + kBarHeight + kNumberHeight);
-  std::unique_ptr<PrintSurface> surface = MakePrintSurface(target);
-
-  job.ModuleWidth = kModuleWidth;
-  job.BarHeight = kBarHeight;
-  DrawBarPattern(job, *surface, quiet,
-                 kMarginTwips);  // the number below prints in the Times New Roman 12 it leaves
-  const std::string number = ReadableNumber(job);
-  surface->SetCurrentX(quiet + (symbolWidth - surface->TextWidth(number)) / 2);
-  surface->SetCurrentY(kMarginTwips + kBarHeight + 20);
-  surface->Print(number, false);
-  surface->EndDoc();
-
+  target.pageWidthMm = PageWidthMm(job);
+  target.pageHeightMm = PageHeightMm();
+  DrawSymbol(job, *MakePrintSurface(target));
   const QStringList pdfs = QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name);
   if (pdfs.size() != 1) throw PrintError("the PDF document was not written");
   return QDir(folder).filePath(pdfs.front());
+}
+
+// Draws the symbol into a grey PNG image at `dpi` dots per inch, with the surface the
+// label preview draws on, and writes it to `path`.
+void DrawToPng(BarcodeJob& job, const QString& path, int dpi) {
+  ScreenPrintSurface surface(PageWidthMm(job), PageHeightMm(), dpi);
+  DrawSymbol(job, surface);
+  QImage image = surface.Image().convertToFormat(QImage::Format_Grayscale8);
+  const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
+  image.setDotsPerMeterX(dotsPerMetre);
+  image.setDotsPerMeterY(dotsPerMetre);
+  QImageWriter writer(path, "png");
+  if (!writer.write(image))
+    throw IoError("cannot write the PNG image: " + writer.errorString().toStdString());
 }
 
 // The file a drawing is written to for the name the user gave: the name itself when it
@@ -181,22 +198,22 @@ void CheckDrawnFile(const QString& path, const QByteArray& ending, const char* w
 // only once it is complete and on the disk, so a failure (full disk, file size limit)
 // leaves the old file as it was.
 int DrawFiles(BarcodeJob& job, const std::string& pdfPath, const std::string& pngPath, int dpi) {
-  const auto pdfWork = WorkFolderBeside(pdfPath.empty() ? pngPath : pdfPath);
-  const QString pdf = DrawToPdfFolder(job, pdfWork->filePath("pdf"));
-  CheckDrawnFile(pdf, "%%EOF", "PDF document");
-  if (!pngPath.empty()) {
-    const auto pngWork = WorkFolderBeside(pngPath);
-    const QString prefix = pngWork->filePath("image");
-    QProcess render;
-    render.start("pdftoppm",
-                 {"-png", "-gray", "-singlefile", "-r", QString::number(dpi), pdf, prefix});
-    if (!render.waitForFinished(60000) || render.exitStatus() != QProcess::NormalExit ||
-        render.exitCode() != 0)
-      throw PrintError("pdftoppm could not render the symbol");
-    // A PNG ends with its IEND chunk and that chunk's CRC.
-    CheckDrawnFile(prefix + ".png", QByteArray("IEND\xae\x42\x60\x82", 8), "PNG image");
-    ReplaceWithFinishedFile((prefix + ".png").toStdString(), pngPath);
+  // Both are drawn before either is put in place: a failing one leaves the other file too.
+  std::unique_ptr<QTemporaryDir> pdfWork, pngWork;
+  QString pdf, png;
+  if (!pdfPath.empty()) {
+    pdfWork = WorkFolderBeside(pdfPath);
+    pdf = DrawToPdfFolder(job, pdfWork->filePath("pdf"));
+    CheckDrawnFile(pdf, "%%EOF", "PDF document");
   }
+  if (!pngPath.empty()) {
+    pngWork = WorkFolderBeside(pngPath);
+    png = pngWork->filePath("image.png");
+    DrawToPng(job, png, dpi);
+    // A PNG ends with its IEND chunk and that chunk's CRC.
+    CheckDrawnFile(png, QByteArray("IEND\xae\x42\x60\x82", 8), "PNG image");
+  }
+  if (!pngPath.empty()) ReplaceWithFinishedFile(png.toStdString(), pngPath);
   if (!pdfPath.empty()) ReplaceWithFinishedFile(pdf.toStdString(), pdfPath);
   return 0;
 }
@@ -204,38 +221,27 @@ int DrawFiles(BarcodeJob& job, const std::string& pdfPath, const std::string& pn
 int RunBarcode(const std::vector<std::string>& args) {
   if (args.size() == 1 && args[0] == "--jsonl") return RunJsonlSession(std::cin, stdout);
   Options options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--upce") {
-      options.allowUpcE = true;
-    } else if (arg == "--ean8") {
-      options.allowEan8 = true;
-    } else if (arg == "--pdf" || arg == "--png" || arg == "--dpi") {
-      if (!hasValue) return Usage((arg + " needs a value").c_str());
-      const std::string& value = args[++i];
-      if (arg == "--pdf") options.pdf = value;
-      if (arg == "--png") options.png = value;
-      if (arg == "--dpi") {
-        const auto [end, error] =
-            std::from_chars(value.data(), value.data() + value.size(), options.dpi);
-        if (error != std::errc() || end != value.data() + value.size() || options.dpi < 20 ||
-            options.dpi > 2400)
-          return Usage(
-              ("--dpi takes a whole number from 20 to 2400, not \"" + value + "\"").c_str());
-      }
-    } else if (arg == "--jsonl") {
-      return Usage("--jsonl takes no other arguments");
-    } else if (arg.size() > 2 && arg.rfind("--", 0) == 0) {
-      return Usage(("unknown option " + arg).c_str());
-    } else if (!options.haveCode) {
-      options.code = arg;  // a code field may start with '-' (it reads as a negative number)
-      options.haveCode = true;
-    } else {
-      return Usage("only one code at a time");
-    }
-  }
-  if (!options.haveCode) return Usage("no code given");
+  const OptionTable table{
+      "barcode",
+      kUsage,
+      {Switch("--upce", options.allowUpcE),
+       Switch("--ean8", options.allowEan8),
+       Value("--pdf", options.pdf),
+       Value("--png", options.png),
+       WholeNumber("--dpi", options.dpi, 20, 2400),
+       // Alone on the line it was answered above.
+       {"--jsonl", false, [](const std::string&) { return "--jsonl takes no other arguments"; }}},
+      [&options](const std::string& arg) -> std::string {
+        if (options.haveCode) return "only one code at a time";
+        options.code = arg;
+        options.haveCode = true;
+        return "";
+      },
+      // A code field may start with '-' (it reads as a negative number).
+      false};
+  if (const std::string problem = ParseOptions(table, args); !problem.empty())
+    return UsageError(table, problem);
+  if (!options.haveCode) return UsageError(table, "no code given");
   // Both names are checked before anything is drawn, so a refused one leaves no other
   // file half done.
   std::string pdfPath, pngPath, problem;

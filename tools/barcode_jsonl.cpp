@@ -185,12 +185,6 @@ bool RequireBool(const QJsonObject& input, const QString& name) {
   return value.toBool();
 }
 
-double RequireNumber(const QJsonObject& input, const QString& name) {
-  const QJsonValue value = Field(input, name);
-  if (!value.isDouble()) WrongType(name, "a number");
-  return value.toDouble();
-}
-
 QByteArray AnswerRequestLine(const QByteArray& line) {
   QJsonParseError parseError;
   const QJsonDocument document = QJsonDocument::fromJson(line, &parseError);

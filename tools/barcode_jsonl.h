@@ -28,7 +28,6 @@ class RequestError : public std::runtime_error {
 // missing or of another type.
 std::string RequireString(const QJsonObject& input, const QString& name);
 bool RequireBool(const QJsonObject& input, const QString& name);
-double RequireNumber(const QJsonObject& input, const QString& name);
 
 // The input of op "prepare".
 struct PrepareRequest {

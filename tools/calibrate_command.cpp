@@ -17,6 +17,7 @@
 #include "common/settings_sections.h"
 #include "common/units.h"
 #include "platform/printing.h"
+#include "tools/options/option_table.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
@@ -212,21 +213,18 @@ std::string DefaultPdfFolderFor(const SettingsStore& settings) {
 
 int RunCalibrate(const std::vector<std::string>& args) {
   std::string printer, pdfFolder;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--pdf-folder" && i + 1 < args.size()) {
-      pdfFolder = args[++i];
-    } else if (printer.empty() && !args[i].starts_with("-")) {
-      printer = args[i];
-    } else {
-      std::fprintf(stderr, "corvel calibrate: unexpected argument \"%s\"\n%s", args[i].c_str(),
-                   kUsage);
-      return 2;
-    }
-  }
-  if (printer.empty()) {
-    std::fprintf(stderr, "corvel calibrate: name the printer (a queue, or PDF)\n%s", kUsage);
-    return 2;
-  }
+  const OptionTable table{"calibrate",
+                          kUsage,
+                          {Value("--pdf-folder", pdfFolder)},
+                          [&printer](const std::string& arg) -> std::string {
+                            if (!printer.empty() || arg == "-")
+                              return "unexpected argument \"" + arg + "\"";
+                            printer = arg;
+                            return "";
+                          }};
+  if (const std::string problem = ParseOptions(table, args); !problem.empty())
+    return UsageError(table, problem);
+  if (printer.empty()) return UsageError(table, "name the printer (a queue, or PDF)");
   try {
     IniSettingsStore settings(IniSettingsStore::DefaultPath());
     PrinterTarget target;

@@ -1,12 +1,12 @@
 // "corvel doctor": tells an admin what is wrong with this machine's set-up before the
 // shop opens, one line per check (OK, WARN or FAIL); exits 1 when anything FAILs.
 #include <QDir>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/ini_settings_store.h"
 #include "tools/doctor_checks.h"
+#include "tools/options/option_table.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
@@ -16,15 +16,9 @@ const char* const kUsage = UsageOf("doctor");
 
 int RunDoctor(const std::vector<std::string>& args) {
   std::string stationFolder = QDir::currentPath().toStdString();
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--station-folder" && i + 1 < args.size()) {
-      stationFolder = args[++i];
-    } else {
-      std::fprintf(stderr, "corvel doctor: unexpected argument \"%s\"\n%s", args[i].c_str(),
-                   kUsage);
-      return 2;
-    }
-  }
+  const OptionTable table{"doctor", kUsage, {Value("--station-folder", stationFolder)}};
+  if (const std::string problem = ParseOptions(table, args); !problem.empty())
+    return UsageError(table, problem);
   DoctorReport report;
   const IniSettingsStore file(IniSettingsStore::DefaultPath());
   const MemorySettingsStore none;

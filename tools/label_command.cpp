@@ -29,6 +29,7 @@
 #include "station/product_file.h"
 #include "station/station_setup.h"
 #include "station/weighed_label.h"
+#include "tools/options/option_table.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
@@ -37,19 +38,8 @@ namespace {
 // The usage text lives in tools/corvel.help with the manual page.
 const char* const kUsage = UsageOf("label");
 
-const std::set<std::string> kValueOptions = {
-    "--pdlist", "--record", "--code",       "--description", "--description2", "--description3",
-    "--price",  "--tare",   "--shelf-life", "--weight",      "--flag",         "--item",
-    "--store1", "--store2", "--date",       "--pdf-folder"};
-const std::set<std::string> kFlagOptions = {"--non-weighed", "--check-digit"};
 const std::set<std::string> kNumberOptions = {"--price",  "--tare", "--shelf-life", "--weight",
                                               "--record", "--flag", "--item"};
-
-int Usage(const std::string& problem) {
-  if (!problem.empty()) std::fprintf(stderr, "corvel label: %s\n", problem.c_str());
-  std::fputs(kUsage, stderr);
-  return 2;
-}
 
 // The FLAG box as the station keeps it; a number beyond any double becomes 20 too.
 std::string FlagOptionText(const std::string& typed) {
@@ -131,28 +121,36 @@ QStringList PdfFiles(const std::string& folder) {
 int RunLabel(const std::vector<std::string>& args) {
   std::map<std::string, std::string> values;
   std::set<std::string> flags;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (kFlagOptions.count(arg)) {
-      flags.insert(arg);
-    } else if (kValueOptions.count(arg)) {
-      if (i + 1 >= args.size()) return Usage(arg + " needs a value");
-      values[arg] = args[++i];
-    } else {
-      return Usage("unknown argument '" + arg + "'");
-    }
+  const auto valueRow = [&values](const char* option) {
+    return Value(option, [&values, option](const std::string& text) {
+      values[option] = text;
+      return std::string();
+    });
+  };
+  // The boxes' own options, then those that choose the product, the day and the target.
+  OptionTable table{"label", kUsage, {}};
+  for (const LabelBoxRow& row : LabelBoxTable()) {
+    if (row.option[0] == '\0') continue;
+    const std::string option = row.option;
+    table.options.push_back(row.tick ? Switch(option, [&flags, option] { flags.insert(option); })
+                                     : valueRow(row.option));
   }
-  if (!values.count("--weight")) return Usage("--weight is required");
+  for (const char* option : {"--pdlist", "--record", "--date", "--pdf-folder"})
+    table.options.push_back(valueRow(option));
+  if (const std::string problem = ParseOptions(table, args); !problem.empty())
+    return UsageError(table, problem);
+  if (!values.count("--weight")) return UsageError(table, "--weight is required");
   if (values.count("--pdlist") != values.count("--record"))
-    return Usage("--pdlist and --record go together");
+    return UsageError(table, "--pdlist and --record go together");
   for (const auto& [option, value] : values) {
     if (!kNumberOptions.count(option)) continue;
     if (const std::string problem = NumberProblem(option, value); !problem.empty())
-      return Usage(problem);
+      return UsageError(table, problem);
   }
   LocalTime day;
   if (values.count("--date") && !ParseDate(values["--date"], day))
-    return Usage("--date takes a calendar date YYYY-MM-DD, not \"" + values["--date"] + "\"");
+    return UsageError(table,
+                      "--date takes a calendar date YYYY-MM-DD, not \"" + values["--date"] + "\"");
 
   try {
     IniSettingsStore settings(IniSettingsStore::DefaultPath());

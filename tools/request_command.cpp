@@ -19,6 +19,7 @@
 #include "common/ini_settings_store.h"
 #include "runner/run_state.h"
 #include "runner/sheet_layout.h"
+#include "tools/options/option_table.h"
 #include "tools/requests/request_writer.h"
 #include "tools/run_settings.h"
 #include "tools/subcommands.h"
@@ -41,82 +42,49 @@ struct Options {
   bool layouts = false;
 };
 
-int Usage(const std::string& problem) {
-  if (!problem.empty()) std::fprintf(stderr, "corvel request: %s\n", problem.c_str());
-  std::fputs(kUsage, stderr);
-  return 2;
-}
-
-bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& problem) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) {
-        problem = arg + " needs a value";
-        return false;
-      }
-      into = args[++i];
-      return true;
-    };
-    if (arg == "--data") {
-      if (!value(options.data)) return false;
-    } else if (arg == "--type") {
-      if (!value(options.type)) return false;
-    } else if (arg == "--format") {
-      if (!value(options.format)) return false;
-    } else if (arg == "--dump") {
-      if (!value(options.dump)) return false;
-    } else if (arg == "--pdf-folder") {
-      std::string folder;
-      if (!value(folder)) return false;
-      options.settings.push_back(
-          {std::string(kPrinterSection), "PdfFolder",
-           QFileInfo(QString::fromStdString(folder)).absoluteFilePath().toStdString()});
-    } else if (arg == "--first") {
-      std::string first;
-      if (!value(first)) return false;
-      if (first.empty() || first.find_first_not_of("0123456789") != std::string::npos ||
-          first.find_first_not_of('0') == std::string::npos) {
-        problem = "--first wants a label number from 1, not \"" + first + "\"";
-        return false;
-      }
-      options.settings.push_back({std::string(kRunnerSection), std::string(kFirstLabelKey), first});
-    } else if (arg == "--set") {
-      std::string setting;
-      if (!value(setting)) return false;
-      const std::size_t slash = setting.find('/');
-      const std::size_t eq = setting.find('=');
-      if (slash == std::string::npos || eq == std::string::npos || slash > eq || slash == 0 ||
-          eq == slash + 1) {
-        problem = "--set wants SECTION/KEY=VALUE, not \"" + setting + "\"";
-        return false;
-      }
-      options.settings.push_back({setting.substr(0, slash),
-                                  setting.substr(slash + 1, eq - slash - 1),
-                                  setting.substr(eq + 1)});
-    } else if (arg == "--cut") {
-      options.cut = true;
-    } else if (arg == "--keep-shelf") {
-      options.keepShelf = true;
-    } else if (arg == "--no-run") {
-      options.run = false;
-    } else if (arg == "--layouts") {
-      options.layouts = true;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-      problem = "unknown option " + arg;
-      return false;
-    } else if (options.file.empty()) {
-      options.file = arg;
-    } else {
-      problem = "only one request file, not also " + arg;
-      return false;
-    }
-  }
-  if (options.dump.empty() && options.file.empty()) {
-    problem = "no request file";
-    return false;
-  }
-  return true;
+// The options and the request file, read into `options`.
+OptionTable RequestOptions(Options& options) {
+  return {
+      "request",
+      kUsage,
+      {Value("--data", options.data), Value("--type", options.type),
+       Value("--format", options.format), Value("--dump", options.dump),
+       Value("--pdf-folder",
+             [&options](const std::string& folder) {
+               options.settings.push_back(
+                   {std::string(kPrinterSection), "PdfFolder",
+                    QFileInfo(QString::fromStdString(folder)).absoluteFilePath().toStdString()});
+               return std::string();
+             }),
+       Value("--first",
+             [&options](const std::string& first) -> std::string {
+               if (first.empty() || first.find_first_not_of("0123456789") != std::string::npos ||
+                   first.find_first_not_of('0') == std::string::npos)
+                 return "--first wants a label number from 1, not \"" + first + "\"";
+               options.settings.push_back(
+                   {std::string(kRunnerSection), std::string(kFirstLabelKey), first});
+               return "";
+             }),
+       Value("--set",
+             [&options](const std::string& setting) -> std::string {
+               const std::size_t slash = setting.find('/');
+               const std::size_t eq = setting.find('=');
+               if (slash == std::string::npos || eq == std::string::npos || slash > eq ||
+                   slash == 0 || eq == slash + 1)
+                 return "--set wants SECTION/KEY=VALUE, not \"" + setting + "\"";
+               options.settings.push_back({setting.substr(0, slash),
+                                           setting.substr(slash + 1, eq - slash - 1),
+                                           setting.substr(eq + 1)});
+               return "";
+             }),
+       Switch("--cut", options.cut), Switch("--keep-shelf", options.keepShelf),
+       Switch("--no-run", [&options] { options.run = false; }),
+       Switch("--layouts", options.layouts)},
+      [&options](const std::string& file) -> std::string {
+        if (!options.file.empty()) return "only one request file, not also " + file;
+        options.file = file;
+        return "";
+      }};
 }
 
 bool ReadInput(const std::string& name, std::string& text, std::string& problem) {
@@ -180,8 +148,10 @@ int StartSheetwise(RunSettings& runSettings, const PassSignalsOn& passOn) {
 
 int RunRequest(const std::vector<std::string>& args) {
   Options options;
-  std::string problem;
-  if (!ParseOptions(args, options, problem)) return Usage(problem);
+  const OptionTable table = RequestOptions(options);
+  std::string problem = ParseOptions(table, args);
+  if (problem.empty() && options.dump.empty() && options.file.empty()) problem = "no request file";
+  if (!problem.empty()) return UsageError(table, problem);
   if (!options.dump.empty()) {
     // Written by its length: a field may hold zero bytes.
     const std::string dump = DumpRequests(options.dump, options.layouts);
@@ -193,14 +163,15 @@ int RunRequest(const std::vector<std::string>& args) {
     return 0;
   }
   std::string text;
-  if (!ReadInput(options.file, text, problem)) return Usage(problem);
+  if (!ReadInput(options.file, text, problem)) return UsageError(table, problem);
   // Past a file size limit a write must fail and say so, not end the process.
   std::signal(SIGXFSZ, SIG_IGN);
   try {
     RequestDescription request = IsJson(options, text) ? ParseRequestJson(text, options.cut)
                                                        : ParseRequestCsv(text, options.cut);
     std::string data = options.data.empty() ? request.path.value_or("") : options.data;
-    if (data.empty()) return Usage("no data folder: give --data DIR or \"path\" in the JSON");
+    if (data.empty())
+      return UsageError(table, "no data folder: give --data DIR or \"path\" in the JSON");
     const QString folder = QFileInfo(QString::fromStdString(data)).absoluteFilePath();
     if (!QDir().mkpath(folder)) {
       std::fprintf(stderr, "corvel request: cannot create %s\n", qPrintable(folder));
@@ -208,7 +179,7 @@ int RunRequest(const std::vector<std::string>& args) {
     }
     const std::string path = folder.toStdString();
     if (!request.barcodes && !request.shelf)
-      return Usage("the request holds neither barcodes nor shelf cards");
+      return UsageError(table, "the request holds neither barcodes nor shelf cards");
     WriteRequestFiles(path, request, options.keepShelf);
 
     // What the suite itself would set stays: "Path", "Barcodetype" and the description's

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "tools/options/option_table.h"
 #include "tools/sim/scale_simulator.h"
 #include "tools/subcommands.h"
 
@@ -29,18 +29,6 @@ namespace {
 const char* const kUsage = UsageOf("scale");
 
 constexpr int kMaxDelayMs = 3'600'000;
-
-// A whole number from `min` to `max` for `option`; otherwise std::invalid_argument
-// naming the option and the value.
-int WholeNumber(const std::string& option, const std::string& value, int min, int max) {
-  int number = 0;
-  const char* end = value.data() + value.size();
-  const auto [stop, error] = std::from_chars(value.data(), end, number);
-  if (error != std::errc() || stop != end || number < min || number > max)
-    throw std::invalid_argument(option + " takes a whole number from " + std::to_string(min) +
-                                " to " + std::to_string(max) + ", not \"" + value + "\"");
-  return number;
-}
 
 // The target of the symlink at `path`, or nothing when it is not a symlink.
 std::optional<std::string> LinkTarget(const std::string& path) {
@@ -107,11 +95,12 @@ void ApplyLine(ScaleSimulator& scale, const std::string& line) {
   } else if (word == "slow") {
     std::string ms;
     words >> ms;
-    try {
-      scale.SetAnswerDelay(std::chrono::milliseconds(WholeNumber("slow", ms, 0, kMaxDelayMs)));
-    } catch (const std::invalid_argument& error) {
-      std::fprintf(stderr, "corvel scale: %s\n", error.what());
-    }
+    int delay = 0;
+    if (const std::string problem = TakeWholeNumber("slow", ms, delay, 0, kMaxDelayMs);
+        !problem.empty())
+      std::fprintf(stderr, "corvel scale: %s\n", problem.c_str());
+    else
+      scale.SetAnswerDelay(std::chrono::milliseconds(delay));
   } else if (word == "baud") {
     std::string on;
     words >> on;
@@ -142,43 +131,39 @@ int RunScale(const std::vector<std::string>& args) {
   int slowMs = 0;
   bool baud = false;
   bool verbose = false;
-  try {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-      const std::string& arg = args[i];
-      auto value = [&]() -> const std::string& {
-        if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
-        return args[++i];
-      };
-      if (arg == "--baud") {
-        baud = true;
-      } else if (arg == "--slow") {
-        slowMs = WholeNumber(arg, value(), 0, kMaxDelayMs);
-      } else if (arg == "--silent") {
-        mode = ScaleAnswerMode::Silent;
-      } else if (arg == "--junk") {
-        mode = ScaleAnswerMode::Junk;
-      } else if (arg == "--ack-extra") {
-        mode = ScaleAnswerMode::AckExtra;
-        ackExtra = value();
-      } else if (arg == "--vanish-after") {
-        vanishAfter = WholeNumber(arg, value(), 0, INT_MAX);
-      } else if (arg == "--link") {
-        link = value();
-      } else if (arg == "--verbose") {
-        verbose = true;
-      } else if (arg == "-") {
-        fromStdin = true;
-      } else if (arg.starts_with("--")) {
-        throw std::invalid_argument("unknown option " + arg);
-      } else {
-        const auto more = ParseScaleReading(arg);
-        readings.insert(readings.end(), more.begin(), more.end());
-      }
-    }
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "corvel scale: %s\n\n%s", error.what(), kUsage);
-    return 2;
-  }
+  const auto setMode = [&mode](ScaleAnswerMode chosen) {
+    return [&mode, chosen] { mode = chosen; };
+  };
+  const OptionTable table{"scale",
+                          kUsage,
+                          {Switch("--baud", baud), WholeNumber("--slow", slowMs, 0, kMaxDelayMs),
+                           Switch("--silent", setMode(ScaleAnswerMode::Silent)),
+                           Switch("--junk", setMode(ScaleAnswerMode::Junk)),
+                           Value("--ack-extra",
+                                 [&](const std::string& text) {
+                                   mode = ScaleAnswerMode::AckExtra;
+                                   ackExtra = text;
+                                   return std::string();
+                                 }),
+                           WholeNumber("--vanish-after", vanishAfter, 0, INT_MAX),
+                           Value("--link", link), Switch("--verbose", verbose)},
+                          [&](const std::string& arg) -> std::string {
+                            if (arg == "-") {
+                              fromStdin = true;
+                              return "";
+                            }
+                            try {
+                              const auto more = ParseScaleReading(arg);
+                              readings.insert(readings.end(), more.begin(), more.end());
+                              return "";
+                            } catch (const std::invalid_argument& error) {
+                              return error.what();
+                            }
+                          },
+                          // A reading may be a negative weight.
+                          false};
+  if (const std::string problem = ParseOptions(table, args); !problem.empty())
+    return UsageError(table, problem);
 
   // SIGINT and SIGTERM end the scale tidily (the symlink goes); every thread inherits
   // the blocked set, so only the wait below sees them.

@@ -4,10 +4,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include "tests/runner/runner_fixture.h"
+#include "tests/support/pdf_tools.h"
 
 namespace corvel {
 namespace {
@@ -92,6 +94,29 @@ TEST(BarcodeCommand, WritesOnlyWholeRegularFiles) {
                                                       QDir::Hidden | QDir::NoDotAndDotDot))
       EXPECT_TRUE(name == "out" || name == "t" || name == "f")
           << "left behind: " << name.toStdString();
+  }
+}
+
+// The PNG is drawn by corvel itself (no converter on PATH is needed): grey, its size and
+// its recorded resolution following --dpi, and it scans at each.
+TEST(BarcodeCommand, PngFollowsTheResolutionWithoutOtherPrograms) {
+  const QString folder = test::MakeTempFolder();
+  int widthAt100 = 0;
+  for (const int dpi : {100, 203, 600}) {
+    SCOPED_TRACE(dpi);
+    const QString png = folder + "/" + QString::number(dpi) + ".png";
+    const test::RunResult run =
+        test::RunProgram(test::BuiltProgram("corvel"),
+                         {"barcode", "4006381333931", "--png", png, "--dpi", QString::number(dpi)},
+                         {}, {"PATH=" + folder});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    const QImage image(png);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_TRUE(image.isGrayscale());
+    EXPECT_NEAR(image.dotsPerMeterX() * 0.0254, dpi, 0.5);
+    if (dpi == 100) widthAt100 = image.width();
+    EXPECT_NEAR(image.width(), widthAt100 * dpi / 100.0, dpi / 100.0);  // within a dot at 100
+    EXPECT_EQ(test::DecodeBarcodes(png), QStringList{"4006381333931"});
   }
 }
 

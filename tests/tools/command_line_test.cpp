@@ -1,6 +1,7 @@
 // The programs' own arguments, started in a fresh home under a decimal-comma locale:
 // help and version answered without touching anything, option values that are refused
-// with the option and the value named, and numbers that do not follow the locale.
+// with the option and the value named, unknown options and missing values, and numbers
+// that do not follow the locale.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -30,6 +31,13 @@ TEST(CommandLine, HelpVersionRefusedValuesAndNumbers) {
       {"corvel", {"label", "--weight", "1", "--price", "1,99"}, 2, "", "--price"},
       {"corvel", {"label", "--weight", "1", "--date", "2026-02-31"}, 2, "", "not \"2026-02-31\""},
       {"corvel", {"request", "--first", "0", "-"}, 2, "", "--first"},
+      // Every subcommand refuses an unknown option and a missing value in the same words.
+      {"corvel", {"doctor", "--station"}, 2, "", "corvel doctor: unknown option --station\n"},
+      {"corvel", {"calibrate", "PDF", "--pdf-folder"}, 2, "", "--pdf-folder needs a value\n"},
+      {"corvel", {"label", "--weight", "1", "-x"}, 2, "", "corvel label: unknown option -x\n"},
+      {"corvel", {"scale", "1.000", "--slow"}, 2, "", "corvel scale: --slow needs a value\n"},
+      {"corvel", {"barcode", "1", "--dpi"}, 2, "", "corvel barcode: --dpi needs a value\n"},
+      {"corvel", {"request", "--cat", "-"}, 2, "", "corvel request: unknown option --cat\n"},
       {"corvel", {"barcode", "1", "--pdf", "/nonexistent-folder/x.pdf"}, 1, "", nullptr},
       // Under a decimal-comma locale this code once came out as 0006381333935.
       {"corvel", {"barcode", "4006381333931"}, 0, "data digits:  400638133393\n", ""},
