@@ -142,6 +142,9 @@ int RunScale(const std::vector<std::string>& args) {
   int slowMs = 0;
   bool baud = false;
   bool verbose = false;
+  std::string protocol = "enq";
+  ScaleOptions options;
+  int everyMs = 50;
   try {
     for (std::size_t i = 0; i < args.size(); ++i) {
       const std::string& arg = args[i];
@@ -162,6 +165,15 @@ int RunScale(const std::vector<std::string>& args) {
         ackExtra = value();
       } else if (arg == "--vanish-after") {
         vanishAfter = WholeNumber(arg, value(), 0, INT_MAX);
+      } else if (arg == "--protocol") {
+        protocol = value();
+        if (!MakeScaleProtocol(protocol))
+          throw std::invalid_argument("--protocol takes enq, lines or hid, not \"" + protocol +
+                                      "\"");
+      } else if (arg == "--every") {
+        everyMs = WholeNumber(arg, value(), 1, kMaxDelayMs);
+      } else if (arg == "--request") {
+        options.request = Unescape(value());
       } else if (arg == "--link") {
         link = value();
       } else if (arg == "--verbose") {
@@ -191,6 +203,8 @@ int RunScale(const std::vector<std::string>& args) {
 
   try {
     ScaleSimulator scale;
+    if (protocol != "enq")
+      scale.SetProtocol(MakeScaleProtocol(protocol, options), std::chrono::milliseconds(everyMs));
     if (!readings.empty()) scale.SetReadings(readings);
     scale.SetMode(mode, ackExtra);
     scale.SetAnswerDelay(std::chrono::milliseconds(slowMs));
