@@ -7,9 +7,17 @@
 #include "common/number_text.h"
 #include "common/settings_sections.h"
 #include "station/scale_settings.h"
+#include "station/station_setup.h"
 #include "station/station_window.h"
 
 namespace corvel {
+namespace {
+
+QString FromView(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
 
 PortChoice PortNumberFromText(std::string_view text) {
   PortChoice choice;
@@ -49,7 +57,7 @@ ScaleLink::ScaleLink(ScaleView& view, QTimer& timer1, const SettingsStore& setti
 
 void ScaleLink::OnTimerTick() {
   if (step_ >= 0) return;  // polls never overlap on the line
-  const QString port = QStringLiteral("COM%1").arg(portNumber_);
+  QString port = QStringLiteral("COM%1").arg(portNumber_);
   if (!line_.IsOpen()) {
     QString device;
     QString notes;
@@ -65,8 +73,11 @@ void ScaleLink::OnTimerTick() {
         reported_ << text;
         notes += QStringLiteral("; ") + text;
       }
-      device = choice.device.empty() ? SerialDeviceForPort(settings_, portNumber_)
-                                     : QString::fromStdString(choice.device);
+      device = SerialDeviceForPort(settings_, portNumber_);
+      if (!choice.device.empty()) {
+        device = QString::fromStdString(choice.device);
+        port = QStringLiteral("ScaleDevice");  // the device is named, not the port
+      }
     } catch (const std::exception& error) {
       // Unreadable settings switch polling off and say why; they never end the program.
       Fail(QStringLiteral("off: the device of %1 cannot be read from the settings: %2")
@@ -90,10 +101,8 @@ void ScaleLink::OnTimerTick() {
     const QString how =
         protocol_->Name() == "enq" && line == SerialLineSettings{}
             ? QString()
-            : QStringLiteral(", %1 %2").arg(
-                  QString::fromUtf8(protocol_->Name().data(),
-                                    static_cast<qsizetype>(protocol_->Name().size())),
-                  QString::fromStdString(DescribeLine(line)));
+            : QStringLiteral(", %1 %2").arg(FromView(protocol_->Name()),
+                                            QString::fromStdString(DescribeLine(line)));
     view_.SetScaleStatus(QStringLiteral("on %1 (%2%3)").arg(port, device, how) + notes);
   }
   if (!protocol_->Streams()) {
@@ -109,11 +118,12 @@ QString ScaleLink::NoPortMessage() const {
   // The port number came from "COMPORT" (read at start-up, or saved from "On COM" as it
   // was left): name the key and what is wrong with its text, not the number it gave.
   try {
-    if (const auto stored = settings_.Get(kStationSection, "COMPORT")) {
+    if (const auto stored = settings_.Get(kStationSection, kPortKey.key)) {
       const PortChoice choice = PortNumberFromText(*stored);
       if (choice.number == portNumber_ && !choice.problem.empty()) {
-        return QStringLiteral("off: \"COMPORT\" (On COM) is \"%1\": %2")
-            .arg(QString::fromStdString(*stored), QString::fromStdString(choice.problem));
+        return QStringLiteral("off: \"%1\" (On COM) is \"%2\": %3")
+            .arg(FromView(kPortKey.key), QString::fromStdString(*stored),
+                 QString::fromStdString(choice.problem));
       }
     }
   } catch (const std::exception&) {
