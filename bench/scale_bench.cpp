@@ -6,13 +6,19 @@
 //   time for ENQ, ACK, DC1 and a 16-character frame (19 characters, about 19.8 ms);
 // - box_*: from the frame's last character leaving the scale to the weight box showing it;
 // - label_*: from the frame's last character to the Autoprint label's PDF being complete.
+// Each protocol (enq, lines, hid) is also timed without line speed from the reading
+// leaving the scale to the weight box showing it, and a line scale streaming 20 lines
+// a second is left running against the station's 400 ms polls to measure the share of
+// one core the station's thread spends on it.
 #include <benchmark/benchmark.h>
 
+#include <time.h>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -24,6 +30,7 @@
 #include "common/settings_sections.h"
 #include "common/settings_store.h"
 #include "platform/printing.h"
+#include "station/scale/scale_protocol.h"
 #include "station/scale_link.h"
 #include "station/station_window.h"
 #include "tools/sim/scale_simulator.h"
@@ -166,6 +173,120 @@ BENCHMARK(BM_ScalePollAt9600)
     ->Arg(16)
     ->Arg(15)
     ->Iterations(500)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Records when the box changed; never prints.
+class BoxView : public corvel::ScaleView {
+ public:
+  QString WeightText() const override { return weight; }
+  void SetWeightText(const QString& text) override {
+    weight = text;
+    boxAt = Clock::now();
+  }
+  bool AutoprintChecked() const override { return false; }
+  bool ScalesConnectedChecked() const override { return connected; }
+  void SetScalesConnected(bool checked) override { connected = checked; }
+  void PrintWeighedLabel() override {}
+  void SetScaleStatus(const QString&) override {}
+
+  QString weight;
+  bool connected = true;
+  Clock::time_point boxAt{};
+};
+
+const char* const kProtocols[] = {"enq", "lines", "hid"};
+
+// A poll is started as soon as the one before ends, so each poll waits for the next
+// reading and the time from its last byte to the box is the station's own.
+void BM_ReadingToWeightBox(benchmark::State& state) {
+  const char* protocol = kProtocols[state.range(0)];
+  state.SetLabel(protocol);
+  corvel::ScaleSimulator scale;
+  if (state.range(0) != 0)
+    scale.SetProtocol(corvel::MakeScaleProtocol(protocol), std::chrono::milliseconds(20));
+  std::vector<corvel::ScaleReading> readings;
+  for (int i = 0; i < 5000; ++i)
+    readings.push_back(corvel::ParseScaleReading(i % 2 ? "2" : "1").front());
+  scale.SetReadings(readings);
+  scale.Start();
+  corvel::MemorySettingsStore settings;
+  settings.Save(corvel::kStationSection, "ScaleProtocol", protocol);
+  settings.Save(corvel::kStationSection, "ScaleDevice", scale.DevicePath());
+  BoxView view;
+  QTimer timer1;
+  corvel::ScaleLink link(view, timer1, settings, 1);
+  std::vector<double> boxes;
+  for (auto _ : state) {
+    QEventLoop loop;
+    QObject::connect(&link, &corvel::ScaleLink::pollFinished, &loop, &QEventLoop::quit);
+    const auto start = Clock::now();
+    link.OnTimerTick();
+    if (link.PollUnderWay()) loop.exec();
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    if (!view.connected) {
+      state.SkipWithError("the scale link failed");
+      break;
+    }
+    const auto frameAt = scale.LastFrameSentAt();
+    if (view.boxAt > start && view.boxAt > frameAt)
+      boxes.push_back(Ms(view.boxAt - frameAt).count());
+  }
+  state.counters["box_median_ms"] = Percentile(boxes, 0.5);
+  state.counters["box_p99_ms"] = Percentile(boxes, 0.99);
+  state.counters["boxes"] = static_cast<double>(boxes.size());
+}
+BENCHMARK(BM_ReadingToWeightBox)
+    ->ArgName("protocol")
+    ->DenseRange(0, 2)
+    ->Iterations(300)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The station as it runs: Timer1 ticking every 400 ms, the scale streaming a line every
+// 50 ms; the station's thread's CPU time over the wall time.
+void BM_StreamOf20LinesASecond(benchmark::State& state) {
+  corvel::ScaleSimulator scale;
+  scale.SetProtocol(corvel::MakeScaleProtocol("lines"), std::chrono::milliseconds(50));
+  std::vector<corvel::ScaleReading> readings;
+  for (int i = 0; i < 1000; ++i)
+    readings.push_back(corvel::ParseScaleReading(std::to_string(i % 7) + ".125").front());
+  scale.SetReadings(readings);
+  scale.Start();
+  corvel::MemorySettingsStore settings;
+  settings.Save(corvel::kStationSection, "ScaleProtocol", "lines");
+  settings.Save(corvel::kStationSection, "ScaleDevice", scale.DevicePath());
+  BoxView view;
+  QTimer timer1;
+  corvel::ScaleLink link(view, timer1, settings, 1);
+  QObject::connect(&timer1, &QTimer::timeout, &link, &corvel::ScaleLink::OnTimerTick);
+  const int seconds = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    timer1.start(corvel::ScaleLink::kPollIntervalMs);
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    const double cpuBefore = ThreadCpuSeconds();
+    const auto start = Clock::now();
+    loop.exec();
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = ThreadCpuSeconds() - cpuBefore;
+    state.SetIterationTime(wall);
+    state.counters["cpu_percent_of_a_core"] = 100 * cpu / wall;
+    state.counters["lines_sent"] = scale.FramesSent();
+    timer1.stop();
+  }
+  if (!view.connected) state.SkipWithError("the scale link failed");
+}
+BENCHMARK(BM_StreamOf20LinesASecond)
+    ->ArgName("seconds")
+    ->Arg(20)
+    ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

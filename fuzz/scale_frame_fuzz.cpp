@@ -1,6 +1,6 @@
 // The scale frame parser and what a frame does to the weight box and to Autoprint.
 #include "fuzz/check.h"
-#include "station/scale_frame.h"
+#include "station/scale/scale_frame.h"
 
 using namespace corvel;
 

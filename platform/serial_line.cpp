@@ -1,5 +1,12 @@
 #include "platform/serial_line.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
 #include "common/errors.h"
 #include "common/settings_sections.h"
 
@@ -21,17 +28,25 @@ SerialLine::SerialLine(QObject* parent) : QObject(parent) {
 SerialLine::~SerialLine() {
   // No failed() from a port closed with its owner.
   port_.disconnect(this);
+  plainNotifier_.reset();
+  if (plain_ >= 0) ::close(plain_);
 }
 
-void SerialLine::Open(const QString& device) {
+void SerialLine::Open(const QString& device, const SerialLineSettings& settings) {
   Close();
   device_ = device;
   if (device.isEmpty()) throw IoError("no serial device given");
+  if (!settings.terminal) {
+    OpenPlain(device);
+    return;
+  }
   port_.setPortName(device);
-  port_.setBaudRate(QSerialPort::Baud9600);
-  port_.setDataBits(QSerialPort::Data8);
-  port_.setParity(QSerialPort::NoParity);
-  port_.setStopBits(QSerialPort::OneStop);
+  port_.setBaudRate(settings.baud);
+  port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits));
+  port_.setParity(settings.parity == SerialParity::Even  ? QSerialPort::EvenParity
+                  : settings.parity == SerialParity::Odd ? QSerialPort::OddParity
+                                                         : QSerialPort::NoParity);
+  port_.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
   port_.setFlowControl(QSerialPort::NoFlowControl);
   // Errors while opening are reported here, not through failed().
   const QSignalBlocker quiet(this);
@@ -42,18 +57,72 @@ void SerialLine::Open(const QString& device) {
   }
 }
 
+void SerialLine::OpenPlain(const QString& device) {
+  // Read only: a report node needs no more, and read access is all a udev rule grants.
+  plain_ = ::open(device.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (plain_ < 0) {
+    const QString reason = errno == ENOENT ? QStringLiteral("no such device")
+                           : errno == EACCES || errno == EPERM
+                               ? QStringLiteral("access denied")
+                               : QString::fromLocal8Bit(std::strerror(errno));
+    throw IoError(QStringLiteral("%1: %2").arg(device, reason).toStdString());
+  }
+  plainNotifier_ = std::make_unique<QSocketNotifier>(plain_, QSocketNotifier::Read);
+  connect(plainNotifier_.get(), &QSocketNotifier::activated, this, &SerialLine::OnPlainReadable);
+}
+
+void SerialLine::OnPlainReadable() {
+  char bytes[4096];
+  for (;;) {
+    const ssize_t n = ::read(plain_, bytes, sizeof bytes);
+    if (n > 0) {
+      plainWaiting_.append(bytes, n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) break;
+    // End of file or an error: the device is gone (a scale unplugged, a writer ended).
+    const QString why =
+        QStringLiteral("%1: device lost%2")
+            .arg(device_,
+                 n < 0 ? QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))
+                       : QString());
+    Close();
+    emit failed(why);
+    return;
+  }
+  emit readyRead();
+}
+
+QByteArray SerialLine::ReadAll() {
+  if (plain_ < 0) return port_.readAll();
+  return std::exchange(plainWaiting_, QByteArray());
+}
+
+QByteArray SerialLine::Peek() {
+  if (plain_ < 0) return port_.peek(port_.bytesAvailable());
+  return plainWaiting_;
+}
+
 void SerialLine::Close() {
   if (port_.isOpen()) port_.close();
   port_.clearError();
+  plainNotifier_.reset();
+  if (plain_ >= 0) ::close(plain_);
+  plain_ = -1;
+  plainWaiting_.clear();
 }
 
 void SerialLine::DiscardInput() {
+  plainWaiting_.clear();
   if (!port_.isOpen()) return;
   port_.clear(QSerialPort::Input);
   port_.readAll();
 }
 
 void SerialLine::Write(const QByteArray& bytes) {
+  if (plain_ >= 0)
+    throw IoError((device_ + QStringLiteral(": opened for reading only")).toStdString());
   if (!port_.isOpen())
     throw IoError((device_ + QStringLiteral(": port is not open")).toStdString());
   if (port_.write(bytes) != bytes.size()) {

@@ -6,10 +6,18 @@
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "common/settings_sections.h"
-#include "station/scale_frame.h"
+#include "station/scale_settings.h"
+#include "station/station_setup.h"
 #include "station/station_window.h"
 
 namespace corvel {
+namespace {
+
+QString FromView(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
 
 PortChoice PortNumberFromText(std::string_view text) {
   PortChoice choice;
@@ -34,7 +42,12 @@ PortChoice PortNumberFromText(std::string_view text) {
 
 ScaleLink::ScaleLink(ScaleView& view, QTimer& timer1, const SettingsStore& settings, int portNumber,
                      QObject* parent)
-    : QObject(parent), view_(view), timer1_(timer1), settings_(settings), portNumber_(portNumber) {
+    : QObject(parent),
+      view_(view),
+      timer1_(timer1),
+      settings_(settings),
+      portNumber_(portNumber),
+      protocol_(MakeEnqProtocol()) {
   waitTimer_.setSingleShot(true);
   waitTimer_.setTimerType(Qt::PreciseTimer);
   connect(&waitTimer_, &QTimer::timeout, this, &ScaleLink::OnWaitOver);
@@ -43,12 +56,28 @@ ScaleLink::ScaleLink(ScaleView& view, QTimer& timer1, const SettingsStore& setti
 }
 
 void ScaleLink::OnTimerTick() {
-  if (state_ != State::Idle) return;  // polls never overlap on the line
-  const QString port = QStringLiteral("COM%1").arg(portNumber_);
+  if (step_ >= 0) return;  // polls never overlap on the line
+  QString port = QStringLiteral("COM%1").arg(portNumber_);
   if (!line_.IsOpen()) {
     QString device;
+    QString notes;
     try {
+      // The settings are read again at each opening, so a changed protocol or device
+      // takes effect when "Scales Connected" is ticked again.
+      ScaleChoice choice = ReadScaleChoice(settings_);
+      protocol_ = std::move(choice.protocol);
+      received_.clear();
+      for (const std::string& problem : choice.problems) {
+        const QString text = QString::fromStdString(problem);
+        if (reported_.contains(text)) continue;  // each bad value is said once
+        reported_ << text;
+        notes += QStringLiteral("; ") + text;
+      }
       device = SerialDeviceForPort(settings_, portNumber_);
+      if (!choice.device.empty()) {
+        device = QString::fromStdString(choice.device);
+        port = QStringLiteral("ScaleDevice");  // the device is named, not the port
+      }
     } catch (const std::exception& error) {
       // Unreadable settings switch polling off and say why; they never end the program.
       Fail(QStringLiteral("off: the device of %1 cannot be read from the settings: %2")
@@ -60,35 +89,41 @@ void ScaleLink::OnTimerTick() {
       return;
     }
     try {
-      line_.Open(device);
+      line_.Open(device, protocol_->Line());
     } catch (const Failure& error) {
       Fail(QStringLiteral("off: cannot open %1, %2")
-               .arg(port, QString::fromStdString(error.what())));
+               .arg(port, QString::fromStdString(error.what())) +
+           notes);
       return;
     }
-    view_.SetScaleStatus(QStringLiteral("on %1 (%2)").arg(port, device));
+    // The station's own protocol at its own line settings goes without saying.
+    const SerialLineSettings line = protocol_->Line();
+    const QString how =
+        protocol_->Name() == "enq" && line == SerialLineSettings{}
+            ? QString()
+            : QStringLiteral(", %1 %2").arg(FromView(protocol_->Name()),
+                                            QString::fromStdString(DescribeLine(line)));
+    view_.SetScaleStatus(QStringLiteral("on %1 (%2%3)").arg(port, device, how) + notes);
   }
-  // Characters still waiting answer an earlier poll that gave up on them; left there
-  // they would shift this poll's frame and misread the weight.
-  line_.DiscardInput();
-  try {
-    line_.Write(QByteArray(1, kScaleEnq));
-  } catch (const Failure& error) {
-    Fail(QStringLiteral("off: %1").arg(QString::fromStdString(error.what())));
-    return;
+  if (!protocol_->Streams()) {
+    // Characters still waiting answer an earlier poll that gave up on them; left there
+    // they would shift this poll's frame and misread the weight.
+    line_.DiscardInput();
+    received_.clear();
   }
-  StartWait(State::WaitingForAck);
+  StartStep(0);
 }
 
 QString ScaleLink::NoPortMessage() const {
   // The port number came from "COMPORT" (read at start-up, or saved from "On COM" as it
   // was left): name the key and what is wrong with its text, not the number it gave.
   try {
-    if (const auto stored = settings_.Get(kStationSection, "COMPORT")) {
+    if (const auto stored = settings_.Get(kStationSection, kPortKey.key)) {
       const PortChoice choice = PortNumberFromText(*stored);
       if (choice.number == portNumber_ && !choice.problem.empty()) {
-        return QStringLiteral("off: \"COMPORT\" (On COM) is \"%1\": %2")
-            .arg(QString::fromStdString(*stored), QString::fromStdString(choice.problem));
+        return QStringLiteral("off: \"%1\" (On COM) is \"%2\": %3")
+            .arg(FromView(kPortKey.key), QString::fromStdString(*stored),
+                 QString::fromStdString(choice.problem));
       }
     }
   } catch (const std::exception&) {
@@ -109,10 +144,11 @@ void ScaleLink::OnScalesConnectedClicked(bool checked) {
 void ScaleLink::OnPortNumberChanged(int portNumber) {
   portNumber_ = portNumber;
   line_.Close();
-  if (state_ != State::Idle) {
+  received_.clear();
+  if (step_ >= 0) {
     // The poll under way was talking to the port just closed.
     waitTimer_.stop();
-    state_ = State::Idle;
+    step_ = -1;
     emit pollFinished();
   }
 }
@@ -122,17 +158,41 @@ void ScaleLink::OnLabelRefused(const QString& reason) {
   Fail(QStringLiteral("off: Autoprint label failed: %1").arg(reason));
 }
 
-void ScaleLink::StartWait(State state) {
-  state_ = state;
+void ScaleLink::StartStep(int step) {
+  step_ = step;
+  const std::string request = protocol_->Request(step);
+  if (!request.empty()) {
+    try {
+      line_.Write(QByteArray(request.data(), static_cast<qsizetype>(request.size())));
+    } catch (const Failure& error) {
+      Fail(QStringLiteral("off: %1").arg(QString::fromStdString(error.what())));
+      return;
+    }
+  }
   waitStarted_.start();
   waitTimer_.start(answerWaitMs_);
+  // A streaming scale's newest reading may be here already.
+  if (!received_.empty() && AnswerWhole()) ReadAnswer();
+}
+
+bool ScaleLink::AnswerWhole() {
+  // Looks without taking: what waits stays on the line until the answer is whole.
+  if (line_.BytesAvailable() == 0) return protocol_->Whole(step_, received_);
+  const QByteArray waiting = line_.Peek();
+  return protocol_->Whole(step_, received_ + std::string(waiting.constData(), waiting.size()));
 }
 
 void ScaleLink::OnReadyRead() {
-  if (state_ == State::WaitingForAck && line_.BytesAvailable() >= 1)
-    ReadAck();
-  else if (state_ == State::WaitingForFrame && line_.BytesAvailable() >= kScaleFrameLength)
-    ReadFrame();
+  if (step_ < 0) {
+    // Between polls a streaming scale's lines are taken as they come, keeping only what
+    // may still be the newest reading; a polled scale's late answers wait to be dropped.
+    if (!protocol_->Streams()) return;
+    const QByteArray bytes = line_.ReadAll();
+    received_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    protocol_->Forget(received_);
+    return;
+  }
+  if (AnswerWhole()) ReadAnswer();
 }
 
 void ScaleLink::OnWaitOver() {
@@ -142,34 +202,26 @@ void ScaleLink::OnWaitOver() {
     waitTimer_.start(static_cast<int>(left));
     return;
   }
-  if (state_ == State::WaitingForAck)
-    ReadAck();
-  else if (state_ == State::WaitingForFrame)
-    ReadFrame();
+  if (step_ >= 0) ReadAnswer();
 }
 
-void ScaleLink::ReadAck() {
+void ScaleLink::ReadAnswer() {
   waitTimer_.stop();
-  const QByteArray answer = line_.ReadAll();
-  if (answer != QByteArray(1, kScaleAck)) {
+  const QByteArray bytes = line_.ReadAll();
+  received_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  const ScaleAnswer answer = protocol_->Read(step_, received_);
+  skipped_ += answer.skipped;
+  if (answer.kind == ScaleAnswer::Kind::Next)
+    StartStep(step_ + 1);
+  else if (answer.kind == ScaleAnswer::Kind::Reading)
+    Evaluate(answer.reading);
+  else
     EndPoll();
-    return;
-  }
-  try {
-    line_.Write(QByteArray(1, kScaleDc1));
-  } catch (const Failure& error) {
-    Fail(QStringLiteral("off: %1").arg(QString::fromStdString(error.what())));
-    return;
-  }
-  StartWait(State::WaitingForFrame);
 }
 
-void ScaleLink::ReadFrame() {
-  waitTimer_.stop();
-  const QByteArray frame = line_.ReadAll();
-  const ScaleFrameOutcome outcome =
-      EvaluateScaleFrame(ParseScaleFrame(std::string_view(frame.constData(), frame.size())),
-                         view_.WeightText().toStdString(), armed_, view_.AutoprintChecked());
+void ScaleLink::Evaluate(const ScaleFrame& reading) {
+  const ScaleFrameOutcome outcome = EvaluateScaleFrame(reading, view_.WeightText().toStdString(),
+                                                       armed_, view_.AutoprintChecked());
   if (outcome.weightText) view_.SetWeightText(QString::fromStdString(*outcome.weightText));
   if (outcome.print) {
     // The poll stays under way while the label prints, so no tick starts another.
@@ -187,13 +239,13 @@ void ScaleLink::ReadFrame() {
 
 void ScaleLink::EndPoll() {
   waitTimer_.stop();
-  state_ = State::Idle;
+  step_ = -1;
   emit pollFinished();
 }
 
 void ScaleLink::OnLineFailed(const QString& message) {
   // Between polls the next tick reopens the port (and fails there if it is gone).
-  if (state_ != State::Idle)
+  if (step_ >= 0)
     Fail(QStringLiteral("off: %1").arg(message));
   else
     view_.SetScaleStatus(message);
@@ -201,7 +253,7 @@ void ScaleLink::OnLineFailed(const QString& message) {
 
 void ScaleLink::Fail(const QString& message) {
   waitTimer_.stop();
-  state_ = State::Idle;
+  step_ = -1;
   timer1_.stop();
   view_.SetScalesConnected(false);
   view_.SetScaleStatus(message);

@@ -3,11 +3,17 @@
 // shows the stable weight in the weight box, printing a label by itself ("Autoprint")
 // once per new load after the scale has been seen empty.
 //
-// One poll is a small state machine driven by the event loop: send ENQ, wait for an
-// answer, check that it is exactly one ACK, send DC1, wait for a frame of 15 or more
-// characters, evaluate it. Each wait ends on readyRead or after 1 second of monotonic
-// time (a single-shot timer), so the window stays usable meanwhile and the wall clock
-// (midnight, clock changes) plays no part. A tick during a poll is ignored.
+// One poll is a small state machine driven by the event loop, its steps given by the
+// scale's protocol (scale/scale_protocol.h): send the step's request, wait until the
+// protocol finds the answer whole, read it; go on to the next step, or evaluate the
+// reading (the ENQ protocol: ENQ, exactly one ACK, DC1, a frame of 15 or more
+// characters). Each wait ends on readyRead or after 1 second of monotonic time (a
+// single-shot timer), so the window stays usable meanwhile and the wall clock (midnight,
+// clock changes) plays no part. A tick during a poll is ignored.
+//
+// The protocol, its line settings and the device come from the settings each time the
+// port is opened (scale_settings.h); a value that does not read is said once on the
+// status line and its default used.
 //
 // Any error during a poll (the port cannot be opened, a send or read fails, the device
 // vanishes, the automatic print fails) switches polling off and clears "Scales
@@ -15,12 +21,15 @@
 // says which device failed and why (the window puts "Scale: " before it).
 #include <QElapsedTimer>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "common/settings_store.h"
 #include "platform/serial_line.h"
+#include "station/scale/scale_protocol.h"
 #include "station/scale_view.h"
 
 namespace corvel {
@@ -54,10 +63,13 @@ class ScaleLink : public QObject {
   void SetAnswerWait(int ms) { answerWaitMs_ = ms; }
 
   bool Armed() const { return armed_; }
-  bool PollUnderWay() const { return state_ != State::Idle; }
+  bool PollUnderWay() const { return step_ >= 0; }
   int PortNumber() const { return portNumber_; }
   bool PortOpen() const { return line_.IsOpen(); }
   const SerialLine& Line() const { return line_; }
+  const ScaleProtocol& Protocol() const { return *protocol_; }
+  // Lines or reports that did not read since the link was made.
+  int Skipped() const { return skipped_; }
 
  public slots:
   // Timer1 tick: starts one poll unless one is under way.
@@ -76,14 +88,14 @@ class ScaleLink : public QObject {
   void pollFinished();
 
  private:
-  enum class State { Idle, WaitingForAck, WaitingForFrame };
-
   void OnReadyRead();
   void OnWaitOver();
   void OnLineFailed(const QString& message);
-  void StartWait(State state);
-  void ReadAck();
-  void ReadFrame();
+  // Sends step `step`'s request and waits for its answer.
+  void StartStep(int step);
+  bool AnswerWhole();
+  void ReadAnswer();
+  void Evaluate(const ScaleFrame& reading);
   void EndPoll();
   void Fail(const QString& message);
   QString NoPortMessage() const;
@@ -92,10 +104,14 @@ class ScaleLink : public QObject {
   QTimer& timer1_;
   const SettingsStore& settings_;
   int portNumber_;
+  std::unique_ptr<ScaleProtocol> protocol_;
   SerialLine line_;
+  std::string received_;  // read from the line, not yet used (the start of a line)
   QTimer waitTimer_;
   QElapsedTimer waitStarted_;
-  State state_ = State::Idle;
+  int step_ = -1;  // the poll's step under way, -1 between polls
+  int skipped_ = 0;
+  QStringList reported_;  // settings problems already on the status line
   int answerWaitMs_ = kAnswerWaitMs;
   bool armed_ = false;
 };

@@ -1,12 +1,11 @@
-// The checks of "corvel doctor" on files and devices: the settings file, the scale's
-// serial device, the product file, the runner's request folder, and the locale.
+// The checks of "corvel doctor" on files: the settings file, the product file, the
+// runner's request folder, and the locale. (The scale: doctor_scale.cpp.)
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QList>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
@@ -18,12 +17,9 @@
 #include "common/number_text.h"
 #include "common/regular_file.h"
 #include "common/settings_sections.h"
-#include "platform/serial_line.h"
 #include "runner/request_files.h"
 #include "station/label_layout.h"
 #include "station/product_record.h"
-#include "station/scale_frame.h"
-#include "station/scale_link.h"
 #include "station/station_setup.h"
 #include "tools/doctor_checks.h"
 
@@ -60,13 +56,6 @@ void CountRecords(DoctorReport& report, const std::string& what, long long size,
   else
     report.Warn(counted + " and a partial record of " + std::to_string(stray) +
                 " bytes at the end (odd length)");
-}
-
-// The scale check sends one ENQ: only ever into a serial line, a character device, never
-// into a file (or a pipe) that COM<n> names by mistake, whose first byte it would
-// overwrite.
-bool IsSerialDevice(mode_t mode) {
-  return S_ISCHR(mode);
 }
 
 }  // namespace
@@ -126,61 +115,6 @@ bool CheckSettingsFile(DoctorReport& report, const std::string& path,
     report.Warn("[Zebra] " + key + "=" + *text + " reads as 0");
   }
   return true;
-}
-
-void CheckScale(DoctorReport& report, const DoctorSetUp& setUp) {
-  const std::string comport = kPortKey.Read(setUp.settings);
-  const PortChoice port = PortNumberFromText(comport);
-  if (!port.problem.empty()) {
-    report.Warn("scale: COMPORT=" + comport + ": " + port.problem);
-    return;
-  }
-  const std::string device = SerialDeviceForPort(setUp.settings, port.number).toStdString();
-  const std::string name = "scale on " + device + " (COM" + std::to_string(port.number) + ")";
-  struct stat info {};
-  if (stat(device.c_str(), &info) != 0) {
-    report.Warn(name + ": no such device (a station may run without a scale)");
-    return;
-  }
-  const auto notADevice = [&](mode_t mode) {
-    report.Warn(name + ": is " + FileKind(mode) + ", not a serial device; not opened (set COM" +
-                std::to_string(port.number) + " to the scale's device)");
-  };
-  if (!IsSerialDevice(info.st_mode)) {
-    notADevice(info.st_mode);
-    return;
-  }
-  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    report.Warn(name + ": cannot be opened: " + std::strerror(errno));
-    return;
-  }
-  if (fstat(fd, &info) != 0 || !IsSerialDevice(info.st_mode)) {  // replaced since looked at
-    close(fd);
-    notADevice(info.st_mode);
-    return;
-  }
-  termios tio{};
-  if (tcgetattr(fd, &tio) == 0) {
-    cfmakeraw(&tio);
-    cfsetispeed(&tio, B9600);
-    cfsetospeed(&tio, B9600);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tcsetattr(fd, TCSANOW, &tio);
-  }
-  tcflush(fd, TCIFLUSH);
-  char answer = 0;
-  const bool sent = write(fd, &kScaleEnq, 1) == 1;
-  pollfd wait{fd, POLLIN, 0};
-  const bool answered =
-      sent && poll(&wait, 1, ScaleLink::kAnswerWaitMs) == 1 && read(fd, &answer, 1) == 1;
-  close(fd);
-  if (!answered)
-    report.Warn(name + ": opens, but nothing answers ENQ within a second (is the scale on?)");
-  else if (answer != kScaleAck)
-    report.Warn(name + ": answers ENQ with byte " + std::to_string(int(answer)) + ", not ACK");
-  else
-    report.Ok(name + ": answers ENQ");
 }
 
 void CheckProductFile(DoctorReport& report, const DoctorSetUp& setUp) {

@@ -131,6 +131,9 @@ int RunScale(const std::vector<std::string>& args) {
   int slowMs = 0;
   bool baud = false;
   bool verbose = false;
+  std::string protocol = "enq";
+  ScaleOptions options;
+  int everyMs = 50;
   const auto setMode = [&mode](ScaleAnswerMode chosen) {
     return [&mode, chosen] { mode = chosen; };
   };
@@ -146,6 +149,20 @@ int RunScale(const std::vector<std::string>& args) {
                                    return std::string();
                                  }),
                            WholeNumber("--vanish-after", vanishAfter, 0, INT_MAX),
+                           Value("--protocol",
+                                 [&](const std::string& text) {
+                                   protocol = text;
+                                   return MakeScaleProtocol(protocol)
+                                              ? std::string()
+                                              : "--protocol takes enq, lines or hid, not \"" +
+                                                    protocol + "\"";
+                                 }),
+                           WholeNumber("--every", everyMs, 1, kMaxDelayMs),
+                           Value("--request",
+                                 [&](const std::string& text) {
+                                   options.request = Unescape(text);
+                                   return std::string();
+                                 }),
                            Value("--link", link), Switch("--verbose", verbose)},
                           [&](const std::string& arg) -> std::string {
                             if (arg == "-") {
@@ -176,6 +193,8 @@ int RunScale(const std::vector<std::string>& args) {
 
   try {
     ScaleSimulator scale;
+    if (protocol != "enq")
+      scale.SetProtocol(MakeScaleProtocol(protocol, options), std::chrono::milliseconds(everyMs));
     if (!readings.empty()) scale.SetReadings(readings);
     scale.SetMode(mode, ackExtra);
     scale.SetAnswerDelay(std::chrono::milliseconds(slowMs));

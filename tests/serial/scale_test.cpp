@@ -18,7 +18,7 @@
 #include "common/clock.h"
 #include "common/settings_sections.h"
 #include "platform/serial_line.h"
-#include "station/scale_frame.h"
+#include "station/scale/scale_frame.h"
 #include "tests/serial/scale_test_support.h"
 #include "tests/support/test_env.h"
 

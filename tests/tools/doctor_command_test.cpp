@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <QDir>
+#include <string_view>
+#include <tuple>
 
 #include "tests/runner/runner_fixture.h"
 #include "tools/sim/scale_simulator.h"
@@ -78,6 +80,40 @@ TEST(DoctorCommand, GoodAndBrokenSetUps) {
     for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
       EXPECT_TRUE(line.startsWith("OK ") || line.startsWith("WARN ") || line.startsWith("FAIL "))
           << line.toStdString();
+  }
+}
+
+// The doctor names the protocol, its line and the device, shows the reading one poll
+// gives, and names a setting that does not read.
+TEST(DoctorCommand, ScaleOfEachProtocolShowsOneReading) {
+  const std::tuple<const char*, QByteArray, const char*> rows[] = {
+      {"enq", "ScaleParity=X\n", "enq 9600 8N1, reads \"1.235 KG\""},
+      {"lines", "ScaleProtocol=lines\n", "lines 9600 8N1, reads \"1.235 KG\""},
+      {"hid", "ScaleProtocol=hid\n", "hid reports, reads \"1.235 KG\""},
+  };
+  for (const auto& [protocol, settings, reads] : rows) {
+    SCOPED_TRACE(protocol);
+    ScaleSimulator scale;
+    if (std::string_view(protocol) != "enq") scale.SetProtocol(MakeScaleProtocol(protocol));
+    scale.SetReadings(ParseScaleReading("1.235"));
+    scale.Start();
+    const QString root = test::MakeTempFolder(), config = test::MakeTempFolder();
+    QDir().mkpath(config + "/Corvel");
+    test::WriteFile(config + "/Corvel/Corvel.ini",
+                    "[Zebra]\nPdfFolder=" + root.toUtf8() + "\n" + settings +
+                        "ScaleDevice=" + QByteArray::fromStdString(scale.DevicePath()) + "\n");
+    const test::RunResult run =
+        test::RunProgram(test::BuiltProgram("corvel"), {"doctor", "--station-folder", root}, {},
+                         {"XDG_CONFIG_HOME=" + config, "CUPS_SERVER=" + root + "/no-print-server"});
+    ASSERT_TRUE(run.finished) << "the doctor hung";
+    const QString out = QString::fromUtf8(run.out);
+    const QString line = QString("OK   scale on %1 (ScaleDevice): %2")
+                             .arg(QString::fromStdString(scale.DevicePath()), reads);
+    EXPECT_TRUE(out.contains(line)) << line.toStdString() << "\nin:\n" << out.toStdString();
+    if (settings.startsWith("ScaleParity")) {
+      EXPECT_TRUE(out.contains("WARN scale: [Zebra] ScaleParity=\"X\" is not N, E or O; N used"))
+          << out.toStdString();
+    }
   }
 }
 

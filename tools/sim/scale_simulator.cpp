@@ -1,5 +1,7 @@
 #include "tools/sim/scale_simulator.h"
 
+#include "station/scale/scale_protocol.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -25,30 +27,6 @@ std::runtime_error SystemError(const char* what) {
   return std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
 
-std::string Unescape(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char next = text[++i];
-    if (next == 'r') {
-      out += '\r';
-    } else if (next == 'n') {
-      out += '\n';
-    } else if (next == 'x' && i + 2 < text.size() &&
-               std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
-               std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-      out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
-      i += 2;
-    } else {
-      out += next;  // "\\" and any other escaped character stand for themselves
-    }
-  }
-  return out;
-}
-
 // Wakes the answering thread; a full pipe already wakes it, so a failed write is fine.
 void Poke(int fd, char why) {
   if (fd >= 0 && write(fd, &why, 1) < 0) {
@@ -71,55 +49,6 @@ std::string Visible(std::string_view bytes) {
 }
 
 }  // namespace
-
-std::vector<ScaleReading> ParseScaleReading(std::string_view token) {
-  if (token.starts_with("raw:")) {
-    ScaleReading reading;
-    reading.raw = Unescape(token.substr(4));
-    return {reading};
-  }
-  int count = 1;
-  if (const auto x = token.rfind('x'); x != std::string_view::npos && x + 1 < token.size()) {
-    const std::string digits(token.substr(x + 1));
-    if (digits.find_first_not_of("0123456789") == std::string::npos) {
-      if (digits.size() > 6) throw std::invalid_argument("repeat count too large: " + digits);
-      count = std::stoi(digits);
-      if (count < 1) throw std::invalid_argument("repeat count must be at least 1");
-      token = token.substr(0, x);
-    }
-  }
-  ScaleReading reading;
-  std::size_t pos = 0;
-  for (; pos < token.size(); ++pos) {
-    const char flag = token[pos];
-    if (flag == 'm' || flag == 'M')
-      reading.stable = false;
-    else if (flag == 'f' || flag == 'F')
-      reading.overloaded = true;
-    else if (flag != 's' && flag != 'S')
-      break;
-  }
-  reading.weight = std::string(token.substr(pos));
-  if (reading.weight.empty()) {
-    if (!reading.overloaded)
-      throw std::invalid_argument("no weight in '" + std::string(token) + "'");
-    reading.weight = "------";
-  }
-  if (reading.weight.size() > 6)
-    throw std::invalid_argument("weight '" + reading.weight + "' is longer than six characters");
-  return std::vector<ScaleReading>(static_cast<std::size_t>(count), reading);
-}
-
-std::string BuildScaleFrame(const ScaleReading& reading) {
-  if (reading.raw) return *reading.raw;
-  std::string frame = "\x02 ";
-  frame += reading.stable ? 'S' : 'M';
-  frame += reading.overloaded ? 'F' : ' ';
-  frame += std::string(6 - std::min<std::size_t>(6, reading.weight.size()), ' ');
-  frame += reading.weight.substr(0, 6);
-  frame += " kg  \r";
-  return frame;
-}
 
 ScaleSimulator::ScaleSimulator() {
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -157,6 +86,12 @@ ScaleSimulator::~ScaleSimulator() {
     if (fd >= 0) close(fd);
     fd = -1;
   }
+}
+
+void ScaleSimulator::SetProtocol(std::unique_ptr<ScaleProtocol> protocol,
+                                 std::chrono::milliseconds every) {
+  protocol_ = std::move(protocol);
+  every_ = std::max(every, std::chrono::milliseconds(1));
 }
 
 void ScaleSimulator::Start() {
@@ -232,13 +167,27 @@ std::chrono::steady_clock::time_point ScaleSimulator::LastFrameSentAt() const {
 }
 
 void ScaleSimulator::Loop() {
+  const bool streams = protocol_ && protocol_->Streams();
+  auto nextAt = std::chrono::steady_clock::now();
   while (!stop_ && !vanished_) {
     if (vanishNow_.exchange(false)) {
       CloseLine();
       break;
     }
+    int timeoutMs = -1;
+    if (streams) {
+      const auto left = nextAt - std::chrono::steady_clock::now();
+      if (left <= std::chrono::nanoseconds::zero()) {
+        SendReading();
+        nextAt += every_;
+        // A scale that fell behind (a loaded machine) does not send a burst to catch up.
+        nextAt = std::max(nextAt, std::chrono::steady_clock::now());
+        continue;
+      }
+      timeoutMs = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+    }
     pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
+    if (poll(fds, 2, timeoutMs) < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -250,12 +199,60 @@ void ScaleSimulator::Loop() {
     if (fds[0].revents & POLLIN) {
       char requests[256];
       const ssize_t n = read(master_, requests, sizeof requests);
+      if (protocol_ && n > 0) {
+        Hear(std::string_view(requests, static_cast<std::size_t>(n)));
+        continue;
+      }
       for (ssize_t i = 0; i < n && !stop_ && !vanished_; ++i)
         Handle(requests[i]);
     } else if (fds[0].revents & (POLLHUP | POLLERR)) {
       Pause(std::chrono::milliseconds(10));  // nobody on the line; do not spin
     }
   }
+}
+
+void ScaleSimulator::Hear(std::string_view bytes) {
+  if (verbose_) std::fprintf(stderr, "scale: got %s\n", Visible(bytes).c_str());
+  const std::string request = protocol_->Request(0);
+  if (request.empty() || protocol_->Streams()) return;
+  heard_.append(bytes);
+  for (std::size_t at = heard_.find(request); at != std::string::npos && !stop_ && !vanished_;
+       at = heard_.find(request)) {
+    heard_.erase(0, at + request.size());
+    ++enqCount_;
+    SendReading();
+  }
+  if (heard_.size() > 4096) heard_.erase(0, heard_.size() - request.size());
+}
+
+void ScaleSimulator::SendReading() {
+  ScaleAnswerMode mode;
+  std::chrono::milliseconds delay;
+  {
+    std::lock_guard lock(mutex_);
+    if (vanishAfter_ == 0) {
+      CloseLine();
+      if (verbose_) std::fprintf(stderr, "scale: line closed\n");
+      return;
+    }
+    mode = mode_;
+    delay = delay_;
+  }
+  if (mode == ScaleAnswerMode::Silent) return;
+  if (delay.count() > 0 && !Pause(delay)) return;
+  std::string bytes;
+  if (mode == ScaleAnswerMode::Junk) {
+    bytes = "\x15?# no reading\r\n";  // neither a line that reads nor a report
+  } else {
+    const ScaleReading reading = NextReading();
+    bytes = reading.raw ? *reading.raw
+                        : protocol_->Send({reading.stable, reading.overloaded, reading.weight});
+  }
+  const auto sentAt = Send(bytes);
+  std::lock_guard lock(mutex_);
+  lastFrameAt_ = sentAt;
+  ++framesSent_;
+  if (vanishAfter_ > 0) --vanishAfter_;
 }
 
 void ScaleSimulator::Handle(char request) {
@@ -320,6 +317,8 @@ std::chrono::steady_clock::time_point ScaleSimulator::Send(const std::string& te
     const ssize_t n = write(master_, text.data() + sent, chunk);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EAGAIN && protocol_ && protocol_->Streams()) {
+      break;  // nobody reads the stream: a scale sends on and the reading is lost
     } else if ((n < 0 && errno != EAGAIN && errno != EINTR) ||
                !Pause(std::chrono::milliseconds(1))) {
       break;

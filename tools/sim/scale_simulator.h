@@ -9,17 +9,24 @@
 // can be made slow, absent, junk, or ACK followed by more text, and the 9600-baud line
 // speed (10 bits, about 1.04 ms, per character) can be imitated.
 //
+// Instead of ENQ it can speak another protocol by the station's own description
+// (SetProtocol): a line scale answering its request, or a scale that streams lines or
+// 6-byte reports every so often on the same pty (standing in for a hidraw node).
+//
 // The scale runs on a thread of its own (Start) or on the caller's (Run); every setter
-// may be called from any thread while it runs.
+// may be called from any thread while it runs, SetProtocol before Start.
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "station/scale/scale_protocol.h"
 
 namespace corvel {
 
@@ -64,6 +71,11 @@ class ScaleSimulator {
   // The device the station opens ("/dev/pts/N").
   const std::string& DevicePath() const { return devicePath_; }
 
+  // Speaks `protocol` (nothing: ENQ). A streaming protocol sends one reading every
+  // `every`; a line scale with a request answers each request with one line.
+  void SetProtocol(std::unique_ptr<ScaleProtocol> protocol,
+                   std::chrono::milliseconds every = std::chrono::milliseconds(50));
+
   void Start();  // answers on a thread of its own
   void Run();    // answers on the calling thread until Stop() or the line vanishes
   void Stop();
@@ -96,6 +108,9 @@ class ScaleSimulator {
  private:
   void Loop();
   void Handle(char request);
+  // Another protocol than ENQ: requests heard, and one reading sent.
+  void Hear(std::string_view bytes);
+  void SendReading();
   // Returns when the last character was handed to the line.
   std::chrono::steady_clock::time_point Send(const std::string& text);
   bool Pause(std::chrono::nanoseconds duration);  // false when told to stop
@@ -117,6 +132,9 @@ class ScaleSimulator {
   bool emulateBaud_ = false;
   int vanishAfter_ = -1;
   std::chrono::steady_clock::time_point lastFrameAt_{};
+  std::unique_ptr<ScaleProtocol> protocol_;
+  std::chrono::milliseconds every_{50};
+  std::string heard_;
 
   std::atomic<bool> stop_{false};
   std::atomic<bool> vanished_{false};

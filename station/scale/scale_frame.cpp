@@ -1,4 +1,4 @@
-#include "station/scale_frame.h"
+#include "station/scale/scale_frame.h"
 
 #include "common/errors.h"
 #include "common/number_text.h"
