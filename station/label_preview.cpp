@@ -166,6 +166,7 @@ void LabelPreview::SetLabelSize(double widthMm, double heightMm) {
 void LabelPreview::Redraw() {
   pending_.stop();
   if (isHidden()) return;
+  ++drawings_;
   const int dpi = canvas_->FittingDpi();
   try {
     ScreenPrintSurface surface(sources_.labelWidthMm, sources_.labelHeightMm, dpi);

@@ -57,6 +57,7 @@ class LabelPreview : public QDockWidget {
   const QImage& Raster() const { return raster_; }
   int RasterDpi() const { return rasterDpi_; }
   const QString& Problem() const { return problem_; }
+  int Drawings() const { return drawings_; }
 
   const PreviewSources& Sources() const { return sources_; }
   // The layout editor working on this preview (Ctrl+E).
@@ -81,6 +82,7 @@ class LabelPreview : public QDockWidget {
   QImage raster_;
   int rasterDpi_ = 0;
   QString problem_;
+  int drawings_ = 0;
 };
 
 }  // namespace corvel

@@ -258,7 +258,7 @@ class LayoutEditorTest : public ::testing::Test {
 // the next printed label is the label previewed.
 TEST_F(LayoutEditorTest, DragMovesOneElementAndSavesOnlyItsKeys) {
   auto w = Open();
-  QTRY_VERIFY(!w->Preview->Raster().isNull());
+  ASSERT_TRUE(test::WaitUntil([&] { return !w->Preview->Raster().isNull(); }));
   QWidget* canvas = w->Preview->findChild<QWidget*>("PreviewCanvas");
   const RecordBytes before = File();
   QTest::mousePress(canvas, Qt::LeftButton, {}, canvas->rect().center());
@@ -282,7 +282,8 @@ TEST_F(LayoutEditorTest, DragMovesOneElementAndSavesOnlyItsKeys) {
   const RecordBytes after = File();
   EXPECT_EQ(NewLines(before), (std::set<std::string>{"PriceTop=" + std::to_string(y),
                                                      "Pricecenter=" + std::to_string(x)}));
-  QTRY_VERIFY(w->Preview->Drawings() > drawings && editor.Plan().layout.PriceTop == y);
+  ASSERT_TRUE(test::WaitUntil(
+      [&] { return w->Preview->Drawings() > drawings && editor.Plan().layout.PriceTop == y; }));
   for (const PlacedElement& placed : editor.Plan().placed) {
     const PlacedElement& was = *Placed(old, placed.element);
     const bool price = placed.element == kPrice;
@@ -296,7 +297,7 @@ TEST_F(LayoutEditorTest, DragMovesOneElementAndSavesOnlyItsKeys) {
   QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(File(), after);
 
-  QTRY_VERIFY(editor.Plan().layout.PriceTop == y);
+  ASSERT_TRUE(test::WaitUntil([&] { return editor.Plan().layout.PriceTop == y; }));
   w->Command1->click();
   const QStringList pdfs = test::ListPdfFiles(pdfFolder_);
   ASSERT_EQ(pdfs.size(), 1);
@@ -322,18 +323,19 @@ TEST_F(LayoutEditorTest, KeysMoveByPrinterDotsAndEverythingUndoes) {
   };
   EXPECT_EQ(Dot(stored("Pricecenter"), 203), Dot(2825, 203) + 1);
   EXPECT_EQ(NewLines(before).size(), 1u);
-  QTRY_VERIFY(editor.Plan().layout.Pricecenter == stored("Pricecenter"));
+  ASSERT_TRUE(
+      test::WaitUntil([&] { return editor.Plan().layout.Pricecenter == stored("Pricecenter"); }));
   QTest::keyClick(&editor, Qt::Key_Down, Qt::ShiftModifier);
   EXPECT_EQ(Dot(stored("PriceTop"), 203), Dot(1180, 203) + 10);
-  QTRY_VERIFY(editor.Plan().layout.PriceTop == stored("PriceTop"));
+  ASSERT_TRUE(test::WaitUntil([&] { return editor.Plan().layout.PriceTop == stored("PriceTop"); }));
   QTest::keyClick(&editor, Qt::Key_Plus);
   EXPECT_EQ(stored("PriceSize"), 11);
-  QTRY_VERIFY(editor.Plan().layout.PriceSize == 11);
+  ASSERT_TRUE(test::WaitUntil([&] { return editor.Plan().layout.PriceSize == 11; }));
   QWheelEvent wheel(Centre(editor, kPrice), editor.mapToGlobal(Centre(editor, kPrice)), {},
                     {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(&editor, &wheel);
   EXPECT_EQ(stored("PriceSize"), 12);
-  QTRY_VERIFY(editor.Plan().layout.PriceSize == 12);
+  ASSERT_TRUE(test::WaitUntil([&] { return editor.Plan().layout.PriceSize == 12; }));
 
   messages_.answerYes = true;
   QListWidgetItem* reset = w->List1->item(1);
@@ -356,7 +358,9 @@ TEST_F(LayoutEditorTest, AnElementOffTheLabelIsNamed) {
   const QPoint price = Centre(editor, kPrice);
   QTest::mousePress(&editor, Qt::LeftButton, {}, price);
   QTest::mouseRelease(&editor, Qt::LeftButton, {}, price + QPoint(editor.width() / 2, 0));
-  QTRY_COMPARE(editor.StatusText(), QString("Price reaches outside the label"));
+  ASSERT_TRUE(test::WaitUntil([&] {
+    return editor.StatusText() == QString("Price reaches outside the label");
+  })) << editor.StatusText().toStdString();
   const QLabel* status = w->Preview->findChild<QLabel*>("LayoutStatus");
   EXPECT_TRUE(status->isVisible());
   EXPECT_TRUE(status->styleSheet().contains("#c01010"));
