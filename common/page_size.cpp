@@ -3,12 +3,10 @@
 #include <charconv>
 #include <system_error>
 
+#include "common/text.h"
+
 namespace corvel {
 namespace {
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "common/number_text.h"
+#include "common/text.h"
 
 namespace corvel {
 namespace {
@@ -45,9 +46,9 @@ Calibration ReadCalibration(const SettingsStore& settings, std::string_view prin
       return;
     }
     if (!calibration.problem.empty()) calibration.problem += "; ";
-    calibration.problem += "[" + section + "] " + std::string(key) + "=" + *text +
-                           " is not a number from " + GeneralNumber(low) + " to " +
-                           GeneralNumber(high) + (whole ? " (whole)" : "") + ", ignored";
+    calibration.problem += SettingText(section, key, *text) + " is not a number from " +
+                           GeneralNumber(low) + " to " + GeneralNumber(high) +
+                           (whole ? " (whole)" : "") + ", ignored";
   };
   read("Dpi", 50, 2400, false, calibration.dpi);
   read("OffsetX", -14400, 14400, false, calibration.offsetX);

@@ -25,10 +25,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // A plain decimal number (optional sign, digits, optional fraction); tells whether it is
 // non-zero. Exponents and hexadecimal forms are not boolean spellings anyone writes.
 std::optional<bool> ParseDecimalNonZero(std::string_view text) {

@@ -162,4 +162,15 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+std::string Quoted(std::string_view utf8) {
+  constexpr std::size_t kShown = 40;
+  const std::size_t length = CharCount(utf8);
+  if (length <= kShown) return "\"" + std::string(utf8) + "\"";
+  return "\"" + FirstChars(utf8, kShown) + "...\" (" + std::to_string(length) + " characters)";
+}
+
+std::string SettingText(std::string_view section, std::string_view key, std::string_view text) {
+  return "setting " + std::string(section) + "/" + std::string(key) + " " + Quoted(text);
+}
+
 }  // namespace corvel

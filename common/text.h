@@ -38,6 +38,19 @@ std::string Utf8ToCp1252(std::string_view utf8);
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 
+// An ASCII digit, whatever the user's locale says a digit is.
+inline bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Text for a message, in double quotes. Past 40 characters it is cut and its length
+// said ("abc..." (5000 characters)), so that a huge value does not flood a log.
+std::string Quoted(std::string_view utf8);
+
+// A setting and the text it holds, for a message saying what is wrong with it:
+// setting Printer/PdfPageSizeZ "sixty"
+std::string SettingText(std::string_view section, std::string_view key, std::string_view text);
+
 // An ASCII letter in lower case; other bytes as they are. std::tolower follows the user's
 // locale: under Turkish it leaves 'I' as it is, and Latin-9 locales change high bytes.
 inline char AsciiLower(char c) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/printing.h"
+#include "platform/qt_text.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ bool SetUpFonts() {
 }
 
 std::string ResolvedFontFamily(std::string_view requested) {
-  const QFont font(QString::fromUtf8(requested.data(), static_cast<qsizetype>(requested.size())));
+  const QFont font(ToQString(requested));
   return QFontInfo(font).family().toStdString();
 }
 

@@ -11,13 +11,10 @@
 
 #include "common/errors.h"
 #include "platform/cups_queue.h"
+#include "platform/qt_text.h"
 
 namespace corvel {
 namespace {
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 void WriteMessage(std::string_view text, std::string_view title) {
   const std::string line =
@@ -71,9 +68,9 @@ bool QtMessageBoxes::AskYesNo(std::string_view text, std::string_view title, boo
     if (answer == "no") return false;
     return defaultYes;
   }
-  const auto chosen =
-      QMessageBox::question(nullptr, Text(title), Text(text), QMessageBox::Yes | QMessageBox::No,
-                            defaultYes ? QMessageBox::Yes : QMessageBox::No);
+  const auto chosen = QMessageBox::question(nullptr, ToQString(title), ToQString(text),
+                                            QMessageBox::Yes | QMessageBox::No,
+                                            defaultYes ? QMessageBox::Yes : QMessageBox::No);
   return chosen == QMessageBox::Yes;
 }
 
@@ -82,7 +79,7 @@ void QtMessageBoxes::Inform(std::string_view text, std::string_view title) {
     WriteMessage(text, title);
     return;
   }
-  QMessageBox::information(nullptr, Text(title), Text(text), QMessageBox::Ok);
+  QMessageBox::information(nullptr, ToQString(title), ToQString(text), QMessageBox::Ok);
 }
 
 bool QtPrintDialog::Run(PrinterTarget& target, int& copies) {
@@ -100,11 +97,12 @@ bool QtPrintDialog::Run(PrinterTarget& target, int& copies) {
                      "), so the print dialog cannot list its printers");
   QPrinter printer(QPrinter::HighResolution);
   if (target.kind == PrinterTarget::Kind::CupsQueue) {
-    if (!target.queue.empty()) printer.setPrinterName(Text(target.queue));
+    if (!target.queue.empty()) printer.setPrinterName(ToQString(target.queue));
   } else {
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(Text(target.pdfFolder) + "/" +
-                              Text(target.program.empty() ? "document" : target.program) + ".pdf");
+    printer.setOutputFileName(ToQString(target.pdfFolder) + "/" +
+                              ToQString(target.program.empty() ? "document" : target.program) +
+                              ".pdf");
   }
   printer.setCopyCount(std::max(1, copies));
   QPrintDialog dialog(&printer);

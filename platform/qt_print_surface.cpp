@@ -23,6 +23,7 @@
 #include "platform/pdf_compression.h"
 #include "platform/pdf_file_names.h"
 #include "platform/printing.h"
+#include "platform/qt_text.h"
 #include "platform/twip_text.h"
 #include "platform/work_file.h"
 
@@ -30,10 +31,6 @@ namespace corvel {
 namespace {
 
 constexpr int kResolutionDpi = 1200;  // as a high-resolution QPrinter writes PDF
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -122,7 +119,7 @@ void QtPrintSurface::FontChanged() {
 }
 
 double QtPrintSurface::TextWidth(std::string_view text) {
-  return fontMetrics_->horizontalAdvance(Text(text));
+  return fontMetrics_->horizontalAdvance(ToQString(text));
 }
 
 double QtPrintSurface::TextHeight(std::string_view) {
@@ -186,7 +183,7 @@ void QtPrintSurface::BeginDocument() {
   ResolvePage();
   QString folder;
   if (target_.kind == PrinterTarget::Kind::PdfFolder) {
-    folder = Text(target_.pdfFolder);
+    folder = ToQString(target_.pdfFolder);
     if (folder.isEmpty() || !QDir().mkpath(folder)) {
       throw PrintError("Cannot create the PDF folder \"" + target_.pdfFolder + "\"");
     }
@@ -200,7 +197,7 @@ void QtPrintSurface::BeginDocument() {
   workDevice_ = CreateWorkFile(folder, workFile_);
   writer_ = std::make_unique<QPdfWriter>(workDevice_.get());
   writer_->setResolution(kResolutionDpi);
-  writer_->setCreator(Text(target_.program));
+  writer_->setCreator(ToQString(target_.program));
   if (!writer_->setPageLayout(layout_) || !painter_.begin(writer_.get())) {
     writer_.reset();
     workDevice_.reset();
@@ -262,10 +259,10 @@ void QtPrintSurface::EndDoc() {
 }
 
 void QtPrintSurface::FinishPdf() {
-  const QDir folder(Text(target_.pdfFolder));
+  const QDir folder(ToQString(target_.pdfFolder));
   if (!target_.pdfFile.empty()) {
     // The file chosen in the print dialog, numbered after it for later documents.
-    const QFileInfo chosen(Text(target_.pdfFile));
+    const QFileInfo chosen(ToQString(target_.pdfFile));
     QString path = chosen.absoluteFilePath();
     if (documentsWritten_ > 0) {
       const QString suffix = chosen.suffix().isEmpty() ? QString() : "." + chosen.suffix();
@@ -282,7 +279,7 @@ void QtPrintSurface::FinishPdf() {
     throw PrintError("Cannot write the PDF file " + path.toStdString());
   }
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const QString path = folder.filePath(Text(NextPdfFileName(target_.program)));
+    const QString path = folder.filePath(ToQString(NextPdfFileName(target_.program)));
     // QFile::rename never replaces an existing file: a name taken by another process
     // is skipped for the next one.
     if (QFile::rename(workFile_, path)) {

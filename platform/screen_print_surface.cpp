@@ -7,15 +7,10 @@
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "platform/printing.h"
+#include "platform/qt_text.h"
 #include "platform/twip_text.h"
 
 namespace corvel {
-namespace {
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-}  // namespace
 
 ScreenPrintSurface::ScreenPrintSurface(double pageWidthMm, double pageHeightMm, int dotsPerInch)
     : widthTwips_(pageWidthMm * kTwipsPerMm),
@@ -39,7 +34,7 @@ void ScreenPrintSurface::FontChanged() {
 }
 
 double ScreenPrintSurface::TextWidth(std::string_view text) {
-  return QFontMetricsF(font_, metrics_.get()).horizontalAdvance(Text(text));
+  return QFontMetricsF(font_, metrics_.get()).horizontalAdvance(ToQString(text));
 }
 
 double ScreenPrintSurface::TextHeight(std::string_view) {

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "common/number_text.h"
 #include "common/print_surface.h"
+#include "platform/qt_text.h"
 
 #include <QFontMetricsF>
 #include <QPdfWriter>
@@ -29,7 +30,7 @@ int TwipPixelSize(double points) {
 }
 
 QFont TwipFont(const TwipFontChoice& choice) {
-  QFont font(QString::fromUtf8(choice.name.data(), static_cast<qsizetype>(choice.name.size())));
+  QFont font(ToQString(choice.name));
   font.setPixelSize(TwipPixelSize(choice.points));
   font.setBold(choice.bold);
   font.setItalic(choice.italic);
@@ -52,7 +53,7 @@ QColor ColourFromBgr(std::int32_t colour) {
 
 void PaintTwipText(QPainter& painter, const QFont& font, const QFontMetricsF& measure,
                    std::string_view text, bool lineEnd, std::int32_t colour, TwipCursor& cursor) {
-  const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const QString line = ToQString(text);
   painter.setFont(font);
   painter.setPen(ColourFromBgr(colour));
   if (!line.isEmpty()) painter.drawText(QPointF(cursor.x, cursor.y + measure.ascent()), line);

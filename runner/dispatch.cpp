@@ -18,27 +18,12 @@ namespace corvel {
 namespace {
 constexpr std::string_view kProgram = "sheetwise";
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// A setting's text for a message: quoted, and cut after 40 characters so that a huge
-// value does not flood the caller's log.
-std::string Quoted(std::string_view text) {
-  constexpr std::size_t kShown = 40;
-  if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
-  return "\"" + std::string(text.substr(0, kShown)) + "...\" (" + std::to_string(text.size()) +
-         " characters)";
-}
-
 bool ReadBoolSetting(const SettingsStore& settings, std::string_view section, std::string_view key,
                      bool fallback) {
   const std::optional<std::string> text = settings.Get(section, key);
   if (!text) return fallback;
   const std::optional<bool> value = ParseBoolText(*text);
-  if (!value)
-    throw Failure("setting " + std::string(section) + "/" + std::string(key) + " " + Quoted(*text) +
-                  " is neither True nor False");
+  if (!value) throw Failure(SettingText(section, key, *text) + " is neither True nor False");
   return *value;
 }
 
@@ -196,8 +181,8 @@ PrinterTarget TargetFor(const SettingsStore& settings, std::string_view selector
   if (const auto text = settings.Get(kPrinterSection, job.pageKey)) {
     const auto size = ParsePageSizeMm(*text);
     if (!size)
-      throw Failure("setting Printer/" + std::string(job.pageKey) + " \"" + *text +
-                    "\" is not WIDTHxHEIGHT in millimetres");
+      throw Failure(SettingText(kPrinterSection, job.pageKey, *text) +
+                    " is not WIDTHxHEIGHT in millimetres");
     target.pageWidthMm = size->first;
     target.pageHeightMm = size->second;
   }

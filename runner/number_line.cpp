@@ -1,11 +1,8 @@
 #include "runner/number_line.h"
 
+#include "common/text.h"
+
 namespace corvel {
-namespace {
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-}  // namespace
 
 std::string NumberLine(const BarcodeJob& job) {
   std::string line = WithoutLeadingZeros(job.DataDigits);

@@ -9,6 +9,7 @@
 #include "common/number_text.h"
 #include "common/print_surface.h"
 #include "common/settings_sections.h"
+#include "common/text.h"
 
 namespace corvel {
 namespace {
@@ -21,8 +22,7 @@ constexpr int kEan8Modules = SymbolModules(Symbology::Ean8);
 constexpr int kUpcEModules = SymbolModules(Symbology::UpcE);
 
 std::string Setting(std::string_view key, std::string_view text) {
-  return "setting Quorrel/" + std::string(key) + " \"" + std::string(text.substr(0, 40)) +
-         (text.size() > 40 ? "...\"" : "\"");
+  return SettingText(kSection, key, text);
 }
 
 double ReadNumber(const SettingsStore& settings, std::string_view key, std::string_view fallback) {

@@ -24,10 +24,6 @@ constexpr double kSmallPageHeight = 2000;  // split and halving threshold
 // The numeric rows as messages name them.
 constexpr const char* kNumericRowNames[] = {"Left", "Top", "Height", "Colour"};
 
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
-
 class CardPrinter {
  public:
   CardPrinter(PrintSurface& surface, const ShelfRecord& card, std::int16_t layout)

@@ -4,6 +4,7 @@
 
 #include "common/errors.h"
 #include "common/number_text.h"
+#include "common/text.h"
 
 namespace corvel {
 namespace {
@@ -109,9 +110,8 @@ LabelLayout LoadLabelLayout(SettingsStore& settings) {
       else
         layout.*key.fraction = value;
     } catch (const OverflowError&) {
-      throw OverflowError("Layout setting \"" + std::string(key.key) + "\" in section \"" +
-                          std::string(kStationSection) + "\" holds \"" + text + "\", which is " +
-                          (key.whole ? "outside -32768..32767." : "beyond any number."));
+      throw OverflowError(SettingText(kStationSection, key.key, text) + " is " +
+                          (key.whole ? "outside -32768..32767" : "beyond any number"));
     }
   }
   SaveLabelLayout(settings, layout);

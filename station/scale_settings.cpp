@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "common/settings_sections.h"
+#include "common/text.h"
 
 namespace corvel {
 namespace {
@@ -42,7 +43,7 @@ class ChoiceReader {
             Apply apply) {
     const std::optional<std::string> text = settings_.Get(kStationSection, key);
     if (!text || text->find_first_not_of(' ') == std::string::npos || apply(*text)) return;
-    choice_.problems.push_back(std::string(key) + "=\"" + *text + "\" is not " +
+    choice_.problems.push_back(SettingText(kStationSection, key, *text) + " is not " +
                                std::string(expected) + "; " + std::string(fallback) + " used");
   }
 

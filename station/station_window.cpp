@@ -10,6 +10,7 @@
 
 #include "common/errors.h"
 #include "common/number_text.h"
+#include "platform/qt_text.h"
 #include "station/label_barcode.h"
 #include "station/label_box_table.h"
 #include "station/label_layout.h"
@@ -21,9 +22,6 @@
 namespace corvel {
 namespace {
 
-QString ToQ(const std::string& text) {
-  return QString::fromStdString(text);
-}
 std::string FromQ(const QString& text) {
   return text.toStdString();
 }
@@ -39,7 +37,7 @@ double ValueOf(const QString& text) {
 
 // A text from a file or the settings as a box shows it: up to its first zero byte.
 QString Shown(const std::string& text) {
-  return ToQ(ShownText(text));
+  return ToQString(ShownText(text));
 }
 
 }  // namespace
@@ -150,8 +148,8 @@ void StationWindow::StartUp() {
   try {
     Text5->setText(Shown(kStoreName1Key.Read(services_.settings)));
     Text12->setText(Shown(kStoreName2Key.Read(services_.settings)));
-    const QString port = ToQ(kPortKey.Read(services_.settings));
-    Text11->setText(ToQ(GeneralNumber(ValueOf(port))));
+    const QString port = ToQString(kPortKey.Read(services_.settings));
+    Text11->setText(ToQString(GeneralNumber(ValueOf(port))));
     portNumber_ = PortNumberFromText(FromQ(port)).number;
   } catch (const std::exception& error) {
     ReportSettingsProblem(error.what());
@@ -163,7 +161,7 @@ void StationWindow::StartUp() {
     const QSignalBlocker blocker(Combo1);
     Combo1->clear();
     for (const std::string& entry : loaded.entries)
-      Combo1->addItem(ToQ(entry));
+      Combo1->addItem(ToQString(entry));
   }
   if (Combo1->count() > 0) {
     Combo1->setCurrentIndex(0);
@@ -241,18 +239,18 @@ void StationWindow::SaveStoreName(QLineEdit* box, std::string_view key) {
 void StationWindow::CommitProduct(QLineEdit* box, ProductBox field) {
   Guarded("The product was not changed", [&] {
     const CommitResult result = CommitProductBox(products_, field, FromQ(box->text()));
-    if (box->text() != ToQ(result.boxText)) box->setText(ToQ(result.boxText));
+    if (box->text() != ToQString(result.boxText)) box->setText(ToQString(result.boxText));
     if (!result.message.empty()) services_.messages.Inform(result.message, "tarewise");
   });
 }
 
 void StationWindow::Text4_LostFocus() {
   Guarded("The weight was not taken",
-          [&] { Text4->setText(ToQ(FormatNumber(ValueOf(Text4->text()), "##0.000"))); });
+          [&] { Text4->setText(ToQString(FormatNumber(ValueOf(Text4->text()), "##0.000"))); });
 }
 
 void StationWindow::Text13_LostFocus() {
-  Text13->setText(ToQ(FlagBoxText(ValueOf(Text13->text()))));
+  Text13->setText(ToQString(FlagBoxText(ValueOf(Text13->text()))));
 }
 
 void StationWindow::Text11_LostFocus() {
@@ -269,7 +267,7 @@ void StationWindow::Combo1_Click(int index) {
   }
   products_.selected = static_cast<std::uint64_t>(index) + 1;
   Combo1->lineEdit()->setCursorPosition(0);
-  Text8->setText(ToQ(GeneralNumber(static_cast<double>(products_.selected))));
+  Text8->setText(ToQString(GeneralNumber(static_cast<double>(products_.selected))));
   ShowSelected();
 }
 
@@ -290,7 +288,7 @@ void StationWindow::ShowSelected() {
         findChild<QCheckBox*>(row.control)->setChecked((*texts).*row.productTick);
       if (!row.productText) continue;
       QLineEdit* box = findChild<QLineEdit*>(row.control);
-      box->setText(ToQ((*texts).*row.productText));
+      box->setText(ToQString((*texts).*row.productText));
       // Show the start of padded texts, not the padding after them.
       box->setCursorPosition(0);
     }
@@ -305,7 +303,7 @@ void StationWindow::Command1_Click() {
 void StationWindow::Command2_Click() {
   Guarded("No new item was added", [&] {
     const std::string entry = AddNewItem(products_);
-    Combo1->addItem(ToQ(entry));
+    Combo1->addItem(ToQString(entry));
     Combo1->setCurrentIndex(Combo1->count() - 1);
     if (products_.selected != static_cast<std::uint64_t>(Combo1->count()))
       Combo1_Click(Combo1->count() - 1);

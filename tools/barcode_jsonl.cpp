@@ -10,6 +10,7 @@
 
 #include "barcode/barcode_job.h"
 #include "common/errors.h"
+#include "platform/qt_text.h"
 #include "runner/number_line.h"
 #include "station/label_barcode.h"
 
@@ -26,10 +27,6 @@ QJsonValue Field(const QJsonObject& input, const QString& name) {
   throw RequestError(("field \"" + name + "\" must be " + expected).toStdString());
 }
 
-QString Text(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
 // ---------------------------------------------------------------------------------------
 // op "prepare": PrepareBarcodeDigits and BuildBarPattern on a fresh record, as the
 // runner calls them. The answer's fields come from the table below; a field that needs
@@ -44,17 +41,29 @@ struct PrepareFieldEntry {
 
 const PrepareFieldEntry kPrepareFields[] = {
     {"DataDigits",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.DataDigits); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
+       return ToQString(j.DataDigits);
+     }},
     {"LeadPair",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.LeadPair); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
+       return ToQString(j.LeadPair);
+     }},
     {"FirstDigit",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.FirstDigit); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
+       return ToQString(j.FirstDigit);
+     }},
     {"LeftFirst",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.LeftFirst); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
+       return ToQString(j.LeftFirst);
+     }},
     {"LeftRest",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.LeftRest); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
+       return ToQString(j.LeftRest);
+     }},
     {"RightDigits",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.RightDigits); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
+       return ToQString(j.RightDigits);
+     }},
     {"CheckMarker",
      [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
        return QString(QChar::fromLatin1(j.CheckMarker));
@@ -63,19 +72,23 @@ const PrepareFieldEntry kPrepareFields[] = {
      [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return j.CheckDigit; }},
     {"CheckDigitText",
      [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
-       return Text(j.CheckDigitText);
+       return ToQString(j.CheckDigitText);
      }},
     {"IsUpcE", [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return j.IsUpcE; }},
     {"IsEan8", [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return j.IsEan8; }},
     {"UpcEDigits",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.UpcEDigits); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
+       return ToQString(j.UpcEDigits);
+     }},
     {"Pattern",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(j.Pattern); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return ToQString(j.Pattern); }},
     {"NumberLine",
-     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue { return Text(NumberLine(j)); }},
+     [](const BarcodeJob& j, const PrepareRequest&) -> QJsonValue {
+       return ToQString(NumberLine(j));
+     }},
     {"SheetNumberLine",
      [](const BarcodeJob& j, const PrepareRequest& r) -> QJsonValue {
-       return Text(SheetNumberLine(j, r.printCheckDigit, r.printUpcEDigits));
+       return ToQString(SheetNumberLine(j, r.printCheckDigit, r.printUpcEDigits));
      }},
 };
 
@@ -121,16 +134,16 @@ QJsonObject LabelOp(const QJsonObject& input) {
   answer.insert("HasBarcode", hasBarcode);
   if (!hasBarcode) return answer;
   BuildBarPattern(job, CheckDigitSource::FromMarker);
-  answer.insert("DataDigits", Text(job.LeadPair + job.LeftRest + job.RightDigits));
-  answer.insert("LeadPair", Text(job.LeadPair));
-  answer.insert("FirstDigit", Text(job.FirstDigit));
-  answer.insert("LeftFirst", Text(job.LeftFirst));
-  answer.insert("LeftRest", Text(job.LeftRest));
-  answer.insert("RightDigits", Text(job.RightDigits));
+  answer.insert("DataDigits", ToQString(job.LeadPair + job.LeftRest + job.RightDigits));
+  answer.insert("LeadPair", ToQString(job.LeadPair));
+  answer.insert("FirstDigit", ToQString(job.FirstDigit));
+  answer.insert("LeftFirst", ToQString(job.LeftFirst));
+  answer.insert("LeftRest", ToQString(job.LeftRest));
+  answer.insert("RightDigits", ToQString(job.RightDigits));
   answer.insert("CheckMarker", QString(QChar::fromLatin1(job.CheckMarker)));
   answer.insert("CheckDigit", job.CheckDigit);
-  answer.insert("Pattern", Text(job.Pattern));
-  answer.insert("BarcodeNumberText", Text(MakeBarcodeNumberText(job)));
+  answer.insert("Pattern", ToQString(job.Pattern));
+  answer.insert("BarcodeNumberText", ToQString(MakeBarcodeNumberText(job)));
   return answer;
 }
 

@@ -17,6 +17,7 @@
 #include "common/number_text.h"
 #include "common/regular_file.h"
 #include "common/settings_sections.h"
+#include "common/text.h"
 #include "runner/request_files.h"
 #include "station/label_layout.h"
 #include "station/product_record.h"
@@ -25,10 +26,6 @@
 
 namespace corvel::tools {
 namespace {
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
 
 // True for text that is a written zero ("0", "-0.0"), which reads as 0 on purpose.
 bool IsWrittenZero(const std::string& text) {
@@ -109,10 +106,10 @@ bool CheckSettingsFile(DoctorReport& report, const std::string& path,
     try {
       if (ReadLeadingNumber(*text) != 0) continue;
     } catch (const std::exception&) {
-      report.Warn("[Zebra] " + key + "=" + *text + " is beyond any number");
+      report.Warn(SettingText(kStationSection, key, *text) + " is beyond any number");
       continue;
     }
-    report.Warn("[Zebra] " + key + "=" + *text + " reads as 0");
+    report.Warn(SettingText(kStationSection, key, *text) + " reads as 0");
   }
   return true;
 }

@@ -18,6 +18,7 @@
 #include "common/page_size.h"
 #include "common/printer_calibration.h"
 #include "common/settings_sections.h"
+#include "common/text.h"
 #include "platform/cups_queue.h"
 #include "platform/printing.h"
 #include "runner/dispatch.h"
@@ -151,7 +152,7 @@ void CheckPageSizeKeys(DoctorReport& report, const SettingsStore& settings,
       continue;
     const std::string value = settings.GetOr(section, key, "");
     if (!ParsePageSizeMm(value))
-      report.Warn("[" + std::string(section) + "] " + key + "=" + value +
+      report.Warn(SettingText(section, key, value) +
                   " is no page size (WIDTHxHEIGHT in millimetres, such as 60x40): the default "
                   "size is used");
   }

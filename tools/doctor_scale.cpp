@@ -103,7 +103,7 @@ std::optional<ScaleFrame> PollOnce(int fd, const ScaleProtocol& protocol, std::s
 void CheckScale(DoctorReport& report, const DoctorSetUp& setUp) {
   const ScaleChoice choice = ReadScaleChoice(setUp.settings);
   for (const std::string& problem : choice.problems)
-    report.Warn("scale: [Zebra] " + problem);
+    report.Warn("scale: " + problem);
   std::string device = choice.device, from = "ScaleDevice";
   if (device.empty()) {
     const std::string comport = kPortKey.Read(setUp.settings);

@@ -6,14 +6,12 @@
 #include <charconv>
 #include <cmath>
 
+#include "common/text.h"
 #include "station/scale/scale_protocol.h"
 
 namespace corvel {
 namespace {
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 bool IsEnd(char c) {
   return c == '\r' || c == '\n';
 }

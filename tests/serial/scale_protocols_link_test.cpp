@@ -125,7 +125,8 @@ TEST_F(ProtocolLink, BadSettingIsReportedOnce) {
   Start("lines", {});
   scale_.SetReadings(ParseScaleReading("1.5"));
   ASSERT_TRUE(PollUntil("1.500 KG"));
-  EXPECT_TRUE(view_.status.contains("ScaleBaud=\"96OO\"")) << view_.status.toStdString();
+  EXPECT_TRUE(view_.status.contains("setting Zebra/ScaleBaud \"96OO\""))
+      << view_.status.toStdString();
   EXPECT_TRUE(view_.status.contains("9600 used")) << view_.status.toStdString();
   link_->OnPortNumberChanged(1);  // closes the line; the next poll opens it again
   scale_.SetReadings(ParseScaleReading("2.5"));

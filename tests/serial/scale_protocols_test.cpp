@@ -165,8 +165,9 @@ TEST(ScaleSettings, ValuesThatDoNotReadLeaveTheDefaults) {
         {"ScaleStopBits", "1.5"}},
        "enq",
        "9600 8N1",
-       {"ScaleProtocol=\"scale\"", "ScaleBaud=\"9600.5\"", "ScaleDataBits=\"9\"",
-        "ScaleParity=\"none\"", "ScaleStopBits=\"1.5\""}},
+       {"setting Zebra/ScaleProtocol \"scale\"", "setting Zebra/ScaleBaud \"9600.5\"",
+        "setting Zebra/ScaleDataBits \"9\"", "setting Zebra/ScaleParity \"none\"",
+        "setting Zebra/ScaleStopBits \"1.5\""}},
       {{{"ScaleProtocol", " "}}, "enq", "9600 8N1", {}},  // blank: as absent
   };
   for (const Row& row : rows) {

@@ -52,7 +52,8 @@ TEST(CalibrationPrint, EveryBarIsWholeDotsAtTheConfiguredResolution) {
   QByteArray err;
   const test::SpreadSummary before = Bars(Sheet("Dpi=2,5", &err), 203);
   EXPECT_EQ(std::pair(before.symbols, before.uneven), std::pair(44, 44));
-  EXPECT_EQ(err.count("[Calibration PDF] Dpi=2,5 is not a number"), 1) << err.toStdString();
+  EXPECT_EQ(err.count("setting Calibration PDF/Dpi \"2,5\" is not a number"), 1)
+      << err.toStdString();
   for (const int dpi : {203, 300}) {
     const test::SpreadSummary after = Bars(Sheet("Dpi=" + QByteArray::number(dpi)), dpi);
     EXPECT_EQ(std::pair(after.symbols, after.uneven), std::pair(44, 0)) << dpi;

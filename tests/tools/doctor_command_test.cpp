@@ -43,9 +43,10 @@ TEST(DoctorCommand, GoodAndBrokenSetUps) {
         "FAIL tarewise prints to PDF folder /proc/corvel/pdf: /proc cannot hold a new folder",
         "FAIL sheetwise job Z fails: setting Printer/PdfPageSizeZ \"sixty\"",
         "FAIL sheetwise prints to printer Zebra", "FAIL request folder",
-        "[Calibration Zebra] Dpi=lots is not a number", "WARN settings file line 5 is neither",
-        "WARN [Zebra] BarcodeLefte=left reads as 0", "WARN scale on ", "and a partial record of 1",
-        "WARN quiet zone of the station's label"}},
+        "setting Calibration Zebra/Dpi \"lots\" is not a number",
+        "WARN settings file line 5 is neither",
+        "WARN setting Zebra/BarcodeLefte \"left\" reads as 0", "WARN scale on ",
+        "and a partial record of 1", "WARN quiet zone of the station's label"}},
       // The scale check sends ENQ into a serial device only, never into a file.
       {"[Zebra]\nPdfFolder=@/pdf\nCOM1=@/pdlist\n[Printer]\nPdfFolder=@/pdf\n",
        300,
@@ -111,7 +112,8 @@ TEST(DoctorCommand, ScaleOfEachProtocolShowsOneReading) {
                              .arg(QString::fromStdString(scale.DevicePath()), reads);
     EXPECT_TRUE(out.contains(line)) << line.toStdString() << "\nin:\n" << out.toStdString();
     if (settings.startsWith("ScaleParity")) {
-      EXPECT_TRUE(out.contains("WARN scale: [Zebra] ScaleParity=\"X\" is not N, E or O; N used"))
+      EXPECT_TRUE(
+          out.contains("WARN scale: setting Zebra/ScaleParity \"X\" is not N, E or O; N used"))
           << out.toStdString();
     }
   }

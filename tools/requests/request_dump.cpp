@@ -17,7 +17,7 @@ namespace {
 // A field in quotes with its padding trimmed; control characters, zero bytes included,
 // show as \xNN (always two digits), so every byte of a record can be seen, and a quote
 // or backslash in the text is escaped, so the quotes still mark where the field ends.
-std::string Quoted(const std::string& field) {
+std::string ShownField(const std::string& field) {
   std::string out = "\"";
   for (const char c : TrimSpaces(field)) {
     const auto byte = static_cast<unsigned char>(c);
@@ -73,8 +73,9 @@ std::string DumpRequests(const std::string& folder, bool layouts) {
       const auto* start = reinterpret_cast<const std::uint8_t*>(bytes.constData()) +
                           i * BarcodeRequestRecord::kLength;
       record.bytes.assign(start, start + BarcodeRequestRecord::kLength);
-      out += "  " + std::to_string(i + 1) + "  code " + Quoted(record.Code()) + "  description " +
-             Quoted(record.Description()) + "  price " + Quoted(record.Price()) + "\n";
+      out += "  " + std::to_string(i + 1) + "  code " + ShownField(record.Code()) +
+             "  description " + ShownField(record.Description()) + "  price " +
+             ShownField(record.Price()) + "\n";
     }
   }
   if (describe(folder + std::string(kShelfRequestName), ShelfRecord::kLength, bytes)) {
@@ -89,19 +90,19 @@ std::string DumpRequests(const std::string& folder, bool layouts) {
              std::to_string(record.ByWeight()) + ")";
       for (int k = 0; k < ShelfRecord::kTextCount; ++k) {
         if (!TrimSpaces(record.Text(k)).empty())
-          out += "  text" + std::to_string(k + 1) + " " + Quoted(record.Text(k));
+          out += "  text" + std::to_string(k + 1) + " " + ShownField(record.Text(k));
       }
       out += "\n";
       if (!layouts) continue;
       for (int z = 1; z <= ShelfRecord::kLayoutCount; ++z) {
         out += "     layout " + std::to_string(z) + ": paperSource " +
-               Quoted(record.Layout(kPaperSourceX, kPaperSourceY, z)) + "\n";
+               ShownField(record.Layout(kPaperSourceX, kPaperSourceY, z)) + "\n";
         for (int e = 1; e <= ShelfRecord::kElementCount; ++e) {
           std::string cells;
           for (int y = 0; y < int(kLayoutRowNames.size()); ++y) {
             const std::string cell = record.Layout(e, y, z);
             if (!TrimSpaces(cell).empty())
-              cells += " " + std::string(kLayoutRowNames[y]) + "=" + Quoted(cell);
+              cells += " " + std::string(kLayoutRowNames[y]) + "=" + ShownField(cell);
           }
           if (!cells.empty()) out += "       element " + std::to_string(e) + ":" + cells + "\n";
         }
