@@ -14,6 +14,7 @@
 #include "station/label_layout.h"
 #include "station/scale_link.h"
 #include "station/station_setup.h"
+#include "station/today_totals.h"
 #include "station/window_controls.h"
 
 namespace corvel {
@@ -128,6 +129,7 @@ void StationWindow::BuildPreview(QWidget* client) {
               media  ? target.mediaHeightMm
               : page ? target.pageHeightMm
                      : kStationLabelHeightMm});
+  TodayTotals::AddTo(*Preview, *this, services_.settings);
   client->addAction(Preview->ToggleAction());
   client->setContextMenuPolicy(Qt::ActionsContextMenu);
   // Every change of a box or tick redraws it: typing, commits, a product selected, a
