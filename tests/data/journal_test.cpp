@@ -96,8 +96,9 @@ TEST(Journal, KeepDaysPrunesOlderRowsWhenOpened) {
   EXPECT_EQ(rows[0].time, "2025-11-02 10:00:00");
 }
 
-// Print in the station window writes a row; a journal that cannot be written is told once
-// on the status line, and the labels print all the same.
+// Print in the station window writes a row, and today's totals under the preview follow;
+// a journal that cannot be written is told once on the status line, and the labels print
+// all the same.
 TEST(Journal, StationPrintWritesRowsAndToldOnceWhenItCannot) {
   for (const bool writable : {true, false}) {
     SCOPED_TRACE(writable);
@@ -144,6 +145,11 @@ TEST(Journal, StationPrintWritesRowsAndToldOnceWhenItCannot) {
       EXPECT_EQ(row.priceCents, 243);
       EXPECT_EQ(row.barcode.size(), 13u);
       EXPECT_EQ(row.outcome, "printed");
+      // Under the preview: today's count and net weight of the selected product.
+      const auto* today = window.findChild<QLabel*>("TodayTotals");
+      ASSERT_TRUE(today);
+      EXPECT_TRUE(test::WaitUntil([&] { return today->text().contains("2 labels, 2.440 kg"); }))
+          << today->text().toStdString();
     } else {
       ASSERT_TRUE(test::WaitUntil([&] { return window.StatusLine->text().contains("Journal:"); }));
       EXPECT_EQ(window.StatusLine->text().count("Journal:"), 1);
