@@ -162,6 +162,32 @@ TEST(Journal, StationPrintWritesRowsAndToldOnceWhenItCannot) {
   }
 }
 
+// A run of sheetwise gets one row: its job, what it printed and where, how it ended.
+TEST(Journal, RunnerRunsGetOneRowEach) {
+  const QString folder = test::MakeTempFolder();
+  const QStringList env = {"XDG_DATA_HOME=" + folder + "/data", "XDG_CONFIG_HOME=" + folder,
+                           "CORVEL_PRINT_DIALOG=accept"};
+  const QString corvel = test::BuiltProgram("corvel");
+  const QString rolls = QStringLiteral(CORVEL_SOURCE_DIR) + "/samples/roll-labels.csv";
+  const QStringList common = {"--pdf-folder", folder + "/pdf", "--data", folder + "/requests"};
+  const test::RunResult printed = test::RunProgram(
+      corvel, QStringList{"request", "--type", "Z"} + common + QStringList{rolls}, {}, env);
+  EXPECT_EQ(printed.exitCode, 0) << printed.err.toStdString();
+  const test::RunResult refused = test::RunProgram(
+      corvel, QStringList{"request", "--type", "Q"} + common + QStringList{rolls}, {}, env);
+  EXPECT_NE(refused.exitCode, 0);
+
+  const auto runs = JournalStore((folder + "/data/Corvel/journal.sqlite").toStdString()).Runs({});
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].kind, "Z");
+  EXPECT_EQ(runs[0].labels, 3);
+  EXPECT_EQ(runs[0].outcome, "printed");
+  EXPECT_NE(runs[0].printer.find("PDF folder"), std::string::npos) << runs[0].printer;
+  EXPECT_EQ(runs[1].labels, 0);
+  EXPECT_EQ(runs[1].outcome, "failed");
+  EXPECT_NE(runs[1].reason.find("names no print job"), std::string::npos) << runs[1].reason;
+}
+
 // The child of the next test: writes labels as fast as it can and says after each
 // committed batch how many rows are committed, until it is killed.
 TEST(JournalBurst, Child) {
