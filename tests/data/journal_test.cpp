@@ -162,6 +162,31 @@ TEST(Journal, StationPrintWritesRowsAndToldOnceWhenItCannot) {
   }
 }
 
+// What the print queue's statuses say of a label, as the label sender words them.
+TEST(Journal, OutcomeOfPrintStatus) {
+  const struct {
+    const char* status;
+    bool refused;
+    const char* outcome;
+    const char* job;
+    bool reason;
+  } rows[] = {
+      {"queued on printer labels (job 12)", false, "queued", "12", false},
+      {"printing on printer labels (job 12)", false, "queued", "12", false},
+      {"printed on printer labels (job 12)", false, "printed", "12", false},
+      {"held: printer labels is paused (job 7)", false, "held", "7", true},
+      {"refused: the print server does not answer", true, "refused", "", true},
+      {"stopped: out of labels on printer labels (job 9)", true, "refused", "9", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.status);
+    const LabelOutcome outcome = OutcomeOfStatus(row.status, row.refused);
+    EXPECT_EQ(outcome.outcome, row.outcome);
+    EXPECT_EQ(outcome.job, row.job);
+    EXPECT_EQ(outcome.reason.empty(), !row.reason);
+  }
+}
+
 // A run of sheetwise gets one row: its job, what it printed and where, how it ended.
 TEST(Journal, RunnerRunsGetOneRowEach) {
   const QString folder = test::MakeTempFolder();
