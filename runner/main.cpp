@@ -14,6 +14,7 @@
 #include "platform/qt_dialogs.h"
 #include "platform/window_system.h"
 #include "runner/dispatch.h"
+#include "runner/run_journal.h"
 #include "runner/run_state.h"
 #include "sheetwise_help.h"
 
@@ -76,8 +77,13 @@ int main(int argc, char** argv) {
   corvel::IniSettingsStore settings(corvel::IniSettingsStore::DefaultPath());
   RunnerPrintDialog dialog(canShow);
   corvel::QtMessageBoxes messages;
-  corvel::RunnerServices services{settings, dialog, messages, &corvel::MakePrintSurface};
+  // Every run gets one row in the journal: what it printed, where, how it ended.
+  corvel::RunCounts counts;
+  corvel::RunnerServices services{settings, dialog, messages,
+                                  corvel::CountingSurfaces(&corvel::MakePrintSurface, counts)};
   const corvel::RunOutcome outcome = corvel::RunSheetwise(services);
   if (!outcome.reason.empty()) std::fprintf(stderr, "sheetwise: %s\n", outcome.reason.c_str());
+  if (const std::string problem = corvel::JournalRun(settings, counts, outcome); !problem.empty())
+    std::fprintf(stderr, "sheetwise: the run is not in the journal: %s\n", problem.c_str());
   return outcome.exitCode;
 }

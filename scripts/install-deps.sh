@@ -7,6 +7,8 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev
   libbenchmark-dev libcups2-dev libfreetype-dev zlib1g-dev
+  # the label journal (SQLite through its C API)
+  libsqlite3-dev
   # fuzzing (scripts/fuzz): clang with libFuzzer and its sanitizer runtimes
   clang-14 libclang-rt-14-dev
   # fonts the labels use: Tahoma (fonts-wine) and Times New Roman's metric twin

@@ -17,6 +17,7 @@
 #include "platform/window_system.h"
 #include "station/product_file_lock.h"
 #include "station/scale_link.h"
+#include "station/station_journal.h"
 #include "station/station_setup.h"
 #include "station/station_window.h"
 #include "tarewise_help.h"
@@ -88,6 +89,10 @@ int main(int argc, char** argv) {
   // print server, and the status line tells what became of the last label.
   services.makeBackgroundSurface = [target](corvel::PrintStatus status, corvel::PaperReport paper) {
     return corvel::MakeBackgroundPrintSurface(target, std::move(status), std::move(paper));
+  };
+  // Every label printed gets a row in the journal (on a thread of its own).
+  services.openJournal = [&settings, &clock](corvel::JournalWriter::Problem problem) {
+    return corvel::OpenStationJournal(settings, clock, std::move(problem));
   };
   corvel::StationWindow window(std::move(services));
   if (!settingsProblem.empty()) window.ReportSettingsProblem(settingsProblem);

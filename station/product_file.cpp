@@ -17,13 +17,6 @@
 namespace corvel {
 namespace {
 
-// Record count of a file length: length / 150 rounded, halves to even (225 bytes is 2
-// records, 75 bytes is none).
-std::uint64_t RoundedRecordCount(std::uint64_t length) {
-  return static_cast<std::uint64_t>(
-      RoundHalfEven(static_cast<double>(length) / static_cast<double>(kProductRecordLength)));
-}
-
 // Reads the first `records` records in one pass; a short last record is completed with
 // zero bytes.
 std::vector<ProductRecord> ReadRecords(const RecordFile& file, std::uint64_t records) {
@@ -244,6 +237,12 @@ bool PutBack(const std::string& path, std::uint64_t n, std::uint64_t lengthBefor
 
 }  // namespace
 
+std::uint64_t ProductRecordCount(std::uint64_t length) {
+  if (length <= 10) return 0;
+  return static_cast<std::uint64_t>(
+      RoundHalfEven(static_cast<double>(length) / static_cast<double>(kProductRecordLength)));
+}
+
 LoadResult LoadProductFile(ProductStation& station) {
   station.table.assign(1, ProductRecord());
   station.selected = 0;
@@ -256,7 +255,7 @@ LoadResult LoadProductFile(ProductStation& station) {
     result.entries.push_back(first.Description(1));
     return result;
   }
-  const std::uint64_t count = RoundedRecordCount(length);
+  const std::uint64_t count = ProductRecordCount(length);
   const std::uint64_t loaded = std::min(count, kMaxProducts);
   std::vector<ProductRecord> records = ReadRecords(station.file, loaded);
   for (std::uint64_t n = 1; n <= loaded; ++n) {

@@ -36,6 +36,11 @@ struct ProductStation {
   std::uint64_t Count() const { return table.size() - 1; }
 };
 
+// The records the station counts in a product file of `length` bytes: none in a file of at
+// most 10 bytes, else length / 150 rounded, halves to even (225 bytes is 2 records, a short
+// last record completed with zero bytes).
+std::uint64_t ProductRecordCount(std::uint64_t length);
+
 struct LoadResult {
   std::vector<std::string> entries;  // selector entries, entry k for record k + 1
   std::string notice;                // for the operator; empty when all is well

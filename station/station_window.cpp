@@ -17,6 +17,7 @@
 #include "station/layout_editor.h"
 #include "station/scale_link.h"
 #include "station/station_setup.h"
+#include "station/today_totals.h"
 #include "station/window_controls.h"
 
 namespace corvel {
@@ -128,6 +129,7 @@ void StationWindow::BuildPreview(QWidget* client) {
               media  ? target.mediaHeightMm
               : page ? target.pageHeightMm
                      : kStationLabelHeightMm});
+  TodayTotals::AddTo(*Preview, *this, services_.settings);
   client->addAction(Preview->ToggleAction());
   client->addAction(Preview->Editor()->EditAction());
   Preview->Editor()->SetPrinterDpi(target.calibration.dpi);

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -25,6 +26,7 @@
 #include "common/print_surface.h"
 #include "common/printer_target.h"
 #include "common/settings_store.h"
+#include "journal/journal_writer.h"
 #include "platform/printing.h"
 #include "station/label_preview.h"
 #include "station/product_file.h"
@@ -47,6 +49,9 @@ struct StationServices {
   // paper its printer reports through the second (both on any thread).
   std::function<std::unique_ptr<PrintSurface>(PrintStatus, PaperReport)> makeBackgroundSurface =
       nullptr;
+  // Opens the journal every printed label gets its row in, at the first label, with what
+  // to call (on any thread) when it cannot be written; none: labels are not recorded.
+  std::function<std::unique_ptr<JournalWriter>(JournalWriter::Problem)> openJournal = nullptr;
 };
 
 class StationWindow : public QMainWindow, public ScaleView {
@@ -89,6 +94,8 @@ class StationWindow : public QMainWindow, public ScaleView {
 
   ProductStation& Products() { return products_; }
   const BarcodeJob& Job() const { return job_; }
+  const PrinterTarget& Target() const { return services_.target; }
+  const Clock& StationClock() const { return services_.clock; }
 
   // Says once, in a message and on the status line, that the settings cannot be read
   // (the station then works with the defaults and saves nothing that fails).
@@ -113,6 +120,8 @@ class StationWindow : public QMainWindow, public ScaleView {
   // A label sent in the background was refused (the printer's reason); emitted before
   // the operator is told, so the scale link can stop Autoprint at once.
   void labelRefused(const QString& reason);
+  // A label's row is in the journal (today's totals may have changed).
+  void journalWritten();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -150,6 +159,13 @@ class StationWindow : public QMainWindow, public ScaleView {
   // Makes the background surface (once): its printer is asked about its paper at once.
   void MakeBackgroundSurface();
 
+  // The journal's row of the label just printed, and the outcomes its print statuses
+  // tell (window_journal.cpp).
+  void JournalLabel();
+  void JournalStatus(const std::string& text, bool refused);
+  // Says once, on the status line, that the journal cannot be written.
+  void ReportJournalProblem(const QString& problem);
+
   // Runs `action`; a failure becomes a message to the operator, starting with `what`.
   void Guarded(const std::string& what, const std::function<void()>& action);
 
@@ -165,6 +181,20 @@ class StationWindow : public QMainWindow, public ScaleView {
   QString lastLabel_;
   int refusedLabels_ = 0;  // since the operator was last told
   QString paper_;          // "76.2 x 50.8 mm, 203 dpi" once the printer has said
+  QString journalProblem_;
+  // The journal's way back to this window, cut when the window goes (the journal's
+  // thread may still report then).
+  struct JournalRelay;
+  struct JournalLink {
+    std::shared_ptr<JournalRelay> relay;
+    ~JournalLink();
+  };
+  JournalLink journalLink_;
+  std::unique_ptr<JournalWriter> journal_;  // after the link: closed before it is cut
+  // Labels sent in the background whose first status has not come yet, oldest first,
+  // and the labels the print server has numbered.
+  std::deque<std::uint64_t> unsentTickets_;
+  std::map<std::string, std::uint64_t> ticketOfJob_;
 };
 
 }  // namespace corvel

@@ -21,8 +21,9 @@ void StationWindow::MakeBackgroundSurface() {
         [this](const std::string& text, bool refused) {
           QMetaObject::invokeMethod(
               this,
-              [this, shown = QString::fromStdString(text), refused] {
-                LabelStatus(shown, refused);
+              [this, text, refused] {
+                JournalStatus(text, refused);
+                LabelStatus(QString::fromStdString(text), refused);
               },
               Qt::QueuedConnection);
         },
@@ -42,6 +43,7 @@ void StationWindow::PrintWeighedLabel() {
     }
     corvel::PrintWeighedLabel(CurrentLabelBoxes(), services_.settings, *surface_, services_.clock,
                               job_);
+    JournalLabel();
   } catch (const Failure&) {
     throw;
   } catch (const std::exception& error) {
@@ -60,6 +62,7 @@ void StationWindow::UpdateStatusLine() {
   if (!lastLabel_.isEmpty()) text += "; last label: " + lastLabel_;
   if (!scaleStatus_.isEmpty()) text += "\nScale: " + scaleStatus_;
   if (!settingsProblem_.isEmpty()) text += "\nSettings: " + settingsProblem_;
+  if (!journalProblem_.isEmpty()) text += "\nJournal: " + journalProblem_;
   if (const std::string& problem = services_.target.calibration.problem; !problem.empty())
     text += "\nCalibration: " + QString::fromStdString(problem);
   StatusLine->setText(text);

@@ -27,6 +27,7 @@
 #include "station/label_box_table.h"
 #include "station/label_layout.h"
 #include "station/product_file.h"
+#include "station/station_journal.h"
 #include "station/station_setup.h"
 #include "station/weighed_label.h"
 #include "tools/options/option_table.h"
@@ -209,8 +210,21 @@ int RunLabel(const std::vector<std::string>& args) {
                              ? MakeBackgroundPrintSurface(target, follower.Callback())
                              : MakePrintSurface(target);
     PrintWeighedLabel(boxes, settings, *surface, clock, job);
+    // The label's row in the journal, with its outcome as far as it is known.
+    const auto journal = [&](const std::string& status, bool refused) {
+      LabelEntry entry = JournalEntryOf(boxes, job, clock, target);
+      if (!status.empty()) {
+        const LabelOutcome outcome = OutcomeOfStatus(status, refused);
+        entry.outcome = outcome.outcome, entry.reason = outcome.reason, entry.job = outcome.job;
+      }
+      if (const std::string problem = JournalOneLabel(settings, clock, entry); !problem.empty())
+        std::fprintf(stderr, "corvel label: the label is not in the journal: %s\n",
+                     problem.c_str());
+    };
+    if (target.kind != PrinterTarget::Kind::CupsQueue) journal("", false);
     if (target.kind == PrinterTarget::Kind::CupsQueue) {
       const JobFollower::Outcome outcome = follower.WaitForEnd(3 * kPrintServerTimeout);
+      journal(outcome.text, outcome.refused);
       if (outcome.refused) throw PrintError(outcome.text);
       if (!outcome.printed) {
         std::printf("label sent to %s: %s\n", target.Describe().c_str(), outcome.text.c_str());
