@@ -15,16 +15,11 @@
 #include "common/text.h"
 #include "journal/journal_store.h"
 #include "station/station_journal.h"
+#include "tools/options/option_table.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
 namespace {
-
-int Usage(const std::string& problem) {
-  std::fprintf(stderr, "corvel journal: %s\n", problem.c_str());
-  std::fputs(UsageOf("journal"), stderr);
-  return 2;
-}
 
 bool IsDay(const std::string& text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
@@ -83,44 +78,40 @@ void Print(const std::vector<std::string>& header,
     line(row);
 }
 
+// An option that takes a day, YYYY-MM-DD.
+OptionRow DayOption(const std::string& name, std::string& into) {
+  return Value(name, [name, &into](const std::string& text) {
+    if (!IsDay(text)) return name + " takes a day YYYY-MM-DD, not \"" + text + "\"";
+    into = text;
+    return std::string();
+  });
+}
+
 int RunJournal(const std::vector<std::string>& args) {
-  bool totals = false, csv = false, runs = false;
+  const bool totals = !args.empty() && args.front() == "totals";
+  bool csv = false, runs = false;
   LabelFilter filter;
   std::string day, db;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (i == 0 && arg == "totals") {
-      totals = true;
-    } else if (arg == "--csv") {
-      csv = true;
-    } else if (arg == "--runs" && !totals) {
-      runs = true;
-    } else if ((arg == "--from" || arg == "--to") && !totals) {
-      if (!hasValue || !IsDay(args[i + 1]))
-        return Usage(arg + " takes a day YYYY-MM-DD" +
-                     (hasValue ? ", not \"" + args[i + 1] + "\"" : ""));
-      (arg == "--from" ? filter.fromDay : filter.toDay) = args[++i];
-    } else if (arg == "--day" && totals) {
-      if (!hasValue || !IsDay(args[i + 1]))
-        return Usage("--day takes a day YYYY-MM-DD" +
-                     (hasValue ? ", not \"" + args[i + 1] + "\"" : ""));
-      day = args[++i];
-    } else if (arg == "--item" && !totals) {
+  OptionTable table{"journal", UsageOf("journal"), {Switch("--csv", csv), Value("--db", db)}};
+  if (totals) {
+    table.options.push_back(DayOption("--day", day));
+  } else {
+    table.options.push_back(Switch("--runs", runs));
+    table.options.push_back(DayOption("--from", filter.fromDay));
+    table.options.push_back(DayOption("--to", filter.toDay));
+    table.options.push_back(Value("--item", [&](const std::string& value) {
       std::int64_t item = 0;
-      const std::string value = hasValue ? args[i + 1] : "";
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), item);
       if (value.empty() || error != std::errc() || end != value.data() + value.size())
-        return Usage("--item takes an item number, not \"" + value + "\"");
+        return "--item takes an item number, not \"" + value + "\"";
       filter.item = item;
-      ++i;
-    } else if (arg == "--db") {
-      if (!hasValue) return Usage("--db needs a file");
-      db = args[++i];
-    } else {
-      return Usage("unknown argument '" + arg + "'");
-    }
+      return std::string();
+    }));
   }
+  if (const std::string problem = ParseOptions(
+          table, std::vector<std::string>(args.begin() + (totals ? 1 : 0), args.end()));
+      !problem.empty())
+    return UsageError(table, problem);
   try {
     const SystemClock clock;
     if (db.empty()) db = StationJournalPath(IniSettingsStore(IniSettingsStore::DefaultPath()));

@@ -18,15 +18,14 @@
 #include "station/product_csv.h"
 #include "station/product_file.h"
 #include "station/product_file_lock.h"
+#include "tools/options/option_table.h"
 #include "tools/subcommands.h"
 
 namespace corvel::tools {
 namespace {
 
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "corvel products: %s\n", problem.c_str());
-  std::fputs(UsageOf("products"), stderr);
-  return 2;
+  return UsageError(OptionTable{"products", UsageOf("products"), {}}, problem);
 }
 
 std::string ReadFileText(const std::string& path) {
@@ -114,18 +113,16 @@ int RunProducts(const std::vector<std::string>& args) {
   std::vector<std::string> operands;
   std::string csvPath;
   bool dryRun = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--csv" && args[0] == "export") {
-      if (i + 1 >= args.size()) return Usage("--csv needs a file");
-      csvPath = args[++i];
-    } else if (args[i] == "--dry-run" && args[0] == "import") {
-      dryRun = true;
-    } else if (args[i].starts_with("-") && args[i] != "-") {
-      return Usage("unknown option '" + args[i] + "'");
-    } else {
-      operands.push_back(args[i]);
-    }
-  }
+  OptionTable table{"products", UsageOf("products"), {}, [&](const std::string& operand) {
+                      operands.push_back(operand);
+                      return std::string();
+                    }};
+  if (args[0] == "export") table.options.push_back(Value("--csv", csvPath));
+  if (args[0] == "import") table.options.push_back(Switch("--dry-run", dryRun));
+  if (const std::string problem =
+          ParseOptions(table, std::vector<std::string>(args.begin() + 1, args.end()));
+      !problem.empty())
+    return UsageError(table, problem);
   try {
     if (args[0] == "export") return Export(operands, csvPath);
     if (args[0] == "import") return Import(operands, dryRun);
