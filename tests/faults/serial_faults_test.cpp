@@ -40,7 +40,9 @@ TEST_F(SerialFaults, FramesInPiecesAreReadWhole) {
   };
   ASSERT_TRUE(poll(3));
   EXPECT_EQ(view_.weight, "1.235 KG");
-  link_->SetAnswerWait(ScaleLink::kAnswerWaitMs);
+  // The wait ends with only the first piece in. It runs from the poll's start, so it is
+  // long enough that a loaded machine still delivers that piece before it ends.
+  link_->SetAnswerWait(5 * ScaleLink::kAnswerWaitMs);
   ASSERT_TRUE(poll(1));
   EXPECT_EQ(view_.weight, "1.000 KG");
   scale_.SendNow(frame.substr(6));  // the rest, late
