@@ -1,6 +1,7 @@
 #include "platform/serial_line.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -134,6 +135,16 @@ void SerialLine::Write(const QByteArray& bytes) {
 
 void SerialLine::OnError(QSerialPort::SerialPortError error) {
   if (error == QSerialPort::NoError || !port_.isOpen() || signalsBlocked()) return;
+  // Bytes announced as waiting but flushed (DiscardInput) before the port read them
+  // leave it reading nothing, which it reports as a read error. The line is still up
+  // when the descriptor shows no hang-up or error: keep it.
+  if (error == QSerialPort::ReadError) {
+    pollfd line{static_cast<int>(port_.handle()), POLLIN, 0};
+    if (::poll(&line, 1, 0) >= 0 && !(line.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      port_.clearError();
+      return;
+    }
+  }
   // A broken port keeps signalling; close it so that the next use reopens it.
   const QString why = Describe(error);
   Close();

@@ -47,14 +47,8 @@ double KilogramsPer(unsigned char unit) {
 
 // The newest report of `received` that reads, how many runs of bytes did not, and
 // where the whole reports end.
-struct NewestReport {
-  std::optional<ScaleFrame> reading;
-  int skipped = 0;
-  std::size_t end = 0;
-};
-
-NewestReport FindNewest(std::string_view received) {
-  NewestReport newest;
+NewestReading FindNewest(std::string_view received) {
+  NewestReading newest;
   bool inJunk = false;
   std::size_t at = 0;
   while (received.size() - at >= kHidReportLength) {
@@ -96,15 +90,7 @@ class HidProtocol : public ScaleProtocol {
   }
 
   ScaleAnswer Read(int, std::string& received) const override {
-    const NewestReport newest = FindNewest(received);
-    received.erase(0, newest.end);
-    ScaleAnswer answer;
-    answer.skipped = newest.skipped;
-    if (newest.reading) {
-      answer.kind = ScaleAnswer::Kind::Reading;
-      answer.reading = *newest.reading;
-    }
-    return answer;
+    return TakeNewest(FindNewest(received), received);
   }
 
   void Forget(std::string& received) const override {

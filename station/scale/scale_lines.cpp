@@ -39,14 +39,8 @@ double KilogramsPer(std::string unit) {
 
 // The newest complete line of `received` that reads, with the number of complete lines
 // before it that did not; `end` is where the complete lines end.
-struct NewestLine {
-  std::optional<ScaleFrame> reading;
-  int skipped = 0;
-  std::size_t end = 0;
-};
-
-NewestLine FindNewest(std::string_view received, const ScaleOptions& options) {
-  NewestLine newest;
+NewestReading FindNewest(std::string_view received, const ScaleOptions& options) {
+  NewestReading newest;
   std::size_t start = 0;
   for (std::size_t i = 0; i < received.size(); ++i) {
     if (!IsEnd(received[i])) continue;
@@ -74,15 +68,7 @@ class LinesProtocol : public ScaleProtocol {
   }
 
   ScaleAnswer Read(int, std::string& received) const override {
-    const NewestLine newest = FindNewest(received, options_);
-    received.erase(0, newest.end);
-    ScaleAnswer answer;
-    answer.skipped = newest.skipped;
-    if (newest.reading) {
-      answer.kind = ScaleAnswer::Kind::Reading;
-      answer.reading = *newest.reading;
-    }
-    return answer;
+    return TakeNewest(FindNewest(received, options_), received);
   }
 
   std::string Send(const ScaleSample& sample) const override {

@@ -70,4 +70,15 @@ std::string Unescape(std::string_view text) {
   return out;
 }
 
+ScaleAnswer TakeNewest(const NewestReading& newest, std::string& received) {
+  received.erase(0, newest.end);
+  ScaleAnswer answer;
+  answer.skipped = newest.skipped;
+  if (newest.reading) {
+    answer.kind = ScaleAnswer::Kind::Reading;
+    answer.reading = *newest.reading;
+  }
+  return answer;
+}
+
 }  // namespace corvel

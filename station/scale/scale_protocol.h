@@ -28,6 +28,17 @@ struct ScaleAnswer {
   int skipped = 0;  // lines or reports that did not read
 };
 
+// The newest reading a streaming reader found in what it received: the reading (if any),
+// how many lines or reports did not read, and where the last whole one ends.
+struct NewestReading {
+  std::optional<ScaleFrame> reading;
+  int skipped = 0;
+  std::size_t end = 0;
+};
+
+// Takes what `newest` has read off the front of `received` and answers with its reading.
+ScaleAnswer TakeNewest(const NewestReading& newest, std::string& received);
+
 // What a scale shows, as the simulated scale sends it.
 struct ScaleSample {
   bool stable = true;

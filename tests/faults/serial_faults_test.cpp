@@ -75,9 +75,11 @@ TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
     QFile::remove(device);
     ASSERT_TRUE(QFile::link(QString::fromStdString(scale.DevicePath()), device));
     if (round > 1) QTest::mouseClick(window->Check3, Qt::LeftButton);  // ticked again
-    ASSERT_TRUE(WaitUntil([&] { return window->Text4->text() == weight + QString(" KG"); }));
+    ASSERT_TRUE(WaitUntil([&] { return window->Text4->text() == weight + QString(" KG"); }))
+        << window->StatusLine->text().toStdString();
     scale.Vanish();
-    ASSERT_TRUE(WaitUntil([&] { return !window->Timer1->isActive(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !window->Timer1->isActive(); }))
+        << window->StatusLine->text().toStdString();
     EXPECT_FALSE(window->Check3->isChecked());
     if (round == 2) heapAfterSecond = mallinfo2().uordblks;
   }

@@ -225,23 +225,22 @@ void ScaleSimulator::Hear(std::string_view bytes) {
   if (heard_.size() > 4096) heard_.erase(0, heard_.size() - request.size());
 }
 
-void ScaleSimulator::SendReading() {
-  ScaleAnswerMode mode;
-  std::chrono::milliseconds delay;
-  {
-    std::lock_guard lock(mutex_);
-    if (vanishAfter_ == 0) {
-      CloseLine();
-      if (verbose_) std::fprintf(stderr, "scale: line closed\n");
-      return;
-    }
-    mode = mode_;
-    delay = delay_;
+std::optional<ScaleSimulator::Turn> ScaleSimulator::TakeTurn() {
+  std::lock_guard lock(mutex_);
+  if (vanishAfter_ == 0) {
+    CloseLine();
+    if (verbose_) std::fprintf(stderr, "scale: line closed\n");
+    return std::nullopt;
   }
-  if (mode == ScaleAnswerMode::Silent) return;
-  if (delay.count() > 0 && !Pause(delay)) return;
+  return Turn{mode_, ackExtra_, delay_, emulateBaud_};
+}
+
+void ScaleSimulator::SendReading() {
+  const std::optional<Turn> turn = TakeTurn();
+  if (!turn || turn->mode == ScaleAnswerMode::Silent) return;
+  if (turn->delay.count() > 0 && !Pause(turn->delay)) return;
   std::string bytes;
-  if (mode == ScaleAnswerMode::Junk) {
+  if (turn->mode == ScaleAnswerMode::Junk) {
     bytes = "\x15?# no reading\r\n";  // neither a line that reads nor a report
   } else {
     const ScaleReading reading = NextReading();
@@ -261,32 +260,19 @@ void ScaleSimulator::Handle(char request) {
   if (request != kEnq && request != kDc1) return;
   (request == kEnq ? enqCount_ : dc1Count_)++;
 
-  ScaleAnswerMode mode;
-  std::string ackExtra;
-  std::chrono::milliseconds delay;
-  bool baud;
-  {
-    std::lock_guard lock(mutex_);
-    if (vanishAfter_ == 0) {
-      CloseLine();
-      if (verbose_) std::fprintf(stderr, "scale: line closed\n");
-      return;
-    }
-    mode = mode_;
-    ackExtra = ackExtra_;
-    delay = delay_;
-    baud = emulateBaud_;
-  }
+  const std::optional<Turn> turn = TakeTurn();
+  if (!turn) return;
+  const ScaleAnswerMode mode = turn->mode;
   // The request itself takes a character's time to arrive on a real line.
-  if (baud && !Pause(kCharTime9600)) return;
+  if (turn->baud && !Pause(kCharTime9600)) return;
   if (mode == ScaleAnswerMode::Silent) return;
-  if (delay.count() > 0 && !Pause(delay)) return;
+  if (turn->delay.count() > 0 && !Pause(turn->delay)) return;
 
   if (request == kEnq) {
     if (mode == ScaleAnswerMode::Junk)
       Send(std::string{kNak, '?', '#'});
     else if (mode == ScaleAnswerMode::AckExtra)
-      Send(std::string(1, kAck) + ackExtra);
+      Send(std::string(1, kAck) + turn->ackExtra);
     else
       Send(std::string(1, kAck));
     return;

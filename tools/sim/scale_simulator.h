@@ -106,6 +106,15 @@ class ScaleSimulator {
   std::chrono::steady_clock::time_point LastFrameSentAt() const;
 
  private:
+  // How to answer this turn, as set under the lock; none when the line has just closed
+  // because the scale was told to vanish.
+  struct Turn {
+    ScaleAnswerMode mode;
+    std::string ackExtra;
+    std::chrono::milliseconds delay;
+    bool baud;
+  };
+  std::optional<Turn> TakeTurn();
   void Loop();
   void Handle(char request);
   // Another protocol than ENQ: requests heard, and one reading sent.
