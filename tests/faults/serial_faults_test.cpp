@@ -78,6 +78,10 @@ TEST(SerialDeviceFaults, VanishingDeviceStopsPollingAndTickingResumesIt) {
     ASSERT_TRUE(WaitUntil([&] { return window->Text4->text() == weight + QString(" KG"); }))
         << window->StatusLine->text().toStdString();
     scale.Vanish();
+    // The name goes with the device, as a pulled adapter's does: left behind, it would
+    // name the pseudo-terminal number the system hands out next, perhaps to another
+    // program, which the station would then open.
+    QFile::remove(device);
     ASSERT_TRUE(WaitUntil([&] { return !window->Timer1->isActive(); }))
         << window->StatusLine->text().toStdString();
     EXPECT_FALSE(window->Check3->isChecked());
