@@ -200,12 +200,7 @@ class LayoutEditorTest : public ::testing::Test {
     w->show();
     QApplication::setActiveWindow(w.get());
     EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    w->Text1->setText("1234");
-    w->Text2->setText("Leg ham");
-    w->Text3->setText("12.99");
-    w->Text4->setText("1.235 KG");
-    w->Text9->setText("0.015");
-    w->Text10->setText("3");
+    test::TypeLegHam(*w);
     QTest::keyClick(w->Text2, Qt::Key_L, Qt::ControlModifier);
     return w;
   }

@@ -267,12 +267,7 @@ TEST_F(StationWindowTest, SameLabelAsThePrintedPdf) {
   QTest::keyClick(w->Text2, Qt::Key_L, Qt::ControlModifier);
   ASSERT_TRUE(w->Preview->isVisible());
   EXPECT_EQ(store_.Get(kStationSection, "ShowPreview"), "True");
-  w->Text1->setText("1234");
-  w->Text2->setText("Leg ham");
-  w->Text3->setText("12.99");
-  w->Text4->setText("1.235 KG");
-  w->Text9->setText("0.015");
-  w->Text10->setText("3");
+  test::TypeLegHam(*w);
   QCoreApplication::processEvents();
   const int dpi = w->Preview->RasterDpi();
   ASSERT_FALSE(w->Preview->Raster().isNull()) << w->Preview->Problem().toStdString();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/fixed_record.h"
+#include "station/station_window.h"
 #include "station/weighed_label.h"
 #include "tests/support/fake_messages.h"
 
@@ -66,6 +67,17 @@ inline LabelBoxes HamBoxes(const std::string& shelfLife = {}) {
   boxes.itemNumber = std::string("1");
   boxes.shelfLife = shelfLife;
   return boxes;
+}
+
+// Types 1.235 KG of leg ham less a tare of 0.015 at 12.99 a kilogram, kept 3 days, into
+// the window's boxes as the operator would.
+inline void TypeLegHam(StationWindow& w) {
+  w.Text1->setText("1234");
+  w.Text2->setText("Leg ham");
+  w.Text3->setText("12.99");
+  w.Text4->setText("1.235 KG");
+  w.Text9->setText("0.015");
+  w.Text10->setText("3");
 }
 
 }  // namespace corvel::test
