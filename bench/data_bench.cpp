@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include "common/clock.h"
 #include "common/whole_file.h"
@@ -14,13 +13,11 @@
 #include "journal/journal_writer.h"
 #include "station/product_csv.h"
 #include "station/station_journal.h"
+#include "support/bench_data.h"
 
 namespace {
 
-QTemporaryDir& Scratch() {
-  static QTemporaryDir dir;
-  return dir;
-}
+using corvel::bench::Scratch;
 
 std::string FullProductFile() {
   std::string bytes;
@@ -67,17 +64,6 @@ BENCHMARK(BM_ImportProducts5000)
     ->Repetitions(9)
     ->ReportAggregatesOnly(true);
 
-corvel::LabelBoxes HamBoxes() {
-  corvel::LabelBoxes boxes;
-  boxes.code = "1234";
-  boxes.description1 = "Leg Ham";
-  boxes.price = "12.99";
-  boxes.weight = "1.235 KG";
-  boxes.tare = "0.015";
-  boxes.itemNumber = "1";
-  return boxes;
-}
-
 // On the window's thread: the row worked out from the boxes and queued.
 void BM_JournalRowOnWindowThread(benchmark::State& state) {
   corvel::JournalWriter writer(Scratch().filePath("row.sqlite").toStdString(), "", nullptr);
@@ -87,7 +73,7 @@ void BM_JournalRowOnWindowThread(benchmark::State& state) {
   const corvel::PrinterTarget target;
   // The writer's thread commits meanwhile, as it does while the station prints.
   for (auto _ : state)
-    writer.Label(corvel::JournalEntryOf(HamBoxes(), job, clock, target));
+    writer.Label(corvel::JournalEntryOf(corvel::bench::SampleLabelBoxes(), job, clock, target));
   writer.Flush(std::chrono::seconds(60));
 }
 BENCHMARK(BM_JournalRowOnWindowThread)
@@ -103,7 +89,7 @@ void BM_JournalRowCommitted(benchmark::State& state) {
   const corvel::BarcodeJob job;
   const corvel::PrinterTarget target;
   for (auto _ : state) {
-    writer.Label(corvel::JournalEntryOf(HamBoxes(), job, clock, target));
+    writer.Label(corvel::JournalEntryOf(corvel::bench::SampleLabelBoxes(), job, clock, target));
     writer.Flush(std::chrono::seconds(60));
   }
 }

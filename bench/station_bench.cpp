@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include "common/clock.h"
 #include "common/fixed_record.h"
@@ -14,19 +13,17 @@
 #include "platform/printing.h"
 #include "station/station_window.h"
 #include "station/weighed_label.h"
+#include "support/bench_data.h"
 
 namespace {
+
+using corvel::bench::Scratch;
 
 class SilentMessages : public corvel::MessageBoxes {
  public:
   bool AskYesNo(std::string_view, std::string_view, bool defaultYes) override { return defaultYes; }
   void Inform(std::string_view, std::string_view) override {}
 };
-
-QTemporaryDir& Scratch() {
-  static QTemporaryDir dir;
-  return dir;
-}
 
 std::string FullProductFile() {
   const QString path = Scratch().filePath("pdlist");
@@ -76,15 +73,7 @@ void BM_WeighedLabelToPdf(benchmark::State& state) {
   corvel::SystemClock clock;
   corvel::BarcodeJob job;
   const auto surface = corvel::MakePrintSurface(target);
-  corvel::LabelBoxes boxes;
-  boxes.code = "1234";
-  boxes.description1 = "Leg Ham";
-  boxes.price = "12.99";
-  boxes.weight = "1.235 KG";
-  boxes.tare = "0.015";
-  boxes.shelfLife = "3";
-  boxes.storeName1 = "Corner Deli";
-  boxes.itemNumber = "1";
+  const corvel::LabelBoxes boxes = corvel::bench::SampleLabelBoxes();
   for (auto _ : state)
     corvel::PrintWeighedLabel(boxes, settings, *surface, clock, job);
 }
