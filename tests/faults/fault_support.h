@@ -57,16 +57,18 @@ inline std::string RandomBytes(std::size_t size, unsigned seed) {
 }
 
 // A shown, active station window on `folder`/pdlist on 6 December 2026. Its labels go as
-// 60 x 40 mm PDF documents into `pdfFolder`, or to a recording surface without one.
+// 60 x 40 mm PDF documents into `pdfFolder`, or to a recording surface without one; `dpi`
+// is the calibration's printer resolution (0: none set).
 inline std::unique_ptr<StationWindow> OpenStation(SettingsStore& settings, MessageBoxes& messages,
                                                   const QString& folder,
-                                                  const QString& pdfFolder = {}) {
+                                                  const QString& pdfFolder = {}, double dpi = 0) {
   static const FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
   PrinterTarget target;
   target.pdfFolder = pdfFolder.toStdString();
   target.program = "tarewise";
   target.pageWidthMm = 60;
   target.pageHeightMm = 40;
+  target.calibration.dpi = dpi;
   const auto surface = [target]() -> std::unique_ptr<PrintSurface> {
     if (target.pdfFolder.empty()) return std::make_unique<RecordingSurface>();
     return MakePrintSurface(target);

@@ -29,6 +29,11 @@ std::string Describe(const std::optional<ScaleFrame>& reading) {
   return text + " " + (reading->weight ? FormatNumber(*reading->weight, "#0.000") : "-");
 }
 
+std::string Describe(const ScaleAnswer& answer) {
+  return Describe(answer.kind == ScaleAnswer::Kind::Reading ? std::optional(answer.reading)
+                                                            : std::nullopt);
+}
+
 TEST(ScaleLines, EachLineReadsOnItsOwn) {
   const std::pair<const char*, const char*> rows[] = {
       {"ST,GS,+  1.235kg", "S 1.235"},
@@ -77,9 +82,7 @@ TEST(ScaleLines, PollsReadTheNewestCompleteLine) {
     std::string received = bytes;
     EXPECT_EQ(lines->Whole(0, received), *read != 's');
     const ScaleAnswer answer = lines->Read(0, received);
-    EXPECT_EQ(Describe(answer.kind == ScaleAnswer::Kind::Reading ? std::optional(answer.reading)
-                                                                 : std::nullopt),
-              read);
+    EXPECT_EQ(Describe(answer), read);
     EXPECT_EQ(answer.skipped, skipped);
     EXPECT_EQ(received, left);
   }
@@ -130,9 +133,7 @@ TEST(ScaleReports, PollsReadTheNewestReportAndFindReportsAgainAfterJunk) {
     SCOPED_TRACE(testing::PrintToString(bytes));
     std::string received = bytes;
     const ScaleAnswer answer = hid->Read(0, received);
-    EXPECT_EQ(Describe(answer.kind == ScaleAnswer::Kind::Reading ? std::optional(answer.reading)
-                                                                 : std::nullopt),
-              read);
+    EXPECT_EQ(Describe(answer), read);
     EXPECT_EQ(answer.skipped, skipped);
     EXPECT_EQ(received, left);
   }

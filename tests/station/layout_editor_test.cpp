@@ -16,6 +16,7 @@
 #include "platform/printing.h"
 #include "station/layout_editor.h"
 #include "station/station_window.h"
+#include "tests/faults/fault_support.h"
 #include "tests/station/preview_compare.h"
 #include "tests/station/station_test_support.h"
 #include "tests/support/test_env.h"
@@ -187,19 +188,7 @@ TEST(LayoutEdit, FindsEachElementAndWhatIsWrongWithIt) {
 class LayoutEditorTest : public ::testing::Test {
  protected:
   std::unique_ptr<StationWindow> Open(double dpi = 0) {
-    static const FixedClock clock{MakeLocalTime(2026, 12, 6, 9)};
-    PrinterTarget target;
-    target.pdfFolder = pdfFolder_.toStdString();
-    target.program = "tarewise";
-    target.pageWidthMm = 60;
-    target.pageHeightMm = 40;
-    target.calibration.dpi = dpi;
-    auto w = std::make_unique<StationWindow>(StationServices{
-        store_, messages_, clock, target, [target] { return MakePrintSurface(target); },
-        (folder_ + "/pdlist").toStdString()});
-    w->show();
-    QApplication::setActiveWindow(w.get());
-    EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    auto w = test::OpenStation(store_, messages_, folder_, pdfFolder_, dpi);
     test::TypeLegHam(*w);
     QTest::keyClick(w->Text2, Qt::Key_L, Qt::ControlModifier);
     return w;
